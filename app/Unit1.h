@@ -1,0 +1,129 @@
+#pragma once
+
+// The main window: it owns every component that watches the connection, holds the state the
+// rest of the program shares (working settings, month totals, connection state) and routes the
+// menu and the buttons. Its handlers stay short; the rules live in common/ and settings/.
+
+#include "common/Colors.h"
+#include "common/DateTime.h"
+#include "common/TSettings.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace pulo {
+
+class TForm1 final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // Shows the window as start-up leaves it: minimised when the settings start it hidden.
+    void ShowAtStart();
+
+    // Handlers.
+    void FormCreate();
+    void FormActivate();
+    void Hide1Click();
+    void BitBtn3Click();
+    void Exit1Click();
+    // Hides the window to the tray: minimise, hide, tray icon active.
+    void HideToTray();
+    // The month totals as the " Month totals " group shows them.
+    void ShowMonthTotals();
+
+    // Working settings and month totals.
+    TSettings Settings;
+    TMonthTotals Totals;
+    std::uint16_t CurrentYear = 0;
+    std::uint16_t CurrentMonth = 0;
+    std::uint16_t CurrentDay = 0;
+    QString PastHours;
+    QString PastMinutes;
+    QString PastSeconds;
+
+    // Connection state.
+    TDateTime ConnectStart = 0;
+    TDateTime ConnectDate = 0;
+    TDateTime OnlineElapsed = 0;
+    QString OnlineText;
+    TColor TimeAlarmColor = clBlack;
+    TColor MBAlarmColor = clBlack;
+    bool AlarmMuted = false;
+    bool SpeedShown = false;
+    QString RasConnName;
+    QString ActiveEntryName;
+    QString LastSentText;
+
+    // The exit flag: 1 only after File > Exit; any other close hides the window instead.
+    int Tag = 0;
+
+    // Controls, named as the user documentation and the tests know them.
+    QGroupBox* gbStatus = nullptr;
+    QGroupBox* gbModem = nullptr;
+    QGroupBox* gbStatistics = nullptr;
+    QGroupBox* gbMonthTotals = nullptr;
+    QGroupBox* gbSpeedMonitor = nullptr;
+    QLabel* Label1b = nullptr;
+    QLabel* Label7b = nullptr;
+    QLabel* Label2b = nullptr;
+    QLabel* Label4b = nullptr;
+    QLabel* Label4c = nullptr;
+    QLabel* Label3b = nullptr;
+    QLabel* Label5b = nullptr;
+    QLabel* Label6b = nullptr;
+    QLabel* Label12b = nullptr;
+    QLabel* Label10b = nullptr;
+    QLabel* Label11b = nullptr;
+    QLabel* lbCurrentIn = nullptr;
+    QLabel* lbPeakIn = nullptr;
+    QLabel* lbAvgIn = nullptr;
+    QLabel* lbCurrentOut = nullptr;
+    QLabel* lbPeakOut = nullptr;
+    QLabel* lbAvgOut = nullptr;
+    QPushButton* btnReset = nullptr;
+    QLabel* lblConnections = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QPushButton* btnAlarmOff = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QTableWidget* sgMIB = nullptr;
+
+    QAction* Hide1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Configuration1 = nullptr;
+    QAction* ViewLogfile1 = nullptr;
+    QAction* C1 = nullptr;
+    QAction* About1 = nullptr;
+
+Q_SIGNALS:
+    // The window closed for good after File > Exit: the program ends.
+    void Exited();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    void ApplyStartingColors();
+
+    bool StartMinimized = false;
+};
+
+} // namespace pulo

@@ -1,0 +1,161 @@
+// The main window's controls and menu: every caption, hint and position of the resting window.
+
+#include "app/Unit1.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace pulo {
+
+namespace {
+
+constexpr int RowHeight = 16;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect place,
+                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(place);
+    label->setAlignment(alignment);
+    return label;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& title, QRect place)
+{
+    auto* group = new QGroupBox(title, parent);
+    group->setObjectName(QString::fromLatin1(name));
+    group->setGeometry(place);
+    return group;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QString& hint, QRect place)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(hint);
+    button->setGeometry(place);
+    return button;
+}
+
+} // namespace
+
+void TForm1::CreateControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    setCentralWidget(client);
+
+    gbStatus = MakeGroup(client, "gbStatus", QStringLiteral(" Status "), {6, 2, 165, 38});
+    Label1b = MakeLabel(gbStatus, "Label1b", QStringLiteral("             Not connected"), {6, 16, 153, RowHeight});
+
+    gbModem = MakeGroup(client, "gbModem", QStringLiteral(" Modem "), {176, 2, 163, 38});
+    Label7b =
+        MakeLabel(gbModem, "Label7b", QStringLiteral("                        None active"), {6, 16, 151, RowHeight});
+
+    gbStatistics = MakeGroup(client, "gbStatistics", QStringLiteral(" Statistics "), {6, 42, 165, 102});
+    const QString dceHint =
+        QStringLiteral("Connect speed not available on Win NT and 2000\r\nor with non-dialup connections (ADSL, cable...)");
+    MakeLabel(gbStatistics, "lblIpAddress", QStringLiteral("IP address:"), {6, 15, 80, RowHeight});
+    Label2b = MakeLabel(gbStatistics, "Label2b", QStringLiteral("0.0.0.0"), {84, 15, 76, RowHeight});
+    MakeLabel(gbStatistics, "lblDceSpeed", QStringLiteral("DCE speed:"), {6, 31, 80, RowHeight});
+    Label4b = MakeLabel(gbStatistics, "Label4b", QStringLiteral("0"), {84, 31, 50, RowHeight});
+    Label4b->setToolTip(dceHint);
+    Label4c = MakeLabel(gbStatistics, "Label4c", QStringLiteral("bps"), {136, 31, 24, RowHeight});
+    Label4c->setToolTip(dceHint);
+    MakeLabel(gbStatistics, "lblTimeOnline", QStringLiteral("Time online:"), {6, 47, 80, RowHeight});
+    Label3b = MakeLabel(gbStatistics, "Label3b", QStringLiteral("00:00:00"), {84, 47, 76, RowHeight});
+    MakeLabel(gbStatistics, "lblBytesSent", QStringLiteral("Bytes sent:"), {6, 63, 80, RowHeight});
+    Label5b = MakeLabel(gbStatistics, "Label5b", QStringLiteral("0"), {84, 63, 76, RowHeight});
+    MakeLabel(gbStatistics, "lblBytesReceived", QStringLiteral("Bytes received:"), {6, 79, 80, RowHeight});
+    Label6b = MakeLabel(gbStatistics, "Label6b", QStringLiteral("0"), {84, 79, 76, RowHeight});
+
+    gbMonthTotals = MakeGroup(client, "gbMonthTotals", QStringLiteral(" Month totals "), {6, 146, 165, 70});
+    MakeLabel(gbMonthTotals, "lblPastTime", QStringLiteral("Past time online:"), {6, 15, 100, RowHeight});
+    Label12b = MakeLabel(gbMonthTotals, "Label12b", QStringLiteral("0"), {106, 15, 54, RowHeight});
+    Label12b->setToolTip(QStringLiteral("Current connection\r\ntime not included"));
+    MakeLabel(gbMonthTotals, "lblMBSent", QStringLiteral("Megabytes sent:"), {6, 31, 100, RowHeight});
+    Label10b = MakeLabel(gbMonthTotals, "Label10b", QStringLiteral("0"), {106, 31, 54, RowHeight});
+    MakeLabel(gbMonthTotals, "lblMBReceived", QStringLiteral("Megabytes received:"), {6, 47, 100, RowHeight});
+    Label11b = MakeLabel(gbMonthTotals, "Label11b", QStringLiteral("0"), {106, 47, 54, RowHeight});
+
+    gbSpeedMonitor = MakeGroup(client, "gbSpeedMonitor", QStringLiteral(" Speed monitor "), {176, 42, 163, 102});
+    constexpr Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    MakeLabel(gbSpeedMonitor, "lblHeadingIn", QStringLiteral("I N"), {62, 13, 30, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblHeadingOut", QStringLiteral("OUT"), {112, 13, 30, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblCurrent", QStringLiteral("Current"), {6, 29, 50, RowHeight});
+    MakeLabel(gbSpeedMonitor, "lblPeak", QStringLiteral("Peak"), {6, 45, 50, RowHeight});
+    MakeLabel(gbSpeedMonitor, "lblAverage", QStringLiteral("Average"), {6, 61, 50, RowHeight});
+    lbCurrentIn = MakeLabel(gbSpeedMonitor, "lbCurrentIn", QStringLiteral("0"), {52, 29, 50, RowHeight}, right);
+    lbPeakIn = MakeLabel(gbSpeedMonitor, "lbPeakIn", QStringLiteral("0"), {52, 45, 50, RowHeight}, right);
+    lbAvgIn = MakeLabel(gbSpeedMonitor, "lbAvgIn", QStringLiteral("0"), {52, 61, 50, RowHeight}, right);
+    lbCurrentOut = MakeLabel(gbSpeedMonitor, "lbCurrentOut", QStringLiteral("0"), {102, 29, 50, RowHeight}, right);
+    lbPeakOut = MakeLabel(gbSpeedMonitor, "lbPeakOut", QStringLiteral("0"), {102, 45, 50, RowHeight}, right);
+    lbAvgOut = MakeLabel(gbSpeedMonitor, "lbAvgOut", QStringLiteral("0"), {102, 61, 50, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblKbps", QStringLiteral("kbps"), {6, 79, 40, RowHeight});
+    btnReset = MakeButton(gbSpeedMonitor, "btnReset", QStringLiteral("Reset"), QStringLiteral("Reset all values to zero"),
+                          {102, 77, 52, 20});
+
+    lblConnections = MakeLabel(client, "lblConnections", QStringLiteral(" Connection "), {176, 146, 163, RowHeight});
+    ComboBox1 = new QComboBox(client);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(false);
+    ComboBox1->setToolTip(QStringLiteral("Select External connection"));
+    ComboBox1->setGeometry(176, 163, 163, 22);
+
+    BitBtn2 = MakeButton(client, "BitBtn2", QStringLiteral("&Dial"), QStringLiteral("Dial selected External connection"),
+                         {176, 190, 80, 25});
+    BitBtn1 = MakeButton(client, "BitBtn1", QStringLiteral("H&ang up"), QStringLiteral("Hangup active connection"),
+                         {176, 190, 80, 25});
+    BitBtn3 = MakeButton(client, "BitBtn3", QStringLiteral(" &Hide"), QStringLiteral("Hide and run in System Tray"),
+                         {259, 190, 80, 25});
+    BitBtn3->setDefault(true);
+    btnAlarmOff = MakeButton(client, "btnAlarmOff", QStringLiteral("Mute"),
+                             QStringLiteral("Turn off 'Maximum' Alarm sound when active"), {176, 219, 80, 25});
+
+    // The interface table the speed monitor and the configuration dialog read; it lies outside
+    // the window's visible area and is never shown.
+    sgMIB = new QTableWidget(2, 9, client);
+    sgMIB->setObjectName(QStringLiteral("sgMIB"));
+    sgMIB->setGeometry(6, 262, 532, 150);
+    sgMIB->horizontalHeader()->hide();
+    sgMIB->verticalHeader()->hide();
+}
+
+void TForm1::CreateMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    Hide1 = file->addAction(QStringLiteral("&Hide"));
+    Hide1->setObjectName(QStringLiteral("Hide1"));
+    Exit1 = file->addAction(QStringLiteral("E&xit"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("View1"));
+    Configuration1 = view->addAction(QStringLiteral("&Configuration"));
+    Configuration1->setObjectName(QStringLiteral("Configuration1"));
+    ViewLogfile1 = view->addAction(QStringLiteral("View &Log file"));
+    ViewLogfile1->setObjectName(QStringLiteral("ViewLogfile1"));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("H&elp"));
+    help->setObjectName(QStringLiteral("Help1"));
+    C1 = help->addAction(QStringLiteral("C&ontents"));
+    C1->setObjectName(QStringLiteral("C1"));
+    C1->setShortcut(QKeySequence(Qt::Key_F1));
+    About1 = help->addAction(QStringLiteral("&About"));
+    About1->setObjectName(QStringLiteral("About1"));
+
+    // The windows these open join the program with their own components; until then the
+    // commands are shown but cannot be chosen.
+    for (QAction* pending : {Configuration1, ViewLogfile1, C1, About1})
+        pending->setEnabled(false);
+}
+
+} // namespace pulo

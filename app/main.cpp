@@ -1,0 +1,17 @@
+#include "app/Application.h"
+#include "app/Unit1.h"
+#include "platform/posix/PosixBackend.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    win::InstallBackend(win::posix::MakePosixBackend());
+    QApplication application(argc, argv);
+    pulo::InitApplication(application);
+
+    pulo::TForm1 Form1;
+    QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
+    Form1.ShowAtStart();
+    return QApplication::exec();
+}

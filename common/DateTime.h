@@ -1,0 +1,25 @@
+#pragma once
+
+// Date-time values as the program keeps them: a real number of days since 1899-12-30, local
+// time, the fraction being the time of day.
+
+#include <cstdint>
+
+namespace pulo {
+
+using TDateTime = double;
+
+struct DateParts final
+{
+    std::uint16_t Year = 0;
+    std::uint16_t Month = 0;
+    std::uint16_t Day = 0;
+};
+
+[[nodiscard]] TDateTime EncodeDate(int year, int month, int day);
+[[nodiscard]] TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
+[[nodiscard]] DateParts DecodeDate(TDateTime value);
+// The present moment, from the platform clock.
+[[nodiscard]] TDateTime Now();
+
+} // namespace pulo

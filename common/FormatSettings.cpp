@@ -1,0 +1,20 @@
+#include "common/FormatSettings.h"
+
+#include <QLocale>
+
+namespace pulo {
+
+FormatSettings& CurrentFormat()
+{
+    static FormatSettings format;
+    return format;
+}
+
+void LoadSystemFormat()
+{
+    const QString point = QLocale::system().decimalPoint();
+    // A separator outside plain ASCII cannot go into the 8-bit settings file as one byte.
+    CurrentFormat().DecimalSeparator = point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
+}
+
+} // namespace pulo

@@ -1,0 +1,20 @@
+#pragma once
+
+// The user's number format, taken from the system locale at start-up. Reals are written and
+// read with this decimal separator, as the settings file and the log have always been.
+
+#include <QChar>
+
+namespace pulo {
+
+struct FormatSettings final
+{
+    char DecimalSeparator = '.';
+};
+
+// The format in force; tests may change it.
+[[nodiscard]] FormatSettings& CurrentFormat();
+// Takes the decimal separator from the system locale.
+void LoadSystemFormat();
+
+} // namespace pulo

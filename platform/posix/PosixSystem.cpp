@@ -1,0 +1,61 @@
+#include "platform/posix/PosixSystem.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace win::posix {
+
+void PosixSystem::LocalTime(SYSTEMTIME& time)
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    time.wYear = static_cast<WORD>(local.tm_year + 1900);
+    time.wMonth = static_cast<WORD>(local.tm_mon + 1);
+    time.wDayOfWeek = static_cast<WORD>(local.tm_wday);
+    time.wDay = static_cast<WORD>(local.tm_mday);
+    time.wHour = static_cast<WORD>(local.tm_hour);
+    time.wMinute = static_cast<WORD>(local.tm_min);
+    time.wSecond = static_cast<WORD>(local.tm_sec > 59 ? 59 : local.tm_sec); // no leap seconds in a TDateTime
+    time.wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
+}
+
+DWORD PosixSystem::TickCount()
+{
+    // Boot time counts the time spent suspended, as the system's tick count does.
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const auto ms = static_cast<unsigned long long>(now.tv_sec) * 1000ULL +
+                    static_cast<unsigned long long>(now.tv_nsec) / 1000000ULL;
+    return static_cast<DWORD>(ms); // wraps every 49.7 days
+}
+
+void PosixSystem::Version(OSVERSIONINFOA& info)
+{
+    // Linux has the NT family's services (performance data, IP Helper tables), so it reports
+    // that family, with the kernel's release as the version.
+    info.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    utsname name{};
+    if (uname(&name) == 0) {
+        unsigned major = 0, minor = 0, build = 0;
+        if (std::sscanf(name.release, "%u.%u.%u", &major, &minor, &build) >= 2) {
+            info.dwMajorVersion = major;
+            info.dwMinorVersion = minor;
+            info.dwBuildNumber = build;
+        }
+        std::snprintf(info.szCSDVersion, sizeof info.szCSDVersion, "%s", name.version);
+    }
+}
+
+std::string PosixSystem::ModuleFileName()
+{
+    std::array<char, 4096> path{};
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+    return length > 0 ? std::string(path.data(), static_cast<std::size_t>(length)) : std::string();
+}
+
+} // namespace win::posix

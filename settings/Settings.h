@@ -1,0 +1,45 @@
+#pragma once
+
+// The settings file beside the executable: the working settings (sections "General" and
+// "Sounds") and the month totals (section "Stats"). Each call opens the file afresh; a missing
+// file, section or key reads as its default. Writes that the system refuses raise PuloError
+// "Unable to write to <path>"; the keys after the refused one in that call are not written.
+
+#include "common/TSettings.h"
+
+#include <QString>
+
+namespace pulo {
+
+enum class WithNIC
+{
+    No,
+    Yes,
+};
+
+enum class WithMaximumFlags
+{
+    No,
+    Yes,
+};
+
+// The executable's full path with extension in place of its own (added where it has none).
+[[nodiscard]] QString ExecutablePathWithExtension(const QString& extension);
+// The settings file: the executable's path with ".ini".
+[[nodiscard]] QString SettingsPath();
+
+// Fills the settings from "General" and "Sounds". NIC is read only when asked; the flags
+// MaximumTime and MaximumMB keep their values when not asked for.
+void ReadSettings(TSettings& settings, WithNIC nic, WithMaximumFlags maximumFlags = WithMaximumFlags::Yes);
+// Writes the header notice, then every key of "General" but NIC, then "Sounds".
+void WriteSettings(const TSettings& settings);
+// Writes "General" / NIC alone.
+void WriteNIC(std::int32_t row);
+
+// Reads the month totals ("Stats"); every key defaults to 0.
+void ReadMonthTotals(TMonthTotals& totals);
+// Writes the month totals, then reads them back, so that the totals in memory equal what the
+// file holds after passing through their text form.
+void WriteMonthTotals(TMonthTotals& totals);
+
+} // namespace pulo

@@ -1,0 +1,213 @@
+#include "app/Unit1.h"
+#include "tests/support/SimPlatformTest.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+
+namespace pulo {
+namespace {
+
+using Unit1Test = test::SimPlatformTest;
+
+QColor TextColor(const QLabel* label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+TEST_F(Unit1Test, FirstRunShowsTheRestingWindow)
+{
+    TForm1 form;
+    EXPECT_EQ(form.Settings, TSettings{});
+    EXPECT_EQ(form.Totals.StoredMonth, 12);
+    EXPECT_EQ(form.CurrentYear, 2026);
+    EXPECT_EQ(form.CurrentDay, 7);
+
+    const struct
+    {
+        const char* Name;
+        const char* Text;
+    } labels[] = {
+        {"Label1b", "             Not connected"},
+        {"Label7b", "                        None active"},
+        {"Label2b", "0.0.0.0"},
+        {"Label4b", "0"},
+        {"Label4c", "bps"},
+        {"Label3b", "00:00:00"},
+        {"Label5b", "0"},
+        {"Label6b", "0"},
+        {"Label12b", "000:00:00"},
+        {"Label10b", "0"},
+        {"Label11b", "0"},
+        {"lbCurrentIn", "0"},
+        {"lbPeakIn", "0"},
+        {"lbAvgIn", "0"},
+        {"lbCurrentOut", "0"},
+        {"lbPeakOut", "0"},
+        {"lbAvgOut", "0"},
+        {"lblConnections", " Connection "},
+    };
+    for (const auto& l : labels) {
+        SCOPED_TRACE(l.Name);
+        const auto* label = form.findChild<QLabel*>(QString::fromLatin1(l.Name));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), QString::fromLatin1(l.Text));
+        EXPECT_EQ(TextColor(label), QColor(Qt::black));
+    }
+
+    EXPECT_EQ(form.windowTitle(), QStringLiteral(" Pulo Pro"));
+    EXPECT_EQ(form.font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(form.font().pixelSize(), 11);
+    EXPECT_FALSE(form.BitBtn1->isVisibleTo(&form));
+    EXPECT_FALSE(form.BitBtn1->isEnabled());
+    EXPECT_TRUE(form.BitBtn2->isVisibleTo(&form));
+    EXPECT_TRUE(form.BitBtn2->isEnabled());
+    EXPECT_TRUE(form.btnAlarmOff->isEnabled());
+    EXPECT_TRUE(form.BitBtn3->isDefault());
+    EXPECT_EQ(form.ComboBox1->count(), 0);
+}
+
+TEST_F(Unit1Test, ControlsCarryTheirCaptionsAndHints)
+{
+    TForm1 form;
+    const struct
+    {
+        const char* Name;
+        const char* Text;
+        const char* Hint;
+    } buttons[] = {
+        {"btnReset", "Reset", "Reset all values to zero"},
+        {"btnAlarmOff", "Mute", "Turn off 'Maximum' Alarm sound when active"},
+        {"BitBtn3", " &Hide", "Hide and run in System Tray"},
+        {"BitBtn2", "&Dial", "Dial selected External connection"},
+        {"BitBtn1", "H&ang up", "Hangup active connection"},
+    };
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.Name);
+        const auto* button = form.findChild<QPushButton*>(QString::fromLatin1(b.Name));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QString::fromLatin1(b.Text));
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(b.Hint));
+    }
+    EXPECT_EQ(form.Label4b->toolTip(), QStringLiteral("Connect speed not available on Win NT and 2000\r\nor with "
+                                                      "non-dialup connections (ADSL, cable...)"));
+    EXPECT_EQ(form.Label12b->toolTip(), QStringLiteral("Current connection\r\ntime not included"));
+    EXPECT_EQ(form.ComboBox1->toolTip(), QStringLiteral("Select External connection"));
+
+    QStringList groups;
+    for (const auto* group : form.findChildren<QGroupBox*>())
+        groups << group->title();
+    groups.sort();
+    EXPECT_EQ(groups, (QStringList{" Modem ", " Month totals ", " Speed monitor ", " Statistics ", " Status "}));
+
+    QStringList menu;
+    for (const QAction* top : form.menuBar()->actions()) {
+        menu << top->text();
+        for (const QAction* item : top->menu()->actions())
+            menu << QStringLiteral("  ") + item->text();
+    }
+    EXPECT_EQ(menu, (QStringList{"&File", "  &Hide", "  E&xit", "&View", "  &Configuration", "  View &Log file",
+                                 "H&elp", "  C&ontents", "  &About"}));
+    EXPECT_EQ(form.C1->shortcut(), QKeySequence(Qt::Key_F1));
+}
+
+TEST_F(Unit1Test, InterfaceGridIsHiddenWithItsHeaderRow)
+{
+    TForm1 form;
+    EXPECT_FALSE(form.sgMIB->isVisibleTo(&form));
+    QStringList headers;
+    for (int column = 0; column < form.sgMIB->columnCount(); ++column)
+        headers << form.sgMIB->item(0, column)->text();
+    EXPECT_EQ(headers, (QStringList{"Adapter", "MAC-address", "IP-Address", "kbps in", "Peak in/sec", "Avg. in/sec",
+                                    "kbps out", "Peak out/sec", "Avg. out/sec"}));
+}
+
+TEST_F(Unit1Test, MonthTotalsAndStartingColoursComeFromTheSettingsFile)
+{
+    const struct
+    {
+        const char* Name;
+        const char* Ini;
+        const char* Past;
+        const char* SentMB;
+        const char* ReceivedMB;
+        QColor TimeColor;
+        QColor ReceivedColor;
+    } cases[] = {
+        {"zero limits, zero totals", "[Stats]\nMonth=3\n", "000:00:00", "0", "0", Qt::black, Qt::black},
+        {"totals shown", "[Stats]\nTotTime=3599\nTotTMT=2500\nTotRCV=1500\n", "000:59:59", "2.5", "1.5", Qt::red,
+         Qt::red},
+        {"100 hours", "[General]\nMaxTimeAlarm=200\n[Stats]\nTotTime=360000\n", "100:00:00", "0", "0", Qt::black,
+         Qt::black},
+        {"near both limits", "[General]\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3500\nTotRCV=960\n",
+         "000:58:20", "0", "0.96", Qt::yellow, Qt::yellow},
+        {"at 95 % is still black", "[General]\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3420\nTotRCV=950\n",
+         "000:57:00", "0", "0.95", Qt::black, Qt::black},
+        {"past both limits", "[General]\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3601\nTotRCV=1001\n",
+         "001:00:01", "0", "1.001", Qt::red, Qt::red},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni(c.Ini);
+        TForm1 form;
+        EXPECT_EQ(form.Label12b->text(), QString::fromLatin1(c.Past));
+        EXPECT_EQ(form.Label10b->text(), QString::fromLatin1(c.SentMB));
+        EXPECT_EQ(form.Label11b->text(), QString::fromLatin1(c.ReceivedMB));
+        EXPECT_EQ(TextColor(form.Label12b), c.TimeColor);
+        EXPECT_EQ(TextColor(form.Label3b), c.TimeColor);
+        EXPECT_EQ(TextColor(form.Label11b), c.ReceivedColor);
+        EXPECT_EQ(TextColor(form.Label6b), c.ReceivedColor);
+        EXPECT_EQ(TextColor(form.Label10b), QColor(Qt::black));
+    }
+}
+
+TEST_F(Unit1Test, StoredMonthIsKeptWhenKnown)
+{
+    WriteIni("[Stats]\nMonth=3\nTotCon=4\n");
+    TForm1 form;
+    EXPECT_EQ(form.Totals.StoredMonth, 3);
+    EXPECT_EQ(form.Totals.TotCon, 4);
+}
+
+TEST_F(Unit1Test, TitleBarCloseNeverEndsTheProgramOnlyExitDoes)
+{
+    TForm1 form;
+    QSignalSpy exited(&form, &TForm1::Exited);
+    form.show();
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.isMinimized());
+    EXPECT_EQ(exited.count(), 0);
+
+    form.BitBtn3->click();
+    EXPECT_TRUE(form.isMinimized());
+    EXPECT_EQ(exited.count(), 0);
+
+    form.showNormal();
+    form.Exit1->trigger();
+    EXPECT_EQ(form.Tag, 1);
+    EXPECT_EQ(exited.count(), 1);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)
+{
+    WriteIni("[General]\nStartHidden=1\n");
+    TForm1 form;
+    EXPECT_FALSE(form.Settings.StartHidden);
+    form.ShowAtStart();
+    EXPECT_TRUE(form.isMinimized());
+
+    form.showNormal();
+    form.Settings.StartHidden = true; // as the configuration dialog reads it again
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&form, &activate);
+    EXPECT_TRUE(form.isMinimized());
+}
+
+} // namespace
+} // namespace pulo
