@@ -98,11 +98,10 @@ void TForm1::FormCreate()
 
     ShowMonthTotals();
 
-    const QStringList headers = {QStringLiteral("Adapter"),     QStringLiteral("MAC-address"),
-                                 QStringLiteral("IP-Address"),  QStringLiteral("kbps in"),
-                                 QStringLiteral("Peak in/sec"), QStringLiteral("Avg. in/sec"),
-                                 QStringLiteral("kbps out"),    QStringLiteral("Peak out/sec"),
-                                 QStringLiteral("Avg. out/sec")};
+    const QStringList headers = {
+        QStringLiteral("Adapter"),  QStringLiteral("MAC-address"),  QStringLiteral("IP-Address"),
+        QStringLiteral("kbps in"),  QStringLiteral("Peak in/sec"),  QStringLiteral("Avg. in/sec"),
+        QStringLiteral("kbps out"), QStringLiteral("Peak out/sec"), QStringLiteral("Avg. out/sec")};
     for (int column = 0; column < headers.size(); ++column)
         sgMIB->setItem(0, column, new QTableWidgetItem(headers[column]));
 }

@@ -17,7 +17,10 @@ namespace {
 
 constexpr int RowHeight = 16;
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect place,
+QLabel* MakeLabel(QWidget* parent,
+                  const char* name,
+                  const QString& text,
+                  QRect place,
                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
 {
     auto* label = new QLabel(text, parent);
@@ -60,8 +63,8 @@ void TForm1::CreateControls()
         MakeLabel(gbModem, "Label7b", QStringLiteral("                        None active"), {6, 16, 151, RowHeight});
 
     gbStatistics = MakeGroup(client, "gbStatistics", QStringLiteral(" Statistics "), {6, 42, 165, 102});
-    const QString dceHint =
-        QStringLiteral("Connect speed not available on Win NT and 2000\r\nor with non-dialup connections (ADSL, cable...)");
+    const QString dceHint = QStringLiteral(
+        "Connect speed not available on Win NT and 2000\r\nor with non-dialup connections (ADSL, cable...)");
     MakeLabel(gbStatistics, "lblIpAddress", QStringLiteral("IP address:"), {6, 15, 80, RowHeight});
     Label2b = MakeLabel(gbStatistics, "Label2b", QStringLiteral("0.0.0.0"), {84, 15, 76, RowHeight});
     MakeLabel(gbStatistics, "lblDceSpeed", QStringLiteral("DCE speed:"), {6, 31, 80, RowHeight});
@@ -99,8 +102,8 @@ void TForm1::CreateControls()
     lbPeakOut = MakeLabel(gbSpeedMonitor, "lbPeakOut", QStringLiteral("0"), {102, 45, 50, RowHeight}, right);
     lbAvgOut = MakeLabel(gbSpeedMonitor, "lbAvgOut", QStringLiteral("0"), {102, 61, 50, RowHeight}, right);
     MakeLabel(gbSpeedMonitor, "lblKbps", QStringLiteral("kbps"), {6, 79, 40, RowHeight});
-    btnReset = MakeButton(gbSpeedMonitor, "btnReset", QStringLiteral("Reset"), QStringLiteral("Reset all values to zero"),
-                          {102, 77, 52, 20});
+    btnReset = MakeButton(gbSpeedMonitor, "btnReset", QStringLiteral("Reset"),
+                          QStringLiteral("Reset all values to zero"), {102, 77, 52, 20});
 
     lblConnections = MakeLabel(client, "lblConnections", QStringLiteral(" Connection "), {176, 146, 163, RowHeight});
     ComboBox1 = new QComboBox(client);
@@ -109,8 +112,8 @@ void TForm1::CreateControls()
     ComboBox1->setToolTip(QStringLiteral("Select External connection"));
     ComboBox1->setGeometry(176, 163, 163, 22);
 
-    BitBtn2 = MakeButton(client, "BitBtn2", QStringLiteral("&Dial"), QStringLiteral("Dial selected External connection"),
-                         {176, 190, 80, 25});
+    BitBtn2 = MakeButton(client, "BitBtn2", QStringLiteral("&Dial"),
+                         QStringLiteral("Dial selected External connection"), {176, 190, 80, 25});
     BitBtn1 = MakeButton(client, "BitBtn1", QStringLiteral("H&ang up"), QStringLiteral("Hangup active connection"),
                          {176, 190, 80, 25});
     BitBtn3 = MakeButton(client, "BitBtn3", QStringLiteral(" &Hide"), QStringLiteral("Hide and run in System Tray"),

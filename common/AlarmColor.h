@@ -9,8 +9,8 @@
 
 namespace pulo {
 
-inline constexpr std::uint32_t SecondsPerHour = 3600;  // the time limit is set in hours
-inline constexpr std::uint32_t KilobytesPerMB = 1000;  // the received limit is set in megabytes
+inline constexpr std::uint32_t SecondsPerHour = 3600; // the time limit is set in hours
+inline constexpr std::uint32_t KilobytesPerMB = 1000; // the received limit is set in megabytes
 
 // The colour after comparing total (strictly) with limit x unitsPerLimit. The limit is taken
 // as unsigned, as it always was, so a negative limit from a hand-edited file never triggers;

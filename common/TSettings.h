@@ -37,10 +37,10 @@ struct TSettings final
 
 struct TMonthTotals final
 {
-    std::int32_t TotCon = 0; // connections finished in the month
-    double TotTime = 0;      // seconds online
-    double TotRCV = 0;       // kilobytes (of 1000 bytes) received
-    double TotTMT = 0;       // kilobytes sent
+    std::int32_t TotCon = 0;      // connections finished in the month
+    double TotTime = 0;           // seconds online
+    double TotRCV = 0;            // kilobytes (of 1000 bytes) received
+    double TotTMT = 0;            // kilobytes sent
     std::int32_t StoredMonth = 0; // 1 to 12; 0 until the month is known
 
     friend bool operator==(const TMonthTotals&, const TMonthTotals&) = default;

@@ -17,8 +17,8 @@ class IProfileService
 public:
     virtual ~IProfileService() = default;
     // Same contracts as GetPrivateProfileStringA and WritePrivateProfileStringA.
-    virtual DWORD GetString(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size,
-                            LPCSTR fileName) = 0;
+    virtual DWORD
+    GetString(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size, LPCSTR fileName) = 0;
     virtual BOOL WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) = 0;
 };
 

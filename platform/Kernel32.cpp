@@ -21,8 +21,8 @@ void SetLastError(DWORD code)
     LastError = code;
 }
 
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size,
-                               LPCSTR fileName)
+DWORD GetPrivateProfileStringA(
+    LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size, LPCSTR fileName)
 {
     return InstalledBackend().Profiles->GetString(section, key, defaultValue, result, size, fileName);
 }

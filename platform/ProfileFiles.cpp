@@ -87,8 +87,8 @@ DWORD ProfileFiles::ReplaceWholeFile(const std::string& fileName, const std::str
     return file.commit() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
-DWORD ProfileFiles::GetString(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size,
-                              LPCSTR fileName)
+DWORD ProfileFiles::GetString(
+    LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size, LPCSTR fileName)
 {
     if (fileName == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -14,8 +14,8 @@ namespace win {
 class ProfileFiles : public IProfileService
 {
 public:
-    DWORD GetString(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size,
-                    LPCSTR fileName) override;
+    DWORD
+    GetString(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size, LPCSTR fileName) override;
     BOOL WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) override;
 
     // The whole file, or nothing when it is missing or unreadable (a folder, no permission).

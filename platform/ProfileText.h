@@ -52,8 +52,8 @@ private:
     };
     struct SectionSpan
     {
-        std::size_t HeaderNext = 0; // where the section's first line starts
-        std::size_t End = 0;        // where the next section header starts, or the end of the text
+        std::size_t HeaderNext = 0;  // where the section's first line starts
+        std::size_t End = 0;         // where the next section header starts, or the end of the text
         std::size_t LastKeyNext = 0; // after the last key line, or HeaderNext when it has none
     };
 

@@ -75,8 +75,8 @@ void SetLastError(DWORD code);
 // first occurrence wins. A null section lists the section names, a null key the keys of the
 // section, each ending in a NUL with one more NUL after the last. Returns the number of
 // characters copied, without the terminating NUL; at most size - 1 characters are copied.
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size,
-                               LPCSTR fileName);
+DWORD GetPrivateProfileStringA(
+    LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size, LPCSTR fileName);
 // Writes or replaces one key; a null value removes the key, a null key removes the section.
 // The file is replaced as a whole, never left half written. Returns 0 (with GetLastError set)
 // when the file cannot be written or an argument would break its layout.

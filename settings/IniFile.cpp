@@ -33,9 +33,9 @@ QString TIniFile::ReadString(const char* section, const char* key, const QString
 {
     std::array<char, MaxValueLength + 1> buffer{};
     const QByteArray fallbackBytes = fallback.toUtf8();
-    const win::DWORD length = win::GetPrivateProfileStringA(section, key, fallbackBytes.constData(), buffer.data(),
-                                                            static_cast<win::DWORD>(buffer.size()),
-                                                            NativePath.constData());
+    const win::DWORD length =
+        win::GetPrivateProfileStringA(section, key, fallbackBytes.constData(), buffer.data(),
+                                      static_cast<win::DWORD>(buffer.size()), NativePath.constData());
     qsizetype kept = static_cast<qsizetype>(length);
     if (kept == MaxValueLength)
         kept = WholeCharacters(buffer.data(), kept);

@@ -24,8 +24,7 @@ constexpr const char* Stats = "Stats";
 QString ExecutablePathWithExtension(const QString& extension)
 {
     std::array<char, 4096> buffer{};
-    const win::DWORD length =
-        win::GetModuleFileNameA(nullptr, buffer.data(), static_cast<win::DWORD>(buffer.size()));
+    const win::DWORD length = win::GetModuleFileNameA(nullptr, buffer.data(), static_cast<win::DWORD>(buffer.size()));
     const QString executable = QFile::decodeName(QByteArray(buffer.data(), static_cast<qsizetype>(length)));
     const QFileInfo info(executable);
     const QString name = info.fileName();

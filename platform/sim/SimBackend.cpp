@@ -63,9 +63,9 @@ WORD DayOfWeek(int year, int month, int day)
 
 void SimState::SetNow(int year, int month, int day, int hour, int minute, int second)
 {
-    Now = SYSTEMTIME{static_cast<WORD>(year),   static_cast<WORD>(month),  DayOfWeek(year, month, day),
-                     static_cast<WORD>(day),    static_cast<WORD>(hour),   static_cast<WORD>(minute),
-                     static_cast<WORD>(second), 0};
+    Now = SYSTEMTIME{
+        static_cast<WORD>(year), static_cast<WORD>(month),  DayOfWeek(year, month, day), static_cast<WORD>(day),
+        static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second),   0};
 }
 
 std::shared_ptr<SimState> InstallSimBackend()

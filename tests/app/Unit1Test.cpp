@@ -1,4 +1,5 @@
 #include "app/Unit1.h"
+
 #include "tests/support/SimPlatformTest.h"
 
 #include <QAction>

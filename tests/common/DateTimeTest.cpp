@@ -1,4 +1,5 @@
 #include "common/DateTime.h"
+
 #include "platform/sim/SimBackend.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
-#include "common/FormatSettings.h"
 #include "common/NumberText.h"
+
+#include "common/FormatSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -53,10 +54,11 @@ TEST_F(NumberTextTest, RealsReadOnlyInTheUsersFormat)
         char Separator;
         std::optional<double> Expected;
     } cases[] = {
-        {"2.5", '.', 2.5},        {" 2.5 ", '.', 2.5},   {"2,5", ',', 2.5},    {"2,5", '.', std::nullopt},
-        {"2.5", ',', std::nullopt}, {"1E15", '.', 1e15}, {"-4", '.', -4.0},    {"", '.', std::nullopt},
-        {"abc", '.', std::nullopt}, {"1e", '.', std::nullopt}, {"1E999", '.', std::nullopt},
-        {"NAN", '.', std::nullopt}, {".5", '.', 0.5},     {"1 000", '.', std::nullopt},
+        {"2.5", '.', 2.5},          {" 2.5 ", '.', 2.5},          {"2,5", ',', 2.5},
+        {"2,5", '.', std::nullopt}, {"2.5", ',', std::nullopt},   {"1E15", '.', 1e15},
+        {"-4", '.', -4.0},          {"", '.', std::nullopt},      {"abc", '.', std::nullopt},
+        {"1e", '.', std::nullopt},  {"1E999", '.', std::nullopt}, {"NAN", '.', std::nullopt},
+        {".5", '.', 0.5},           {"1 000", '.', std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
@@ -72,10 +74,15 @@ TEST_F(NumberTextTest, IntegersReadDecimalAndHexadecimal)
         const char* Text;
         std::int32_t Expected;
     } cases[] = {
-        {"60", 60},        {"-60", -60},      {"+60", 60},         {"0x3C", 60},       {"0X3c", 60},
-        {"$3C", 60},       {"$FFFFFFFF", -1}, {"$100000000", 7},   {"0x", 7},          {"$", 7},
-        {"yes", 7},        {"", 7},           {"12abc", 7},        {"2147483647", 2147483647},
-        {"2147483648", 7}, {"-2147483648", INT32_MIN}, {"+-1", 7}, {"1.5", 7},
+        {"60", 60},        {"-60", -60},
+        {"+60", 60},       {"0x3C", 60},
+        {"0X3c", 60},      {"$3C", 60},
+        {"$FFFFFFFF", -1}, {"$100000000", 7},
+        {"0x", 7},         {"$", 7},
+        {"yes", 7},        {"", 7},
+        {"12abc", 7},      {"2147483647", 2147483647},
+        {"2147483648", 7}, {"-2147483648", INT32_MIN},
+        {"+-1", 7},        {"1.5", 7},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);

@@ -1,4 +1,5 @@
 #include "platform/ProfileFiles.h"
+
 #include "platform/posix/PosixBackend.h"
 
 #include <QDir>
@@ -107,7 +108,8 @@ TEST_F(ProfileFilesTest, RefusedWritesReportFailureAndLeaveTheFile)
     const std::string nowhere = Folder.filePath(QStringLiteral("missing/pulopro.ini")).toStdString();
     EXPECT_EQ(WritePrivateProfileStringA("General", "NIC", "4", nowhere.c_str()), 0);
 
-    ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(Path()), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ASSERT_TRUE(
+        QFile::setPermissions(QString::fromStdString(Path()), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     EXPECT_EQ(WritePrivateProfileStringA("Sounds", "ConnectSnd", "a\nNIC=9", Path().c_str()), 0);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Contents(), QByteArray("[General]\nNIC=1\n"));

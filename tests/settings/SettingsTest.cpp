@@ -1,6 +1,7 @@
+#include "settings/Settings.h"
+
 #include "common/FormatSettings.h"
 #include "common/PuloError.h"
-#include "settings/Settings.h"
 #include "tests/support/SimPlatformTest.h"
 
 namespace pulo {
