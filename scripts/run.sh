@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds PuloPro and starts it. Without a display it says so and runs on Qt's offscreen
+# platform: it still watches the connection and keeps its files, with no window to see.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default --target pulopro -j"$(nproc)"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display found: PuloPro runs on Qt's offscreen platform (no window is shown)."
+    export QT_QPA_PLATFORM=offscreen
+fi
+exec build/default/app/pulopro
