@@ -55,72 +55,72 @@ void TForm1::CreateControls()
     client->setObjectName(QStringLiteral("Client"));
     setCentralWidget(client);
 
-    gbStatus = MakeGroup(client, "gbStatus", QStringLiteral(" Status "), {6, 2, 165, 38});
-    Label1b = MakeLabel(gbStatus, "Label1b", QStringLiteral("             Not connected"), {6, 16, 153, RowHeight});
+    gbStatus = MakeGroup(client, "gbStatus", QStringLiteral(" Status "), {6, 2, 165, 42});
+    Label1b = MakeLabel(gbStatus, "Label1b", QStringLiteral("             Not connected"), {6, 20, 153, RowHeight});
 
-    gbModem = MakeGroup(client, "gbModem", QStringLiteral(" Modem "), {176, 2, 163, 38});
+    gbModem = MakeGroup(client, "gbModem", QStringLiteral(" Modem "), {176, 2, 163, 42});
     Label7b =
-        MakeLabel(gbModem, "Label7b", QStringLiteral("                        None active"), {6, 16, 151, RowHeight});
+        MakeLabel(gbModem, "Label7b", QStringLiteral("                        None active"), {6, 20, 151, RowHeight});
 
-    gbStatistics = MakeGroup(client, "gbStatistics", QStringLiteral(" Statistics "), {6, 42, 165, 102});
+    gbStatistics = MakeGroup(client, "gbStatistics", QStringLiteral(" Statistics "), {6, 46, 165, 104});
     const QString dceHint = QStringLiteral(
         "Connect speed not available on Win NT and 2000\r\nor with non-dialup connections (ADSL, cable...)");
-    MakeLabel(gbStatistics, "lblIpAddress", QStringLiteral("IP address:"), {6, 15, 80, RowHeight});
-    Label2b = MakeLabel(gbStatistics, "Label2b", QStringLiteral("0.0.0.0"), {84, 15, 76, RowHeight});
-    MakeLabel(gbStatistics, "lblDceSpeed", QStringLiteral("DCE speed:"), {6, 31, 80, RowHeight});
-    Label4b = MakeLabel(gbStatistics, "Label4b", QStringLiteral("0"), {84, 31, 50, RowHeight});
+    MakeLabel(gbStatistics, "lblIpAddress", QStringLiteral("IP address:"), {6, 19, 80, RowHeight});
+    Label2b = MakeLabel(gbStatistics, "Label2b", QStringLiteral("0.0.0.0"), {84, 19, 76, RowHeight});
+    MakeLabel(gbStatistics, "lblDceSpeed", QStringLiteral("DCE speed:"), {6, 35, 80, RowHeight});
+    Label4b = MakeLabel(gbStatistics, "Label4b", QStringLiteral("0"), {84, 35, 50, RowHeight});
     Label4b->setToolTip(dceHint);
-    Label4c = MakeLabel(gbStatistics, "Label4c", QStringLiteral("bps"), {136, 31, 24, RowHeight});
+    Label4c = MakeLabel(gbStatistics, "Label4c", QStringLiteral("bps"), {136, 35, 24, RowHeight});
     Label4c->setToolTip(dceHint);
-    MakeLabel(gbStatistics, "lblTimeOnline", QStringLiteral("Time online:"), {6, 47, 80, RowHeight});
-    Label3b = MakeLabel(gbStatistics, "Label3b", QStringLiteral("00:00:00"), {84, 47, 76, RowHeight});
-    MakeLabel(gbStatistics, "lblBytesSent", QStringLiteral("Bytes sent:"), {6, 63, 80, RowHeight});
-    Label5b = MakeLabel(gbStatistics, "Label5b", QStringLiteral("0"), {84, 63, 76, RowHeight});
-    MakeLabel(gbStatistics, "lblBytesReceived", QStringLiteral("Bytes received:"), {6, 79, 80, RowHeight});
-    Label6b = MakeLabel(gbStatistics, "Label6b", QStringLiteral("0"), {84, 79, 76, RowHeight});
+    MakeLabel(gbStatistics, "lblTimeOnline", QStringLiteral("Time online:"), {6, 51, 80, RowHeight});
+    Label3b = MakeLabel(gbStatistics, "Label3b", QStringLiteral("00:00:00"), {84, 51, 76, RowHeight});
+    MakeLabel(gbStatistics, "lblBytesSent", QStringLiteral("Bytes sent:"), {6, 67, 80, RowHeight});
+    Label5b = MakeLabel(gbStatistics, "Label5b", QStringLiteral("0"), {84, 67, 76, RowHeight});
+    MakeLabel(gbStatistics, "lblBytesReceived", QStringLiteral("Bytes received:"), {6, 83, 80, RowHeight});
+    Label6b = MakeLabel(gbStatistics, "Label6b", QStringLiteral("0"), {84, 83, 76, RowHeight});
 
-    gbMonthTotals = MakeGroup(client, "gbMonthTotals", QStringLiteral(" Month totals "), {6, 146, 165, 70});
-    MakeLabel(gbMonthTotals, "lblPastTime", QStringLiteral("Past time online:"), {6, 15, 100, RowHeight});
-    Label12b = MakeLabel(gbMonthTotals, "Label12b", QStringLiteral("0"), {106, 15, 54, RowHeight});
+    gbMonthTotals = MakeGroup(client, "gbMonthTotals", QStringLiteral(" Month totals "), {6, 152, 165, 72});
+    MakeLabel(gbMonthTotals, "lblPastTime", QStringLiteral("Past time online:"), {6, 19, 106, RowHeight});
+    Label12b = MakeLabel(gbMonthTotals, "Label12b", QStringLiteral("0"), {112, 19, 48, RowHeight});
     Label12b->setToolTip(QStringLiteral("Current connection\r\ntime not included"));
-    MakeLabel(gbMonthTotals, "lblMBSent", QStringLiteral("Megabytes sent:"), {6, 31, 100, RowHeight});
-    Label10b = MakeLabel(gbMonthTotals, "Label10b", QStringLiteral("0"), {106, 31, 54, RowHeight});
-    MakeLabel(gbMonthTotals, "lblMBReceived", QStringLiteral("Megabytes received:"), {6, 47, 100, RowHeight});
-    Label11b = MakeLabel(gbMonthTotals, "Label11b", QStringLiteral("0"), {106, 47, 54, RowHeight});
+    MakeLabel(gbMonthTotals, "lblMBSent", QStringLiteral("Megabytes sent:"), {6, 35, 106, RowHeight});
+    Label10b = MakeLabel(gbMonthTotals, "Label10b", QStringLiteral("0"), {112, 35, 48, RowHeight});
+    MakeLabel(gbMonthTotals, "lblMBReceived", QStringLiteral("Megabytes received:"), {6, 51, 106, RowHeight});
+    Label11b = MakeLabel(gbMonthTotals, "Label11b", QStringLiteral("0"), {112, 51, 48, RowHeight});
 
-    gbSpeedMonitor = MakeGroup(client, "gbSpeedMonitor", QStringLiteral(" Speed monitor "), {176, 42, 163, 102});
+    gbSpeedMonitor = MakeGroup(client, "gbSpeedMonitor", QStringLiteral(" Speed monitor "), {176, 46, 163, 104});
     constexpr Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    MakeLabel(gbSpeedMonitor, "lblHeadingIn", QStringLiteral("I N"), {62, 13, 30, RowHeight}, right);
-    MakeLabel(gbSpeedMonitor, "lblHeadingOut", QStringLiteral("OUT"), {112, 13, 30, RowHeight}, right);
-    MakeLabel(gbSpeedMonitor, "lblCurrent", QStringLiteral("Current"), {6, 29, 50, RowHeight});
-    MakeLabel(gbSpeedMonitor, "lblPeak", QStringLiteral("Peak"), {6, 45, 50, RowHeight});
-    MakeLabel(gbSpeedMonitor, "lblAverage", QStringLiteral("Average"), {6, 61, 50, RowHeight});
-    lbCurrentIn = MakeLabel(gbSpeedMonitor, "lbCurrentIn", QStringLiteral("0"), {52, 29, 50, RowHeight}, right);
-    lbPeakIn = MakeLabel(gbSpeedMonitor, "lbPeakIn", QStringLiteral("0"), {52, 45, 50, RowHeight}, right);
-    lbAvgIn = MakeLabel(gbSpeedMonitor, "lbAvgIn", QStringLiteral("0"), {52, 61, 50, RowHeight}, right);
-    lbCurrentOut = MakeLabel(gbSpeedMonitor, "lbCurrentOut", QStringLiteral("0"), {102, 29, 50, RowHeight}, right);
-    lbPeakOut = MakeLabel(gbSpeedMonitor, "lbPeakOut", QStringLiteral("0"), {102, 45, 50, RowHeight}, right);
-    lbAvgOut = MakeLabel(gbSpeedMonitor, "lbAvgOut", QStringLiteral("0"), {102, 61, 50, RowHeight}, right);
-    MakeLabel(gbSpeedMonitor, "lblKbps", QStringLiteral("kbps"), {6, 79, 40, RowHeight});
+    MakeLabel(gbSpeedMonitor, "lblHeadingIn", QStringLiteral("I N"), {62, 17, 30, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblHeadingOut", QStringLiteral("OUT"), {112, 17, 30, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblCurrent", QStringLiteral("Current"), {6, 33, 50, RowHeight});
+    MakeLabel(gbSpeedMonitor, "lblPeak", QStringLiteral("Peak"), {6, 49, 50, RowHeight});
+    MakeLabel(gbSpeedMonitor, "lblAverage", QStringLiteral("Average"), {6, 65, 50, RowHeight});
+    lbCurrentIn = MakeLabel(gbSpeedMonitor, "lbCurrentIn", QStringLiteral("0"), {52, 33, 50, RowHeight}, right);
+    lbPeakIn = MakeLabel(gbSpeedMonitor, "lbPeakIn", QStringLiteral("0"), {52, 49, 50, RowHeight}, right);
+    lbAvgIn = MakeLabel(gbSpeedMonitor, "lbAvgIn", QStringLiteral("0"), {52, 65, 50, RowHeight}, right);
+    lbCurrentOut = MakeLabel(gbSpeedMonitor, "lbCurrentOut", QStringLiteral("0"), {102, 33, 50, RowHeight}, right);
+    lbPeakOut = MakeLabel(gbSpeedMonitor, "lbPeakOut", QStringLiteral("0"), {102, 49, 50, RowHeight}, right);
+    lbAvgOut = MakeLabel(gbSpeedMonitor, "lbAvgOut", QStringLiteral("0"), {102, 65, 50, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblKbps", QStringLiteral("kbps"), {6, 83, 40, RowHeight});
     btnReset = MakeButton(gbSpeedMonitor, "btnReset", QStringLiteral("Reset"),
-                          QStringLiteral("Reset all values to zero"), {102, 77, 52, 20});
+                          QStringLiteral("Reset all values to zero"), {102, 81, 52, 20});
 
-    lblConnections = MakeLabel(client, "lblConnections", QStringLiteral(" Connection "), {176, 146, 163, RowHeight});
+    lblConnections = MakeLabel(client, "lblConnections", QStringLiteral(" Connection "), {176, 152, 163, RowHeight});
     ComboBox1 = new QComboBox(client);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(false);
     ComboBox1->setToolTip(QStringLiteral("Select External connection"));
-    ComboBox1->setGeometry(176, 163, 163, 22);
+    ComboBox1->setGeometry(176, 169, 163, 22);
 
     BitBtn2 = MakeButton(client, "BitBtn2", QStringLiteral("&Dial"),
-                         QStringLiteral("Dial selected External connection"), {176, 190, 80, 25});
+                         QStringLiteral("Dial selected External connection"), {176, 196, 80, 25});
     BitBtn1 = MakeButton(client, "BitBtn1", QStringLiteral("H&ang up"), QStringLiteral("Hangup active connection"),
-                         {176, 190, 80, 25});
+                         {176, 196, 80, 25});
     BitBtn3 = MakeButton(client, "BitBtn3", QStringLiteral(" &Hide"), QStringLiteral("Hide and run in System Tray"),
-                         {259, 190, 80, 25});
+                         {259, 196, 80, 25});
     BitBtn3->setDefault(true);
     btnAlarmOff = MakeButton(client, "btnAlarmOff", QStringLiteral("Mute"),
-                             QStringLiteral("Turn off 'Maximum' Alarm sound when active"), {176, 219, 80, 25});
+                             QStringLiteral("Turn off 'Maximum' Alarm sound when active"), {176, 226, 80, 25});
 
     // The interface table the speed monitor and the configuration dialog read; it lies outside
     // the window's visible area and is never shown.
