@@ -5,6 +5,8 @@
 #include "common/ErrorBoundary.h"
 #include "common/NumberText.h"
 #include "settings/Settings.h"
+#include "widgets/RXShell.h"
+#include "widgets/TimerLst.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +16,15 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolTip>
+
+#include <algorithm>
+#include <limits>
+
+// The images live in this static library; the linker keeps them only when asked for.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace pulo {
 
@@ -30,6 +41,15 @@ QColor ToQColor(TColor color)
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
+// The online sound's period in milliseconds; a period from a hand-edited file that does not
+// fit the timer's range is held to it rather than wrapped around.
+std::int32_t OnlineSoundPeriod(std::int32_t seconds)
+{
+    const std::int64_t ms = static_cast<std::int64_t>(seconds) * 1000;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(ms, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
 void SetFontColor(QLabel* label, TColor color)
 {
     QPalette palette = label->palette();
@@ -39,7 +59,7 @@ void SetFontColor(QLabel* label, TColor color)
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Pulo Pro"));
@@ -50,8 +70,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setFont(font);
     resize(544, 423);
 
+    InitResources();
+    setWindowIcon(QIcon(QStringLiteral(":/icons/pulopro.xpm")));
+
     CreateControls();
     CreateMenu();
+    RunGuarded([&] { CreateComponents(services); });
 
     connect(Hide1, &QAction::triggered, this, [this] { RunGuarded([this] { Hide1Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn3Click(); }); });
@@ -62,10 +86,40 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 
 TForm1::~TForm1() = default;
 
+void TForm1::CreateComponents(const TForm1Services& services)
+{
+    RxTimerList1 = std::make_unique<TRxTimerList>(services.Timers);
+    RxTimerList1->Loading = true;
+    RxTimerList1->SetActive(true);
+    const auto addEvent = [this](const char* name, std::int32_t interval, void (TForm1::*handler)()) {
+        auto event = std::make_unique<TRxTimerEvent>(QString::fromLatin1(name));
+        event->SetInterval(interval);
+        event->OnTimer = [this, handler](TRxTimerEvent*) { (this->*handler)(); };
+        return RxTimerList1->Add(std::move(event));
+    };
+    RxTimerEvent1 = addEvent("RxTimerEvent1", 1000, &TForm1::RxTimerEvent1Timer);
+    RxTimerEvent2 = addEvent("RxTimerEvent2", 10000, &TForm1::RxTimerEvent2Timer);
+    RxTimerEvent3 = addEvent("RxTimerEvent3", 1000, &TForm1::RxTimerEvent3Timer);
+    RxTimerEvent4 = addEvent("RxTimerEvent4", 1000, &TForm1::RxTimerEvent4Timer);
+    RxTimerList1->Loading = false;
+
+    RxTrayIcon1 = new TRxTrayIcon(services.TrayShell(), this);
+    RxTrayIcon1->setObjectName(QStringLiteral("RxTrayIcon1"));
+    RxTrayIcon1->SetHint(QStringLiteral("Pulo - Click to restore"));
+    RxTrayIcon1->SetIcon(QIcon(QStringLiteral(":/icons/tray-still.xpm")));
+    RxTrayIcon1->SetIcons(
+        {QIcon(QStringLiteral(":/icons/tray-frame1.xpm")), QIcon(QStringLiteral(":/icons/tray-frame2.xpm"))});
+    RxTrayIcon1->SetInterval(150);
+    RxTrayIcon1->OnClick = [this](QObject*, TMouseButton, TShiftState, int, int) { RxTrayIcon1Click(); };
+    RxTrayIcon1->Loaded();
+}
+
 void TForm1::FormCreate()
 {
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::No);
     ReadMonthTotals(Totals);
+
+    RxTimerEvent3->SetEnabled(true);
 
     ApplyStartingColors();
 
@@ -85,6 +139,8 @@ void TForm1::FormCreate()
     sgMIB->hide();
     setFixedSize(OuterSize - FrameAllowance);
 
+    RxTimerEvent4->SetInterval(OnlineSoundPeriod(Settings.OnlineInterval));
+
     BitBtn1->setEnabled(false);
     BitBtn1->hide();
 
@@ -94,6 +150,7 @@ void TForm1::FormCreate()
     if (Settings.StartHidden) {
         Settings.StartHidden = false;
         StartMinimized = true;
+        RxTrayIcon1->SetActive(true);
     }
 
     ShowMonthTotals();
@@ -104,6 +161,8 @@ void TForm1::FormCreate()
         QStringLiteral("kbps out"), QStringLiteral("Peak out/sec"), QStringLiteral("Avg. out/sec")};
     for (int column = 0; column < headers.size(); ++column)
         sgMIB->setItem(0, column, new QTableWidgetItem(headers[column]));
+
+    RxTimerEvent3->SetInterval(1000);
 }
 
 void TForm1::ApplyStartingColors()
@@ -147,10 +206,21 @@ void TForm1::FormActivate()
 
 void TForm1::HideToTray()
 {
-    // Minimise first, so that the window comes back from the tray in its normal state. The
-    // window stays on the task bar until a tray icon can take its place: hiding it without one
-    // would leave the user no way back to it.
     showMinimized();
+    // A notification area that appeared since the icon was last refused takes it now. Without
+    // one the window stays minimised on the task bar: hidden, it could not be brought back.
+    if (!RxTrayIcon1->Registered())
+        RxTrayIcon1->Update();
+    if (RxTrayIcon1->Registered())
+        hide();
+    RxTrayIcon1->SetActive(true);
+}
+
+void TForm1::RxTrayIcon1Click()
+{
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void TForm1::Hide1Click()

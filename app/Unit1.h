@@ -7,10 +7,13 @@
 #include "common/Colors.h"
 #include "common/DateTime.h"
 #include "common/TSettings.h"
+#include "widgets/TimerHost.h"
+#include "widgets/TrayShell.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -21,12 +24,23 @@ class QTableWidget;
 
 namespace pulo {
 
+class TRxTimerEvent;
+class TRxTimerList;
+class TRxTrayIcon;
+
+// The operating-system services the window's components are built on; tests replace them.
+struct TForm1Services
+{
+    TimerHostFactory Timers = MakeQtTimerHost;
+    std::function<std::unique_ptr<ITrayShell>()> TrayShell = MakeQtTrayShell;
+};
+
 class TForm1 final : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(const TForm1Services& services = {}, QWidget* parent = nullptr);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -40,6 +54,11 @@ public:
     void Hide1Click();
     void BitBtn3Click();
     void Exit1Click();
+    void RxTrayIcon1Click();
+    void RxTimerEvent1Timer();
+    void RxTimerEvent2Timer();
+    void RxTimerEvent3Timer();
+    void RxTimerEvent4Timer();
     // Hides the window to the tray: minimise, hide, tray icon active.
     void HideToTray();
     // The month totals as the " Month totals " group shows them.
@@ -70,6 +89,14 @@ public:
 
     // The exit flag: 1 only after File > Exit; any other close hides the window instead.
     int Tag = 0;
+
+    // Components.
+    std::unique_ptr<TRxTimerList> RxTimerList1;
+    TRxTimerEvent* RxTimerEvent1 = nullptr;
+    TRxTimerEvent* RxTimerEvent2 = nullptr;
+    TRxTimerEvent* RxTimerEvent3 = nullptr;
+    TRxTimerEvent* RxTimerEvent4 = nullptr;
+    TRxTrayIcon* RxTrayIcon1 = nullptr;
 
     // Controls, named as the user documentation and the tests know them.
     QGroupBox* gbStatus = nullptr;
@@ -121,6 +148,7 @@ protected:
 private:
     void CreateControls();
     void CreateMenu();
+    void CreateComponents(const TForm1Services& services);
     void ApplyStartingColors();
 
     bool StartMinimized = false;

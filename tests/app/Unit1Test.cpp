@@ -1,6 +1,9 @@
 #include "app/Unit1.h"
 
 #include "tests/support/SimPlatformTest.h"
+#include "tests/support/TrayRecorder.h"
+#include "widgets/RXShell.h"
+#include "widgets/TimerLst.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -208,6 +211,91 @@ TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(&form, &activate);
     EXPECT_TRUE(form.isMinimized());
+}
+
+class Unit1TrayTest : public test::SimPlatformTest
+{
+protected:
+    TForm1Services Services()
+    {
+        TForm1Services services;
+        services.TrayShell = [log = Log] { return std::make_unique<test::TrayRecorder>(log); };
+        return services;
+    }
+
+    std::shared_ptr<test::TrayLog> Log = std::make_shared<test::TrayLog>();
+};
+
+TEST_F(Unit1TrayTest, TimedEventsJoinTheListAtTheirPeriods)
+{
+    const struct
+    {
+        const char* Name;
+        QByteArray Ini;
+        std::int32_t OnlineSoundPeriod;
+        win::DWORD TickPeriod;
+    } cases[] = {
+        {"defaults", "", 60000, 1000},
+        {"ten seconds", "[General]\nOnlineInterval=10\n", 10000, 1000},
+        {"too long for the timer", "[General]\nOnlineInterval=5000000\n", 2147483647, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni(c.Ini);
+        TForm1 form(Services());
+        ASSERT_TRUE(form.RxTimerList1->Active());
+        QStringList order;
+        for (const auto& event : form.RxTimerList1->Events()) {
+            order << event->Name();
+            EXPECT_TRUE(event->Enabled());
+            EXPECT_TRUE(event->Cycled());
+        }
+        EXPECT_EQ(order, (QStringList{"RxTimerEvent1", "RxTimerEvent3", "RxTimerEvent4", "RxTimerEvent2"}));
+        EXPECT_EQ(form.RxTimerEvent1->Interval(), 1000);
+        EXPECT_EQ(form.RxTimerEvent2->Interval(), 10000);
+        EXPECT_EQ(form.RxTimerEvent3->Interval(), 1000);
+        EXPECT_EQ(form.RxTimerEvent4->Interval(), c.OnlineSoundPeriod);
+        EXPECT_EQ(form.RxTimerList1->TickPeriod(), c.TickPeriod);
+    }
+}
+
+TEST_F(Unit1TrayTest, HidesToTheTrayAndComesBackWithAClick)
+{
+    TForm1 form(Services());
+    EXPECT_FALSE(form.windowIcon().isNull());
+    ASSERT_TRUE(form.RxTrayIcon1->Registered());
+    EXPECT_STREQ(Log->Calls.back().Data.szTip, "Pulo - Click to restore");
+    EXPECT_FALSE(form.RxTrayIcon1->Icon().isNull());
+    EXPECT_EQ(form.RxTrayIcon1->Icons().size(), 2);
+    EXPECT_FALSE(form.RxTrayIcon1->Animated());
+
+    form.show();
+    EXPECT_FALSE(form.close());
+    EXPECT_FALSE(form.isVisible());
+    Log->Calls.clear();
+
+    form.RxTrayIcon1->Notify(TRxTrayIcon::CallbackMessage, win::WM_LBUTTONDOWN);
+    form.RxTrayIcon1->Notify(TRxTrayIcon::CallbackMessage, win::WM_LBUTTONUP);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_TRUE(form.RxTrayIcon1->Registered()) << "the icon stays";
+    EXPECT_EQ(Log->Messages(), "");
+}
+
+TEST_F(Unit1TrayTest, WithoutATrayHidingMinimisesUntilOneAppears)
+{
+    Log->Available = false;
+    TForm1 form(Services());
+    form.show();
+    form.BitBtn3->click();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.isMinimized());
+
+    Log->Available = true; // a tray host started after the program
+    form.showNormal();
+    form.BitBtn3->click();
+    EXPECT_TRUE(form.RxTrayIcon1->Registered());
+    EXPECT_FALSE(form.isVisible());
 }
 
 } // namespace

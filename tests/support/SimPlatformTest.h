@@ -4,6 +4,7 @@
 // temporary folder of the test's own, so the settings file and the log land there.
 
 #include "platform/sim/SimBackend.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,0 +1,126 @@
+#pragma once
+
+// An icon in the desktop's notification area, with an optional animation and mouse events.
+// The icon shows Icon, or while Animated the frames of Icons one after another, Interval ms
+// apart; its tip is the part of Hint before the first "|".
+
+#include "platform/Shell32.h"
+#include "widgets/TrayShell.h"
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QMenu;
+
+namespace pulo {
+
+class TTimerThread;
+
+enum class TMouseButton
+{
+    mbLeft,
+    mbRight,
+    mbMiddle,
+};
+
+// Keys held and buttons pressed with a mouse event.
+enum TShiftFlag : unsigned
+{
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64,
+};
+using TShiftState = unsigned;
+
+class TRxTrayIcon : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The shell's callback message for the icon's mouse notifications.
+    static constexpr win::UINT CallbackMessage = 0xB054;
+
+    explicit TRxTrayIcon(std::unique_ptr<ITrayShell> shell = MakeQtTrayShell(), QObject* parent = nullptr);
+    ~TRxTrayIcon() override;
+    TRxTrayIcon(const TRxTrayIcon&) = delete;
+    TRxTrayIcon& operator=(const TRxTrayIcon&) = delete;
+
+    [[nodiscard]] bool Active() const { return IsActive; }
+    void SetActive(bool value);
+    [[nodiscard]] const QString& Hint() const { return HintText; }
+    void SetHint(const QString& value);
+    [[nodiscard]] const QIcon& Icon() const { return StillIcon; }
+    void SetIcon(const QIcon& value);
+    [[nodiscard]] const QList<QIcon>& Icons() const { return Frames; }
+    void SetIcons(const QList<QIcon>& value);
+    // Effective only with frames to show; turning it off shows the still icon again.
+    [[nodiscard]] bool Animated() const { return IsAnimated; }
+    void SetAnimated(bool value);
+    [[nodiscard]] std::uint16_t Interval() const { return IntervalMs; }
+    void SetInterval(std::uint16_t value);
+    // Shown by a right click when set (and automatic); its default item answers a double click.
+    QMenu* PopupMenu = nullptr;
+
+    // Owner finished setting the icon up: show it when active.
+    void Loaded();
+    void Show();
+    void Hide();
+    void Update();
+
+    [[nodiscard]] bool Registered() const { return IsRegistered; }
+    [[nodiscard]] int FrameIndex() const { return Frame; }
+    [[nodiscard]] bool AnimationRunning() const { return Animation != nullptr; }
+    // The image shown now: the current frame while animated, else the still icon.
+    [[nodiscard]] QIcon CurrentImage() const;
+    // The next frame, as the animation thread asks for it after each interval.
+    void AdvanceFrame();
+    // A notification from the shell (the callback message and a mouse message).
+    void Notify(win::UINT callbackMessage, win::UINT mouseMessage);
+
+    std::function<void(QObject* sender, TMouseButton button, TShiftState shift, int x, int y)> OnClick;
+    std::function<void(QObject* sender)> OnDblClick;
+    std::function<void(QObject* sender, TShiftState shift, int x, int y)> OnMouseMove;
+    std::function<void(QObject* sender, TMouseButton button, TShiftState shift, int x, int y)> OnMouseDown;
+    std::function<void(QObject* sender, TMouseButton button, TShiftState shift, int x, int y)> OnMouseUp;
+
+protected:
+    // Fills the shell's record for the current image and hint.
+    virtual void FillNotifyData(win::NOTIFYICONDATAA& data) const;
+
+private:
+    void Click(TMouseButton button, TShiftState shift, QPoint at);
+    void DblClick();
+    void StartAnimation();
+    void StopAnimation();
+    [[nodiscard]] static TShiftState CurrentShift();
+
+    std::unique_ptr<ITrayShell> Shell;
+    bool IsActive = true;
+    QString HintText;
+    QIcon StillIcon;
+    QList<QIcon> Frames;
+    bool IsAnimated = false;
+    std::uint16_t IntervalMs = 150;
+    int Frame = -1;
+    bool IsRegistered = false;
+    bool LeftPressed = false;
+    bool RightPressed = false;
+    // The thread of the current animation; its number tells its steps from a stopped one's.
+    std::unique_ptr<TTimerThread> Animation;
+    unsigned AnimationNumber = 0;
+    // The hidden window the shell's notifications are addressed to.
+    win::HWND32 WindowHandle;
+};
+
+} // namespace pulo

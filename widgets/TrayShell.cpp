@@ -1,0 +1,90 @@
+#include "widgets/TrayShell.h"
+
+#include <QSystemTrayIcon>
+
+namespace pulo {
+
+namespace {
+
+class QtTrayShell final : public ITrayShell
+{
+public:
+    bool NotifyIcon(win::DWORD message, const win::NOTIFYICONDATAA& data, const QIcon& image) override
+    {
+        switch (message) {
+        case win::NIM_ADD:
+            if (!Icon) {
+                Icon = std::make_unique<QSystemTrayIcon>();
+                QObject::connect(Icon.get(), &QSystemTrayIcon::activated, Icon.get(),
+                                 [this, callback = data.uCallbackMessage](QSystemTrayIcon::ActivationReason reason) {
+                                     Activated(callback, reason);
+                                 });
+            }
+            Apply(data, image);
+            // Shown even without a notification area: Qt docks the icon as soon as one appears.
+            Icon->show();
+            return QSystemTrayIcon::isSystemTrayAvailable();
+        case win::NIM_MODIFY:
+            if (!Icon || !Icon->isVisible())
+                return false;
+            Apply(data, image);
+            return true;
+        case win::NIM_DELETE:
+            if (!Icon || !Icon->isVisible())
+                return false;
+            Icon->hide();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    bool TrayAvailable() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+private:
+    void Apply(const win::NOTIFYICONDATAA& data, const QIcon& image)
+    {
+        if (data.uFlags & win::NIF_ICON)
+            Icon->setIcon(image);
+        if (data.uFlags & win::NIF_TIP)
+            Icon->setToolTip(QString::fromUtf8(data.szTip));
+    }
+
+    // Qt reports whole clicks; the component expects the button messages that make them up.
+    void Activated(win::UINT callback, QSystemTrayIcon::ActivationReason reason)
+    {
+        if (!OnNotify)
+            return;
+        switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            OnNotify(callback, win::WM_LBUTTONDOWN);
+            OnNotify(callback, win::WM_LBUTTONUP);
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            OnNotify(callback, win::WM_LBUTTONDBLCLK);
+            OnNotify(callback, win::WM_LBUTTONUP);
+            break;
+        case QSystemTrayIcon::Context:
+            OnNotify(callback, win::WM_RBUTTONDOWN);
+            OnNotify(callback, win::WM_RBUTTONUP);
+            break;
+        case QSystemTrayIcon::MiddleClick:
+            OnNotify(callback, win::WM_MBUTTONDOWN);
+            OnNotify(callback, win::WM_MBUTTONUP);
+            break;
+        case QSystemTrayIcon::Unknown:
+            break;
+        }
+    }
+
+    std::unique_ptr<QSystemTrayIcon> Icon;
+};
+
+} // namespace
+
+std::unique_ptr<ITrayShell> MakeQtTrayShell()
+{
+    return std::make_unique<QtTrayShell>();
+}
+
+} // namespace pulo
