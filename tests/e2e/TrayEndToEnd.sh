@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# End to end on a real X display: PuloPro's icon docks in a real notification area (trayer),
+# the Hide button takes the window away, and a click on the icon brings it back. Everything runs on
+# a private Xvfb display; the program runs from a temporary folder, where its settings file
+# lands. Skips (exit 77) when the X tools are not installed.
+set -u
+program="$1"
+
+for tool in Xvfb trayer xdotool xwininfo; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAILED: $*"; xwininfo -root -tree 2>/dev/null | grep -i -E "pulo|panel" ; exit 1; }
+
+# Waits up to 10 s for a command to succeed.
+await() {
+    for _ in $(seq 1 200); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
+    return 1
+}
+
+number=90
+while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
+export DISPLAY=":$number"
+Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+await xwininfo -root || fail "Xvfb did not start"
+
+trayer --edge top --align right --widthtype pixel --width 100 --height 32 >/dev/null 2>&1 &
+pids+=($!)
+await xdotool search --class trayer || fail "the tray host did not start"
+
+cp "$program" "$work/"
+(cd "$work" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" exec ./pulopro >"$work/out.log" 2>&1) &
+pids+=($!)
+await xdotool search --onlyvisible --name "Pulo Pro" || fail "the main window did not show"
+window=$(xdotool search --onlyvisible --name "Pulo Pro" | head -n 1)
+
+# The docked icon: a small window of the program's inside the tray host's panel.
+icon_place() {
+    xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {inpanel = 1; next}
+        inpanel && /\("pulopro" "PuloPro"\)/ {
+            split($0, parts, "  +"); geometry = $(NF - 1); absolute = $NF
+            split(geometry, wh, /[x+]/); split(absolute, xy, "+")
+            print xy[2] + int(wh[1] / 2), xy[3] + int(wh[2] / 2); found = 1; exit }
+        END {exit !found}'
+}
+await icon_place || fail "the tray icon did not dock"
+
+xdotool windowfocus --sync "$window"
+xdotool key alt+h # the " &Hide" button
+await bash -c "! xdotool search --onlyvisible --name 'Pulo Pro'" || fail "Hide left the window on screen"
+icon_place >/dev/null || fail "the tray icon went away with the window"
+
+read -r x y < <(icon_place)
+xdotool mousemove "$x" "$y" click 1
+await xdotool search --onlyvisible --name "Pulo Pro" || fail "a click on the tray icon did not bring the window back"
+echo "tray end to end: 1 passed, 0 failed"
