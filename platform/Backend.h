@@ -5,10 +5,12 @@
 // registry, interface tables, sound, shell, help) join the same record.
 
 #include "platform/ModuleRegistry.h"
+#include "platform/Ras.h"
 #include "platform/Win32.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace win {
 
@@ -34,10 +36,35 @@ public:
     [[nodiscard]] virtual std::string ModuleFileName() = 0;
 };
 
+// One active connection as the Remote Access Service lists it.
+struct RasLink
+{
+    HRASCONN Handle = 0;
+    std::string EntryName;
+    std::string DeviceType;
+    std::string DeviceName;
+};
+
+// The connections behind rasapi32; the record rules (sizes, room, codes) are kept by the calls.
+class IRasService
+{
+public:
+    virtual ~IRasService() = default;
+    // The active connections, in the order the system lists them.
+    [[nodiscard]] virtual std::vector<RasLink> Connections() = 0;
+    // The connection's IPv4 address as dotted text: ERROR_SUCCESS,
+    // ERROR_PROJECTION_NOT_COMPLETE (no address yet) or ERROR_INVALID_HANDLE (gone).
+    [[nodiscard]] virtual DWORD Address(HRASCONN connection, std::string& address) = 0;
+    // The connection's state and device: ERROR_SUCCESS or ERROR_INVALID_HANDLE.
+    [[nodiscard]] virtual DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) = 0;
+    [[nodiscard]] virtual DWORD HangUp(HRASCONN connection) = 0;
+};
+
 struct Backend final
 {
     std::unique_ptr<IProfileService> Profiles;
     std::unique_ptr<ISystemService> System;
+    std::unique_ptr<IRasService> Ras;
     ModuleRegistry Modules;
 };
 

@@ -22,7 +22,8 @@ using LPCSTR = const char*;
 
 struct HINSTANCE__;
 using HMODULE = HINSTANCE__*;
-using FARPROC = std::intptr_t (*)();
+// A loaded entry point; the caller casts it to the entry point's own type.
+using FARPROC = void (*)();
 
 constexpr BOOL FALSE_RESULT = 0;
 constexpr BOOL TRUE_RESULT = 1;

@@ -1,15 +1,18 @@
 #include "platform/posix/PosixBackend.h"
 
 #include "platform/ProfileFiles.h"
+#include "platform/posix/PosixRas.h"
 #include "platform/posix/PosixSystem.h"
 
 namespace win::posix {
 
-std::unique_ptr<Backend> MakePosixBackend()
+std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory)
 {
     auto backend = std::make_unique<Backend>();
     backend->Profiles = std::make_unique<ProfileFiles>();
     backend->System = std::make_unique<PosixSystem>();
+    backend->Ras = std::make_unique<PosixRas>(pidDirectory);
+    RegisterRasModule(backend->Modules);
     return backend;
 }
 

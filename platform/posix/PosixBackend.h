@@ -3,10 +3,11 @@
 #include "platform/Backend.h"
 
 #include <memory>
+#include <string>
 
 namespace win::posix {
 
-// The backend of the real program on Linux.
-[[nodiscard]] std::unique_ptr<Backend> MakePosixBackend();
+// The backend of the real program on Linux; pppd leaves its pid files in pidDirectory.
+[[nodiscard]] std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory = "/var/run");
 
 } // namespace win::posix

@@ -2,6 +2,11 @@
 
 #include "platform/ProfileFiles.h"
 
+#include <QDateTime>
+
+#include <algorithm>
+#include <chrono>
+
 namespace win::sim {
 
 namespace {
@@ -10,8 +15,27 @@ class SimSystem final : public ISystemService
 {
 public:
     explicit SimSystem(std::shared_ptr<SimState> state) : State(std::move(state)) {}
-    void LocalTime(SYSTEMTIME& time) override { time = State->Now; }
-    DWORD TickCount() override { return State->Ticks; }
+    void LocalTime(SYSTEMTIME& time) override
+    {
+        if (!State->RealClock) {
+            time = State->Now;
+            return;
+        }
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDate date = now.date();
+        const QTime clock = now.time();
+        time = SYSTEMTIME{static_cast<WORD>(date.year()),          static_cast<WORD>(date.month()),
+                          static_cast<WORD>(date.dayOfWeek() % 7), static_cast<WORD>(date.day()),
+                          static_cast<WORD>(clock.hour()),         static_cast<WORD>(clock.minute()),
+                          static_cast<WORD>(clock.second()),       static_cast<WORD>(clock.msec())};
+    }
+    DWORD TickCount() override
+    {
+        if (!State->RealClock)
+            return State->Ticks;
+        const auto since = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    }
     void Version(OSVERSIONINFOA& info) override
     {
         info.dwPlatformId = State->PlatformId;
@@ -47,6 +71,46 @@ private:
     std::shared_ptr<SimState> State;
 };
 
+class SimRas final : public IRasService
+{
+public:
+    explicit SimRas(std::shared_ptr<SimState> state) : State(std::move(state)) {}
+
+    std::vector<RasLink> Connections() override
+    {
+        std::vector<RasLink> links;
+        for (const SimLine& line : State->Lines)
+            links.push_back({line.Handle, line.EntryName, line.DeviceType, line.DeviceName});
+        return links;
+    }
+    DWORD Address(HRASCONN connection, std::string& address) override
+    {
+        const SimLine* line = State->FindLine(connection);
+        if (line == nullptr)
+            return ERROR_INVALID_HANDLE;
+        if (line->Address.empty())
+            return ERROR_PROJECTION_NOT_COMPLETE;
+        address = line->Address;
+        return ERROR_SUCCESS;
+    }
+    DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) override
+    {
+        const SimLine* line = State->FindLine(connection);
+        if (line == nullptr)
+            return ERROR_INVALID_HANDLE;
+        state = line->Address.empty() ? RASCS_Authenticated : RASCS_Connected;
+        link = {line->Handle, line->EntryName, line->DeviceType, line->DeviceName};
+        return ERROR_SUCCESS;
+    }
+    DWORD HangUp(HRASCONN connection) override
+    {
+        return State->DropLine(connection) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    }
+
+private:
+    std::shared_ptr<SimState> State;
+};
+
 // The day of the week (0 = Sunday), from the days since 1970-01-01, which was a Thursday.
 WORD DayOfWeek(int year, int month, int day)
 {
@@ -68,12 +132,47 @@ void SimState::SetNow(int year, int month, int day, int hour, int minute, int se
         static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second),   0};
 }
 
+HRASCONN SimState::AddLine(const std::string& entryName, const std::string& address)
+{
+    SimLine line;
+    line.Handle = NextHandle++;
+    line.EntryName = entryName;
+    line.Address = address;
+    Lines.push_back(line);
+    return line.Handle;
+}
+
+bool SimState::DropLine(HRASCONN handle)
+{
+    const auto line = std::find_if(Lines.begin(), Lines.end(), [&](const SimLine& l) { return l.Handle == handle; });
+    if (line == Lines.end())
+        return false;
+    Lines.erase(line);
+    return true;
+}
+
+SimLine* SimState::FindLine(HRASCONN handle)
+{
+    const auto line = std::find_if(Lines.begin(), Lines.end(), [&](const SimLine& l) { return l.Handle == handle; });
+    return line == Lines.end() ? nullptr : &*line;
+}
+
+void SetRasLibraryPresent(bool present)
+{
+    if (present)
+        RegisterRasModule(InstalledBackend().Modules);
+    else
+        InstalledBackend().Modules.Unregister("RASAPI32.DLL");
+}
+
 std::shared_ptr<SimState> InstallSimBackend()
 {
     auto state = std::make_shared<SimState>();
     auto backend = std::make_unique<Backend>();
     backend->Profiles = std::make_unique<SimProfiles>(state);
     backend->System = std::make_unique<SimSystem>(state);
+    backend->Ras = std::make_unique<SimRas>(state);
+    RegisterRasModule(backend->Modules);
     InstallBackend(std::move(backend));
     return state;
 }

@@ -8,8 +8,22 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace win::sim {
+
+// A simulated dial-up line (or VPN) as the connection list shows it.
+struct SimLine
+{
+    HRASCONN Handle = 0;
+    std::string EntryName;
+    std::string DeviceType = "modem";
+    std::string DeviceName = "Standard 56000 bps Modem";
+    std::string Address; // empty while the line is still negotiating
+    // Traffic in bytes a second, for the counters of the line's adapter.
+    double SendRate = 0;
+    double ReceiveRate = 0;
+};
 
 struct SimState final
 {
@@ -25,6 +39,18 @@ struct SimState final
     // Profile writes that still succeed before every further one is refused; negative: no limit.
     int ProfileWritesBeforeRefusal = -1;
     int ProfileWrites = 0; // successful writes so far
+    // The clock runs by itself (the demo) instead of only when a test moves it.
+    bool RealClock = false;
+
+    // The connections, in the order the system lists them.
+    std::vector<SimLine> Lines;
+    HRASCONN NextHandle = 0x1000;
+
+    // Brings a line up (address empty: still negotiating); returns its handle.
+    HRASCONN AddLine(const std::string& entryName, const std::string& address);
+    // Hangs the line up; false when there is no such line.
+    bool DropLine(HRASCONN handle);
+    [[nodiscard]] SimLine* FindLine(HRASCONN handle);
 
     // Sets the local date and time (the day of the week is worked out).
     void SetNow(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
@@ -32,5 +58,8 @@ struct SimState final
 
 // Installs a fresh simulated backend and returns its state for the caller to drive.
 std::shared_ptr<SimState> InstallSimBackend();
+
+// Takes the connection library ("RASAPI32.DLL") away from the installed backend, or gives it back.
+void SetRasLibraryPresent(bool present);
 
 } // namespace win::sim

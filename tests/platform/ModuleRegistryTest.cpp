@@ -14,7 +14,7 @@ std::intptr_t Answer()
 TEST(ModuleRegistryTest, LoadsRegisteredModulesByNameAndCountsReferences)
 {
     sim::InstallSimBackend();
-    InstalledBackend().Modules.Register("RASAPI32.DLL", {{"RasHangUpA", &Answer}});
+    InstalledBackend().Modules.Register("RASAPI32.DLL", {{"RasHangUpA", reinterpret_cast<FARPROC>(&Answer)}});
 
     HMODULE module = LoadLibraryA("rasapi32");
     ASSERT_NE(module, nullptr);
@@ -23,7 +23,7 @@ TEST(ModuleRegistryTest, LoadsRegisteredModulesByNameAndCountsReferences)
 
     FARPROC proc = GetProcAddress(module, "RasHangUpA");
     ASSERT_NE(proc, nullptr);
-    EXPECT_EQ(proc(), 42);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t (*)()>(proc)(), 42);
     EXPECT_EQ(GetProcAddress(module, "RasDialA"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
 

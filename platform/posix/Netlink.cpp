@@ -1,0 +1,205 @@
+#include "platform/posix/Netlink.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <linux/if_addr.h>
+#include <linux/if_link.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <map>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// The kernel's netlink walking macros are C and cast the old way.
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+
+namespace win::posix {
+
+namespace {
+
+class RouteSocket final
+{
+public:
+    RouteSocket() : Fd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
+    ~RouteSocket()
+    {
+        if (Fd >= 0)
+            close(Fd);
+    }
+    RouteSocket(const RouteSocket&) = delete;
+    RouteSocket& operator=(const RouteSocket&) = delete;
+    [[nodiscard]] int Get() const { return Fd; }
+
+private:
+    int Fd;
+};
+
+struct Request
+{
+    nlmsghdr Header;
+    union {
+        ifinfomsg Link;
+        ifaddrmsg Address;
+    };
+    // IFLA_EXT_MASK: leave the statistics out of the link dump, it is large enough without.
+    rtattr MaskAttribute;
+    std::uint32_t Mask;
+};
+
+// Sends one dump request and hands every message of the answer to take; false on failure.
+template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
+{
+    Request request{};
+    request.Header.nlmsg_type = type;
+    request.Header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    request.Header.nlmsg_seq = 1;
+    if (type == RTM_GETLINK) {
+        request.Link.ifi_family = AF_UNSPEC;
+        request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
+        request.MaskAttribute.rta_type = IFLA_EXT_MASK;
+        request.MaskAttribute.rta_len = RTA_LENGTH(sizeof(std::uint32_t));
+        request.Mask = RTEXT_FILTER_SKIP_STATS;
+        request.Header.nlmsg_len = sizeof(Request);
+    } else {
+        request.Address.ifa_family = AF_INET;
+        request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
+    }
+    if (send(fd, &request, request.Header.nlmsg_len, 0) < 0)
+        return false;
+
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t length = recv(fd, buffer.data(), buffer.size(), 0);
+        if (length < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        auto remaining = static_cast<int>(length);
+        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(message, remaining);
+             message = NLMSG_NEXT(message, remaining)) {
+            if (message->nlmsg_type == NLMSG_DONE)
+                return true;
+            if (message->nlmsg_type == NLMSG_ERROR)
+                return false;
+            take(message);
+        }
+    }
+}
+
+void TakeLink(const nlmsghdr* message, std::vector<NetLink>& links)
+{
+    if (message->nlmsg_type != RTM_NEWLINK || message->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg)))
+        return;
+    const auto* info = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
+    NetLink link;
+    link.Index = info->ifi_index;
+    link.Type = info->ifi_type;
+    link.Flags = info->ifi_flags;
+    int remaining = static_cast<int>(IFLA_PAYLOAD(message));
+    for (const auto* attribute = IFLA_RTA(info); RTA_OK(attribute, remaining);
+         attribute = RTA_NEXT(attribute, remaining)) {
+        if (attribute->rta_type == IFLA_IFNAME) {
+            const auto* name = static_cast<const char*>(RTA_DATA(attribute));
+            link.Name.assign(name, strnlen(name, RTA_PAYLOAD(attribute)));
+        }
+    }
+    links.push_back(std::move(link));
+}
+
+void TakeAddress(const nlmsghdr* message, std::map<int, std::string>& addresses)
+{
+    if (message->nlmsg_type != RTM_NEWADDR || message->nlmsg_len < NLMSG_LENGTH(sizeof(ifaddrmsg)))
+        return;
+    const auto* info = static_cast<const ifaddrmsg*>(NLMSG_DATA(message));
+    if (info->ifa_family != AF_INET)
+        return;
+    const void* local = nullptr;
+    const void* address = nullptr;
+    int remaining = static_cast<int>(IFA_PAYLOAD(message));
+    for (const auto* attribute = IFA_RTA(info); RTA_OK(attribute, remaining);
+         attribute = RTA_NEXT(attribute, remaining)) {
+        if (RTA_PAYLOAD(attribute) < 4)
+            continue;
+        if (attribute->rta_type == IFA_LOCAL)
+            local = RTA_DATA(attribute);
+        else if (attribute->rta_type == IFA_ADDRESS)
+            address = RTA_DATA(attribute);
+    }
+    // On a point-to-point link IFA_ADDRESS is the peer's; IFA_LOCAL is our own.
+    const void* own = local != nullptr ? local : address;
+    if (own == nullptr)
+        return;
+    char text[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, own, text, sizeof text) != nullptr)
+        addresses.emplace(static_cast<int>(info->ifa_index), text); // the first address wins
+}
+
+} // namespace
+
+bool DumpLinks(std::vector<NetLink>& links)
+{
+    links.clear();
+    const RouteSocket route;
+    if (route.Get() < 0)
+        return false;
+    std::vector<NetLink> found;
+    std::map<int, std::string> addresses;
+    if (!Dump(route.Get(), RTM_GETLINK, [&](const nlmsghdr* message) { TakeLink(message, found); }) ||
+        !Dump(route.Get(), RTM_GETADDR, [&](const nlmsghdr* message) { TakeAddress(message, addresses); }))
+        return false;
+    for (auto& link : found) {
+        const auto address = addresses.find(link.Index);
+        if (address != addresses.end())
+            link.Address = address->second;
+    }
+    std::sort(found.begin(), found.end(), [](const NetLink& a, const NetLink& b) { return a.Index < b.Index; });
+    links = std::move(found);
+    return true;
+}
+
+NetlinkWatch::NetlinkWatch() : Socket(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE))
+{
+    if (Socket < 0)
+        return;
+    sockaddr_nl address{};
+    address.nl_family = AF_NETLINK;
+    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
+    if (bind(Socket, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
+        close(Socket);
+        Socket = -1;
+    }
+}
+
+NetlinkWatch::~NetlinkWatch()
+{
+    if (Socket >= 0)
+        close(Socket);
+}
+
+bool NetlinkWatch::Changed()
+{
+    bool changed = First || Socket < 0;
+    First = false;
+    if (Socket < 0)
+        return true;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t length = recv(Socket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (length > 0) {
+            changed = true;
+            continue;
+        }
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length < 0 && errno == ENOBUFS) { // notifications were lost: assume the worst
+            changed = true;
+            continue;
+        }
+        return changed;
+    }
+}
+
+} // namespace win::posix

@@ -1,0 +1,93 @@
+#include "platform/posix/PosixRas.h"
+
+#include <csignal>
+#include <net/if.h>
+#include <net/if_arp.h>
+
+namespace win::posix {
+
+namespace {
+
+bool IsConnection(const NetLink& link)
+{
+    const bool pointToPoint = link.Type == ARPHRD_PPP || (link.Flags & IFF_POINTOPOINT) != 0;
+    return pointToPoint && (link.Flags & IFF_UP) != 0 && (link.Flags & IFF_LOOPBACK) == 0;
+}
+
+} // namespace
+
+PosixRas::PosixRas(std::string pidDirectory) : PidDirectory(std::move(pidDirectory)) {}
+
+void PosixRas::Refresh()
+{
+    if (!Watch.Changed())
+        return;
+    std::vector<Connection> fresh;
+    if (DumpLinks(Scratch)) {
+        for (const NetLink& link : Scratch) {
+            if (!IsConnection(link))
+                continue;
+            Connection connection;
+            connection.Pppd = FindPppd(PidDirectory, link.Name);
+            connection.Link.Handle = static_cast<HRASCONN>(link.Index);
+            connection.Link.EntryName = connection.Pppd.EntryName.empty() ? link.Name : connection.Pppd.EntryName;
+            connection.Link.DeviceType = link.Type == ARPHRD_PPP ? "modem" : "vpn";
+            connection.Link.DeviceName = connection.Pppd.DeviceName.empty() ? link.Name : connection.Pppd.DeviceName;
+            connection.Address = link.Address;
+            fresh.push_back(std::move(connection));
+        }
+    }
+    Current = std::move(fresh);
+}
+
+const PosixRas::Connection* PosixRas::Find(HRASCONN connection)
+{
+    Refresh();
+    for (const Connection& candidate : Current)
+        if (candidate.Link.Handle == connection)
+            return &candidate;
+    return nullptr;
+}
+
+std::vector<RasLink> PosixRas::Connections()
+{
+    Refresh();
+    std::vector<RasLink> links;
+    links.reserve(Current.size());
+    for (const Connection& connection : Current)
+        links.push_back(connection.Link);
+    return links;
+}
+
+DWORD PosixRas::Address(HRASCONN connection, std::string& address)
+{
+    const Connection* found = Find(connection);
+    if (found == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (found->Address.empty())
+        return ERROR_PROJECTION_NOT_COMPLETE;
+    address = found->Address;
+    return ERROR_SUCCESS;
+}
+
+DWORD PosixRas::Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link)
+{
+    const Connection* found = Find(connection);
+    if (found == nullptr)
+        return ERROR_INVALID_HANDLE;
+    state = found->Address.empty() ? RASCS_Authenticated : RASCS_Connected;
+    link = found->Link;
+    return ERROR_SUCCESS;
+}
+
+DWORD PosixRas::HangUp(HRASCONN connection)
+{
+    const Connection* found = Find(connection);
+    if (found == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (found->Pppd.Pid == 0)
+        return ERROR_NOT_SUPPORTED;
+    return kill(found->Pppd.Pid, SIGTERM) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+} // namespace win::posix

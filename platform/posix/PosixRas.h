@@ -1,0 +1,45 @@
+#pragma once
+
+// Connections on Linux: the point-to-point links that are up (PPP made by pppd, tun, WireGuard),
+// in interface-index order. The handle is the interface index; the link's own IPv4 address is
+// its IP projection. The link list is read again only when the kernel reports a change.
+
+#include "platform/Backend.h"
+#include "platform/posix/Netlink.h"
+#include "platform/posix/PppdLink.h"
+
+#include <string>
+#include <vector>
+
+namespace win::posix {
+
+class PosixRas final : public IRasService
+{
+public:
+    explicit PosixRas(std::string pidDirectory = "/var/run");
+
+    [[nodiscard]] std::vector<RasLink> Connections() override;
+    [[nodiscard]] DWORD Address(HRASCONN connection, std::string& address) override;
+    [[nodiscard]] DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) override;
+    // Ends the pppd of the link (SIGTERM); a link pppd does not run is left alone
+    // (ERROR_NOT_SUPPORTED).
+    [[nodiscard]] DWORD HangUp(HRASCONN connection) override;
+
+private:
+    struct Connection
+    {
+        RasLink Link;
+        std::string Address;
+        PppdLink Pppd;
+    };
+
+    void Refresh();
+    [[nodiscard]] const Connection* Find(HRASCONN connection);
+
+    std::string PidDirectory;
+    NetlinkWatch Watch;
+    std::vector<NetLink> Scratch;
+    std::vector<Connection> Current;
+};
+
+} // namespace win::posix
