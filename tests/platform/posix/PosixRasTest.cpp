@@ -1,0 +1,202 @@
+#include "platform/Ras.h"
+#include "platform/posix/PosixBackend.h"
+#include "sources/KZIntDet.h"
+#include "tests/support/NetnsTestMain.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TunLink.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace pulo {
+namespace {
+
+using test::LinkTypeNone;
+using test::TunLink;
+
+class PosixRasTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PULO_NEEDS_NETWORK_NAMESPACE();
+        ASSERT_TRUE(PidFolder.isValid());
+        win::InstallBackend(win::posix::MakePosixBackend(PidFolder.path().toStdString()));
+    }
+
+    std::vector<win::RASCONNA> Enumerate()
+    {
+        std::vector<win::RASCONNA> records(8);
+        records[0].dwSize = sizeof(win::RASCONNA);
+        win::DWORD size = static_cast<win::DWORD>(records.size() * sizeof(win::RASCONNA));
+        win::DWORD count = 0;
+        EXPECT_EQ(win::RasEnumConnectionsA(records.data(), &size, &count), win::ERROR_SUCCESS);
+        records.resize(count);
+        return records;
+    }
+
+    void Attach(TKZInternetDetect& detector)
+    {
+        detector.OnConnect = [&](QObject*) { Events << QStringLiteral("connect ") + detector.IP(); };
+        detector.OnDisconnect = [&](QObject*) { Events << QStringLiteral("disconnect ") + detector.IP(); };
+    }
+
+    static std::unique_ptr<TunLink> Link(const std::string& name, unsigned type, const char* local = nullptr)
+    {
+        auto link = std::make_unique<TunLink>(name, type);
+        EXPECT_TRUE(link->Valid()) << name;
+        EXPECT_TRUE(link->SetUp(true)) << name;
+        if (local != nullptr) {
+            EXPECT_TRUE(link->SetAddress(local, "10.99.99.99")) << name;
+        }
+        return link;
+    }
+
+    QTemporaryDir PidFolder;
+    QStringList Events;
+};
+
+TEST_F(PosixRasTest, PppLinkIsNoticedWithItsAddressWithinOnePoll)
+{
+    TKZInternetDetect detector;
+    Attach(detector);
+    detector.Poll();
+
+    auto link = Link("ppp0", test::LinkTypePpp);
+    detector.Poll();
+    EXPECT_FALSE(detector.Connected()) << "no address yet: still negotiating";
+    const auto negotiating = Enumerate();
+    ASSERT_EQ(negotiating.size(), 1U);
+    win::RASCONNSTATUSA status{};
+    status.dwSize = sizeof status;
+    ASSERT_EQ(win::RasGetConnectStatusA(negotiating[0].hrasconn, &status), win::ERROR_SUCCESS);
+    EXPECT_NE(status.rasconnstate, win::RASCS_Connected);
+
+    ASSERT_TRUE(link->SetAddress("10.64.0.2", "10.64.0.1"));
+    detector.Poll();
+    ASSERT_TRUE(win::RasGetConnectStatusA(negotiating[0].hrasconn, &status) == win::ERROR_SUCCESS);
+    EXPECT_EQ(status.rasconnstate, win::RASCS_Connected);
+    const auto up = Enumerate();
+    ASSERT_EQ(up.size(), 1U);
+    EXPECT_EQ(up[0].hrasconn, static_cast<win::HRASCONN>(link->Index()));
+    EXPECT_STREQ(up[0].szEntryName, "ppp0");
+    EXPECT_STREQ(up[0].szDeviceName, "ppp0");
+
+    const win::HRASCONN handle = up[0].hrasconn;
+    link.reset();
+    detector.Poll();
+    EXPECT_EQ(Events, (QStringList{"connect 10.64.0.2", "disconnect "}));
+    EXPECT_EQ(win::RasGetConnectStatusA(handle, &status), win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(win::RasHangUpA(handle), win::ERROR_INVALID_HANDLE);
+}
+
+TEST_F(PosixRasTest, OnlyPointToPointLinksThatAreUpCount)
+{
+    auto down = std::make_unique<TunLink>("ppp5");
+    ASSERT_TRUE(down->Valid());
+    auto vpn = Link("wg-office", LinkTypeNone, "172.16.0.2");
+    const auto links = Enumerate();
+    ASSERT_EQ(links.size(), 1U);
+    EXPECT_STREQ(links[0].szEntryName, "wg-office");
+}
+
+TEST_F(PosixRasTest, FirstOfTwoLinksDecides)
+{
+    auto dialup = Link("ppp0", test::LinkTypePpp, "10.64.0.2");
+    auto vpn = Link("tun7", LinkTypeNone, "172.16.0.2");
+    TKZInternetDetect detector;
+    Attach(detector);
+    detector.Poll();
+    EXPECT_EQ(Enumerate().size(), 2U);
+    win::RASCONNA one{};
+    one.dwSize = sizeof one;
+    win::DWORD size = sizeof one;
+    win::DWORD count = 0;
+    EXPECT_EQ(win::RasEnumConnectionsA(&one, &size, &count), win::ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(count, 2U);
+
+    dialup.reset();
+    detector.Poll();
+    EXPECT_EQ(Events, QStringList{"connect 10.64.0.2"});
+    EXPECT_EQ(detector.IP(), QStringLiteral("172.16.0.2"));
+}
+
+TEST_F(PosixRasTest, NamesAtTheKernelLimitAndUntrustedPidFiles)
+{
+    const std::string name = "ppp-0123456789a"; // 15 characters, the most a link name has
+    auto link = Link(name, test::LinkTypePpp, "10.64.0.2");
+    const struct
+    {
+        const char* Name;
+        QByteArray Content;
+    } cases[] = {
+        {"no pid file", QByteArray()},
+        {"garbage", QByteArray("\x01\xFFnot a number\n")},
+        {"a process that is gone", QByteArray("999999998\n")},
+        {"a process that is not pppd", QByteArray::number(getpid()) + "\n"},
+        {"a huge file", QByteArray(1 << 20, '7')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QFile pidFile(PidFolder.filePath(QString::fromStdString(name) + ".pid"));
+        if (!c.Content.isEmpty()) {
+            ASSERT_TRUE(pidFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            pidFile.write(c.Content);
+            pidFile.close();
+        }
+        ASSERT_TRUE(link->SetUp(false) && link->SetUp(true)); // a change, so the list is read again
+        ASSERT_TRUE(link->SetAddress("10.64.0.2", "10.64.0.1"));
+        const auto links = Enumerate();
+        ASSERT_EQ(links.size(), 1U);
+        EXPECT_EQ(std::string(links[0].szEntryName), name);
+        EXPECT_EQ(win::RasHangUpA(links[0].hrasconn), win::ERROR_NOT_SUPPORTED) << "only pppd is ever ended";
+    }
+}
+
+TEST_F(PosixRasTest, PppdLinkCarriesItsPeerNameAndHangsUp)
+{
+    const std::string piddir = PidFolder.path().toStdString();
+    std::vector<std::string> arguments = {"pppd", "call", "myisp", "nodetach", "/dev/ttyS1", "piddir", piddir};
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, STANDIN_PPPD, nullptr, nullptr, argv.data(), environ), 0);
+
+    // Wait for the stand-in to bring its link up: it leaves its pid file last.
+    const QString pidFile = PidFolder.filePath(QStringLiteral("ppp0.pid"));
+    for (int i = 0; i < 500 && !QFile::exists(pidFile); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(QFile::exists(pidFile));
+
+    TKZInternetDetect detector;
+    Attach(detector);
+    detector.Poll();
+    const auto links = Enumerate();
+    ASSERT_EQ(links.size(), 1U);
+    EXPECT_STREQ(links[0].szEntryName, "myisp");
+    EXPECT_STREQ(links[0].szDeviceName, "/dev/ttyS1");
+
+    EXPECT_EQ(win::RasHangUpA(links[0].hrasconn), win::ERROR_SUCCESS);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    detector.Poll();
+    EXPECT_EQ(Events, (QStringList{"connect 10.64.64.2", "disconnect "}));
+}
+
+} // namespace
+} // namespace pulo

@@ -1,0 +1,27 @@
+// The main of the tests that make real network links: the whole test process first moves
+// into a network namespace of its own, so nothing it makes is seen outside, and no traffic
+// leaves it. Where that is not possible the tests skip, saying why.
+
+#include "tests/support/NetnsTestMain.h"
+
+#include "tests/support/TunLink.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace pulo::test {
+
+std::string NamespaceUnavailable;
+
+} // namespace pulo::test
+
+int main(int argc, char** argv)
+{
+    std::string reason;
+    if (!pulo::test::EnterOwnNetworkNamespace(reason))
+        pulo::test::NamespaceUnavailable = reason;
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

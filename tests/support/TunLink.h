@@ -1,0 +1,37 @@
+#pragma once
+
+// A point-to-point link made for a test, in the test's own network namespace: a tun device,
+// with the PPP link type when asked, gone as soon as the object is.
+
+#include <string>
+
+namespace pulo::test {
+
+inline constexpr unsigned LinkTypePpp = 512;
+inline constexpr unsigned LinkTypeNone = 65534;
+
+class TunLink final
+{
+public:
+    explicit TunLink(const std::string& name, unsigned linkType = LinkTypePpp);
+    ~TunLink();
+    TunLink(const TunLink&) = delete;
+    TunLink& operator=(const TunLink&) = delete;
+
+    [[nodiscard]] bool Valid() const { return Fd >= 0; }
+    [[nodiscard]] const std::string& Name() const { return LinkName; }
+    [[nodiscard]] int Index() const;
+    [[nodiscard]] bool SetUp(bool up);
+    // Gives the link its own address and its peer's.
+    [[nodiscard]] bool SetAddress(const std::string& local, const std::string& peer);
+
+private:
+    int Fd = -1;
+    std::string LinkName;
+};
+
+// Moves this process into a network namespace of its own, so the links a test makes are
+// seen by nothing else. Needs root; returns false (with the reason) elsewhere.
+[[nodiscard]] bool EnterOwnNetworkNamespace(std::string& reason);
+
+} // namespace pulo::test
