@@ -5,6 +5,7 @@
 #include "common/ErrorBoundary.h"
 #include "common/NumberText.h"
 #include "settings/Settings.h"
+#include "sources/KZIntDet.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
 
@@ -88,6 +89,11 @@ TForm1::~TForm1() = default;
 
 void TForm1::CreateComponents(const TForm1Services& services)
 {
+    KZInternetDetect1 = new TKZInternetDetect(this);
+    KZInternetDetect1->setObjectName(QStringLiteral("KZInternetDetect1"));
+    KZInternetDetect1->OnConnect = [this](QObject* sender) { KZInternetDetect1Connect(sender); };
+    KZInternetDetect1->OnDisconnect = [this](QObject* sender) { KZInternetDetect1Disconnect(sender); };
+
     RxTimerList1 = std::make_unique<TRxTimerList>(services.Timers);
     RxTimerList1->Loading = true;
     RxTimerList1->SetActive(true);
@@ -236,6 +242,7 @@ void TForm1::BitBtn3Click()
 void TForm1::Exit1Click()
 {
     Tag = 1;
+    KZInternetDetect1->SetConnected(false);
     close();
 }
 

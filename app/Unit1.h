@@ -24,6 +24,7 @@ class QTableWidget;
 
 namespace pulo {
 
+class TKZInternetDetect;
 class TRxTimerEvent;
 class TRxTimerList;
 class TRxTrayIcon;
@@ -55,6 +56,8 @@ public:
     void BitBtn3Click();
     void Exit1Click();
     void RxTrayIcon1Click();
+    void KZInternetDetect1Connect(QObject* sender);
+    void KZInternetDetect1Disconnect(QObject* sender);
     void RxTimerEvent1Timer();
     void RxTimerEvent2Timer();
     void RxTimerEvent3Timer();
@@ -91,6 +94,7 @@ public:
     int Tag = 0;
 
     // Components.
+    TKZInternetDetect* KZInternetDetect1 = nullptr;
     std::unique_ptr<TRxTimerList> RxTimerList1;
     TRxTimerEvent* RxTimerEvent1 = nullptr;
     TRxTimerEvent* RxTimerEvent2 = nullptr;

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "sources/KZIntDet.h"
 #include "tests/support/SimPlatformTest.h"
 #include "tests/support/TrayRecorder.h"
 #include "widgets/RXShell.h"
@@ -196,6 +197,17 @@ TEST_F(Unit1Test, TitleBarCloseNeverEndsTheProgramOnlyExitDoes)
     EXPECT_EQ(form.Tag, 1);
     EXPECT_EQ(exited.count(), 1);
     EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Unit1Test, ExitLetsTheDetectorForgetTheConnection)
+{
+    Sim->AddLine("My ISP", "10.64.0.2");
+    TForm1 form;
+    ASSERT_NE(form.KZInternetDetect1, nullptr);
+    form.KZInternetDetect1->Poll();
+    EXPECT_TRUE(form.KZInternetDetect1->Connected());
+    form.Exit1->trigger();
+    EXPECT_FALSE(form.KZInternetDetect1->Connected());
 }
 
 TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)

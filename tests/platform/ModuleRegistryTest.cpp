@@ -36,12 +36,14 @@ TEST(ModuleRegistryTest, LoadsRegisteredModulesByNameAndCountsReferences)
 TEST(ModuleRegistryTest, AbsentLibraryIsNotFound)
 {
     sim::InstallSimBackend();
-    EXPECT_EQ(LoadLibraryA("RASAPI32.DLL"), nullptr);
+    EXPECT_EQ(LoadLibraryA("HHCTRL.OCX"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 
-    InstalledBackend().Modules.Register("RASAPI32.DLL", {});
-    InstalledBackend().Modules.Unregister("rasapi32.dll");
-    EXPECT_EQ(LoadLibraryA("RASAPI32.DLL"), nullptr);
+    HMODULE offered = LoadLibraryA("RASAPI32.DLL");
+    EXPECT_NE(offered, nullptr);
+    EXPECT_NE(FreeLibrary(offered), 0);
+    sim::SetRasLibraryPresent(false);
+    EXPECT_EQ(LoadLibraryA("rasapi32.dll"), nullptr);
 }
 
 TEST(ModuleRegistryTest, VersionRecordMustCarryItsSize)

@@ -1,0 +1,153 @@
+#include "demo/LineSimulator.h"
+
+#include "app/Unit1.h"
+#include "sources/KZIntDet.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace pulo {
+
+namespace {
+
+QSpinBox* RateBox(QWidget* parent)
+{
+    auto* box = new QSpinBox(parent);
+    box->setRange(0, 100'000'000);
+    box->setSingleStep(1000);
+    box->setSuffix(QStringLiteral(" bytes/s"));
+    return box;
+}
+
+} // namespace
+
+LineSimulator::LineSimulator(std::shared_ptr<win::sim::SimState> sim, const TForm1& form, QWidget* parent)
+    : QWidget(parent), Sim(std::move(sim)), Form(form)
+{
+    setWindowTitle(QStringLiteral("PuloPro line simulator"));
+    EntryName = new QLineEdit(QStringLiteral("My ISP"), this);
+    EntryName->setMaxLength(256);
+    Address = new QLineEdit(QStringLiteral("10.64.0.2"), this);
+    Address->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(
+            QStringLiteral(R"((25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)(\.(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)){3})")),
+        Address));
+    SendRate = RateBox(this);
+    ReceiveRate = RateBox(this);
+    ReceiveRate->setValue(5000);
+    SendRate->setValue(1000);
+
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("Phonebook entry:"), EntryName);
+    fields->addRow(QStringLiteral("Address:"), Address);
+    fields->addRow(QStringLiteral("Sending:"), SendRate);
+    fields->addRow(QStringLiteral("Receiving:"), ReceiveRate);
+
+    auto* buttons = new QGridLayout;
+    const auto addButton = [&](const QString& text, int row, int column, auto slot) {
+        auto* button = new QPushButton(text, this);
+        connect(button, &QPushButton::clicked, this, slot);
+        buttons->addWidget(button, row, column);
+    };
+    addButton(QStringLiteral("Bring a line up"), 0, 0, [this] { BringUp(true); });
+    addButton(QStringLiteral("Dial (no address yet)"), 0, 1, [this] { BringUp(false); });
+    addButton(QStringLiteral("Assign the address"), 1, 0, [this] { AssignAddress(); });
+    addButton(QStringLiteral("Lose the address"), 1, 1, [this] { LoseAddress(); });
+    addButton(QStringLiteral("Drop the line"), 2, 0, [this] { Drop(); });
+    addButton(QStringLiteral("Set the rates"), 2, 1, [this] { ApplyRates(); });
+
+    Lines = new QListWidget(this);
+    Detector = new QLabel(this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    layout->addWidget(new QLabel(QStringLiteral("Lines, in the order the system lists them:"), this));
+    layout->addWidget(Lines);
+    layout->addWidget(Detector);
+
+    auto* refresh = new QTimer(this);
+    connect(refresh, &QTimer::timeout, this, [this] { Refresh(); });
+    refresh->start(500);
+    Refresh();
+}
+
+win::sim::SimLine* LineSimulator::Selected()
+{
+    const QListWidgetItem* item = Lines->currentItem();
+    if (item == nullptr && Lines->count() > 0)
+        item = Lines->item(0);
+    return item == nullptr ? nullptr : Sim->FindLine(item->data(Qt::UserRole).toUInt());
+}
+
+void LineSimulator::BringUp(bool withAddress)
+{
+    const QString address = withAddress && Address->hasAcceptableInput() ? Address->text() : QString();
+    const win::HRASCONN handle = Sim->AddLine(EntryName->text().toStdString(), address.toStdString());
+    win::sim::SimLine* line = Sim->FindLine(handle);
+    line->SendRate = SendRate->value();
+    line->ReceiveRate = ReceiveRate->value();
+    Refresh();
+}
+
+void LineSimulator::AssignAddress()
+{
+    if (win::sim::SimLine* line = Selected(); line != nullptr && Address->hasAcceptableInput())
+        line->Address = Address->text().toStdString();
+    Refresh();
+}
+
+void LineSimulator::LoseAddress()
+{
+    if (win::sim::SimLine* line = Selected())
+        line->Address.clear();
+    Refresh();
+}
+
+void LineSimulator::Drop()
+{
+    if (const win::sim::SimLine* line = Selected())
+        Sim->DropLine(line->Handle);
+    Refresh();
+}
+
+void LineSimulator::ApplyRates()
+{
+    if (win::sim::SimLine* line = Selected()) {
+        line->SendRate = SendRate->value();
+        line->ReceiveRate = ReceiveRate->value();
+    }
+    Refresh();
+}
+
+void LineSimulator::Refresh()
+{
+    const QVariant selected = Lines->currentItem() != nullptr ? Lines->currentItem()->data(Qt::UserRole) : QVariant();
+    Lines->clear();
+    for (const win::sim::SimLine& line : Sim->Lines) {
+        const QString text =
+            QStringLiteral("%1  %2  %3  out %4 B/s, in %5 B/s")
+                .arg(line.Handle)
+                .arg(QString::fromStdString(line.EntryName),
+                     line.Address.empty() ? QStringLiteral("(negotiating)") : QString::fromStdString(line.Address))
+                .arg(line.SendRate)
+                .arg(line.ReceiveRate);
+        auto* item = new QListWidgetItem(text, Lines);
+        item->setData(Qt::UserRole, line.Handle);
+        if (QVariant(line.Handle) == selected)
+            Lines->setCurrentItem(item);
+    }
+    const TKZInternetDetect* detector = Form.KZInternetDetect1;
+    Detector->setText(detector->Connected() ? QStringLiteral("PuloPro's detector: online at %1").arg(detector->IP())
+                                            : QStringLiteral("PuloPro's detector: offline"));
+}
+
+} // namespace pulo

@@ -1,0 +1,26 @@
+// pulopro-demo: PuloPro on the simulated platform, with a line simulator to bring dial-up
+// lines up and down without a modem. It keeps pulopro-demo.ini and pulopro-demo.log beside
+// itself.
+
+#include "app/Application.h"
+#include "app/Unit1.h"
+#include "demo/LineSimulator.h"
+#include "platform/sim/SimBackend.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    auto sim = win::sim::InstallSimBackend();
+    sim->RealClock = true;
+    sim->ModulePath = QCoreApplication::applicationFilePath().toStdString();
+    pulo::InitApplication(application);
+
+    pulo::TForm1 Form1;
+    QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
+    Form1.ShowAtStart();
+    pulo::LineSimulator simulator(sim, Form1);
+    simulator.show();
+    return QApplication::exec();
+}
