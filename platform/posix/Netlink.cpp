@@ -160,7 +160,7 @@ bool DumpLinks(std::vector<NetLink>& links)
     return true;
 }
 
-NetlinkWatch::NetlinkWatch() : Socket(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE))
+LinkTable::LinkTable() : Socket(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE))
 {
     if (Socket < 0)
         return;
@@ -173,33 +173,82 @@ NetlinkWatch::NetlinkWatch() : Socket(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC
     }
 }
 
-NetlinkWatch::~NetlinkWatch()
+LinkTable::~LinkTable()
 {
     if (Socket >= 0)
         close(Socket);
 }
 
-bool NetlinkWatch::Changed()
+void LinkTable::Apply(const nlmsghdr* message)
 {
-    bool changed = First || Socket < 0;
-    First = false;
-    if (Socket < 0)
-        return true;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t length = recv(Socket, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (length > 0) {
-            changed = true;
-            continue;
+    switch (message->nlmsg_type) {
+    case RTM_NEWLINK: {
+        Scratch.clear();
+        TakeLink(message, Scratch);
+        if (!Scratch.empty()) {
+            NetLink& link = Table[Scratch.front().Index];
+            const std::string address = link.Address;
+            link = std::move(Scratch.front());
+            link.Address = address;
         }
-        if (length < 0 && errno == EINTR)
-            continue;
-        if (length < 0 && errno == ENOBUFS) { // notifications were lost: assume the worst
-            changed = true;
-            continue;
-        }
-        return changed;
+        break;
     }
+    case RTM_DELLINK:
+        if (message->nlmsg_len >= NLMSG_LENGTH(sizeof(ifinfomsg)))
+            Table.erase(static_cast<const ifinfomsg*>(NLMSG_DATA(message))->ifi_index);
+        break;
+    case RTM_NEWADDR: {
+        std::map<int, std::string> added;
+        TakeAddress(message, added);
+        for (const auto& [index, address] : added) {
+            const auto link = Table.find(index);
+            if (link != Table.end() && link->second.Address.empty())
+                link->second.Address = address;
+        }
+        break;
+    }
+    case RTM_DELADDR:
+        // The link may have another address to fall back on: only a whole reading tells.
+        NeedsDump = true;
+        break;
+    default:
+        break;
+    }
+}
+
+bool LinkTable::Update()
+{
+    bool changed = NeedsDump || Socket < 0;
+    if (Socket >= 0) {
+        char buffer[16384];
+        for (;;) {
+            const ssize_t length = recv(Socket, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (length < 0 && errno == EINTR)
+                continue;
+            if (length < 0 && errno == ENOBUFS) { // notifications were lost
+                NeedsDump = true;
+                continue;
+            }
+            if (length <= 0)
+                break;
+            changed = true;
+            auto remaining = static_cast<int>(length);
+            for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, remaining);
+                 message = NLMSG_NEXT(message, remaining))
+                Apply(message);
+        }
+    }
+    if (NeedsDump || Socket < 0) {
+        std::vector<NetLink> links;
+        if (DumpLinks(links)) {
+            Table.clear();
+            for (auto& link : links)
+                Table.emplace(link.Index, std::move(link));
+            NeedsDump = false;
+        }
+        changed = true;
+    }
+    return changed;
 }
 
 } // namespace win::posix

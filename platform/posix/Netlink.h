@@ -1,11 +1,15 @@
 #pragma once
 
 // The kernel's interface list over a netlink route socket: links with their type and flags, and
-// each link's IPv4 address. A watch socket tells whether anything changed since it was last
-// asked, so an unchanged system costs one non-blocking read.
+// each link's IPv4 address. The table is read whole once, then kept up to date from the
+// kernel's change notifications, so an unchanged system costs one non-blocking read and a
+// change costs what the change says, however many interfaces there are.
 
+#include <map>
 #include <string>
 #include <vector>
+
+struct nlmsghdr;
 
 namespace win::posix {
 
@@ -22,21 +26,28 @@ struct NetLink
 // Returns false (and leaves links empty) when the kernel cannot be asked.
 [[nodiscard]] bool DumpLinks(std::vector<NetLink>& links);
 
-class NetlinkWatch final
+class LinkTable final
 {
 public:
-    NetlinkWatch();
-    ~NetlinkWatch();
-    NetlinkWatch(const NetlinkWatch&) = delete;
-    NetlinkWatch& operator=(const NetlinkWatch&) = delete;
+    LinkTable();
+    ~LinkTable();
+    LinkTable(const LinkTable&) = delete;
+    LinkTable& operator=(const LinkTable&) = delete;
 
-    // True on the first call, after any change of links or IPv4 addresses since the last call,
-    // and whenever the watch cannot tell (no socket, messages lost).
-    [[nodiscard]] bool Changed();
+    // Brings the table up to date. True on the first call, after any change of links or IPv4
+    // addresses, and whenever the table had to be read whole again (notifications lost, no
+    // notification socket).
+    [[nodiscard]] bool Update();
+    // The links by interface index.
+    [[nodiscard]] const std::map<int, NetLink>& Links() const { return Table; }
 
 private:
+    void Apply(const ::nlmsghdr* message);
+
     int Socket = -1;
-    bool First = true;
+    bool NeedsDump = true;
+    std::map<int, NetLink> Table;
+    std::vector<NetLink> Scratch;
 };
 
 } // namespace win::posix

@@ -20,11 +20,11 @@ PosixRas::PosixRas(std::string pidDirectory) : PidDirectory(std::move(pidDirecto
 
 void PosixRas::Refresh()
 {
-    if (!Watch.Changed())
+    if (!Table.Update())
         return;
     std::vector<Connection> fresh;
-    if (DumpLinks(Scratch)) {
-        for (const NetLink& link : Scratch) {
+    {
+        for (const auto& [index, link] : Table.Links()) {
             if (!IsConnection(link))
                 continue;
             Connection connection;

@@ -37,8 +37,7 @@ private:
     [[nodiscard]] const Connection* Find(HRASCONN connection);
 
     std::string PidDirectory;
-    NetlinkWatch Watch;
-    std::vector<NetLink> Scratch;
+    LinkTable Table;
     std::vector<Connection> Current;
 };
 

@@ -94,6 +94,10 @@ TEST_F(PosixRasTest, PppLinkIsNoticedWithItsAddressWithinOnePoll)
     EXPECT_STREQ(up[0].szEntryName, "ppp0");
     EXPECT_STREQ(up[0].szDeviceName, "ppp0");
 
+    ASSERT_TRUE(link->SetAddress("10.64.0.3", "10.64.0.1")); // a new address without going offline
+    detector.Poll();
+    EXPECT_EQ(detector.IP(), QStringLiteral("10.64.0.3"));
+
     const win::HRASCONN handle = up[0].hrasconn;
     link.reset();
     detector.Poll();
