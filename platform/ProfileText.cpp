@@ -128,12 +128,12 @@ std::optional<std::string> ProfileText::Value(std::string_view section, std::str
     return std::string(line->Value);
 }
 
-std::vector<std::string> ProfileText::SectionNames() const
+std::vector<std::string> ProfileText::Names(std::size_t from, std::size_t to, LineKind kind) const
 {
     std::vector<std::string> names;
-    for (std::size_t at = 0; at < Text.size();) {
+    for (std::size_t at = from; at < to;) {
         const Line line = LineAt(at);
-        if (line.Kind == LineKind::Section &&
+        if (line.Kind == kind &&
             std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, line.Name); }))
             names.emplace_back(line.Name);
         at = line.Next;
@@ -141,20 +141,15 @@ std::vector<std::string> ProfileText::SectionNames() const
     return names;
 }
 
+std::vector<std::string> ProfileText::SectionNames() const
+{
+    return Names(0, Text.size(), LineKind::Section);
+}
+
 std::vector<std::string> ProfileText::KeyNames(std::string_view section) const
 {
-    std::vector<std::string> names;
     const auto span = FindSection(section);
-    if (!span)
-        return names;
-    for (std::size_t at = span->HeaderNext; at < span->End;) {
-        const Line line = LineAt(at);
-        if (line.Kind == LineKind::Key &&
-            std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, line.Name); }))
-            names.emplace_back(line.Name);
-        at = line.Next;
-    }
-    return names;
+    return span ? Names(span->HeaderNext, span->End, LineKind::Key) : std::vector<std::string>{};
 }
 
 std::string_view ProfileText::LineBreak() const

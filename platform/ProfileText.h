@@ -61,6 +61,8 @@ private:
     [[nodiscard]] std::optional<SectionSpan> FindSection(std::string_view section) const;
     [[nodiscard]] std::optional<Line> FindKey(const SectionSpan& span, std::string_view key) const;
     [[nodiscard]] std::string_view LineBreak() const;
+    // The distinct names of the lines of one kind between two offsets, first spelling kept.
+    [[nodiscard]] std::vector<std::string> Names(std::size_t from, std::size_t to, LineKind kind) const;
 
     std::string Text;
 };
