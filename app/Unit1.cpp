@@ -81,6 +81,7 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     connect(Hide1, &QAction::triggered, this, [this] { RunGuarded([this] { Hide1Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn3Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { RunGuarded([this] { Exit1Click(); }); });
+    connect(btnReset, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnResetClick(); }); });
 
     RunGuarded([this] { FormCreate(); });
 }
@@ -125,6 +126,9 @@ void TForm1::FormCreate()
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::No);
     ReadMonthTotals(Totals);
 
+    if (Settings.NIC >= 1 && Settings.NIC < sgMIB->rowCount())
+        sgMIB->setCurrentCell(Settings.NIC, 0);
+    ResetSpeedMonitor();
     RxTimerEvent3->SetEnabled(true);
 
     ApplyStartingColors();

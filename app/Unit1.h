@@ -6,7 +6,9 @@
 
 #include "common/Colors.h"
 #include "common/DateTime.h"
+#include "common/SpeedCounter.h"
 #include "common/TSettings.h"
+#include "platform/Iphlpapi.h"
 #include "widgets/TimerHost.h"
 #include "widgets/TrayShell.h"
 
@@ -14,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -24,6 +27,7 @@ class QTableWidget;
 
 namespace pulo {
 
+class ThhALed;
 class TKZInternetDetect;
 class TRxTimerEvent;
 class TRxTimerList;
@@ -66,6 +70,12 @@ public:
     void HideToTray();
     // The month totals as the " Month totals " group shows them.
     void ShowMonthTotals();
+    // The speed monitor: the interface table read afresh with its figures restarted, one
+    // sample of every interface's counters, and both together.
+    void ReloadInterfaces();
+    void SampleInterfaces();
+    void ResetSpeedMonitor();
+    void btnResetClick();
 
     // Working settings and month totals.
     TSettings Settings;
@@ -89,6 +99,10 @@ public:
     QString RasConnName;
     QString ActiveEntryName;
     QString LastSentText;
+
+    // The interface table as last read, and each interface's figures since the last reload.
+    std::vector<win::MIB_IFROW> IfTable;
+    std::vector<IfCounter> IfCounters;
 
     // The exit flag: 1 only after File > Exit; any other close hides the window instead.
     int Tag = 0;
@@ -126,6 +140,8 @@ public:
     QLabel* lbPeakOut = nullptr;
     QLabel* lbAvgOut = nullptr;
     QPushButton* btnReset = nullptr;
+    ThhALed* LedIN = nullptr;
+    ThhALed* LedOut = nullptr;
     QLabel* lblConnections = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QPushButton* btnAlarmOff = nullptr;
@@ -154,6 +170,11 @@ private:
     void CreateMenu();
     void CreateComponents(const TForm1Services& services);
     void ApplyStartingColors();
+    // Rebuilds the grid rows and the figures from IfTable as just read.
+    void RebuildInterfaceRows();
+    void SetGridCell(int row, int column, const QString& text);
+    // Interfaces by index as of the last reload: a sample that finds others reloads.
+    std::vector<win::DWORD> ReloadedIndexes;
 
     bool StartMinimized = false;
 };

@@ -1,6 +1,7 @@
 // The main window's controls and menu: every caption, hint and position of the resting window.
 
 #include "app/Unit1.h"
+#include "widgets/ALed.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -36,6 +37,19 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& title, QR
     group->setObjectName(QString::fromLatin1(name));
     group->setGeometry(place);
     return group;
+}
+
+// An activity lamp: a lying bar without a frame, steady (no blinking), set into the group.
+ThhALed* MakeLed(QWidget* parent, const char* name, TColor lit, QPoint place)
+{
+    auto* led = new ThhALed(parent);
+    led->setObjectName(QString::fromLatin1(name));
+    led->SetLEDStyle(TLEDStyle::LEDHorizontal);
+    led->SetBlink(false);
+    led->SetBordered(false);
+    led->SetTrueColor(lit);
+    led->move(place);
+    return led;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QString& hint, QRect place)
@@ -90,8 +104,10 @@ void TForm1::CreateControls()
 
     gbSpeedMonitor = MakeGroup(client, "gbSpeedMonitor", QStringLiteral(" Speed monitor "), {176, 46, 163, 104});
     constexpr Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    MakeLabel(gbSpeedMonitor, "lblHeadingIn", QStringLiteral("I N"), {62, 17, 30, RowHeight}, right);
-    MakeLabel(gbSpeedMonitor, "lblHeadingOut", QStringLiteral("OUT"), {112, 17, 30, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblHeadingIn", QStringLiteral("I N"), {48, 17, 28, RowHeight}, right);
+    MakeLabel(gbSpeedMonitor, "lblHeadingOut", QStringLiteral("OUT"), {98, 17, 28, RowHeight}, right);
+    LedIN = MakeLed(gbSpeedMonitor, "LedIN", clLime, {79, 17});
+    LedOut = MakeLed(gbSpeedMonitor, "LedOut", clYellow, {129, 17});
     MakeLabel(gbSpeedMonitor, "lblCurrent", QStringLiteral("Current"), {6, 33, 50, RowHeight});
     MakeLabel(gbSpeedMonitor, "lblPeak", QStringLiteral("Peak"), {6, 49, 50, RowHeight});
     MakeLabel(gbSpeedMonitor, "lblAverage", QStringLiteral("Average"), {6, 65, 50, RowHeight});

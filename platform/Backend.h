@@ -4,10 +4,12 @@
 // start-up (posix for the program) or afresh for each test (sim). Later services (connections,
 // registry, interface tables, sound, shell, help) join the same record.
 
+#include "platform/Iphlpapi.h"
 #include "platform/ModuleRegistry.h"
 #include "platform/Ras.h"
 #include "platform/Win32.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,11 +62,54 @@ public:
     [[nodiscard]] virtual DWORD HangUp(HRASCONN connection) = 0;
 };
 
+// One network interface as the interface table shows it, with its counters in full.
+struct IfEntry
+{
+    DWORD Index = 0;
+    DWORD Type = IF_TYPE_OTHER;
+    DWORD Mtu = 0;
+    DWORD Speed = 0; // bits a second, 0 when not known
+    std::vector<BYTE> PhysAddr; // at most 8 bytes; none for tun and PPP links
+    bool Up = false;
+    bool Running = false;
+    std::uint64_t InOctets = 0;
+    std::uint64_t OutOctets = 0;
+    std::uint64_t InPackets = 0;
+    std::uint64_t OutPackets = 0;
+    std::uint64_t InErrors = 0;
+    std::uint64_t OutErrors = 0;
+    std::uint64_t InDrops = 0;
+    std::uint64_t OutDrops = 0;
+    std::string Description;
+};
+
+// One IPv4 address of an interface, in the record's byte order (first octet lowest).
+struct IpAddrEntry
+{
+    DWORD Addr = 0;
+    DWORD Index = 0;
+    DWORD Mask = 0;
+};
+
+// The interface and address tables behind iphlpapi; the record rules are kept by the calls.
+class IIpHelperService
+{
+public:
+    virtual ~IIpHelperService() = default;
+    // False when the system cannot be asked. The entries are reused: callers keep the vector
+    // between reads so a steady table costs no allocation.
+    [[nodiscard]] virtual bool Interfaces(std::vector<IfEntry>& entries) = 0;
+    // How many interfaces there are now, cheaply: enough to answer a size probe.
+    [[nodiscard]] virtual std::size_t InterfaceCount() = 0;
+    [[nodiscard]] virtual bool Addresses(std::vector<IpAddrEntry>& entries) = 0;
+};
+
 struct Backend final
 {
     std::unique_ptr<IProfileService> Profiles;
     std::unique_ptr<ISystemService> System;
     std::unique_ptr<IRasService> Ras;
+    std::unique_ptr<IIpHelperService> IpHelper;
     ModuleRegistry Modules;
 };
 

@@ -43,13 +43,14 @@ struct Request
         ifinfomsg Link;
         ifaddrmsg Address;
     };
-    // IFLA_EXT_MASK: leave the statistics out of the link dump, it is large enough without.
+    // IFLA_EXT_MASK: leaves the statistics out of a link dump that does not need them.
     rtattr MaskAttribute;
     std::uint32_t Mask;
 };
 
 // Sends one dump request and hands every message of the answer to take; false on failure.
-template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
+// Link dumps leave the statistics out unless asked for them.
+template <typename Take> bool Dump(int fd, std::uint16_t type, Take take, bool withStatistics = false)
 {
     Request request{};
     request.Header.nlmsg_type = type;
@@ -58,10 +59,12 @@ template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
     if (type == RTM_GETLINK) {
         request.Link.ifi_family = AF_UNSPEC;
         request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
-        request.MaskAttribute.rta_type = IFLA_EXT_MASK;
-        request.MaskAttribute.rta_len = RTA_LENGTH(sizeof(std::uint32_t));
-        request.Mask = RTEXT_FILTER_SKIP_STATS;
-        request.Header.nlmsg_len = sizeof(Request);
+        if (!withStatistics) {
+            request.MaskAttribute.rta_type = IFLA_EXT_MASK;
+            request.MaskAttribute.rta_len = RTA_LENGTH(sizeof(std::uint32_t));
+            request.Mask = RTEXT_FILTER_SKIP_STATS;
+            request.Header.nlmsg_len = sizeof(Request);
+        }
     } else {
         request.Address.ifa_family = AF_INET;
         request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
@@ -69,7 +72,7 @@ template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
     if (send(fd, &request, request.Header.nlmsg_len, 0) < 0)
         return false;
 
-    std::vector<char> buffer(64 * 1024);
+    thread_local std::vector<char> buffer(64 * 1024);
     for (;;) {
         const ssize_t length = recv(fd, buffer.data(), buffer.size(), 0);
         if (length < 0) {
@@ -109,13 +112,14 @@ void TakeLink(const nlmsghdr* message, std::vector<NetLink>& links)
     links.push_back(std::move(link));
 }
 
-void TakeAddress(const nlmsghdr* message, std::map<int, std::string>& addresses)
+// The own IPv4 address of an address message; false for other messages.
+bool ReadAddress(const nlmsghdr* message, NetAddress& entry)
 {
     if (message->nlmsg_type != RTM_NEWADDR || message->nlmsg_len < NLMSG_LENGTH(sizeof(ifaddrmsg)))
-        return;
+        return false;
     const auto* info = static_cast<const ifaddrmsg*>(NLMSG_DATA(message));
     if (info->ifa_family != AF_INET)
-        return;
+        return false;
     const void* local = nullptr;
     const void* address = nullptr;
     int remaining = static_cast<int>(IFA_PAYLOAD(message));
@@ -131,13 +135,111 @@ void TakeAddress(const nlmsghdr* message, std::map<int, std::string>& addresses)
     // On a point-to-point link IFA_ADDRESS is the peer's; IFA_LOCAL is our own.
     const void* own = local != nullptr ? local : address;
     if (own == nullptr)
+        return false;
+    entry.Index = static_cast<int>(info->ifa_index);
+    std::memcpy(entry.Octets, own, 4);
+    entry.PrefixLength = info->ifa_prefixlen;
+    return true;
+}
+
+void TakeAddress(const nlmsghdr* message, std::map<int, std::string>& addresses)
+{
+    NetAddress entry;
+    if (!ReadAddress(message, entry))
         return;
     char text[INET_ADDRSTRLEN] = {};
-    if (inet_ntop(AF_INET, own, text, sizeof text) != nullptr)
-        addresses.emplace(static_cast<int>(info->ifa_index), text); // the first address wins
+    if (inet_ntop(AF_INET, entry.Octets, text, sizeof text) != nullptr)
+        addresses.emplace(entry.Index, text); // the first address wins
+}
+
+void TakeInterface(const nlmsghdr* message, std::vector<NetInterface>& interfaces, std::size_t& used)
+{
+    if (message->nlmsg_type != RTM_NEWLINK || message->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg)))
+        return;
+    const auto* info = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
+    if (used == interfaces.size())
+        interfaces.emplace_back();
+    NetInterface& entry = interfaces[used++];
+    entry.Index = info->ifi_index;
+    entry.Type = info->ifi_type;
+    entry.Flags = info->ifi_flags;
+    entry.Name.clear();
+    entry.Alias.clear();
+    entry.HardwareAddress.clear();
+    entry.Mtu = 0;
+    entry.OperState = 0;
+    entry.RxBytes = entry.TxBytes = entry.RxPackets = entry.TxPackets = 0;
+    entry.RxErrors = entry.TxErrors = entry.RxDropped = entry.TxDropped = 0;
+    int remaining = static_cast<int>(IFLA_PAYLOAD(message));
+    for (const auto* attribute = IFLA_RTA(info); RTA_OK(attribute, remaining);
+         attribute = RTA_NEXT(attribute, remaining)) {
+        const auto* data = static_cast<const char*>(RTA_DATA(attribute));
+        const std::size_t length = RTA_PAYLOAD(attribute);
+        switch (attribute->rta_type) {
+        case IFLA_IFNAME:
+            entry.Name.assign(data, strnlen(data, length));
+            break;
+        case IFLA_IFALIAS:
+            entry.Alias.assign(data, strnlen(data, length));
+            break;
+        case IFLA_ADDRESS:
+            entry.HardwareAddress.assign(data, data + std::min<std::size_t>(length, 8));
+            break;
+        case IFLA_MTU:
+            if (length >= sizeof(std::uint32_t))
+                std::memcpy(&entry.Mtu, data, sizeof(std::uint32_t));
+            break;
+        case IFLA_OPERSTATE:
+            if (length >= 1)
+                entry.OperState = static_cast<unsigned char>(data[0]);
+            break;
+        case IFLA_STATS64:
+            if (length >= sizeof(rtnl_link_stats64)) {
+                rtnl_link_stats64 stats{};
+                std::memcpy(&stats, data, sizeof stats);
+                entry.RxBytes = stats.rx_bytes;
+                entry.TxBytes = stats.tx_bytes;
+                entry.RxPackets = stats.rx_packets;
+                entry.TxPackets = stats.tx_packets;
+                entry.RxErrors = stats.rx_errors;
+                entry.TxErrors = stats.tx_errors;
+                entry.RxDropped = stats.rx_dropped;
+                entry.TxDropped = stats.tx_dropped;
+            }
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 } // namespace
+
+bool DumpInterfaces(std::vector<NetInterface>& interfaces)
+{
+    const RouteSocket route;
+    std::size_t used = 0;
+    const bool read = route.Get() >= 0 && Dump(
+                                              route.Get(), RTM_GETLINK,
+                                              [&](const nlmsghdr* message) { TakeInterface(message, interfaces, used); },
+                                              true);
+    interfaces.resize(read ? used : 0);
+    if (read)
+        std::sort(interfaces.begin(), interfaces.end(),
+                  [](const NetInterface& a, const NetInterface& b) { return a.Index < b.Index; });
+    return read;
+}
+
+bool DumpAddresses(std::vector<NetAddress>& addresses)
+{
+    addresses.clear();
+    const RouteSocket route;
+    return route.Get() >= 0 && Dump(route.Get(), RTM_GETADDR, [&](const nlmsghdr* message) {
+               NetAddress entry;
+               if (ReadAddress(message, entry))
+                   addresses.push_back(entry);
+           });
+}
 
 bool DumpLinks(std::vector<NetLink>& links)
 {

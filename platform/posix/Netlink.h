@@ -22,6 +22,35 @@ struct NetLink
     std::string Address; // the link's own IPv4 address, dotted; empty when it has none
 };
 
+// One interface with its counters, for the interface table.
+struct NetInterface
+{
+    int Index = 0;
+    std::string Name;
+    std::string Alias;
+    unsigned Type = 0;
+    unsigned Flags = 0;
+    unsigned Mtu = 0;
+    unsigned char OperState = 0; // IF_OPER_*
+    std::vector<unsigned char> HardwareAddress;
+    unsigned long long RxBytes = 0, TxBytes = 0, RxPackets = 0, TxPackets = 0;
+    unsigned long long RxErrors = 0, TxErrors = 0, RxDropped = 0, TxDropped = 0;
+};
+
+// One IPv4 address: the four octets in the order they are written.
+struct NetAddress
+{
+    int Index = 0;
+    unsigned char Octets[4] = {};
+    unsigned PrefixLength = 0;
+};
+
+// Every interface with its 64-bit counters, in index order; the vector's elements are reused.
+// False when the kernel cannot be asked (interfaces then holds nothing useful).
+[[nodiscard]] bool DumpInterfaces(std::vector<NetInterface>& interfaces);
+// Every IPv4 address of every interface. False when the kernel cannot be asked.
+[[nodiscard]] bool DumpAddresses(std::vector<NetAddress>& addresses);
+
 // Every link of the current network namespace, in index order, with its first IPv4 address.
 // Returns false (and leaves links empty) when the kernel cannot be asked.
 [[nodiscard]] bool DumpLinks(std::vector<NetLink>& links);

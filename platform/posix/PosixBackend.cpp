@@ -1,6 +1,7 @@
 #include "platform/posix/PosixBackend.h"
 
 #include "platform/ProfileFiles.h"
+#include "platform/posix/PosixIpHelper.h"
 #include "platform/posix/PosixRas.h"
 #include "platform/posix/PosixSystem.h"
 
@@ -13,6 +14,8 @@ std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory)
     backend->System = std::make_unique<PosixSystem>();
     backend->Ras = std::make_unique<PosixRas>(pidDirectory);
     RegisterRasModule(backend->Modules);
+    backend->IpHelper = std::make_unique<PosixIpHelper>();
+    RegisterIpHelperModule(backend->Modules);
     return backend;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace win::sim {
 
@@ -29,13 +30,7 @@ public:
                           static_cast<WORD>(clock.hour()),         static_cast<WORD>(clock.minute()),
                           static_cast<WORD>(clock.second()),       static_cast<WORD>(clock.msec())};
     }
-    DWORD TickCount() override
-    {
-        if (!State->RealClock)
-            return State->Ticks;
-        const auto since = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-    }
+    DWORD TickCount() override { return State->CurrentTicks(); }
     void Version(OSVERSIONINFOA& info) override
     {
         info.dwPlatformId = State->PlatformId;
@@ -111,6 +106,68 @@ private:
     std::shared_ptr<SimState> State;
 };
 
+class SimIpHelper final : public IIpHelperService
+{
+public:
+    explicit SimIpHelper(std::shared_ptr<SimState> state) : State(std::move(state)) {}
+
+    bool Interfaces(std::vector<IfEntry>& entries) override
+    {
+        if (State->IpHelperFails)
+            return false;
+        const DWORD now = State->CurrentTicks();
+        entries.clear();
+        for (const SimAdapter& adapter : State->Adapters) {
+            IfEntry entry;
+            entry.Index = adapter.Index;
+            entry.Type = adapter.Type;
+            entry.Mtu = 1500;
+            entry.PhysAddr = adapter.PhysAddr;
+            entry.Up = entry.Running = true;
+            const double seconds = (now - adapter.Since) / 1000.0;
+            entry.InOctets = adapter.InBase + static_cast<std::uint64_t>(adapter.InRate * seconds);
+            entry.OutOctets = adapter.OutBase + static_cast<std::uint64_t>(adapter.OutRate * seconds);
+            entry.Description = adapter.Description;
+            entries.push_back(std::move(entry));
+        }
+        for (const SimLine& line : State->Lines) {
+            IfEntry entry;
+            entry.Index = line.Handle;
+            entry.Type = IF_TYPE_PPP;
+            entry.Mtu = 1500;
+            entry.Up = entry.Running = true;
+            const double seconds = (now - line.Since) / 1000.0;
+            entry.InOctets = static_cast<std::uint64_t>(line.ReceiveRate * seconds);
+            entry.OutOctets = static_cast<std::uint64_t>(line.SendRate * seconds);
+            entry.Description = "WAN (PPP/SLIP) Interface";
+            entries.push_back(std::move(entry));
+        }
+        return true;
+    }
+
+    std::size_t InterfaceCount() override { return State->Adapters.size() + State->Lines.size(); }
+
+    bool Addresses(std::vector<IpAddrEntry>& entries) override
+    {
+        if (State->IpHelperFails)
+            return false;
+        entries.clear();
+        const auto add = [&](DWORD index, const std::string& dotted) {
+            unsigned a = 0, b = 0, c = 0, d = 0;
+            if (std::sscanf(dotted.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) == 4)
+                entries.push_back({a | b << 8 | c << 16 | d << 24, index, 0x00FFFFFF});
+        };
+        for (const SimAdapter& adapter : State->Adapters)
+            add(adapter.Index, adapter.Address);
+        for (const SimLine& line : State->Lines)
+            add(line.Handle, line.Address);
+        return true;
+    }
+
+private:
+    std::shared_ptr<SimState> State;
+};
+
 // The day of the week (0 = Sunday), from the days since 1970-01-01, which was a Thursday.
 WORD DayOfWeek(int year, int month, int day)
 {
@@ -132,9 +189,29 @@ void SimState::SetNow(int year, int month, int day, int hour, int minute, int se
         static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second),   0};
 }
 
+DWORD SimState::CurrentTicks() const
+{
+    if (!RealClock)
+        return Ticks;
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+void SimState::RestartCounters(DWORD index, std::uint64_t in, std::uint64_t out)
+{
+    for (SimAdapter& adapter : Adapters) {
+        if (adapter.Index == index) {
+            adapter.InBase = in;
+            adapter.OutBase = out;
+            adapter.Since = CurrentTicks();
+        }
+    }
+}
+
 HRASCONN SimState::AddLine(const std::string& entryName, const std::string& address)
 {
     SimLine line;
+    line.Since = CurrentTicks();
     line.Handle = NextHandle++;
     line.EntryName = entryName;
     line.Address = address;
@@ -168,11 +245,24 @@ void SetRasLibraryPresent(bool present)
 std::shared_ptr<SimState> InstallSimBackend()
 {
     auto state = std::make_shared<SimState>();
+    SimAdapter loopback;
+    loopback.Index = 1;
+    loopback.Description = "lo";
+    loopback.Address = "127.0.0.1";
+    loopback.Type = IF_TYPE_SOFTWARE_LOOPBACK;
+    SimAdapter ethernet;
+    ethernet.Index = 2;
+    ethernet.Description = "Realtek RTL8139 Family PCI Fast Ethernet NIC";
+    ethernet.PhysAddr = {0x00, 0xA0, 0xC9, 0x14, 0xC8, 0x29};
+    ethernet.Address = "192.168.1.10";
+    state->Adapters = {loopback, ethernet};
     auto backend = std::make_unique<Backend>();
     backend->Profiles = std::make_unique<SimProfiles>(state);
     backend->System = std::make_unique<SimSystem>(state);
     backend->Ras = std::make_unique<SimRas>(state);
     RegisterRasModule(backend->Modules);
+    backend->IpHelper = std::make_unique<SimIpHelper>(state);
+    RegisterIpHelperModule(backend->Modules);
     InstallBackend(std::move(backend));
     return state;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/Backend.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,23 @@ struct SimLine
     // Traffic in bytes a second, for the counters of the line's adapter.
     double SendRate = 0;
     double ReceiveRate = 0;
+    DWORD Since = 0; // tick count when the line came up
+};
+
+// A simulated network adapter. Its byte counters grow at the set rates from the tick count
+// Since on: counter = base + rate x seconds since.
+struct SimAdapter
+{
+    DWORD Index = 0;
+    std::string Description;
+    std::vector<BYTE> PhysAddr;
+    std::string Address; // dotted IPv4, empty for none
+    DWORD Type = IF_TYPE_ETHERNET_CSMACD;
+    std::uint64_t InBase = 0;
+    std::uint64_t OutBase = 0;
+    double InRate = 0;
+    double OutRate = 0;
+    DWORD Since = 0;
 };
 
 struct SimState final
@@ -46,6 +64,16 @@ struct SimState final
     std::vector<SimLine> Lines;
     HRASCONN NextHandle = 0x1000;
 
+    // The adapters besides the dial-up ones (which appear while their line is up, indexed by
+    // the line's handle). A fresh simulation has a loopback and one Ethernet card.
+    std::vector<SimAdapter> Adapters;
+    // The interface and address tables cannot be read.
+    bool IpHelperFails = false;
+
+    // The tick count now (the test's, or the real one).
+    [[nodiscard]] DWORD CurrentTicks() const;
+    // Starts an adapter's counters again from the given values, as after a driver reset.
+    void RestartCounters(DWORD index, std::uint64_t in = 0, std::uint64_t out = 0);
     // Brings a line up (address empty: still negotiating); returns its handle.
     HRASCONN AddLine(const std::string& entryName, const std::string& address);
     // Hangs the line up; false when there is no such line.

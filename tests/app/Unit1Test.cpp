@@ -51,10 +51,10 @@ TEST_F(Unit1Test, FirstRunShowsTheRestingWindow)
         {"Label11b", "0"},
         {"lbCurrentIn", "0"},
         {"lbPeakIn", "0"},
-        {"lbAvgIn", "0"},
+        {"lbAvgIn", "  --  "}, // the first sample carried no traffic
         {"lbCurrentOut", "0"},
         {"lbPeakOut", "0"},
-        {"lbAvgOut", "0"},
+        {"lbAvgOut", "  --  "},
         {"lblConnections", " Connection "},
     };
     for (const auto& l : labels) {

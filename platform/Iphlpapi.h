@@ -1,0 +1,94 @@
+#pragma once
+
+// iphlpapi: the interface table and the IPv4 address table, with their records in their
+// oldest sizes. The calls are also offered for run-time loading as "IPHLPAPI.DLL".
+
+#include "platform/Win32.h"
+
+#include <cstdint>
+
+namespace win {
+
+class ModuleRegistry;
+
+using WCHAR = std::uint16_t;
+using ULONG = std::uint32_t;
+
+constexpr DWORD MAX_INTERFACE_NAME_LEN = 256;
+constexpr DWORD MAXLEN_PHYSADDR = 8;
+constexpr DWORD MAXLEN_IFDESCR = 256;
+
+constexpr DWORD IF_TYPE_OTHER = 1;
+constexpr DWORD IF_TYPE_ETHERNET_CSMACD = 6;
+constexpr DWORD IF_TYPE_PPP = 23;
+constexpr DWORD IF_TYPE_SOFTWARE_LOOPBACK = 24;
+constexpr DWORD IF_TYPE_TUNNEL = 131;
+
+constexpr DWORD MIB_IF_ADMIN_STATUS_UP = 1;
+constexpr DWORD MIB_IF_ADMIN_STATUS_DOWN = 2;
+constexpr DWORD MIB_IF_OPER_STATUS_NON_OPERATIONAL = 0;
+constexpr DWORD MIB_IF_OPER_STATUS_OPERATIONAL = 5;
+
+struct MIB_IFROW
+{
+    WCHAR wszName[MAX_INTERFACE_NAME_LEN];
+    DWORD dwIndex;
+    DWORD dwType;
+    DWORD dwMtu;
+    DWORD dwSpeed;
+    DWORD dwPhysAddrLen;
+    BYTE bPhysAddr[MAXLEN_PHYSADDR];
+    DWORD dwAdminStatus;
+    DWORD dwOperStatus;
+    DWORD dwLastChange;
+    DWORD dwInOctets;
+    DWORD dwInUcastPkts;
+    DWORD dwInNUcastPkts;
+    DWORD dwInDiscards;
+    DWORD dwInErrors;
+    DWORD dwInUnknownProtos;
+    DWORD dwOutOctets;
+    DWORD dwOutUcastPkts;
+    DWORD dwOutNUcastPkts;
+    DWORD dwOutDiscards;
+    DWORD dwOutErrors;
+    DWORD dwOutQLen;
+    DWORD dwDescrLen; // including the terminating NUL
+    BYTE bDescr[MAXLEN_IFDESCR];
+};
+static_assert(sizeof(MIB_IFROW) == 860);
+
+struct MIB_IFTABLE
+{
+    DWORD dwNumEntries;
+    MIB_IFROW table[1];
+};
+
+struct MIB_IPADDRROW
+{
+    DWORD dwAddr; // first octet in the lowest byte
+    DWORD dwIndex;
+    DWORD dwMask;
+    DWORD dwBCastAddr;
+    DWORD dwReasmSize;
+    WORD unused1;
+    WORD wType;
+};
+static_assert(sizeof(MIB_IPADDRROW) == 24);
+
+struct MIB_IPADDRTABLE
+{
+    DWORD dwNumEntries;
+    MIB_IPADDRROW table[1];
+};
+
+// The interface table: a row count, then the rows (by interface index when order is true).
+// ERROR_INSUFFICIENT_BUFFER with *size the room needed when the table is missing or too small.
+DWORD GetIfTable(MIB_IFTABLE* table, ULONG* size, BOOL order);
+// The IPv4 address table (by ascending address when order is true), with the same room rules.
+DWORD GetIpAddrTable(MIB_IPADDRTABLE* table, ULONG* size, BOOL order);
+
+// Offers the calls above as "IPHLPAPI.DLL".
+void RegisterIpHelperModule(ModuleRegistry& modules);
+
+} // namespace win

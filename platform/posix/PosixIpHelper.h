@@ -1,0 +1,27 @@
+#pragma once
+
+// The interface and address tables on Linux: every interface of the network namespace from
+// netlink, in index order, with the kernel's 64-bit counters; the description is the
+// interface name, with its alias in parentheses when one is set.
+
+#include "platform/Backend.h"
+#include "platform/posix/Netlink.h"
+
+#include <vector>
+
+namespace win::posix {
+
+class PosixIpHelper final : public IIpHelperService
+{
+public:
+    [[nodiscard]] bool Interfaces(std::vector<IfEntry>& entries) override;
+    [[nodiscard]] std::size_t InterfaceCount() override;
+    [[nodiscard]] bool Addresses(std::vector<IpAddrEntry>& entries) override;
+
+private:
+    std::vector<NetInterface> Scratch;
+    std::vector<NetAddress> AddressScratch;
+    LinkTable Table;
+};
+
+} // namespace win::posix
