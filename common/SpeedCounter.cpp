@@ -6,8 +6,8 @@ namespace pulo {
 
 namespace {
 
-// More than this in one second (2 GiB, over 17 Gbit/s) is not a wrap but a reset.
-constexpr std::uint64_t LargestWrapDelta = 0x80000000ULL;
+// More than this in one second (1 GiB, over 8 Gbit/s) is taken for a reset, not a wrap.
+constexpr std::uint64_t LargestWrapDelta = 0x40000000ULL;
 
 } // namespace
 
