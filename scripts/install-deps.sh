@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang-format
-    xvfb xauth xdotool trayer x11-utils
+    iproute2 xvfb xauth xdotool trayer x11-utils
     fonts-liberation2 fonts-dejavu-core
 )
 

@@ -3,6 +3,7 @@
 #include "sources/KZIntDet.h"
 #include "tests/support/SimPlatformTest.h"
 #include "tests/support/TrayRecorder.h"
+#include "widgets/ALed.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
 
@@ -208,6 +209,63 @@ TEST_F(Unit1Test, ExitLetsTheDetectorForgetTheConnection)
     EXPECT_TRUE(form.KZInternetDetect1->Connected());
     form.Exit1->trigger();
     EXPECT_FALSE(form.KZInternetDetect1->Connected());
+}
+
+TEST_F(Unit1Test, SpeedMonitorShowsTheChosenInterface)
+{
+    WriteIni("[General]\nNIC=2\n");
+    Sim->Adapters[1].InRate = 125000; // 1000 kbps
+    Sim->Adapters[1].OutRate = 124;   // 0 kbps, but traffic
+    TForm1 form;
+    const auto cell = [&](int row, int column) { return form.sgMIB->item(row, column)->text(); };
+    ASSERT_EQ(form.sgMIB->rowCount(), 3);
+    EXPECT_EQ(cell(1, 1), QStringLiteral("00-00-00-00-00-00"));
+    EXPECT_EQ(cell(1, 2), QStringLiteral("127.  0.  0.  1"));
+    EXPECT_EQ(cell(2, 0), QStringLiteral("Realtek RTL8139 Family PCI Fast Ethernet NIC"));
+    EXPECT_EQ(cell(2, 1), QStringLiteral("00-A0-C9-14-C8-29"));
+    EXPECT_EQ(cell(2, 2), QStringLiteral("192.168.  1. 10"));
+    EXPECT_FALSE(form.LedIN->Value());
+
+    for (int second = 0; second < 3; ++second) {
+        Sim->Ticks += 1000;
+        form.RxTimerEvent3Timer();
+    }
+    EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("1000"));
+    EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("1000"));
+    EXPECT_EQ(form.lbAvgIn->text(), QStringLiteral("1000"));
+    EXPECT_EQ(form.lbCurrentOut->text(), QStringLiteral("0"));
+    EXPECT_EQ(form.lbAvgOut->text(), QStringLiteral("0"));
+    EXPECT_TRUE(form.LedIN->Value());
+    EXPECT_TRUE(form.LedOut->Value()) << "124 bytes still light the lamp";
+    EXPECT_EQ(cell(2, 3), QStringLiteral("1000"));
+    EXPECT_TRUE(form.RxTimerEvent3->Enabled());
+
+    form.btnReset->click();
+    EXPECT_EQ(form.lbAvgIn->text(), QStringLiteral("  --  "));
+    EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("0"));
+    EXPECT_FALSE(form.LedIN->Value());
+
+    Sim->AddLine("My ISP", "10.64.0.2"); // the dial-up adapter appears
+    Sim->Ticks += 1000;
+    form.RxTimerEvent3Timer();
+    EXPECT_EQ(form.sgMIB->rowCount(), 4);
+    EXPECT_EQ(cell(3, 2), QStringLiteral(" 10. 64.  0.  2"));
+}
+
+TEST_F(Unit1Test, SpeedMonitorIgnoresARowThatIsNotThere)
+{
+    for (const char* nic : {"0", "3", "-1"}) {
+        SCOPED_TRACE(nic);
+        WriteIni(QByteArray("[General]\nNIC=") + nic + "\n");
+        Sim->Adapters[0].InRate = 125000;
+        Sim->Adapters[1].InRate = 125000;
+        TForm1 form;
+        Sim->Ticks += 1000;
+        form.RxTimerEvent3Timer();
+        EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("0"));
+        EXPECT_EQ(form.lbAvgIn->text(), QStringLiteral("0"));
+        EXPECT_FALSE(form.LedIN->Value());
+    }
 }
 
 TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)
