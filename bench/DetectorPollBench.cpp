@@ -16,30 +16,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <linux/if_tun.h>
-#include <net/if.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A tun device that stays when its descriptor is closed, so a thousand cost no descriptors.
-bool MakePersistentTun(const std::string& name)
-{
-    const int fd = open("/dev/net/tun", O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ifreq request{};
-    std::snprintf(request.ifr_name, IFNAMSIZ, "%s", name.c_str());
-    request.ifr_flags = IFF_TUN | IFF_NO_PI;
-    const bool made = ioctl(fd, TUNSETIFF, &request) == 0 && ioctl(fd, TUNSETPERSIST, 1) == 0;
-    close(fd);
-    return made;
-}
 
 template <typename Prepare>
 double MedianMicroseconds(pulo::TKZInternetDetect& detector, Prepare prepare, int rounds = 200)
@@ -82,7 +63,7 @@ int main(int argc, char** argv)
     const double baseChanged = MedianMicroseconds(detector, flip);
 
     for (int i = 0; i < 1000; ++i) {
-        if (!MakePersistentTun("t" + std::to_string(i))) {
+        if (!pulo::test::MakePersistentTun("t" + std::to_string(i))) {
             std::printf("cannot make interface %d\n", i);
             return 1;
         }

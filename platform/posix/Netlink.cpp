@@ -42,15 +42,16 @@ struct Request
     union {
         ifinfomsg Link;
         ifaddrmsg Address;
+        if_stats_msg Stats;
     };
-    // IFLA_EXT_MASK: leaves the statistics out of a link dump that does not need them.
+    // IFLA_EXT_MASK: leaves the statistics out of a link dump; counters come from a
+    // statistics dump, which is far smaller.
     rtattr MaskAttribute;
     std::uint32_t Mask;
 };
 
 // Sends one dump request and hands every message of the answer to take; false on failure.
-// Link dumps leave the statistics out unless asked for them.
-template <typename Take> bool Dump(int fd, std::uint16_t type, Take take, bool withStatistics = false)
+template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
 {
     Request request{};
     request.Header.nlmsg_type = type;
@@ -59,12 +60,14 @@ template <typename Take> bool Dump(int fd, std::uint16_t type, Take take, bool w
     if (type == RTM_GETLINK) {
         request.Link.ifi_family = AF_UNSPEC;
         request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
-        if (!withStatistics) {
-            request.MaskAttribute.rta_type = IFLA_EXT_MASK;
-            request.MaskAttribute.rta_len = RTA_LENGTH(sizeof(std::uint32_t));
-            request.Mask = RTEXT_FILTER_SKIP_STATS;
-            request.Header.nlmsg_len = sizeof(Request);
-        }
+        request.MaskAttribute.rta_type = IFLA_EXT_MASK;
+        request.MaskAttribute.rta_len = RTA_LENGTH(sizeof(std::uint32_t));
+        request.Mask = RTEXT_FILTER_SKIP_STATS;
+        request.Header.nlmsg_len = sizeof(Request);
+    } else if (type == RTM_GETSTATS) {
+        request.Stats.family = AF_UNSPEC;
+        request.Stats.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+        request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(if_stats_msg));
     } else {
         request.Address.ifa_family = AF_INET;
         request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
@@ -104,9 +107,24 @@ void TakeLink(const nlmsghdr* message, std::vector<NetLink>& links)
     int remaining = static_cast<int>(IFLA_PAYLOAD(message));
     for (const auto* attribute = IFLA_RTA(info); RTA_OK(attribute, remaining);
          attribute = RTA_NEXT(attribute, remaining)) {
-        if (attribute->rta_type == IFLA_IFNAME) {
-            const auto* name = static_cast<const char*>(RTA_DATA(attribute));
-            link.Name.assign(name, strnlen(name, RTA_PAYLOAD(attribute)));
+        const auto* data = static_cast<const char*>(RTA_DATA(attribute));
+        const std::size_t length = RTA_PAYLOAD(attribute);
+        switch (attribute->rta_type) {
+        case IFLA_IFNAME:
+            link.Name.assign(data, strnlen(data, length));
+            break;
+        case IFLA_IFALIAS:
+            link.Alias.assign(data, strnlen(data, length));
+            break;
+        case IFLA_ADDRESS:
+            link.HardwareAddress.assign(data, data + std::min<std::size_t>(length, 8));
+            break;
+        case IFLA_MTU:
+            if (length >= sizeof(std::uint32_t))
+                std::memcpy(&link.Mtu, data, sizeof(std::uint32_t));
+            break;
+        default:
+            break;
         }
     }
     links.push_back(std::move(link));
@@ -152,81 +170,45 @@ void TakeAddress(const nlmsghdr* message, std::map<int, std::string>& addresses)
         addresses.emplace(entry.Index, text); // the first address wins
 }
 
-void TakeInterface(const nlmsghdr* message, std::vector<NetInterface>& interfaces, std::size_t& used)
+void TakeCounters(const nlmsghdr* message, std::vector<NetCounters>& counters, std::size_t& used)
 {
-    if (message->nlmsg_type != RTM_NEWLINK || message->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg)))
+    if (message->nlmsg_type != RTM_NEWSTATS || message->nlmsg_len < NLMSG_LENGTH(sizeof(if_stats_msg)))
         return;
-    const auto* info = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
-    if (used == interfaces.size())
-        interfaces.emplace_back();
-    NetInterface& entry = interfaces[used++];
-    entry.Index = info->ifi_index;
-    entry.Type = info->ifi_type;
-    entry.Flags = info->ifi_flags;
-    entry.Name.clear();
-    entry.Alias.clear();
-    entry.HardwareAddress.clear();
-    entry.Mtu = 0;
-    entry.OperState = 0;
-    entry.RxBytes = entry.TxBytes = entry.RxPackets = entry.TxPackets = 0;
-    entry.RxErrors = entry.TxErrors = entry.RxDropped = entry.TxDropped = 0;
-    int remaining = static_cast<int>(IFLA_PAYLOAD(message));
-    for (const auto* attribute = IFLA_RTA(info); RTA_OK(attribute, remaining);
-         attribute = RTA_NEXT(attribute, remaining)) {
-        const auto* data = static_cast<const char*>(RTA_DATA(attribute));
-        const std::size_t length = RTA_PAYLOAD(attribute);
-        switch (attribute->rta_type) {
-        case IFLA_IFNAME:
-            entry.Name.assign(data, strnlen(data, length));
-            break;
-        case IFLA_IFALIAS:
-            entry.Alias.assign(data, strnlen(data, length));
-            break;
-        case IFLA_ADDRESS:
-            entry.HardwareAddress.assign(data, data + std::min<std::size_t>(length, 8));
-            break;
-        case IFLA_MTU:
-            if (length >= sizeof(std::uint32_t))
-                std::memcpy(&entry.Mtu, data, sizeof(std::uint32_t));
-            break;
-        case IFLA_OPERSTATE:
-            if (length >= 1)
-                entry.OperState = static_cast<unsigned char>(data[0]);
-            break;
-        case IFLA_STATS64:
-            if (length >= sizeof(rtnl_link_stats64)) {
-                rtnl_link_stats64 stats{};
-                std::memcpy(&stats, data, sizeof stats);
-                entry.RxBytes = stats.rx_bytes;
-                entry.TxBytes = stats.tx_bytes;
-                entry.RxPackets = stats.rx_packets;
-                entry.TxPackets = stats.tx_packets;
-                entry.RxErrors = stats.rx_errors;
-                entry.TxErrors = stats.tx_errors;
-                entry.RxDropped = stats.rx_dropped;
-                entry.TxDropped = stats.tx_dropped;
-            }
-            break;
-        default:
-            break;
-        }
+    const auto* info = static_cast<const if_stats_msg*>(NLMSG_DATA(message));
+    int remaining = static_cast<int>(message->nlmsg_len - NLMSG_LENGTH(sizeof(if_stats_msg)));
+    const auto* attribute =
+        reinterpret_cast<const rtattr*>(reinterpret_cast<const char*>(info) + NLMSG_ALIGN(sizeof(if_stats_msg)));
+    for (; RTA_OK(attribute, remaining); attribute = RTA_NEXT(attribute, remaining)) {
+        if (attribute->rta_type != IFLA_STATS_LINK_64 || RTA_PAYLOAD(attribute) < sizeof(rtnl_link_stats64))
+            continue;
+        rtnl_link_stats64 stats{};
+        std::memcpy(&stats, RTA_DATA(attribute), sizeof stats);
+        if (used == counters.size())
+            counters.emplace_back();
+        NetCounters& entry = counters[used++];
+        entry.Index = static_cast<int>(info->ifindex);
+        entry.RxBytes = stats.rx_bytes;
+        entry.TxBytes = stats.tx_bytes;
+        entry.RxPackets = stats.rx_packets;
+        entry.TxPackets = stats.tx_packets;
+        entry.RxErrors = stats.rx_errors;
+        entry.TxErrors = stats.tx_errors;
+        entry.RxDropped = stats.rx_dropped;
+        entry.TxDropped = stats.tx_dropped;
     }
 }
 
 } // namespace
 
-bool DumpInterfaces(std::vector<NetInterface>& interfaces)
+bool DumpCounters(std::vector<NetCounters>& counters)
 {
     const RouteSocket route;
     std::size_t used = 0;
-    const bool read = route.Get() >= 0 && Dump(
-                                              route.Get(), RTM_GETLINK,
-                                              [&](const nlmsghdr* message) { TakeInterface(message, interfaces, used); },
-                                              true);
-    interfaces.resize(read ? used : 0);
-    if (read)
-        std::sort(interfaces.begin(), interfaces.end(),
-                  [](const NetInterface& a, const NetInterface& b) { return a.Index < b.Index; });
+    const bool read = route.Get() >= 0 && Dump(route.Get(), RTM_GETSTATS,
+                                               [&](const nlmsghdr* message) { TakeCounters(message, counters, used); });
+    counters.resize(read ? used : 0);
+    std::sort(counters.begin(), counters.end(),
+              [](const NetCounters& a, const NetCounters& b) { return a.Index < b.Index; });
     return read;
 }
 

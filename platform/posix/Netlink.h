@@ -17,22 +17,18 @@ struct NetLink
 {
     int Index = 0;
     std::string Name;
-    unsigned Type = 0;   // ARPHRD_*: 512 for PPP, 65534 for tun and WireGuard
-    unsigned Flags = 0;  // IFF_*
-    std::string Address; // the link's own IPv4 address, dotted; empty when it has none
+    std::string Alias;
+    unsigned Mtu = 0;
+    std::vector<unsigned char> HardwareAddress; // at most 8 bytes
+    unsigned Type = 0;                          // ARPHRD_*: 512 for PPP, 65534 for tun and WireGuard
+    unsigned Flags = 0;                         // IFF_*
+    std::string Address;                        // the link's own IPv4 address, dotted; empty when it has none
 };
 
-// One interface with its counters, for the interface table.
-struct NetInterface
+// The 64-bit counters of one interface.
+struct NetCounters
 {
     int Index = 0;
-    std::string Name;
-    std::string Alias;
-    unsigned Type = 0;
-    unsigned Flags = 0;
-    unsigned Mtu = 0;
-    unsigned char OperState = 0; // IF_OPER_*
-    std::vector<unsigned char> HardwareAddress;
     unsigned long long RxBytes = 0, TxBytes = 0, RxPackets = 0, TxPackets = 0;
     unsigned long long RxErrors = 0, TxErrors = 0, RxDropped = 0, TxDropped = 0;
 };
@@ -45,9 +41,9 @@ struct NetAddress
     unsigned PrefixLength = 0;
 };
 
-// Every interface with its 64-bit counters, in index order; the vector's elements are reused.
-// False when the kernel cannot be asked (interfaces then holds nothing useful).
-[[nodiscard]] bool DumpInterfaces(std::vector<NetInterface>& interfaces);
+// The counters of every interface, in index order (a compact statistics dump: nothing else
+// about the interfaces is read). False when the kernel cannot be asked.
+[[nodiscard]] bool DumpCounters(std::vector<NetCounters>& counters);
 // Every IPv4 address of every interface. False when the kernel cannot be asked.
 [[nodiscard]] bool DumpAddresses(std::vector<NetAddress>& addresses);
 

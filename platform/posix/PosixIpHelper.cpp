@@ -1,7 +1,7 @@
 #include "platform/posix/PosixIpHelper.h"
 
-#include <net/if.h>
 #include <algorithm>
+#include <net/if.h>
 #include <net/if_arp.h>
 
 namespace win::posix {
@@ -28,19 +28,28 @@ DWORD InterfaceType(unsigned linkType)
 
 bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
 {
-    if (!DumpInterfaces(Scratch))
+    // The interfaces themselves change rarely and come from the kept link table; only the
+    // counters are read each time.
+    (void)Table.Update();
+    if (!DumpCounters(Counters))
         return false;
-    entries.resize(Scratch.size());
-    for (std::size_t i = 0; i < Scratch.size(); ++i) {
-        const NetInterface& from = Scratch[i];
-        IfEntry& to = entries[i];
-        to.Index = static_cast<DWORD>(from.Index);
-        to.Type = InterfaceType(from.Type);
-        to.Mtu = from.Mtu;
+    entries.resize(Table.Links().size());
+    std::size_t i = 0;
+    auto counters = Counters.begin();
+    for (const auto& [index, link] : Table.Links()) {
+        IfEntry& to = entries[i++];
+        to.Index = static_cast<DWORD>(index);
+        to.Type = InterfaceType(link.Type);
+        to.Mtu = link.Mtu;
         to.Speed = 0;
-        to.PhysAddr.assign(from.HardwareAddress.begin(), from.HardwareAddress.end());
-        to.Up = (from.Flags & IFF_UP) != 0;
-        to.Running = (from.Flags & IFF_RUNNING) != 0;
+        to.PhysAddr.assign(link.HardwareAddress.begin(), link.HardwareAddress.end());
+        to.Up = (link.Flags & IFF_UP) != 0;
+        to.Running = (link.Flags & IFF_RUNNING) != 0;
+        while (counters != Counters.end() && counters->Index < index)
+            ++counters;
+        const bool counted = counters != Counters.end() && counters->Index == index;
+        const NetCounters none;
+        const NetCounters& from = counted ? *counters : none;
         to.InOctets = from.RxBytes;
         to.OutOctets = from.TxBytes;
         to.InPackets = from.RxPackets;
@@ -49,9 +58,9 @@ bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
         to.OutErrors = from.TxErrors;
         to.InDrops = from.RxDropped;
         to.OutDrops = from.TxDropped;
-        to.Description.assign(from.Name);
-        if (!from.Alias.empty())
-            to.Description.append(" (").append(from.Alias).append(")");
+        to.Description.assign(link.Name);
+        if (!link.Alias.empty())
+            to.Description.append(" (").append(link.Alias).append(")");
     }
     return true;
 }

@@ -19,7 +19,7 @@ public:
     [[nodiscard]] bool Addresses(std::vector<IpAddrEntry>& entries) override;
 
 private:
-    std::vector<NetInterface> Scratch;
+    std::vector<NetCounters> Counters;
     std::vector<NetAddress> AddressScratch;
     LinkTable Table;
 };

@@ -87,6 +87,18 @@ bool TunLink::SetAddress(const std::string& local, const std::string& peer)
     return SetInet(SIOCSIFADDR, LinkName, local) && SetInet(SIOCSIFDSTADDR, LinkName, peer);
 }
 
+bool MakePersistentTun(const std::string& name)
+{
+    const int fd = open("/dev/net/tun", O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ifreq request = Request(name);
+    request.ifr_flags = IFF_TUN | IFF_NO_PI;
+    const bool made = ioctl(fd, TUNSETIFF, &request) == 0 && ioctl(fd, TUNSETPERSIST, 1) == 0;
+    close(fd);
+    return made;
+}
+
 bool EnterOwnNetworkNamespace(std::string& reason)
 {
     if (geteuid() != 0) {

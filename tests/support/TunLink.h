@@ -30,6 +30,9 @@ private:
     std::string LinkName;
 };
 
+// Makes a tun device that stays after its descriptor is closed (for making many cheaply).
+[[nodiscard]] bool MakePersistentTun(const std::string& name);
+
 // Moves this process into a network namespace of its own, so the links a test makes are
 // seen by nothing else. Needs root; returns false (with the reason) elsewhere.
 [[nodiscard]] bool EnterOwnNetworkNamespace(std::string& reason);
