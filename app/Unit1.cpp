@@ -4,6 +4,7 @@
 #include "common/ClockText.h"
 #include "common/ErrorBoundary.h"
 #include "common/NumberText.h"
+#include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "sources/KZIntDet.h"
 #include "widgets/RXShell.h"
@@ -30,6 +31,8 @@ static void InitResources()
 namespace pulo {
 
 namespace {
+
+constexpr const char* PlacementSection = "Placement";
 
 // The window's outer size once created; the interface grid below it stays out of sight.
 constexpr QSize OuterSize(353, 304);
@@ -125,6 +128,7 @@ void TForm1::FormCreate()
 {
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::No);
     ReadMonthTotals(Totals);
+    RestoreWindowPosition(*this, PlacementSection);
 
     if (Settings.NIC >= 1 && Settings.NIC < sgMIB->rowCount())
         sgMIB->setCurrentCell(Settings.NIC, 0);
@@ -253,6 +257,8 @@ void TForm1::Exit1Click()
 void TForm1::closeEvent(QCloseEvent* event)
 {
     if (Tag == 1) {
+        // A refused write is shown, and the program still ends.
+        RunGuarded([this] { SaveWindowPosition(*this, PlacementSection); });
         event->accept();
         Q_EMIT Exited();
         return;

@@ -194,10 +194,15 @@ TEST_F(Unit1Test, TitleBarCloseNeverEndsTheProgramOnlyExitDoes)
     EXPECT_EQ(exited.count(), 0);
 
     form.showNormal();
+    form.move(50, 60);
     form.Exit1->trigger();
     EXPECT_EQ(form.Tag, 1);
     EXPECT_EQ(exited.count(), 1);
     EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(ReadIni().contains("[Placement]\nLeft=50\nTop=60\n")) << ReadIni().toStdString();
+
+    TForm1 again;
+    EXPECT_EQ(again.pos(), QPoint(50, 60)) << "the window reopens where it was left";
 }
 
 TEST_F(Unit1Test, ExitLetsTheDetectorForgetTheConnection)
