@@ -68,7 +68,7 @@ struct IfEntry
     DWORD Index = 0;
     DWORD Type = IF_TYPE_OTHER;
     DWORD Mtu = 0;
-    DWORD Speed = 0; // bits a second, 0 when not known
+    DWORD Speed = 0;            // bits a second, 0 when not known
     std::vector<BYTE> PhysAddr; // at most 8 bytes; none for tun and PPP links
     bool Up = false;
     bool Running = false;

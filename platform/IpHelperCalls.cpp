@@ -86,8 +86,7 @@ DWORD GetIpAddrTable(MIB_IPADDRTABLE* table, ULONG* size, BOOL order)
         std::stable_sort(entries.begin(), entries.end(), [](const IpAddrEntry& a, const IpAddrEntry& b) {
             return HostOrder(a.Addr) < HostOrder(b.Addr);
         });
-    const auto needed =
-        static_cast<ULONG>(offsetof(MIB_IPADDRTABLE, table) + entries.size() * sizeof(MIB_IPADDRROW));
+    const auto needed = static_cast<ULONG>(offsetof(MIB_IPADDRTABLE, table) + entries.size() * sizeof(MIB_IPADDRROW));
     if (table == nullptr || *size < needed) {
         *size = needed;
         return ERROR_INSUFFICIENT_BUFFER;

@@ -1,4 +1,5 @@
 #include "common/SpeedCounter.h"
+
 #include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>

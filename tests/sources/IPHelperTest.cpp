@@ -1,4 +1,5 @@
 #include "sources/IPHelper.h"
+
 #include "tests/support/SimPlatformTest.h"
 
 namespace pulo {
