@@ -21,7 +21,8 @@ void FillRow(MIB_IFROW& row, const IfEntry& entry)
     row.dwMtu = entry.Mtu;
     row.dwSpeed = entry.Speed;
     row.dwPhysAddrLen = static_cast<DWORD>(std::min<std::size_t>(entry.PhysAddr.size(), MAXLEN_PHYSADDR));
-    std::memcpy(row.bPhysAddr, entry.PhysAddr.data(), row.dwPhysAddrLen);
+    if (row.dwPhysAddrLen > 0)
+        std::memcpy(row.bPhysAddr, entry.PhysAddr.data(), row.dwPhysAddrLen);
     row.dwAdminStatus = entry.Up ? MIB_IF_ADMIN_STATUS_UP : MIB_IF_ADMIN_STATUS_DOWN;
     row.dwOperStatus = entry.Running ? MIB_IF_OPER_STATUS_OPERATIONAL : MIB_IF_OPER_STATUS_NON_OPERATIONAL;
     // The record's counters are 32 bits: they wrap as the old system's did.
