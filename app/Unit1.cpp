@@ -105,7 +105,11 @@ void TForm1::CreateComponents(const TForm1Services& services)
         auto event = std::make_unique<TRxTimerEvent>(QString::fromLatin1(name));
         event->SetInterval(interval);
         event->OnTimer = [this, handler](TRxTimerEvent*) { (this->*handler)(); };
-        return RxTimerList1->Add(std::move(event));
+        // The list owns the event even when arming its timer fails, so the window always has
+        // its four events; the failure is shown and the window goes on.
+        TRxTimerEvent* joined = event.get();
+        RunGuarded([&] { RxTimerList1->Add(std::move(event)); });
+        return joined;
     };
     RxTimerEvent1 = addEvent("RxTimerEvent1", 1000, &TForm1::RxTimerEvent1Timer);
     RxTimerEvent2 = addEvent("RxTimerEvent2", 10000, &TForm1::RxTimerEvent2Timer);

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "common/ErrorBoundary.h"
 #include "sources/KZIntDet.h"
 #include "tests/support/SimPlatformTest.h"
 #include "tests/support/TrayRecorder.h"
@@ -332,6 +333,28 @@ TEST_F(Unit1TrayTest, TimedEventsJoinTheListAtTheirPeriods)
         EXPECT_EQ(form.RxTimerEvent4->Interval(), c.OnlineSoundPeriod);
         EXPECT_EQ(form.RxTimerList1->TickPeriod(), c.TickPeriod);
     }
+}
+
+class RefusingTimer final : public ITimerHost
+{
+public:
+    bool SetTimer(unsigned) override { return false; }
+    void KillTimer() override {}
+};
+
+TEST_F(Unit1TrayTest, WindowStillOpensWhenNoTimerCanBeHad)
+{
+    TForm1Services services = Services();
+    services.Timers = [](std::function<void()>) { return std::make_unique<RefusingTimer>(); };
+    QStringList messages;
+    SetErrorReporter([&](const QString& message) { messages << message; });
+    TForm1 form(services);
+    SetErrorReporter(nullptr);
+    EXPECT_FALSE(messages.isEmpty());
+    EXPECT_EQ(messages.front(), QStringLiteral("Not enough timers available"));
+    EXPECT_FALSE(form.RxTimerList1->Active());
+    ASSERT_NE(form.RxTimerEvent4, nullptr);
+    EXPECT_EQ(form.RxTimerEvent4->Interval(), 60000);
 }
 
 TEST_F(Unit1TrayTest, HidesToTheTrayAndComesBackWithAClick)
