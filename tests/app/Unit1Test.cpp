@@ -258,6 +258,26 @@ TEST_F(Unit1Test, SpeedMonitorShowsTheChosenInterface)
     EXPECT_EQ(cell(3, 2), QStringLiteral(" 10. 64.  0.  2"));
 }
 
+TEST_F(Unit1Test, SpeedMonitorCountsAWrapAndSkipsARestart)
+{
+    WriteIni("[General]\nNIC=2\n");
+    Sim->Adapters[1].InBase = 0xFFFFFE00ULL; // the 32-bit counter wraps within the next second
+    Sim->Adapters[1].InRate = 125000;
+    TForm1 form;
+    Sim->Ticks += 1000;
+    form.RxTimerEvent3Timer();
+    EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("1000"));
+
+    Sim->Ticks += 1000;
+    Sim->RestartCounters(2); // the card was reset just now: its counter starts again from zero
+    form.RxTimerEvent3Timer();
+    EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("0")) << "no phantom gigabytes";
+    EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("1000"));
+    Sim->Ticks += 1000;
+    form.RxTimerEvent3Timer();
+    EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("1000")) << "counting goes on from the new baseline";
+}
+
 TEST_F(Unit1Test, SpeedMonitorIgnoresARowThatIsNotThere)
 {
     for (const char* nic : {"0", "3", "-1"}) {
