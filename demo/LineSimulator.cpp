@@ -62,7 +62,8 @@ LineSimulator::LineSimulator(std::shared_ptr<win::sim::SimState> sim, const TFor
     addButton(QStringLiteral("Assign the address"), 1, 0, [this] { AssignAddress(); });
     addButton(QStringLiteral("Lose the address"), 1, 1, [this] { LoseAddress(); });
     addButton(QStringLiteral("Drop the line"), 2, 0, [this] { Drop(); });
-    addButton(QStringLiteral("Set the rates"), 2, 1, [this] { ApplyRates(); });
+    addButton(QStringLiteral("Set the line's rates"), 2, 1, [this] { ApplyRates(); });
+    addButton(QStringLiteral("Set the Ethernet card's rates"), 3, 0, [this] { ApplyCardRates(); });
 
     Lines = new QListWidget(this);
     Detector = new QLabel(this);
@@ -73,6 +74,9 @@ LineSimulator::LineSimulator(std::shared_ptr<win::sim::SimState> sim, const TFor
     layout->addWidget(new QLabel(QStringLiteral("Lines, in the order the system lists them:"), this));
     layout->addWidget(Lines);
     layout->addWidget(Detector);
+    layout->addWidget(new QLabel(QStringLiteral("The speed monitor shows row NIC of [General] in pulopro-demo.ini:\n"
+                                                "1 loopback, 2 the Ethernet card, 3 and on the dial-up lines."),
+                                 this));
 
     auto* refresh = new QTimer(this);
     connect(refresh, &QTimer::timeout, this, [this] { Refresh(); });
@@ -126,6 +130,22 @@ void LineSimulator::ApplyRates()
         line->ReceiveRate = ReceiveRate->value();
     }
     Refresh();
+}
+
+void LineSimulator::ApplyCardRates()
+{
+    for (win::sim::SimAdapter& adapter : Sim->Adapters) {
+        if (adapter.Type != win::IF_TYPE_ETHERNET_CSMACD)
+            continue;
+        // Keep the bytes counted so far, then grow at the new rates.
+        const win::DWORD now = Sim->CurrentTicks();
+        const double seconds = (now - adapter.Since) / 1000.0;
+        adapter.InBase += static_cast<std::uint64_t>(adapter.InRate * seconds);
+        adapter.OutBase += static_cast<std::uint64_t>(adapter.OutRate * seconds);
+        adapter.Since = now;
+        adapter.InRate = ReceiveRate->value();
+        adapter.OutRate = SendRate->value();
+    }
 }
 
 void LineSimulator::Refresh()

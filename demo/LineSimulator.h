@@ -32,6 +32,7 @@ private:
     void LoseAddress();
     void Drop();
     void ApplyRates();
+    void ApplyCardRates();
     void Refresh();
     [[nodiscard]] win::sim::SimLine* Selected();
 
