@@ -96,9 +96,7 @@ void LineSimulator::BringUp(bool withAddress)
 {
     const QString address = withAddress && Address->hasAcceptableInput() ? Address->text() : QString();
     const win::HRASCONN handle = Sim->AddLine(EntryName->text().toStdString(), address.toStdString());
-    win::sim::SimLine* line = Sim->FindLine(handle);
-    line->SendRate = SendRate->value();
-    line->ReceiveRate = ReceiveRate->value();
+    Sim->SetLineRates(handle, SendRate->value(), ReceiveRate->value());
     Refresh();
 }
 
@@ -125,10 +123,8 @@ void LineSimulator::Drop()
 
 void LineSimulator::ApplyRates()
 {
-    if (win::sim::SimLine* line = Selected()) {
-        line->SendRate = SendRate->value();
-        line->ReceiveRate = ReceiveRate->value();
-    }
+    if (const win::sim::SimLine* line = Selected())
+        Sim->SetLineRates(line->Handle, SendRate->value(), ReceiveRate->value());
     Refresh();
 }
 

@@ -137,8 +137,8 @@ public:
             entry.Mtu = 1500;
             entry.Up = entry.Running = true;
             const double seconds = (now - line.Since) / 1000.0;
-            entry.InOctets = static_cast<std::uint64_t>(line.ReceiveRate * seconds);
-            entry.OutOctets = static_cast<std::uint64_t>(line.SendRate * seconds);
+            entry.InOctets = line.ReceivedBase + static_cast<std::uint64_t>(line.ReceiveRate * seconds);
+            entry.OutOctets = line.SentBase + static_cast<std::uint64_t>(line.SendRate * seconds);
             entry.Description = "WAN (PPP/SLIP) Interface";
             entries.push_back(std::move(entry));
         }
@@ -206,6 +206,20 @@ void SimState::RestartCounters(DWORD index, std::uint64_t in, std::uint64_t out)
             adapter.Since = CurrentTicks();
         }
     }
+}
+
+void SimState::SetLineRates(HRASCONN handle, double sendRate, double receiveRate)
+{
+    SimLine* line = FindLine(handle);
+    if (line == nullptr)
+        return;
+    const DWORD now = CurrentTicks();
+    const double seconds = (now - line->Since) / 1000.0;
+    line->SentBase += static_cast<std::uint64_t>(line->SendRate * seconds);
+    line->ReceivedBase += static_cast<std::uint64_t>(line->ReceiveRate * seconds);
+    line->Since = now;
+    line->SendRate = sendRate;
+    line->ReceiveRate = receiveRate;
 }
 
 HRASCONN SimState::AddLine(const std::string& entryName, const std::string& address)

@@ -24,7 +24,9 @@ struct SimLine
     // Traffic in bytes a second, for the counters of the line's adapter.
     double SendRate = 0;
     double ReceiveRate = 0;
-    DWORD Since = 0; // tick count when the line came up
+    std::uint64_t SentBase = 0; // bytes counted before Since
+    std::uint64_t ReceivedBase = 0;
+    DWORD Since = 0; // tick count when the line came up or its rates last changed
 };
 
 // A simulated network adapter. Its byte counters grow at the set rates from the tick count
@@ -72,6 +74,8 @@ struct SimState final
 
     // The tick count now (the test's, or the real one).
     [[nodiscard]] DWORD CurrentTicks() const;
+    // Changes a line's rates from now on, keeping the bytes it has counted so far.
+    void SetLineRates(HRASCONN handle, double sendRate, double receiveRate);
     // Starts an adapter's counters again from the given values, as after a driver reset.
     void RestartCounters(DWORD index, std::uint64_t in = 0, std::uint64_t out = 0);
     // Brings a line up (address empty: still negotiating); returns its handle.
