@@ -130,18 +130,9 @@ void LineSimulator::ApplyRates()
 
 void LineSimulator::ApplyCardRates()
 {
-    for (win::sim::SimAdapter& adapter : Sim->Adapters) {
-        if (adapter.Type != win::IF_TYPE_ETHERNET_CSMACD)
-            continue;
-        // Keep the bytes counted so far, then grow at the new rates.
-        const win::DWORD now = Sim->CurrentTicks();
-        const double seconds = (now - adapter.Since) / 1000.0;
-        adapter.InBase += static_cast<std::uint64_t>(adapter.InRate * seconds);
-        adapter.OutBase += static_cast<std::uint64_t>(adapter.OutRate * seconds);
-        adapter.Since = now;
-        adapter.InRate = ReceiveRate->value();
-        adapter.OutRate = SendRate->value();
-    }
+    for (const win::sim::SimAdapter& adapter : Sim->Adapters)
+        if (adapter.Type == win::IF_TYPE_ETHERNET_CSMACD)
+            Sim->SetAdapterRates(adapter.Index, ReceiveRate->value(), SendRate->value());
 }
 
 void LineSimulator::Refresh()

@@ -208,18 +208,41 @@ void SimState::RestartCounters(DWORD index, std::uint64_t in, std::uint64_t out)
     }
 }
 
+namespace {
+
+// Folds the bytes counted at the old rates into the bases, then takes the new rates.
+void Rebase(DWORD now,
+            DWORD& since,
+            std::uint64_t& inBase,
+            double& inRate,
+            std::uint64_t& outBase,
+            double& outRate,
+            double newIn,
+            double newOut)
+{
+    const double seconds = (now - since) / 1000.0;
+    inBase += static_cast<std::uint64_t>(inRate * seconds);
+    outBase += static_cast<std::uint64_t>(outRate * seconds);
+    since = now;
+    inRate = newIn;
+    outRate = newOut;
+}
+
+} // namespace
+
 void SimState::SetLineRates(HRASCONN handle, double sendRate, double receiveRate)
 {
-    SimLine* line = FindLine(handle);
-    if (line == nullptr)
-        return;
-    const DWORD now = CurrentTicks();
-    const double seconds = (now - line->Since) / 1000.0;
-    line->SentBase += static_cast<std::uint64_t>(line->SendRate * seconds);
-    line->ReceivedBase += static_cast<std::uint64_t>(line->ReceiveRate * seconds);
-    line->Since = now;
-    line->SendRate = sendRate;
-    line->ReceiveRate = receiveRate;
+    if (SimLine* line = FindLine(handle))
+        Rebase(CurrentTicks(), line->Since, line->ReceivedBase, line->ReceiveRate, line->SentBase, line->SendRate,
+               receiveRate, sendRate);
+}
+
+void SimState::SetAdapterRates(DWORD index, double inRate, double outRate)
+{
+    for (SimAdapter& adapter : Adapters)
+        if (adapter.Index == index)
+            Rebase(CurrentTicks(), adapter.Since, adapter.InBase, adapter.InRate, adapter.OutBase, adapter.OutRate,
+                   inRate, outRate);
 }
 
 HRASCONN SimState::AddLine(const std::string& entryName, const std::string& address)

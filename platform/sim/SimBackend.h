@@ -74,8 +74,9 @@ struct SimState final
 
     // The tick count now (the test's, or the real one).
     [[nodiscard]] DWORD CurrentTicks() const;
-    // Changes a line's rates from now on, keeping the bytes it has counted so far.
+    // Change the rates from now on, keeping the bytes counted so far.
     void SetLineRates(HRASCONN handle, double sendRate, double receiveRate);
+    void SetAdapterRates(DWORD index, double inRate, double outRate);
     // Starts an adapter's counters again from the given values, as after a driver reset.
     void RestartCounters(DWORD index, std::uint64_t in = 0, std::uint64_t out = 0);
     // Brings a line up (address empty: still negotiating); returns its handle.
