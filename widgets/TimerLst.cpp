@@ -54,8 +54,6 @@ void TRxTimerEvent::SetEnabled(bool value)
 
 void TRxTimerEvent::SetInterval(std::int32_t value)
 {
-    if (value == IntervalMs)
-        return;
     IntervalMs = value;
     if (List != nullptr)
         List->UpdateTimer();
