@@ -19,24 +19,38 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAILED: $*"; xwininfo -root -tree 2>/dev/null | grep -i -E "pulo|panel" ; exit 1; }
+fail() {
+    echo "FAILED: $*"
+    xwininfo -root -tree 2>/dev/null | grep -i -E "pulo|panel|trayer"
+    for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }; done
+    exit 1
+}
 
-# Waits up to 10 s for a command to succeed.
+# Waits up to 15 s for a command to succeed.
 await() {
-    for _ in $(seq 1 200); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
+    for _ in $(seq 1 300); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
     return 1
 }
 
 number=90
 while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
 export DISPLAY=":$number"
-Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 await xwininfo -root || fail "Xvfb did not start"
 
-trayer --edge top --align right --widthtype pixel --width 100 --height 32 >/dev/null 2>&1 &
-pids+=($!)
-await xdotool search --class trayer || fail "the tray host did not start"
+# The tray host; started a second time should the first not come up.
+tray_host_up() { xwininfo -root -tree | grep -q '"panel": ("panel" "trayer")'; }
+for attempt in 1 2; do
+    # No session bus and no accessibility bridge: a desktop service that is not there must not
+    # keep the tray host waiting.
+    NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=disabled: \
+        trayer --edge top --align right --widthtype pixel --width 100 --height 32 >>"$work/trayer.log" 2>&1 &
+    pids+=($!)
+    await tray_host_up && break
+    kill "${pids[-1]}" 2>/dev/null
+    [ "$attempt" = 2 ] && fail "the tray host did not start"
+done
 
 cp "$program" "$work/"
 (cd "$work" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" exec ./pulopro >"$work/out.log" 2>&1) &
