@@ -13,7 +13,7 @@ inline constexpr std::uint32_t SecondsPerHour = 3600; // the time limit is set i
 inline constexpr std::uint32_t KilobytesPerMB = 1000; // the received limit is set in megabytes
 
 // The colour after comparing total (strictly) with limit x unitsPerLimit. The limit is taken
-// as unsigned, as it always was, so a negative limit from a hand-edited file never triggers;
+// as unsigned, so a negative limit from a hand-edited file never triggers;
 // the product is worked out in 64 bits so that large limits do not wrap around.
 [[nodiscard]] TColor RaiseAlarmColor(TColor current, double total, std::int32_t limit, std::uint32_t unitsPerLimit);
 

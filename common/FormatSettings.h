@@ -1,7 +1,7 @@
 #pragma once
 
 // The user's number format, taken from the system locale at start-up. Reals are written and
-// read with this decimal separator, as the settings file and the log have always been.
+// read with this decimal separator in the settings file and the log.
 
 #include <QChar>
 

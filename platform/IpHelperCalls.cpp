@@ -25,7 +25,7 @@ void FillRow(MIB_IFROW& row, const IfEntry& entry)
         std::memcpy(row.bPhysAddr, entry.PhysAddr.data(), row.dwPhysAddrLen);
     row.dwAdminStatus = entry.Up ? MIB_IF_ADMIN_STATUS_UP : MIB_IF_ADMIN_STATUS_DOWN;
     row.dwOperStatus = entry.Running ? MIB_IF_OPER_STATUS_OPERATIONAL : MIB_IF_OPER_STATUS_NON_OPERATIONAL;
-    // The record's counters are 32 bits: they wrap as the old system's did.
+    // The record's counters are 32 bits: they wrap, and the speed monitor counts the wrap.
     row.dwInOctets = static_cast<DWORD>(entry.InOctets);
     row.dwOutOctets = static_cast<DWORD>(entry.OutOctets);
     row.dwInUcastPkts = static_cast<DWORD>(entry.InPackets);

@@ -12,7 +12,7 @@ namespace pulo {
 namespace {
 
 constexpr const char* HeaderSection = "Pulo Pro Configuration file";
-// The key is the copyright sign as the single byte the file has always stored it as.
+// The key is the copyright sign, stored as the single byte 0xA9 of the 8-bit code page.
 constexpr const char* HeaderKey = "\xA9";
 constexpr const char* HeaderNotice = "PuloPro settings - edit with care; saving the options rewrites this file";
 constexpr const char* General = "General";
