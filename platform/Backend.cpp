@@ -29,9 +29,4 @@ Backend& InstalledBackend()
     return *Slot();
 }
 
-bool HasBackend()
-{
-    return Slot() != nullptr;
-}
-
 } // namespace win

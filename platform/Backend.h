@@ -52,8 +52,8 @@ class IRasService
 {
 public:
     virtual ~IRasService() = default;
-    // The active connections, in the order the system lists them.
-    [[nodiscard]] virtual std::vector<RasLink> Connections() = 0;
+    // The active connections, in the order the system lists them; valid until the next call.
+    [[nodiscard]] virtual const std::vector<RasLink>& Connections() = 0;
     // The connection's IPv4 address as dotted text: ERROR_SUCCESS,
     // ERROR_PROJECTION_NOT_COMPLETE (no address yet) or ERROR_INVALID_HANDLE (gone).
     [[nodiscard]] virtual DWORD Address(HRASCONN connection, std::string& address) = 0;
@@ -117,6 +117,5 @@ struct Backend final
 void InstallBackend(std::unique_ptr<Backend> backend);
 // The installed backend; the process stops with a message when none is installed.
 [[nodiscard]] Backend& InstalledBackend();
-[[nodiscard]] bool HasBackend();
 
 } // namespace win

@@ -31,7 +31,7 @@ DWORD RasEnumConnectionsA(RASCONNA* connections, DWORD* size, DWORD* count)
         return ERROR_INVALID_SIZE;
     if (Ras() == nullptr)
         return ERROR_PROTOCOL_NOT_CONFIGURED;
-    const std::vector<RasLink> links = Ras()->Connections();
+    const std::vector<RasLink>& links = Ras()->Connections();
     const auto needed = static_cast<DWORD>(links.size() * sizeof(RASCONNA));
     *count = static_cast<DWORD>(links.size());
     if (*size < needed) {

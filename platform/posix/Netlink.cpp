@@ -36,6 +36,14 @@ private:
     int Fd;
 };
 
+// The socket of the dumps, opened once: the speed sample dumps the counters every second.
+// It belongs to the network namespace the program started in, as the notification socket does.
+int DumpSocket()
+{
+    static const RouteSocket route;
+    return route.Get();
+}
+
 struct Request
 {
     nlmsghdr Header;
@@ -56,7 +64,9 @@ template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
     Request request{};
     request.Header.nlmsg_type = type;
     request.Header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.Header.nlmsg_seq = 1;
+    // Each dump has its own number, so a reply left over from a dump cut short is passed over.
+    static std::uint32_t sequence = 0;
+    request.Header.nlmsg_seq = ++sequence;
     if (type == RTM_GETLINK) {
         request.Link.ifi_family = AF_UNSPEC;
         request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
@@ -86,6 +96,8 @@ template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
         auto remaining = static_cast<int>(length);
         for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(message, remaining);
              message = NLMSG_NEXT(message, remaining)) {
+            if (message->nlmsg_seq != request.Header.nlmsg_seq)
+                continue;
             if (message->nlmsg_type == NLMSG_DONE)
                 return true;
             if (message->nlmsg_type == NLMSG_ERROR)
@@ -202,10 +214,10 @@ void TakeCounters(const nlmsghdr* message, std::vector<NetCounters>& counters, s
 
 bool DumpCounters(std::vector<NetCounters>& counters)
 {
-    const RouteSocket route;
     std::size_t used = 0;
-    const bool read = route.Get() >= 0 && Dump(route.Get(), RTM_GETSTATS,
-                                               [&](const nlmsghdr* message) { TakeCounters(message, counters, used); });
+    const bool read = DumpSocket() >= 0 && Dump(DumpSocket(), RTM_GETSTATS, [&](const nlmsghdr* message) {
+                          TakeCounters(message, counters, used);
+                      });
     counters.resize(read ? used : 0);
     std::sort(counters.begin(), counters.end(),
               [](const NetCounters& a, const NetCounters& b) { return a.Index < b.Index; });
@@ -215,8 +227,7 @@ bool DumpCounters(std::vector<NetCounters>& counters)
 bool DumpAddresses(std::vector<NetAddress>& addresses)
 {
     addresses.clear();
-    const RouteSocket route;
-    return route.Get() >= 0 && Dump(route.Get(), RTM_GETADDR, [&](const nlmsghdr* message) {
+    return DumpSocket() >= 0 && Dump(DumpSocket(), RTM_GETADDR, [&](const nlmsghdr* message) {
                NetAddress entry;
                if (ReadAddress(message, entry))
                    addresses.push_back(entry);
@@ -226,13 +237,12 @@ bool DumpAddresses(std::vector<NetAddress>& addresses)
 bool DumpLinks(std::vector<NetLink>& links)
 {
     links.clear();
-    const RouteSocket route;
-    if (route.Get() < 0)
+    if (DumpSocket() < 0)
         return false;
     std::vector<NetLink> found;
     std::map<int, std::string> addresses;
-    if (!Dump(route.Get(), RTM_GETLINK, [&](const nlmsghdr* message) { TakeLink(message, found); }) ||
-        !Dump(route.Get(), RTM_GETADDR, [&](const nlmsghdr* message) { TakeAddress(message, addresses); }))
+    if (!Dump(DumpSocket(), RTM_GETLINK, [&](const nlmsghdr* message) { TakeLink(message, found); }) ||
+        !Dump(DumpSocket(), RTM_GETADDR, [&](const nlmsghdr* message) { TakeAddress(message, addresses); }))
         return false;
     for (auto& link : found) {
         const auto address = addresses.find(link.Index);

@@ -38,6 +38,9 @@ void PosixRas::Refresh()
         }
     }
     Current = std::move(fresh);
+    Links.clear();
+    for (const Connection& connection : Current)
+        Links.push_back(connection.Link);
 }
 
 const PosixRas::Connection* PosixRas::Find(HRASCONN connection)
@@ -49,14 +52,10 @@ const PosixRas::Connection* PosixRas::Find(HRASCONN connection)
     return nullptr;
 }
 
-std::vector<RasLink> PosixRas::Connections()
+const std::vector<RasLink>& PosixRas::Connections()
 {
     Refresh();
-    std::vector<RasLink> links;
-    links.reserve(Current.size());
-    for (const Connection& connection : Current)
-        links.push_back(connection.Link);
-    return links;
+    return Links;
 }
 
 DWORD PosixRas::Address(HRASCONN connection, std::string& address)

@@ -18,7 +18,7 @@ class PosixRas final : public IRasService
 public:
     explicit PosixRas(std::string pidDirectory = "/var/run");
 
-    [[nodiscard]] std::vector<RasLink> Connections() override;
+    [[nodiscard]] const std::vector<RasLink>& Connections() override;
     [[nodiscard]] DWORD Address(HRASCONN connection, std::string& address) override;
     [[nodiscard]] DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) override;
     // Ends the pppd of the link (SIGTERM); a link pppd does not run is left alone
@@ -39,6 +39,7 @@ private:
     std::string PidDirectory;
     LinkTable Table;
     std::vector<Connection> Current;
+    std::vector<RasLink> Links; // Current's links, rebuilt only when the table changed
 };
 
 } // namespace win::posix

@@ -71,12 +71,12 @@ class SimRas final : public IRasService
 public:
     explicit SimRas(std::shared_ptr<SimState> state) : State(std::move(state)) {}
 
-    std::vector<RasLink> Connections() override
+    const std::vector<RasLink>& Connections() override
     {
-        std::vector<RasLink> links;
+        Links.clear();
         for (const SimLine& line : State->Lines)
-            links.push_back({line.Handle, line.EntryName, line.DeviceType, line.DeviceName});
-        return links;
+            Links.push_back({line.Handle, line.EntryName, line.DeviceType, line.DeviceName});
+        return Links;
     }
     DWORD Address(HRASCONN connection, std::string& address) override
     {
@@ -104,6 +104,7 @@ public:
 
 private:
     std::shared_ptr<SimState> State;
+    std::vector<RasLink> Links;
 };
 
 class SimIpHelper final : public IIpHelperService
