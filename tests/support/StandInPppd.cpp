@@ -1,6 +1,7 @@
 // A stand-in for pppd in the tests: it brings up a PPP-type link with an address, leaves its
 // process number in "<piddir>/<ifname>.pid" as pppd does, and ends (taking the link with it)
-// when it is sent SIGTERM, as pppd hangs up.
+// when it is sent SIGTERM, as pppd hangs up. Once the link and the pid file are in place it
+// writes "ready" on its standard output, so a test can wait for that instead of for time.
 //
 //   pppd call PEER nodetach [/dev/ttyS0] piddir DIR [ifname ppp0] [local A] [remote B]
 //
@@ -49,6 +50,8 @@ int main(int argc, char** argv)
         out << getpid() << "\n" << interfaceName << "\n";
     }
     std::rename((pidFile + ".new").c_str(), pidFile.c_str());
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
 
     int received = 0;
     sigwait(&signals, &received);

@@ -10,11 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -177,14 +175,23 @@ TEST_F(PosixRasTest, PppdLinkCarriesItsPeerNameAndHangsUp)
     for (auto& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    // The stand-in says "ready" on its output once its link is up and its pid file written.
+    int ready[2] = {-1, -1};
+    ASSERT_EQ(pipe(ready), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ready[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, ready[0]);
     pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, STANDIN_PPPD, nullptr, nullptr, argv.data(), environ), 0);
-
-    // Wait for the stand-in to bring its link up: it leaves its pid file last.
-    const QString pidFile = PidFolder.filePath(QStringLiteral("ppp0.pid"));
-    for (int i = 0; i < 500 && !QFile::exists(pidFile); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(QFile::exists(pidFile));
+    const int spawned = posix_spawn(&child, STANDIN_PPPD, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ready[1]);
+    ASSERT_EQ(spawned, 0);
+    char word[6] = {};
+    const ssize_t got = read(ready[0], word, 5); // blocks until the stand-in is ready or gone
+    close(ready[0]);
+    ASSERT_EQ(std::string(word, got > 0 ? static_cast<std::size_t>(got) : 0), "ready");
+    ASSERT_TRUE(QFile::exists(PidFolder.filePath(QStringLiteral("ppp0.pid"))));
 
     TKZInternetDetect detector;
     Attach(detector);
