@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/LabelColor.h"
 #include "common/AlarmColor.h"
 #include "common/ClockText.h"
 #include "common/ErrorBoundary.h"
@@ -7,6 +8,7 @@
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "sources/KZIntDet.h"
+#include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
 
@@ -39,12 +41,6 @@ constexpr QSize OuterSize(353, 304);
 // What the window frame of the desktop the program was designed on takes of that size.
 constexpr QSize FrameAllowance(6, 27);
 
-QColor ToQColor(TColor color)
-{
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
 // The online sound's period in milliseconds; a period from a hand-edited file that does not
 // fit the timer's range is held to it rather than wrapped around.
 std::int32_t OnlineSoundPeriod(std::int32_t seconds)
@@ -52,13 +48,6 @@ std::int32_t OnlineSoundPeriod(std::int32_t seconds)
     const std::int64_t ms = static_cast<std::int64_t>(seconds) * 1000;
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(ms, std::numeric_limits<std::int32_t>::min(),
                                                               std::numeric_limits<std::int32_t>::max()));
-}
-
-void SetFontColor(QLabel* label, TColor color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(color));
-    label->setPalette(palette);
 }
 
 } // namespace
@@ -116,6 +105,9 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTimerEvent3 = addEvent("RxTimerEvent3", 1000, &TForm1::RxTimerEvent3Timer);
     RxTimerEvent4 = addEvent("RxTimerEvent4", 1000, &TForm1::RxTimerEvent4Timer);
     RxTimerList1->Loading = false;
+
+    PlayerWave1 = new TPlayerWave(this);
+    PlayerWave1->setObjectName(QStringLiteral("PlayerWave1"));
 
     RxTrayIcon1 = new TRxTrayIcon(services.TrayShell(), this);
     RxTrayIcon1->setObjectName(QStringLiteral("RxTrayIcon1"));
@@ -236,6 +228,11 @@ void TForm1::HideToTray()
 
 void TForm1::RxTrayIcon1Click()
 {
+    RestoreApplication();
+}
+
+void TForm1::RestoreApplication()
+{
     showNormal();
     raise();
     activateWindow();
@@ -253,8 +250,12 @@ void TForm1::BitBtn3Click()
 
 void TForm1::Exit1Click()
 {
+    if (Tag == 1)
+        return;
     Tag = 1;
     KZInternetDetect1->SetConnected(false);
+    // The window closes even when the totals could not be stored: that failure is shown.
+    RunGuarded([this] { AccountConnectionAtExit(); });
     close();
 }
 

@@ -29,6 +29,7 @@ namespace pulo {
 
 class ThhALed;
 class TKZInternetDetect;
+class TPlayerWave;
 class TRxTimerEvent;
 class TRxTimerList;
 class TRxTrayIcon;
@@ -60,12 +61,25 @@ public:
     void BitBtn3Click();
     void Exit1Click();
     void RxTrayIcon1Click();
+    // Brings the window back from the tray or the task bar, to the front.
+    void RestoreApplication();
     void KZInternetDetect1Connect(QObject* sender);
     void KZInternetDetect1Disconnect(QObject* sender);
     void RxTimerEvent1Timer();
     void RxTimerEvent2Timer();
     void RxTimerEvent3Timer();
     void RxTimerEvent4Timer();
+    // Counts the connection that ends into the month totals (the log viewer's work once it
+    // exists), and stores the totals in the settings file as the month they belong to.
+    void UpdateLog();
+    void StoreMonthTotals();
+    // File > Exit, the end of the session or a signal while online: the connection is counted
+    // and stored.
+    void AccountConnectionAtExit();
+    // Online in the window's sense: the IP label shows an address.
+    [[nodiscard]] bool IsOnline() const;
+    // Names the wave file in the player and plays it when sounds are on.
+    void PlaySound(const QString& waveName);
     // Hides the window to the tray: minimise, hide, tray icon active.
     void HideToTray();
     // The month totals as the " Month totals " group shows them.
@@ -98,6 +112,10 @@ public:
     bool SpeedShown = false;
     QString RasConnName;
     QString ActiveEntryName;
+    bool DialStarted = false;
+    // The connection's bytes sent and received as the supervision tick last read them.
+    double StatsXmit = 0;
+    double StatsRecv = 0;
     QString LastSentText;
 
     // The interface table as last read, and each interface's figures since the last reload.
@@ -115,6 +133,7 @@ public:
     TRxTimerEvent* RxTimerEvent3 = nullptr;
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
+    TPlayerWave* PlayerWave1 = nullptr;
 
     // Controls, named as the user documentation and the tests know them.
     QGroupBox* gbStatus = nullptr;

@@ -1,12 +1,137 @@
-// The start and the end of an online period, as the connection detector reports them. The
-// detector has already updated its Connected and IP when these run.
+// The start and the end of an online period, as the connection detector reports them, and the
+// accounting of a connection when it ends or the program ends while it lasts. The detector has
+// already updated its Connected and IP when these run.
 
+#include "app/LabelColor.h"
 #include "app/Unit1.h"
+#include "common/ClockText.h"
+#include "common/MonthAccounting.h"
+#include "settings/Settings.h"
+#include "sources/KZIntDet.h"
+#include "widgets/PlayerWave.h"
+#include "widgets/RXShell.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <cmath>
 
 namespace pulo {
 
-void TForm1::KZInternetDetect1Connect(QObject* /*sender*/) {}
+namespace {
 
-void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/) {}
+// Before now by this much, so that the first supervision tick already shows a second online.
+constexpr TDateTime StartAllowance = 1.15e-5;
+
+} // namespace
+
+void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
+{
+    if (Settings.ShowConnected)
+        RestoreApplication();
+    AlarmMuted = false;
+    BitBtn1->show();
+    BitBtn1->setEnabled(true);
+    BitBtn2->setEnabled(false);
+    BitBtn2->hide();
+    btnAlarmOff->setEnabled(true);
+
+    const TDateTime now = Now();
+    ConnectStart = now - StartAllowance;
+    ConnectDate = std::floor(now);
+
+    SetFontColor(Label1b, clRed);
+    Label1b->setText(QStringLiteral("      Connected"));
+    Label2b->setText(KZInternetDetect1->IP());
+
+    PlaySound(Settings.ConnectSnd);
+    RxTrayIcon1->SetAnimated(true);
+
+    ComboBox1->setCurrentIndex(ComboBox1->findText(ActiveEntryName, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    ReloadInterfaces();
+}
+
+void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
+{
+    KZInternetDetect1->SetConnected(false);
+    BitBtn2->show();
+    BitBtn2->setEnabled(true);
+    BitBtn1->hide();
+    BitBtn1->setEnabled(false);
+    AlarmMuted = false;
+    btnAlarmOff->setEnabled(true);
+    ReloadInterfaces();
+
+    UpdateLog();
+    ConnectStart = 0;
+    StoreMonthTotals();
+
+    SetFontColor(Label1b, clBlack);
+    Label1b->setText(QStringLiteral("      Not connected"));
+    Label2b->setText(QStringLiteral("0.0.0.0"));
+    PlaySound(Settings.DisconnectSnd);
+    RxTrayIcon1->SetAnimated(false);
+
+    Label3b->setText(QStringLiteral("00:00:00"));
+    Label4b->setText(QStringLiteral("0"));
+    Label4c->setText(QStringLiteral("bps"));
+    Label5b->setText(QStringLiteral("0"));
+    Label6b->setText(QStringLiteral("0"));
+    Label7b->setText(QStringLiteral("      None active"));
+    ShowMonthTotals();
+
+    DialStarted = false;
+    OnlineText.clear();
+    if (Settings.AutoHide)
+        HideToTray();
+}
+
+void TForm1::UpdateLog()
+{
+    const TConnectionEnd end{ConnectStart, Now(), Settings.Logging, StatsXmit, StatsRecv};
+    const std::optional<TFinishedConnection> counted = CountConnection(Totals, end);
+    if (!counted)
+        return;
+    CurrentYear = counted->StartDate.Year;
+    CurrentMonth = counted->StartDate.Month;
+    CurrentDay = counted->StartDate.Day;
+    const ClockParts past = SplitSeconds(Totals.TotTime);
+    PastHours = past.Hours;
+    PastMinutes = past.Minutes;
+    PastSeconds = past.Seconds;
+}
+
+void TForm1::StoreMonthTotals()
+{
+    // The totals are written as the month they now belong to; a connection that started in an
+    // earlier month has moved CurrentMonth there.
+    Totals.StoredMonth = CurrentMonth;
+    WriteMonthTotals(Totals);
+}
+
+void TForm1::AccountConnectionAtExit()
+{
+    // Only a connection that is up counts; a dial that never connected adds nothing.
+    if (!IsOnline())
+        return;
+    UpdateLog();
+    ConnectStart = 0;
+    // Stored as at a disconnect, so that ending the program (or the computer) while online does
+    // not lose the connection from the month.
+    StoreMonthTotals();
+}
+
+bool TForm1::IsOnline() const
+{
+    return Label2b->text() != QStringLiteral("0.0.0.0");
+}
+
+void TForm1::PlaySound(const QString& waveName)
+{
+    PlayerWave1->WaveName = waveName;
+    if (Settings.Sounds)
+        PlayerWave1->Play();
+}
 
 } // namespace pulo

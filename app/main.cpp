@@ -1,5 +1,7 @@
 #include "app/Application.h"
+#include "app/ExitRequests.h"
 #include "app/Unit1.h"
+#include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixBackend.h"
 
 #include <QApplication>
@@ -12,6 +14,7 @@ int main(int argc, char* argv[])
 
     pulo::TForm1 Form1;
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
+    pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     Form1.ShowAtStart();
     return QApplication::exec();
 }

@@ -3,8 +3,11 @@
 // itself.
 
 #include "app/Application.h"
+#include "app/ExitRequests.h"
 #include "app/Unit1.h"
 #include "demo/LineSimulator.h"
+#include "platform/posix/ExitSignals.h"
+#include "platform/posix/PosixSound.h"
 #include "platform/sim/SimBackend.h"
 
 #include <QApplication>
@@ -15,10 +18,12 @@ int main(int argc, char* argv[])
     auto sim = win::sim::InstallSimBackend();
     sim->RealClock = true;
     sim->ModulePath = QCoreApplication::applicationFilePath().toStdString();
+    win::InstalledBackend().Sound = win::posix::MakePosixSound();
     pulo::InitApplication(application);
 
     pulo::TForm1 Form1;
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
+    pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     Form1.ShowAtStart();
     pulo::LineSimulator simulator(sim, Form1);
     simulator.show();

@@ -104,12 +104,22 @@ public:
     [[nodiscard]] virtual bool Addresses(std::vector<IpAddrEntry>& entries) = 0;
 };
 
+// The sound device behind winmm.
+class ISoundService
+{
+public:
+    virtual ~ISoundService() = default;
+    // Same contract as PlaySoundA.
+    virtual BOOL Play(LPCSTR sound, HMODULE module, DWORD flags) = 0;
+};
+
 struct Backend final
 {
     std::unique_ptr<IProfileService> Profiles;
     std::unique_ptr<ISystemService> System;
     std::unique_ptr<IRasService> Ras;
     std::unique_ptr<IIpHelperService> IpHelper;
+    std::unique_ptr<ISoundService> Sound;
     ModuleRegistry Modules;
 };
 

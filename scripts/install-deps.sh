@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    libsdl2-dev
     googletest libgtest-dev libgmock-dev
     clang-format
     iproute2 xvfb xauth xdotool trayer x11-utils

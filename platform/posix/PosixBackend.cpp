@@ -3,6 +3,7 @@
 #include "platform/ProfileFiles.h"
 #include "platform/posix/PosixIpHelper.h"
 #include "platform/posix/PosixRas.h"
+#include "platform/posix/PosixSound.h"
 #include "platform/posix/PosixSystem.h"
 
 namespace win::posix {
@@ -16,6 +17,7 @@ std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory)
     RegisterRasModule(backend->Modules);
     backend->IpHelper = std::make_unique<PosixIpHelper>();
     RegisterIpHelperModule(backend->Modules);
+    backend->Sound = MakePosixSound();
     return backend;
 }
 

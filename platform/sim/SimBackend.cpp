@@ -1,5 +1,6 @@
 #include "platform/sim/SimBackend.h"
 
+#include "platform/Mmsystem.h"
 #include "platform/ProfileFiles.h"
 
 #include <QDateTime>
@@ -60,6 +61,25 @@ public:
         if (written != FALSE_RESULT)
             ++State->ProfileWrites;
         return written;
+    }
+
+private:
+    std::shared_ptr<SimState> State;
+};
+
+class SimSound final : public ISoundService
+{
+public:
+    explicit SimSound(std::shared_ptr<SimState> state) : State(std::move(state)) {}
+    BOOL Play(LPCSTR sound, HMODULE module, DWORD flags) override
+    {
+        SimSoundCall call;
+        if (sound != nullptr)
+            call.Name = SoundSourceOf(flags) == SoundSource::Memory ? "<memory>" : sound;
+        call.Flags = flags;
+        call.Accepted = SoundRequestValid(module, flags);
+        State->SoundCalls.push_back(call);
+        return call.Accepted ? TRUE_RESULT : FALSE_RESULT;
     }
 
 private:
@@ -301,6 +321,7 @@ std::shared_ptr<SimState> InstallSimBackend()
     RegisterRasModule(backend->Modules);
     backend->IpHelper = std::make_unique<SimIpHelper>(state);
     RegisterIpHelperModule(backend->Modules);
+    backend->Sound = std::make_unique<SimSound>(state);
     InstallBackend(std::move(backend));
     return state;
 }

@@ -45,6 +45,14 @@ struct SimAdapter
     DWORD Since = 0;
 };
 
+// One PlaySoundA call as the simulated sound device received it.
+struct SimSoundCall
+{
+    std::string Name; // the file or resource name; "<memory>" for an image, "" for none
+    DWORD Flags = 0;
+    bool Accepted = false;
+};
+
 struct SimState final
 {
     SYSTEMTIME Now{2026, 12, 1, 7, 12, 0, 0, 0};
@@ -71,6 +79,9 @@ struct SimState final
     std::vector<SimAdapter> Adapters;
     // The interface and address tables cannot be read.
     bool IpHelperFails = false;
+
+    // Every sound requested, in order; none is heard.
+    std::vector<SimSoundCall> SoundCalls;
 
     // The tick count now (the test's, or the real one).
     [[nodiscard]] DWORD CurrentTicks() const;

@@ -1,0 +1,48 @@
+#include "common/MonthAccounting.h"
+
+#include <cmath>
+
+namespace pulo {
+
+std::int64_t ConnectionSeconds(TDateTime start, TDateTime end)
+{
+    const double days = end - start;
+    if (!(days > 0))
+        return 0;
+    // Through milliseconds, rounded, so that 90 s stored as a fraction of a day stays 90 s.
+    const auto milliseconds = std::llround(days * 86400000.0);
+    return milliseconds / 1000;
+}
+
+std::optional<TFinishedConnection> CountConnection(TMonthTotals& totals, const TConnectionEnd& end)
+{
+    if (!(end.ConnectStart > 0) || !(end.EndTime - end.ConnectStart > 0) || !end.Logging)
+        return std::nullopt;
+
+    TFinishedConnection counted;
+    counted.EndTime = end.EndTime;
+    counted.ConnSeconds = ConnectionSeconds(end.ConnectStart, end.EndTime);
+    counted.Hours = counted.ConnSeconds / 3600;
+    counted.Minutes = static_cast<int>(counted.ConnSeconds % 3600 / 60);
+    counted.Seconds = static_cast<int>(counted.ConnSeconds % 60);
+    counted.ConnSentKB = end.StatsXmit / 1000;
+    counted.ConnRecvKB = end.StatsRecv / 1000;
+    counted.StartDate = DecodeDate(end.ConnectStart);
+    counted.SameMonth = totals.StoredMonth == counted.StartDate.Month;
+
+    const auto seconds = static_cast<double>(counted.ConnSeconds);
+    if (counted.SameMonth) {
+        totals.TotCon += 1;
+        totals.TotRCV += counted.ConnRecvKB;
+        totals.TotTMT += counted.ConnSentKB;
+        totals.TotTime += seconds;
+    } else {
+        totals.TotCon = 1;
+        totals.TotRCV = counted.ConnRecvKB;
+        totals.TotTMT = counted.ConnSentKB;
+        totals.TotTime = seconds;
+    }
+    return counted;
+}
+
+} // namespace pulo

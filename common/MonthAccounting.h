@@ -1,0 +1,49 @@
+#pragma once
+
+// The month totals' rules for one finished connection: whether it counts, how long it lasted,
+// which month it counts in, and when the totals start afresh with a new month.
+
+#include "common/DateTime.h"
+#include "common/TSettings.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace pulo {
+
+// A connection as it ends.
+struct TConnectionEnd final
+{
+    TDateTime ConnectStart = 0; // 0: no connection was started
+    TDateTime EndTime = 0;
+    bool Logging = true;
+    double StatsXmit = 0; // bytes sent, as last read
+    double StatsRecv = 0; // bytes received
+};
+
+// What one counted connection adds, as the log line shows it.
+struct TFinishedConnection final
+{
+    TDateTime EndTime = 0;
+    std::int64_t ConnSeconds = 0; // whole seconds, days included
+    std::int64_t Hours = 0;       // ConnSeconds split into whole hours, minutes and seconds
+    int Minutes = 0;
+    int Seconds = 0;
+    double ConnSentKB = 0;
+    double ConnRecvKB = 0;
+    DateParts StartDate; // a connection counts in the month it started
+    // The totals already belonged to that month: the log's last totals block is replaced.
+    // Otherwise the totals restarted with this connection alone.
+    bool SameMonth = false;
+};
+
+// Whole seconds from start to end, milliseconds dropped; a connection of a day or more keeps
+// its days. 0 for an end at or before the start.
+[[nodiscard]] std::int64_t ConnectionSeconds(TDateTime start, TDateTime end);
+
+// Adds the connection to the totals. Nothing is counted (and nullopt returned) when the
+// connection has no start, lasted no time, or logging is off. StoredMonth is left as it is:
+// it follows the month written to the settings file.
+[[nodiscard]] std::optional<TFinishedConnection> CountConnection(TMonthTotals& totals, const TConnectionEnd& end);
+
+} // namespace pulo

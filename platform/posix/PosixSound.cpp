@@ -1,0 +1,219 @@
+#include "platform/posix/PosixSound.h"
+
+#include "platform/Mmsystem.h"
+#include "platform/WaveSynth.h"
+
+#include <SDL.h>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace win::posix {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A wave file larger than this is not a sound anyone means to hear at a connection change.
+constexpr std::uintmax_t MaxWaveBytes = 64u * 1024 * 1024;
+
+// A decoded sound, as SDL returns it.
+struct Clip final
+{
+    SDL_AudioSpec Spec{};
+    Uint8* Samples = nullptr;
+    Uint32 Length = 0;
+
+    Clip() = default;
+    Clip(const Clip&) = delete;
+    Clip& operator=(const Clip&) = delete;
+    Clip(Clip&& other) noexcept : Spec(other.Spec), Samples(other.Samples), Length(other.Length)
+    {
+        other.Samples = nullptr;
+    }
+    ~Clip() { SDL_FreeWAV(Samples); }
+};
+
+// Decodes a whole wave file image: PCM, IEEE float, MS and IMA ADPCM, mu-law and A-law.
+bool Decode(const void* image, std::size_t size, Clip& clip)
+{
+    if (image == nullptr || size < 12 || size > MaxWaveBytes)
+        return false;
+    SDL_RWops* stream = SDL_RWFromConstMem(image, static_cast<int>(size));
+    if (stream == nullptr)
+        return false;
+    return SDL_LoadWAV_RW(stream, 1, &clip.Spec, &clip.Samples, &clip.Length) != nullptr && clip.Length > 0;
+}
+
+bool ReadFile(const fs::path& path, std::vector<char>& bytes)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        return false;
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error || size > MaxWaveBytes)
+        return false;
+    std::ifstream file(path, std::ios::binary);
+    bytes.resize(static_cast<std::size_t>(size));
+    return file.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) &&
+           file.gcount() == static_cast<std::streamsize>(size);
+}
+
+// The folders a relative sound name is looked for in: the current folder (files only), then
+// beside the executable, then the installed data folder.
+std::vector<fs::path> SearchFolders(SoundSource source)
+{
+    std::vector<fs::path> folders;
+    if (source == SoundSource::File)
+        folders.emplace_back(".");
+    const fs::path executable = InstalledBackend().System->ModuleFileName();
+    if (executable.has_parent_path()) {
+        folders.push_back(executable.parent_path());
+        folders.push_back(executable.parent_path() / ".." / "share" / "pulopro");
+    }
+    return folders;
+}
+
+bool LoadNamed(const char* name, SoundSource source, Clip& clip)
+{
+    fs::path path(name);
+    if (path.empty())
+        return false;
+    if (source == SoundSource::Resource && !path.has_extension())
+        path += ".wav";
+    std::vector<char> bytes;
+    if (path.is_absolute() && source == SoundSource::File)
+        return ReadFile(path, bytes) && Decode(bytes.data(), bytes.size(), clip);
+    if (source == SoundSource::Resource && path.has_parent_path())
+        return false; // the program's own sounds have plain names
+    for (const fs::path& folder : SearchFolders(source)) {
+        if (ReadFile(folder / path, bytes))
+            return Decode(bytes.data(), bytes.size(), clip);
+    }
+    return false;
+}
+
+// A wave image in memory carries its own length in the RIFF header.
+bool LoadImage(const void* image, Clip& clip)
+{
+    if (image == nullptr)
+        return false;
+    const auto* bytes = static_cast<const unsigned char*>(image);
+    if (std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0)
+        return false;
+    const std::uint32_t length =
+        bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | (static_cast<std::uint32_t>(bytes[7]) << 24);
+    return Decode(image, std::size_t{length} + 8, clip);
+}
+
+class PosixSound final : public ISoundService
+{
+public:
+    PosixSound() = default;
+    PosixSound(const PosixSound&) = delete;
+    PosixSound& operator=(const PosixSound&) = delete;
+    ~PosixSound() override { Stop(); }
+
+    BOOL Play(LPCSTR sound, HMODULE module, DWORD flags) override
+    {
+        const std::lock_guard lock(Calls);
+        if (!SoundRequestValid(module, flags))
+            return FALSE_RESULT;
+        // A new sound replaces the one still playing; a null sound only stops it.
+        Stop();
+        if (sound == nullptr)
+            return TRUE_RESULT;
+
+        Clip clip;
+        const SoundSource source = SoundSourceOf(flags);
+        const bool loaded = source == SoundSource::Memory ? LoadImage(sound, clip) : LoadNamed(sound, source, clip);
+        if (!loaded) {
+            if ((flags & SND_NODEFAULT) != 0)
+                return FALSE_RESULT;
+            const std::vector<std::uint8_t>& fallback = FallbackSound();
+            if (!Decode(fallback.data(), fallback.size(), clip))
+                return FALSE_RESULT;
+        }
+
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            return FALSE_RESULT;
+        SDL_AudioSpec obtained{};
+        SDL_AudioSpec wanted = clip.Spec;
+        wanted.callback = nullptr;
+        // No changes allowed: SDL converts from the sound's own format to the device's.
+        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        if (device == 0) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return FALSE_RESULT;
+        }
+        const bool loop = (flags & SND_LOOP) != 0;
+        if (SDL_QueueAudio(device, clip.Samples, clip.Length) != 0) {
+            Close(device);
+            return FALSE_RESULT;
+        }
+        SDL_PauseAudioDevice(device, 0);
+        StopRequested = false;
+        if ((flags & SND_ASYNC) != 0) {
+            Worker = std::thread([this, device, loop, moved = std::move(clip), obtained]() mutable {
+                Drain(device, moved, loop, obtained);
+            });
+        } else {
+            Drain(device, clip, false, obtained);
+        }
+        return TRUE_RESULT;
+    }
+
+private:
+    // Waits until the queued sound has been heard (or another sound takes over), feeding a
+    // looping sound again as it runs low, then gives the device back.
+    void Drain(SDL_AudioDeviceID device, const Clip& clip, bool loop, const SDL_AudioSpec& obtained)
+    {
+        while (!StopRequested) {
+            const Uint32 queued = SDL_GetQueuedAudioSize(device);
+            if (loop && queued < clip.Length / 2 + 1) {
+                if (SDL_QueueAudio(device, clip.Samples, clip.Length) != 0)
+                    break;
+                continue;
+            }
+            if (queued == 0)
+                break;
+            SDL_Delay(5);
+        }
+        if (!StopRequested && obtained.freq > 0) {
+            // What the device took last is still in its buffer.
+            SDL_Delay(static_cast<Uint32>(obtained.samples * 1000 / obtained.freq) + 10);
+        }
+        Close(device);
+    }
+
+    static void Close(SDL_AudioDeviceID device)
+    {
+        SDL_CloseAudioDevice(device);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    void Stop()
+    {
+        StopRequested = true;
+        if (Worker.joinable())
+            Worker.join();
+    }
+
+    std::mutex Calls;
+    std::thread Worker;
+    std::atomic<bool> StopRequested = false;
+};
+
+} // namespace
+
+std::unique_ptr<ISoundService> MakePosixSound()
+{
+    return std::make_unique<PosixSound>();
+}
+
+} // namespace win::posix
