@@ -84,8 +84,10 @@ void TForm1::CreateComponents(const TForm1Services& services)
 {
     KZInternetDetect1 = new TKZInternetDetect(this);
     KZInternetDetect1->setObjectName(QStringLiteral("KZInternetDetect1"));
-    KZInternetDetect1->OnConnect = [this](QObject* sender) { KZInternetDetect1Connect(sender); };
-    KZInternetDetect1->OnDisconnect = [this](QObject* sender) { KZInternetDetect1Disconnect(sender); };
+    KZInternetDetect1->OnConnect = [this](QObject* sender) { RunGuarded([&] { KZInternetDetect1Connect(sender); }); };
+    KZInternetDetect1->OnDisconnect = [this](QObject* sender) {
+        RunGuarded([&] { KZInternetDetect1Disconnect(sender); });
+    };
 
     RxTimerList1 = std::make_unique<TRxTimerList>(services.Timers);
     RxTimerList1->Loading = true;

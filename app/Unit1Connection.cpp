@@ -5,6 +5,7 @@
 #include "app/LabelColor.h"
 #include "app/Unit1.h"
 #include "common/ClockText.h"
+#include "common/ErrorBoundary.h"
 #include "common/MonthAccounting.h"
 #include "settings/Settings.h"
 #include "sources/KZIntDet.h"
@@ -65,7 +66,8 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
 
     UpdateLog();
     ConnectStart = 0;
-    StoreMonthTotals();
+    // A refused write is shown; the window still shows the connection as ended.
+    RunGuarded([this] { StoreMonthTotals(); });
 
     SetFontColor(Label1b, clBlack);
     Label1b->setText(QStringLiteral("      Not connected"));

@@ -145,6 +145,10 @@ public:
         SDL_AudioSpec obtained{};
         SDL_AudioSpec wanted = clip.Spec;
         wanted.callback = nullptr;
+        // A buffer of about 25 ms: the end of a sound is heard soon after its last sample.
+        wanted.samples = 256;
+        while (wanted.samples < 4096 && wanted.samples * 2 <= wanted.freq / 40)
+            wanted.samples = static_cast<Uint16>(wanted.samples * 2);
         // No changes allowed: SDL converts from the sound's own format to the device's.
         const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
         if (device == 0) {

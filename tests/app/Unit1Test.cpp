@@ -2,8 +2,7 @@
 
 #include "common/ErrorBoundary.h"
 #include "sources/KZIntDet.h"
-#include "tests/support/SimPlatformTest.h"
-#include "tests/support/TrayRecorder.h"
+#include "tests/app/Unit1TrayFixture.h"
 #include "widgets/ALed.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
@@ -309,18 +308,7 @@ TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)
     EXPECT_TRUE(form.isMinimized());
 }
 
-class Unit1TrayTest : public test::SimPlatformTest
-{
-protected:
-    TForm1Services Services()
-    {
-        TForm1Services services;
-        services.TrayShell = [log = Log] { return std::make_unique<test::TrayRecorder>(log); };
-        return services;
-    }
-
-    std::shared_ptr<test::TrayLog> Log = std::make_shared<test::TrayLog>();
-};
+using Unit1TrayTest = test::Unit1TrayTest;
 
 TEST_F(Unit1TrayTest, TimedEventsJoinTheListAtTheirPeriods)
 {

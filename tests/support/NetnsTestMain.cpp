@@ -6,7 +6,11 @@
 
 #include "tests/support/TunLink.h"
 
+#ifdef PULO_TEST_WIDGETS
+#include <QApplication>
+#else
 #include <QCoreApplication>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -21,7 +25,11 @@ int main(int argc, char** argv)
     std::string reason;
     if (!pulo::test::EnterOwnNetworkNamespace(reason))
         pulo::test::NamespaceUnavailable = reason;
+#ifdef PULO_TEST_WIDGETS
+    QApplication application(argc, argv);
+#else
     QCoreApplication application(argc, argv);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,163 @@
+#include "app/Unit1.h"
+#include "common/ErrorBoundary.h"
+#include "platform/Mmsystem.h"
+#include "sources/KZIntDet.h"
+#include "tests/app/Unit1TrayFixture.h"
+#include "widgets/RXShell.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+
+namespace pulo {
+namespace {
+
+using Unit1ConnectionTest = test::Unit1TrayTest;
+
+QColor TextColor(const QLabel* label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+QStringList SoundsPlayed(const win::sim::SimState& sim)
+{
+    QStringList names;
+    for (const auto& call : sim.SoundCalls) {
+        EXPECT_EQ(call.Flags, win::SND_FILENAME) << "every sound plays from a file, synchronously";
+        names << QString::fromStdString(call.Name);
+    }
+    return names;
+}
+
+TEST_F(Unit1ConnectionTest, ALineComingUpAndGoingDownDrivesTheWindow)
+{
+    for (const bool sounds : {true, false}) {
+        SCOPED_TRACE(sounds ? "sounds on" : "sounds off");
+        WriteIni(sounds ? "" : "[General]\nSounds=0\n");
+        Sim->SoundCalls.clear();
+        Sim->SetNow(2026, 12, 7, 20, 0, 0);
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+
+        EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Connected"));
+        EXPECT_EQ(TextColor(form.Label1b), QColor(Qt::red));
+        EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.0.2"));
+        EXPECT_TRUE(form.BitBtn1->isVisibleTo(&form) && form.BitBtn1->isEnabled());
+        EXPECT_FALSE(form.BitBtn2->isVisibleTo(&form) || form.BitBtn2->isEnabled());
+        EXPECT_TRUE(form.btnAlarmOff->isEnabled());
+        EXPECT_TRUE(form.RxTrayIcon1->Animated());
+        EXPECT_EQ(SoundsPlayed(*Sim), sounds ? QStringList{"DefaultCon.wav"} : QStringList{});
+
+        Sim->SetNow(2026, 12, 7, 21, 30, 0);
+        ASSERT_TRUE(Sim->DropLine(line));
+        form.KZInternetDetect1->Poll();
+
+        EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
+        EXPECT_EQ(TextColor(form.Label1b), QColor(Qt::black));
+        EXPECT_EQ(form.Label2b->text(), QStringLiteral("0.0.0.0"));
+        EXPECT_TRUE(form.BitBtn2->isVisibleTo(&form) && form.BitBtn2->isEnabled());
+        EXPECT_FALSE(form.BitBtn1->isVisibleTo(&form) || form.BitBtn1->isEnabled());
+        EXPECT_FALSE(form.RxTrayIcon1->Animated());
+        EXPECT_EQ(SoundsPlayed(*Sim), sounds ? (QStringList{"DefaultCon.wav", "DefaultDiscon.wav"}) : QStringList{});
+        EXPECT_EQ(form.Label12b->text(), QStringLiteral("001:30:00"));
+        EXPECT_EQ(form.Label7b->text(), QStringLiteral("      None active"));
+        EXPECT_EQ(form.ConnectStart, 0);
+
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Stats/Month").toString(), "12");
+        EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
+        EXPECT_EQ(ini.value("Stats/TotTime").toString(), "5400");
+    }
+}
+
+TEST_F(Unit1ConnectionTest, TheWindowComesAndGoesAsConfigured)
+{
+    const struct
+    {
+        const char* Ini;
+        bool VisibleWhenConnected;
+        bool VisibleAfterDisconnect;
+    } cases[] = {
+        {"[General]\nShowConnected=1\nAutoHide=1\n", true, false},
+        {"[General]\nShowConnected=0\nAutoHide=0\n", false, false},
+        {"[General]\nShowConnected=1\nAutoHide=0\n", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Ini);
+        WriteIni(c.Ini);
+        TForm1 form(Services());
+        form.show();
+        form.HideToTray();
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        EXPECT_EQ(form.isVisible(), c.VisibleWhenConnected);
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        EXPECT_EQ(form.isVisible(), c.VisibleAfterDisconnect);
+    }
+}
+
+TEST_F(Unit1ConnectionTest, LoggingOffCountsNothingButStoresTheMonth)
+{
+    WriteIni("[General]\nLogging=0\n[Stats]\nMonth=12\nTotCon=5\nTotTime=100\n");
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    form.KZInternetDetect1->Poll();
+    Sim->SetNow(2026, 12, 7, 13, 0, 0);
+    Sim->DropLine(line);
+    form.KZInternetDetect1->Poll();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "5");
+    EXPECT_EQ(ini.value("Stats/TotTime").toString(), "100");
+    EXPECT_EQ(ini.value("Stats/Month").toString(), "12");
+}
+
+TEST_F(Unit1ConnectionTest, EndingTheProgramWhileOnlineStoresTheConnection)
+{
+    const struct
+    {
+        const char* Name;
+        bool DisconnectFirst;
+        const char* TotCon;
+    } cases[] = {
+        {"exit while connected", false, "1"},
+        {"disconnect, then exit", true, "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni("");
+        Sim->SetNow(2026, 12, 7, 12, 0, 0);
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        Sim->SetNow(2026, 12, 7, 12, 10, 0);
+        if (c.DisconnectFirst) {
+            Sim->DropLine(line);
+            form.KZInternetDetect1->Poll();
+        }
+        form.Exit1->trigger();
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Stats/TotCon").toString(), c.TotCon);
+        EXPECT_EQ(ini.value("Stats/TotTime").toString(), "600");
+        Sim->DropLine(line);
+    }
+}
+
+TEST_F(Unit1ConnectionTest, ARefusedWriteIsShownAndTheDisplayStillResets)
+{
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    form.KZInternetDetect1->Poll();
+    Sim->RefuseProfileWrites = true;
+    QStringList messages;
+    SetErrorReporter([&](const QString& message) { messages << message; });
+    Sim->DropLine(line);
+    form.KZInternetDetect1->Poll();
+    SetErrorReporter(nullptr);
+    EXPECT_EQ(messages, QStringList{"Unable to write to " + IniPath()});
+    EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
+}
+
+} // namespace
+} // namespace pulo
