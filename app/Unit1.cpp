@@ -124,6 +124,8 @@ void TForm1::CreateComponents(const TForm1Services& services)
 
 void TForm1::FormCreate()
 {
+    if (const QString refusal = PrepareSettingsFile(); !refusal.isEmpty())
+        ShowErrorMessage(refusal);
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::No);
     ReadMonthTotals(Totals);
     RestoreWindowPosition(*this, PlacementSection);

@@ -25,6 +25,11 @@ void Report(const QString& message)
 
 } // namespace
 
+void ShowErrorMessage(const QString& message)
+{
+    Report(message);
+}
+
 void SetErrorReporter(ErrorReporter reporter)
 {
     Reporter() = std::move(reporter);

@@ -17,6 +17,9 @@ using ErrorReporter = std::function<void(const QString& message)>;
 // message goes to the standard error stream.
 void SetErrorReporter(ErrorReporter reporter);
 
+// Shows a message through the reporter without ending anything.
+void ShowErrorMessage(const QString& message);
+
 // Runs the handler; returns false when it raised, after the message has been reported.
 bool RunGuarded(const std::function<void()>& handler);
 

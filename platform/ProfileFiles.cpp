@@ -1,15 +1,14 @@
 #include "platform/ProfileFiles.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/ProfileText.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace win {
@@ -54,37 +53,56 @@ DWORD CopyOutList(const std::vector<std::string>& names, LPSTR result, DWORD siz
 
 } // namespace
 
-std::optional<std::string> ProfileFiles::ReadWholeFile(const std::string& fileName)
+ProfileFiles::FileRead ProfileFiles::ReadWholeFile(const std::string& fileName)
 {
-    const QFileInfo info(QString::fromStdString(fileName));
-    if (!info.isFile())
-        return std::nullopt;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
+    FileRead read;
+    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        read.Error = errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+        return read;
+    }
+    struct stat status = {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        read.Error = ERROR_ACCESS_DENIED;
+    } else if (static_cast<std::uintmax_t>(status.st_size) > MaxFileBytes) {
+        read.Error = ERROR_FILE_TOO_LARGE;
+    } else {
+        // One pass; a file that grows meanwhile is read up to the limit and refused beyond it.
+        read.Bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
+        std::size_t filled = 0;
+        for (;;) {
+            if (filled == read.Bytes.size()) {
+                if (read.Bytes.size() > MaxFileBytes) {
+                    read.Error = ERROR_FILE_TOO_LARGE;
+                    break;
+                }
+                read.Bytes.resize(std::min(read.Bytes.size() * 2, MaxFileBytes + 1));
+            }
+            const ssize_t got = ::read(fd, read.Bytes.data() + filled, read.Bytes.size() - filled);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                read.Error = ERROR_ACCESS_DENIED;
+                break;
+            }
+            if (got == 0)
+                break;
+            filled += static_cast<std::size_t>(got);
+        }
+        read.Bytes.resize(read.Error == ERROR_SUCCESS ? filled : 0);
+    }
+    close(fd);
+    return read;
 }
 
 DWORD ProfileFiles::ReplaceWholeFile(const std::string& fileName, const std::string& bytes)
 {
-    const QString path = QString::fromStdString(fileName);
-    const QFileInfo info(path);
-    if (info.exists()) {
-        constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-        if (!info.isFile() || (info.permissions() & anyWrite) == 0)
+    struct stat status = {};
+    if (stat(fileName.c_str(), &status) == 0) {
+        if (!S_ISREG(status.st_mode) || (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             return ERROR_ACCESS_DENIED;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return info.dir().exists() ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return ERROR_WRITE_FAULT;
-    }
-    return file.commit() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    return ReplaceFileAtomically(fileName, bytes);
 }
 
 DWORD ProfileFiles::GetString(
@@ -94,9 +112,9 @@ DWORD ProfileFiles::GetString(
         SetLastError(ERROR_INVALID_PARAMETER);
         return CopyOut(defaultValue == nullptr ? "" : defaultValue, result, size);
     }
-    const auto bytes = ReadWholeFile(fileName);
-    SetLastError(bytes ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
-    const ProfileText text(bytes.value_or(std::string()));
+    FileRead read = ReadWholeFile(fileName);
+    SetLastError(read.Error);
+    const ProfileText text(std::move(read.Bytes));
     if (section == nullptr)
         return CopyOutList(text.SectionNames(), result, size);
     if (key == nullptr)
@@ -112,13 +130,14 @@ BOOL ProfileFiles::WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR 
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE_RESULT;
     }
-    // A file that is there but cannot be read is refused rather than replaced by the one key.
-    const auto bytes = ReadWholeFile(fileName);
-    if (!bytes && QFileInfo::exists(QString::fromStdString(fileName))) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    // A file that is there but cannot be read (or is far too large to be ours) is refused
+    // rather than replaced by the one key.
+    FileRead read = ReadWholeFile(fileName);
+    if (read.Error != ERROR_SUCCESS && read.Error != ERROR_FILE_NOT_FOUND) {
+        SetLastError(read.Error);
         return FALSE_RESULT;
     }
-    ProfileText text(bytes.value_or(std::string()));
+    ProfileText text(std::move(read.Bytes));
     if (key == nullptr) {
         text.RemoveSection(section);
     } else if (value == nullptr) {

@@ -6,7 +6,7 @@
 
 #include "platform/Backend.h"
 
-#include <optional>
+#include <cstddef>
 #include <string>
 
 namespace win {
@@ -18,8 +18,17 @@ public:
     GetString(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size, LPCSTR fileName) override;
     BOOL WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) override;
 
-    // The whole file, or nothing when it is missing or unreadable (a folder, no permission).
-    [[nodiscard]] static std::optional<std::string> ReadWholeFile(const std::string& fileName);
+    // A profile file larger than this is no settings file: it is read as empty and never
+    // written over.
+    static constexpr std::size_t MaxFileBytes = 16 * 1024 * 1024;
+
+    struct FileRead
+    {
+        DWORD Error = ERROR_SUCCESS; // ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_FILE_TOO_LARGE
+        std::string Bytes;
+    };
+    // The whole file in one read; on failure the bytes are empty and Error says why.
+    [[nodiscard]] static FileRead ReadWholeFile(const std::string& fileName);
     // Replaces the file atomically; a file marked read-only (no write permission bit for
     // anyone) is refused as the system refuses it, even for an administrator. Returns the
     // system error code, ERROR_SUCCESS when the new text is in place.

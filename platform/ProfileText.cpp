@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_set>
 
 namespace win {
 
@@ -45,8 +46,9 @@ bool ProfileText::ValidSectionName(std::string_view section)
 bool ProfileText::ValidKeyName(std::string_view key)
 {
     const std::string_view name = Trim(key);
+    // A name starting as a comment or a section header would never read back.
     return !HasLineBreak(key) && key.find('=') == std::string_view::npos && !name.empty() && name.front() != '[' &&
-           name.front() != ';';
+           name.front() != ';' && name.front() != '#';
 }
 
 bool ProfileText::ValidValue(std::string_view value)
@@ -131,12 +133,18 @@ std::optional<std::string> ProfileText::Value(std::string_view section, std::str
 std::vector<std::string> ProfileText::Names(std::size_t from, std::size_t to, LineKind kind) const
 {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen; // lower case
     for (std::size_t at = from; at < to;) {
         const Line line = LineAt(at);
-        if (line.Kind == kind &&
-            std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, line.Name); }))
-            names.emplace_back(line.Name);
         at = line.Next;
+        // An empty name would end the NUL-separated list early.
+        if (line.Kind != kind || line.Name.empty())
+            continue;
+        std::string folded(line.Name);
+        std::transform(folded.begin(), folded.end(), folded.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (seen.insert(std::move(folded)).second)
+            names.emplace_back(line.Name);
     }
     return names;
 }
@@ -157,7 +165,20 @@ std::string_view ProfileText::LineBreak() const
     const std::size_t newline = Text.find('\n');
     if (newline != std::string::npos && newline > 0 && Text[newline - 1] == '\r')
         return "\r\n";
+    // A one-line file cut after its CR was written with CR LF.
+    if (newline == std::string::npos && !Text.empty() && Text.back() == '\r')
+        return "\r\n";
     return "\n";
+}
+
+std::size_t ProfileText::EndLineBefore(std::size_t at)
+{
+    if (at == 0 || Text[at - 1] == '\n')
+        return at;
+    // A lone CR is the first half of the line break: complete it rather than add another.
+    const std::string_view eol = Text[at - 1] == '\r' ? std::string_view("\n") : LineBreak();
+    Text.insert(at, eol);
+    return at + eol.size();
 }
 
 bool ProfileText::SetValue(std::string_view section, std::string_view key, std::string_view value)
@@ -174,18 +195,13 @@ bool ProfileText::SetValue(std::string_view section, std::string_view key, std::
             Text.replace(line->Begin, line->End - line->Begin, entry);
             return true;
         }
-        std::size_t at = span->LastKeyNext;
         // The line before may be the file's last, without a line break of its own.
-        if (at > 0 && Text[at - 1] != '\n') {
-            Text.insert(at, eol);
-            at += eol.size();
-        }
+        const std::size_t at = EndLineBefore(span->LastKeyNext);
         Text.insert(at, entry.append(eol));
         return true;
     }
 
-    if (!Text.empty() && Text.back() != '\n')
-        Text.append(eol);
+    EndLineBefore(Text.size());
     Text.append("[").append(Trim(section)).append("]").append(eol);
     Text.append(entry).append(eol);
     return true;
@@ -193,18 +209,26 @@ bool ProfileText::SetValue(std::string_view section, std::string_view key, std::
 
 void ProfileText::RemoveKey(std::string_view section, std::string_view key)
 {
-    const auto span = FindSection(section);
-    if (!span)
-        return;
-    if (const auto line = FindKey(*span, key))
+    // Every copy goes: removing only the first would bring an older one back.
+    while (const auto span = FindSection(section)) {
+        const auto line = FindKey(*span, key);
+        if (!line)
+            return;
         Text.erase(line->Begin, line->Next - line->Begin);
+    }
 }
 
 void ProfileText::RemoveSection(std::string_view section)
 {
+    while (RemoveFirstSection(section)) {
+    }
+}
+
+bool ProfileText::RemoveFirstSection(std::string_view section)
+{
     const auto span = FindSection(section);
     if (!span)
-        return;
+        return false;
     // The header line starts right before HeaderNext: find its beginning.
     std::size_t header = span->HeaderNext;
     if (header > 0)
@@ -212,6 +236,7 @@ void ProfileText::RemoveSection(std::string_view section)
     while (header > 0 && Text[header - 1] != '\n')
         --header;
     Text.erase(header, span->End - header);
+    return true;
 }
 
 } // namespace win

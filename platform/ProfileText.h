@@ -61,6 +61,9 @@ private:
     [[nodiscard]] std::optional<SectionSpan> FindSection(std::string_view section) const;
     [[nodiscard]] std::optional<Line> FindKey(const SectionSpan& span, std::string_view key) const;
     [[nodiscard]] std::string_view LineBreak() const;
+    // Makes sure the line ending before offset at is complete; returns where the next line starts.
+    std::size_t EndLineBefore(std::size_t at);
+    [[nodiscard]] bool RemoveFirstSection(std::string_view section);
     // The distinct names of the lines of one kind between two offsets, first spelling kept.
     [[nodiscard]] std::vector<std::string> Names(std::size_t from, std::size_t to, LineKind kind) const;
 

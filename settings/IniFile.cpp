@@ -1,5 +1,6 @@
 #include "settings/IniFile.h"
 
+#include "common/FormatSettings.h"
 #include "common/NumberText.h"
 #include "common/PuloError.h"
 #include "platform/Win32.h"
@@ -57,7 +58,16 @@ double TIniFile::ReadFloat(const char* section, const char* key, double fallback
     const QString text = ReadString(section, key, QString());
     if (text.isEmpty())
         return fallback;
-    return TryStrToFloat(text).value_or(fallback);
+    if (const auto value = TryStrToFloat(text))
+        return *value;
+    // Written under a locale with the other decimal separator (the user switched the
+    // desktop's language): the month totals must still read as what they are.
+    FormatSettings& format = CurrentFormat();
+    const char own = format.DecimalSeparator;
+    format.DecimalSeparator = own == ',' ? '.' : ',';
+    const auto other = TryStrToFloat(text);
+    format.DecimalSeparator = own;
+    return other.value_or(fallback);
 }
 
 void TIniFile::WriteRaw(const char* section, const char* key, const QByteArray& value)

@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Win32.h"
 #include "settings/IniFile.h"
 
@@ -36,6 +37,20 @@ QString ExecutablePathWithExtension(const QString& extension)
 QString SettingsPath()
 {
     return ExecutablePathWithExtension(QStringLiteral(".ini"));
+}
+
+QString PrepareSettingsFile()
+{
+    const QString path = SettingsPath();
+    const QByteArray native = QFile::encodeName(path);
+    win::RemoveStaleTemporaries(native.toStdString());
+    char probe[2] = {};
+    win::GetPrivateProfileStringA("General", "NIC", "", probe, sizeof probe, native.constData());
+    if (win::GetLastError() != win::ERROR_FILE_TOO_LARGE)
+        return {};
+    return QStringLiteral("%1 is larger than 16 MiB and cannot be a settings file of this program. It is left as "
+                          "it is; the program runs with its default settings.")
+        .arg(path);
 }
 
 void ReadSettings(TSettings& settings, WithNIC nic, WithMaximumFlags maximumFlags)

@@ -28,6 +28,11 @@ enum class WithMaximumFlags
 // The settings file: the executable's path with ".ini".
 [[nodiscard]] QString SettingsPath();
 
+// Prepares the settings file for this run: removes temporary files that a write killed
+// midway left beside it. Returns a message for the user when the file cannot be the program's
+// (far too large): it is then left alone and the defaults are used. Empty otherwise.
+[[nodiscard]] QString PrepareSettingsFile();
+
 // Fills the settings from "General" and "Sounds". NIC is read only when asked; the flags
 // MaximumTime and MaximumMB keep their values when not asked for.
 void ReadSettings(TSettings& settings, WithNIC nic, WithMaximumFlags maximumFlags = WithMaximumFlags::Yes);

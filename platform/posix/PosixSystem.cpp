@@ -51,11 +51,24 @@ void PosixSystem::Version(OSVERSIONINFOA& info)
     }
 }
 
+std::string ExecutablePath(const std::string& link)
+{
+    std::array<char, 4096> buffer{};
+    const ssize_t length = readlink(link.c_str(), buffer.data(), buffer.size() - 1);
+    std::string path = length > 0 ? std::string(buffer.data(), static_cast<std::size_t>(length)) : std::string();
+    // An executable replaced while it runs (an upgrade, a rebuild) is reported with this
+    // suffix; the program's files stay under the name it was started as.
+    constexpr std::string_view deleted = " (deleted)";
+    if (path.size() > deleted.size() && path.ends_with(deleted))
+        path.resize(path.size() - deleted.size());
+    return path;
+}
+
 std::string PosixSystem::ModuleFileName()
 {
-    std::array<char, 4096> path{};
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    return length > 0 ? std::string(path.data(), static_cast<std::size_t>(length)) : std::string();
+    // Taken once: the path cannot change for the running program.
+    static const std::string path = ExecutablePath("/proc/self/exe");
+    return path;
 }
 
 } // namespace win::posix

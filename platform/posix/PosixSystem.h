@@ -2,7 +2,13 @@
 
 #include "platform/Backend.h"
 
+#include <string>
+
 namespace win::posix {
+
+// The executable a /proc link names, without the suffix the kernel adds once the file was
+// replaced or removed.
+[[nodiscard]] std::string ExecutablePath(const std::string& link);
 
 // The clock, the version and the executable's path, from the Linux kernel.
 class PosixSystem final : public ISystemService

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -76,6 +77,7 @@ TEST(ProfileTextTest, RefusesWritesThatWouldBreakTheLayout)
     EXPECT_FALSE(text.SetValue("Sounds", "Con=nect", "x"));
     EXPECT_FALSE(text.SetValue("Sou]nds", "ConnectSnd", "x"));
     EXPECT_FALSE(text.SetValue("Sounds", "  ", "x"));
+    EXPECT_FALSE(text.SetValue("Sounds", "#Snd", "x")) << "it would read back as a comment";
     EXPECT_EQ(text.Bytes(), original);
 }
 
@@ -88,6 +90,35 @@ TEST(ProfileTextTest, RemovesKeysAndSectionsAndListsNames)
     EXPECT_EQ(text.Bytes(), "[A]\ny=2\n[b]\nz=3\n[a]\nw=4\n");
     text.RemoveSection("B");
     EXPECT_EQ(text.Bytes(), "[A]\ny=2\n[a]\nw=4\n");
+}
+
+TEST(ProfileTextTest, EditsThatUsedToGoWrong)
+{
+    const struct
+    {
+        const char* Name;
+        std::string Before;
+        std::function<void(ProfileText&)> Edit;
+        std::string After;
+    } cases[] = {
+        {"a file ending in a lone CR", "[Stats]\r\nk=v\r",
+         [](ProfileText& t) { ASSERT_TRUE(t.SetValue("Stats", "n", "1")); }, "[Stats]\r\nk=v\r\nn=1\r\n"},
+        {"a one-line file ending in a lone CR", "k=v\r", [](ProfileText& t) { ASSERT_TRUE(t.SetValue("S", "n", "1")); },
+         "k=v\r\n[S]\r\nn=1\r\n"},
+        {"a key written twice is gone when deleted", "[A]\nk=new\nk=old\nj=1\n",
+         [](ProfileText& t) { t.RemoveKey("A", "k"); }, "[A]\nj=1\n"},
+        {"a section written twice is gone when deleted", "[A]\nk=1\n[B]\nj=1\n[a]\nk=2\n",
+         [](ProfileText& t) { t.RemoveSection("A"); }, "[B]\nj=1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ProfileText text(c.Before);
+        c.Edit(text);
+        EXPECT_EQ(text.Bytes(), c.After);
+    }
+    const ProfileText empties("[]\n=x\nk=1\n[A]\n=y\nj=2\n");
+    EXPECT_EQ(empties.SectionNames(), std::vector<std::string>{"A"}) << "an empty name would end the list early";
+    EXPECT_EQ(empties.KeyNames("A"), std::vector<std::string>{"j"});
 }
 
 } // namespace

@@ -144,7 +144,7 @@ TEST_F(SettingsTest, MonthTotalsAreReadBackThroughTheirText)
     EXPECT_EQ(read, totals);
 }
 
-TEST_F(SettingsTest, RealsWrittenWithAnotherSeparatorReadAsDefault)
+TEST_F(SettingsTest, RealsWrittenWithTheOtherSeparatorStillRead)
 {
     CurrentFormat().DecimalSeparator = ',';
     TMonthTotals totals{1, 2.5, 3.5, 4.5, 5};
@@ -155,7 +155,10 @@ TEST_F(SettingsTest, RealsWrittenWithAnotherSeparatorReadAsDefault)
     CurrentFormat().DecimalSeparator = '.';
     TMonthTotals read;
     ReadMonthTotals(read);
-    EXPECT_EQ(read, (TMonthTotals{1, 0, 0, 0, 5}));
+    EXPECT_EQ(read, totals) << "a user who switched the desktop's language keeps the month";
+    WriteIni("[Stats]\nTotTime=1.234,5\nTotRCV=x\n");
+    ReadMonthTotals(read);
+    EXPECT_EQ(read, (TMonthTotals{0, 0, 0, 0, 0})) << "what is no number in either form stays the default";
 }
 
 TEST_F(SettingsTest, RefusedWriteRaisesAndStopsTheBatch)

@@ -1,0 +1,162 @@
+#include "platform/AtomicFile.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace win {
+
+namespace {
+
+DWORD ErrorOf(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return ERROR_DISK_FULL;
+    case ENOENT:
+    case ENOTDIR:
+        return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    default:
+        return ERROR_WRITE_FAULT;
+    }
+}
+
+// The file a write lands on: a symbolic link is followed, so the link stays a link.
+std::string TargetOf(const std::string& path)
+{
+    std::array<char, PATH_MAX> resolved{};
+    struct stat status = {};
+    if (lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode) &&
+        realpath(path.c_str(), resolved.data()) != nullptr)
+        return resolved.data();
+    return path;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+void SyncFolder(const std::string& folder)
+{
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
+} // namespace
+
+DWORD ReplaceFileAtomically(const std::string& path, std::string_view bytes)
+{
+    const std::string target = TargetOf(path);
+    struct stat old = {};
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return ERROR_ACCESS_DENIED;
+
+    std::string temporary = target;
+    temporary.append(TemporaryMark).append("XXXXXX");
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return ErrorOf(errno);
+
+    int failure = 0;
+    if (!WriteAll(fd, bytes))
+        failure = errno;
+    if (failure == 0) {
+        // The user's file stays the user's, even after a write made as root.
+        const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~[] {
+            const mode_t mask = umask(0);
+            umask(mask);
+            return mask;
+        }());
+        if (fchmod(fd, mode) != 0)
+            failure = errno;
+        if (failure == 0 && exists && (old.st_uid != geteuid() || old.st_gid != getegid()) &&
+            fchown(fd, old.st_uid, old.st_gid) != 0 && geteuid() == 0)
+            failure = errno;
+    }
+    if (failure == 0 && fsync(fd) != 0)
+        failure = errno;
+    if (close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && rename(temporary.c_str(), target.c_str()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        unlink(temporary.c_str());
+        return ErrorOf(failure);
+    }
+    SyncFolder(FolderOf(target));
+    return ERROR_SUCCESS;
+}
+
+int RemoveStaleTemporaries(const std::string& path, std::chrono::seconds age)
+{
+    const std::string target = TargetOf(path);
+    const std::string folder = FolderOf(target);
+    const std::string prefix = NameOf(target).append(TemporaryMark);
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr)
+        return 0;
+    const auto now = std::chrono::system_clock::now();
+    int removed = 0;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        // Only ours: the file's name, the mark, and the six characters mkstemp chose.
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix)
+            continue;
+        const std::string full = folder + "/" + std::string(name);
+        struct stat status = {};
+        if (lstat(full.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid())
+            continue;
+        const auto modified = std::chrono::system_clock::from_time_t(status.st_mtime);
+        if (now - modified >= age && unlink(full.c_str()) == 0)
+            ++removed;
+    }
+    closedir(listing);
+    return removed;
+}
+
+} // namespace win
