@@ -4,6 +4,9 @@
 #include "common/PuloError.h"
 #include "tests/support/SimPlatformTest.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace pulo {
 namespace {
 
@@ -159,6 +162,20 @@ TEST_F(SettingsTest, RealsWrittenWithTheOtherSeparatorStillRead)
     WriteIni("[Stats]\nTotTime=1.234,5\nTotRCV=x\n");
     ReadMonthTotals(read);
     EXPECT_EQ(read, (TMonthTotals{0, 0, 0, 0, 0})) << "what is no number in either form stays the default";
+}
+
+TEST_F(SettingsTest, AFileFarTooLargeIsLeftAloneWithAMessage)
+{
+    WriteIni("[General]\nNIC=4\n");
+    EXPECT_EQ(PrepareSettingsFile(), QString());
+    ASSERT_TRUE(QFile::resize(IniPath(), 17 << 20));
+    const QString message = PrepareSettingsFile();
+    EXPECT_TRUE(message.startsWith(IniPath() + " is larger than 16 MiB")) << message.toStdString();
+    TSettings settings;
+    ReadSettings(settings, WithNIC::Yes);
+    EXPECT_EQ(settings, TSettings{});
+    EXPECT_THROW(WriteNIC(2), PuloError);
+    EXPECT_EQ(QFileInfo(IniPath()).size(), 17 << 20);
 }
 
 TEST_F(SettingsTest, RefusedWriteRaisesAndStopsTheBatch)
