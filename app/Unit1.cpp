@@ -5,6 +5,7 @@
 #include "common/ClockText.h"
 #include "common/ErrorBoundary.h"
 #include "common/NumberText.h"
+#include "platform/Backend.h"
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "sources/KZIntDet.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -128,6 +130,7 @@ void TForm1::FormCreate()
         ShowErrorMessage(refusal);
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::No);
     ReadMonthTotals(Totals);
+    CountConfiguredLinks();
     RestoreWindowPosition(*this, PlacementSection);
 
     if (Settings.NIC >= 1 && Settings.NIC < sgMIB->rowCount())
@@ -177,6 +180,14 @@ void TForm1::FormCreate()
         sgMIB->setItem(0, column, new QTableWidgetItem(headers[column]));
 
     RxTimerEvent3->SetInterval(1000);
+}
+
+void TForm1::CountConfiguredLinks()
+{
+    std::vector<std::string> patterns;
+    for (const QString& pattern : ReadLinks())
+        patterns.push_back(QFile::encodeName(pattern).toStdString());
+    win::InstalledBackend().Ras->CountLinks(patterns);
 }
 
 void TForm1::ApplyStartingColors()

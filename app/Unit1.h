@@ -189,6 +189,8 @@ private:
     void CreateMenu();
     void CreateComponents(const TForm1Services& services);
     void ApplyStartingColors();
+    // Tells the platform which interfaces besides the dial-up links are connections.
+    void CountConfiguredLinks();
     // Rebuilds the grid rows and the figures from IfTable as just read.
     void RebuildInterfaceRows();
     void SetGridCell(int row, int column, const QString& text);

@@ -60,6 +60,10 @@ public:
     // The connection's state and device: ERROR_SUCCESS or ERROR_INVALID_HANDLE.
     [[nodiscard]] virtual DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) = 0;
     [[nodiscard]] virtual DWORD HangUp(HRASCONN connection) = 0;
+    // Interfaces to count as connections besides the dial-up (PPP) links, by name, with "*" and
+    // "?" patterns; each counts while it is up with an IPv4 address. A backend whose
+    // connections are all dial-up lines ignores them.
+    virtual void CountLinks(const std::vector<std::string>& patterns) = 0;
 };
 
 // One network interface as the interface table shows it, with its counters in full.

@@ -114,6 +114,12 @@ void WriteNIC(std::int32_t row)
     ini.WriteInteger(General, "NIC", row);
 }
 
+QStringList ReadLinks()
+{
+    const TIniFile ini(SettingsPath());
+    return ini.ReadString(General, "Links", QString()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 void ReadMonthTotals(TMonthTotals& totals)
 {
     const TIniFile ini(SettingsPath());

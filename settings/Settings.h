@@ -8,6 +8,7 @@
 #include "common/TSettings.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace pulo {
 
@@ -40,6 +41,10 @@ void ReadSettings(TSettings& settings, WithNIC nic, WithMaximumFlags maximumFlag
 void WriteSettings(const TSettings& settings);
 // Writes "General" / NIC alone.
 void WriteNIC(std::int32_t row);
+
+// "General" / Links: the further interfaces to count as connections (a VPN, say), by name with
+// "*" and "?" patterns, as the user typed them separated by blanks. Nothing writes the key.
+[[nodiscard]] QStringList ReadLinks();
 
 // Reads the month totals ("Stats"); every key defaults to 0.
 void ReadMonthTotals(TMonthTotals& totals);

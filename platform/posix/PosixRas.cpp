@@ -1,31 +1,43 @@
 #include "platform/posix/PosixRas.h"
 
+#include <algorithm>
 #include <csignal>
+#include <fnmatch.h>
 #include <net/if.h>
 #include <net/if_arp.h>
 
 namespace win::posix {
 
-namespace {
+PosixRas::PosixRas(std::string pidDirectory) : PidDirectory(std::move(pidDirectory)) {}
 
-bool IsConnection(const NetLink& link)
+bool PosixRas::Counts(const NetLink& link) const
 {
-    const bool pointToPoint = link.Type == ARPHRD_PPP || (link.Flags & IFF_POINTOPOINT) != 0;
-    return pointToPoint && (link.Flags & IFF_UP) != 0 && (link.Flags & IFF_LOOPBACK) == 0;
+    if ((link.Flags & IFF_UP) == 0 || (link.Flags & IFF_LOOPBACK) != 0)
+        return false;
+    if (link.Type == ARPHRD_PPP)
+        return true;
+    // An always-up VPN would keep the program online for ever: only the ones listed count.
+    return !link.Address.empty() && std::any_of(Patterns.begin(), Patterns.end(), [&](const std::string& pattern) {
+        return fnmatch(pattern.c_str(), link.Name.c_str(), 0) == 0;
+    });
 }
 
-} // namespace
-
-PosixRas::PosixRas(std::string pidDirectory) : PidDirectory(std::move(pidDirectory)) {}
+void PosixRas::CountLinks(const std::vector<std::string>& patterns)
+{
+    Patterns = patterns;
+    PatternsChanged = true;
+}
 
 void PosixRas::Refresh()
 {
-    if (!Table.Update())
+    const bool changed = Table.Update();
+    if (!changed && !PatternsChanged)
         return;
+    PatternsChanged = false;
     std::vector<Connection> fresh;
     {
         for (const auto& [index, link] : Table.Links()) {
-            if (!IsConnection(link))
+            if (!Counts(link))
                 continue;
             Connection connection;
             connection.Pppd = FindPppd(PidDirectory, link.Name);

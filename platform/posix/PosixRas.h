@@ -1,7 +1,8 @@
 #pragma once
 
-// Connections on Linux: the point-to-point links that are up (PPP made by pppd, tun, WireGuard),
-// in interface-index order. The handle is the interface index; the link's own IPv4 address is
+// Connections on Linux: the PPP links that are up (pppd's: modems, PPPoE, mobile broadband),
+// and the interfaces the user lists (a WireGuard or tun VPN) while they are up with an IPv4
+// address, in interface-index order. The handle is the interface index; the link's own IPv4 address is
 // its IP projection. The link list is read again only when the kernel reports a change.
 
 #include "platform/Backend.h"
@@ -24,6 +25,7 @@ public:
     // Ends the pppd of the link (SIGTERM); a link pppd does not run is left alone
     // (ERROR_NOT_SUPPORTED).
     [[nodiscard]] DWORD HangUp(HRASCONN connection) override;
+    void CountLinks(const std::vector<std::string>& patterns) override;
 
 private:
     struct Connection
@@ -34,9 +36,12 @@ private:
     };
 
     void Refresh();
+    [[nodiscard]] bool Counts(const NetLink& link) const;
     [[nodiscard]] const Connection* Find(HRASCONN connection);
 
     std::string PidDirectory;
+    std::vector<std::string> Patterns;
+    bool PatternsChanged = false;
     LinkTable Table;
     std::vector<Connection> Current;
     std::vector<RasLink> Links; // Current's links, rebuilt only when the table changed

@@ -91,6 +91,9 @@ class SimRas final : public IRasService
 public:
     explicit SimRas(std::shared_ptr<SimState> state) : State(std::move(state)) {}
 
+    // Every simulated line is a dial-up line, so there are no further links to count.
+    void CountLinks(const std::vector<std::string>& /*patterns*/) override {}
+
     const std::vector<RasLink>& Connections() override
     {
         Links.clear();

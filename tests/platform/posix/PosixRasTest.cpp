@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,20 +106,38 @@ TEST_F(PosixRasTest, PppLinkIsNoticedWithItsAddressWithinOnePoll)
     EXPECT_EQ(win::RasHangUpA(handle), win::ERROR_INVALID_HANDLE);
 }
 
-TEST_F(PosixRasTest, OnlyPointToPointLinksThatAreUpCount)
+TEST_F(PosixRasTest, DialUpLinksCountAndOtherLinksOnlyWhenListed)
 {
     auto down = std::make_unique<TunLink>("ppp5");
     ASSERT_TRUE(down->Valid());
     auto vpn = Link("wg-office", LinkTypeNone, "172.16.0.2");
-    const auto links = Enumerate();
-    ASSERT_EQ(links.size(), 1U);
-    EXPECT_STREQ(links[0].szEntryName, "wg-office");
+    auto noAddress = Link("wwan0", LinkTypeNone);
+    auto dialup = Link("ppp1", test::LinkTypePpp);
+    const struct
+    {
+        std::vector<std::string> Patterns;
+        std::vector<std::string> Expected;
+    } cases[] = {
+        {{}, {"ppp1"}},
+        {{"wg-*"}, {"wg-office", "ppp1"}},
+        {{"wg-offic?", "wwan*"}, {"wg-office", "ppp1"}}, // wwan0 is up but has no address
+        {{"wg"}, {"ppp1"}},
+    };
+    for (const auto& c : cases) {
+        win::InstalledBackend().Ras->CountLinks(c.Patterns);
+        std::vector<std::string> names;
+        for (const auto& record : Enumerate())
+            names.emplace_back(record.szEntryName);
+        std::sort(names.begin(), names.end(), std::greater<>());
+        EXPECT_EQ(names, c.Expected) << (c.Patterns.empty() ? "" : c.Patterns[0]);
+    }
 }
 
 TEST_F(PosixRasTest, FirstOfTwoLinksDecides)
 {
     auto dialup = Link("ppp0", test::LinkTypePpp, "10.64.0.2");
     auto vpn = Link("tun7", LinkTypeNone, "172.16.0.2");
+    win::InstalledBackend().Ras->CountLinks({"tun7"});
     TKZInternetDetect detector;
     Attach(detector);
     detector.Poll();
