@@ -9,6 +9,7 @@
 #include "common/SpeedCounter.h"
 #include "common/TSettings.h"
 #include "platform/Iphlpapi.h"
+#include "sources/IPHelper.h"
 #include "widgets/TimerHost.h"
 #include "widgets/TrayShell.h"
 
@@ -191,8 +192,19 @@ private:
     void ApplyStartingColors();
     // Tells the platform which interfaces besides the dial-up links are connections.
     void CountConfiguredLinks();
-    // Rebuilds the grid rows and the figures from IfTable as just read.
-    void RebuildInterfaceRows();
+    enum class KeepFigures
+    {
+        No,
+        Yes,
+    };
+    // Rebuilds the grid rows from IfTable as just read: the figures start again, or each
+    // interface keeps its own.
+    void RebuildInterfaceRows(KeepFigures keep);
+    // The counters of the interface in a row, from the last read; null when it has none.
+    [[nodiscard]] const IfOctets* OctetsOf(std::size_t row) const;
+    // The " Speed monitor " group: the figures of row NIC, or zeros when it has no interface.
+    void ShowMonitoredInterface();
+    std::vector<IfOctets> Octets;
     void SetGridCell(int row, int column, const QString& text);
     // Interfaces by index as of the last reload: a sample that finds others reloads.
     std::vector<win::DWORD> ReloadedIndexes;

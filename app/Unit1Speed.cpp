@@ -40,24 +40,50 @@ void TForm1::SetGridCell(int row, int column, const QString& text)
 void TForm1::ReloadInterfaces()
 {
     GetIfTableRows(IfTable);
-    RebuildInterfaceRows();
+    if (!GetIfOctets(Octets))
+        Octets.clear();
+    RebuildInterfaceRows(KeepFigures::No);
 }
 
-void TForm1::RebuildInterfaceRows()
+const IfOctets* TForm1::OctetsOf(std::size_t row) const
+{
+    const win::DWORD index = ReloadedIndexes[row];
+    // Both tables list the interfaces in the same order: the row's own place is the usual hit.
+    if (row < Octets.size() && Octets[row].Index == index)
+        return &Octets[row];
+    const auto found = std::find_if(Octets.begin(), Octets.end(), [&](const IfOctets& o) { return o.Index == index; });
+    return found == Octets.end() ? nullptr : &*found;
+}
+
+void TForm1::RebuildInterfaceRows(KeepFigures keep)
 {
     if (IfTable.empty())
         return; // the grid and the figures keep what they had
+    // Figures, peaks and averages belong to an interface, not to a row: rows that shift
+    // take their interface's figures with them.
+    std::vector<std::pair<win::DWORD, IfCounter>> previous;
+    if (keep == KeepFigures::Yes) {
+        for (std::size_t i = 0; i < ReloadedIndexes.size() && i < IfCounters.size(); ++i)
+            previous.emplace_back(ReloadedIndexes[i], IfCounters[i]);
+    }
     const int rows = static_cast<int>(IfTable.size());
     sgMIB->setRowCount(rows + 1);
-    IfCounters.resize(IfTable.size());
+    IfCounters.assign(IfTable.size(), IfCounter{});
     ReloadedIndexes.resize(IfTable.size());
     // One read of the address table answers every row.
     std::vector<win::MIB_IPADDRROW> addresses;
     GetIpAddrTableRows(addresses);
     for (int i = 0; i < rows; ++i) {
-        const win::MIB_IFROW& row = IfTable[static_cast<std::size_t>(i)];
-        IfCounters[static_cast<std::size_t>(i)].Reset(row.dwInOctets, row.dwOutOctets);
-        ReloadedIndexes[static_cast<std::size_t>(i)] = row.dwIndex;
+        const auto at = static_cast<std::size_t>(i);
+        const win::MIB_IFROW& row = IfTable[at];
+        ReloadedIndexes[at] = row.dwIndex;
+        const auto kept = std::find_if(previous.begin(), previous.end(),
+                                       [&](const auto& entry) { return entry.first == row.dwIndex; });
+        if (kept != previous.end()) {
+            IfCounters[at] = kept->second;
+        } else if (const IfOctets* octets = OctetsOf(at)) {
+            IfCounters[at].Reset(octets->In, octets->Out);
+        }
         SetGridCell(i + 1, 0, Description(row));
         SetGridCell(i + 1, 1, MacToText(row.bPhysAddr, row.dwPhysAddrLen));
         SetGridCell(i + 1, 2, InterfaceIpText(row.dwIndex, addresses));
@@ -66,20 +92,22 @@ void TForm1::RebuildInterfaceRows()
 
 void TForm1::SampleInterfaces()
 {
-    GetIfTableRows(IfTable);
-    const bool sameInterfaces =
-        IfTable.size() == ReloadedIndexes.size() &&
-        std::equal(IfTable.begin(), IfTable.end(), ReloadedIndexes.begin(),
-                   [](const win::MIB_IFROW& row, win::DWORD index) { return row.dwIndex == index; });
-    if (!sameInterfaces) {
-        // Interfaces came or went since the last reload: start again rather than show one
-        // interface's figures in another's row.
-        RebuildInterfaceRows();
+    if (!GetIfOctets(Octets))
         return;
+    const bool sameInterfaces =
+        Octets.size() == ReloadedIndexes.size() &&
+        std::equal(Octets.begin(), Octets.end(), ReloadedIndexes.begin(),
+                   [](const IfOctets& octets, win::DWORD index) { return octets.Index == index; });
+    if (!sameInterfaces) {
+        // Interfaces came or went: the rows are laid out again, each interface keeping its
+        // figures, and sampled in this same tick.
+        GetIfTableRows(IfTable);
+        RebuildInterfaceRows(KeepFigures::Yes);
     }
-    for (std::size_t i = 0; i < IfTable.size(); ++i) {
+    for (std::size_t i = 0; i < IfCounters.size(); ++i) {
         IfCounter& counter = IfCounters[i];
-        counter.Sample(IfTable[i].dwInOctets, IfTable[i].dwOutOctets);
+        if (const IfOctets* octets = OctetsOf(i))
+            counter.Sample(octets->In, octets->Out);
         const int row = static_cast<int>(i) + 1;
         SetGridCell(row, 3, KbpsText(counter.DeltaIn));
         SetGridCell(row, 4, KbpsText(counter.PeakIn));
@@ -87,17 +115,33 @@ void TForm1::SampleInterfaces()
         SetGridCell(row, 6, KbpsText(counter.DeltaOut));
         SetGridCell(row, 7, KbpsText(counter.PeakOut));
         SetGridCell(row, 8, AverageText(counter.SumOut, counter.SamplesOut));
-        if (row == Settings.NIC) {
-            lbCurrentIn->setText(sgMIB->item(row, 3)->text());
-            LedIN->SetValue(counter.DeltaIn != 0);
-            lbPeakIn->setText(sgMIB->item(row, 4)->text());
-            lbAvgIn->setText(sgMIB->item(row, 5)->text());
-            lbCurrentOut->setText(sgMIB->item(row, 6)->text());
-            LedOut->SetValue(counter.DeltaOut != 0);
-            lbPeakOut->setText(sgMIB->item(row, 7)->text());
-            lbAvgOut->setText(sgMIB->item(row, 8)->text());
-        }
     }
+    ShowMonitoredInterface();
+}
+
+void TForm1::ShowMonitoredInterface()
+{
+    const bool present = Settings.NIC >= 1 && Settings.NIC <= static_cast<int>(IfCounters.size());
+    if (!present) {
+        // The interface of the chosen row is gone (the dial-up adapter after a call): nothing
+        // flows through it.
+        for (QLabel* label : {lbCurrentIn, lbPeakIn, lbAvgIn, lbCurrentOut, lbPeakOut, lbAvgOut})
+            label->setText(QStringLiteral("0"));
+        LedIN->SetValue(false);
+        LedOut->SetValue(false);
+        return;
+    }
+    const int row = Settings.NIC;
+    const IfCounter& counter = IfCounters[static_cast<std::size_t>(row - 1)];
+    // QLabel repaints only when its text really changes.
+    lbCurrentIn->setText(sgMIB->item(row, 3)->text());
+    LedIN->SetValue(counter.DeltaIn != 0);
+    lbPeakIn->setText(sgMIB->item(row, 4)->text());
+    lbAvgIn->setText(sgMIB->item(row, 5)->text());
+    lbCurrentOut->setText(sgMIB->item(row, 6)->text());
+    LedOut->SetValue(counter.DeltaOut != 0);
+    lbPeakOut->setText(sgMIB->item(row, 7)->text());
+    lbAvgOut->setText(sgMIB->item(row, 8)->text());
 }
 
 void TForm1::ResetSpeedMonitor()

@@ -4,29 +4,19 @@
 
 namespace pulo {
 
-namespace {
-
-// More than this in one second (1 GiB, over 8 Gbit/s) is taken for a reset, not a wrap.
-constexpr std::uint64_t LargestWrapDelta = 0x40000000ULL;
-
-} // namespace
-
-std::uint32_t CounterDelta(std::uint32_t last, std::uint32_t now)
+std::uint64_t CounterDelta(std::uint64_t last, std::uint64_t now)
 {
-    if (now >= last)
-        return now - last;
-    const std::uint64_t wrapped = (std::uint64_t{1} << 32) - last + now;
-    return wrapped < LargestWrapDelta ? static_cast<std::uint32_t>(wrapped) : 0;
+    return now >= last ? now - last : 0;
 }
 
-void IfCounter::Reset(std::uint32_t inOctets, std::uint32_t outOctets)
+void IfCounter::Reset(std::uint64_t inOctets, std::uint64_t outOctets)
 {
     *this = IfCounter{};
     LastIn = inOctets;
     LastOut = outOctets;
 }
 
-void IfCounter::Sample(std::uint32_t inOctets, std::uint32_t outOctets)
+void IfCounter::Sample(std::uint64_t inOctets, std::uint64_t outOctets)
 {
     DeltaIn = CounterDelta(LastIn, inOctets);
     SumIn += DeltaIn;

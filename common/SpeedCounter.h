@@ -14,25 +14,25 @@ struct IfCounter final
 {
     std::uint32_t SamplesIn = 0;
     std::uint32_t SamplesOut = 0;
-    std::uint32_t LastIn = 0;
-    std::uint32_t LastOut = 0;
+    std::uint64_t LastIn = 0;
+    std::uint64_t LastOut = 0;
     std::uint64_t SumIn = 0;
     std::uint64_t SumOut = 0;
-    std::uint32_t DeltaIn = 0;
-    std::uint32_t DeltaOut = 0;
-    std::uint32_t PeakIn = 0;
-    std::uint32_t PeakOut = 0;
+    std::uint64_t DeltaIn = 0;
+    std::uint64_t DeltaOut = 0;
+    std::uint64_t PeakIn = 0;
+    std::uint64_t PeakOut = 0;
 
     // Starts counting afresh from the interface's present counters.
-    void Reset(std::uint32_t inOctets, std::uint32_t outOctets);
+    void Reset(std::uint64_t inOctets, std::uint64_t outOctets);
     // Takes one sample of the interface's counters.
-    void Sample(std::uint32_t inOctets, std::uint32_t outOctets);
+    void Sample(std::uint64_t inOctets, std::uint64_t outOctets);
 };
 
-// Bytes in one direction since the last sample. The counters are 32 bits: a counter below the
-// last one has either wrapped once (counted) or been reset, as when an interface restarts or a
-// redial reuses its name (no traffic is counted then, rather than a phantom of gigabytes).
-[[nodiscard]] std::uint32_t CounterDelta(std::uint32_t last, std::uint32_t now);
+// Bytes in one direction since the last sample. The counters are 64 bits and never wrap: a
+// counter below the last one was reset, as when an interface restarts or a redial reuses its
+// name, and no traffic is counted then rather than a phantom of gigabytes.
+[[nodiscard]] std::uint64_t CounterDelta(std::uint64_t last, std::uint64_t now);
 
 // The figure texts of the speed monitor.
 [[nodiscard]] QString KbpsText(std::uint64_t bytes);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 namespace win {
@@ -75,6 +76,61 @@ DWORD GetIfTable(MIB_IFTABLE* table, ULONG* size, BOOL order)
     return ERROR_SUCCESS;
 }
 
+DWORD GetIfTable2(MIB_IF_TABLE2** table)
+{
+    if (table == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    *table = nullptr;
+    IIpHelperService* service = InstalledBackend().IpHelper.get();
+    thread_local std::vector<IfEntry> entries;
+    if (service == nullptr || !service->Interfaces(entries))
+        return ERROR_NOT_SUPPORTED;
+    const std::size_t bytes =
+        offsetof(MIB_IF_TABLE2, Table) + std::max<std::size_t>(entries.size(), 1) * sizeof(MIB_IF_ROW2);
+    auto* result = static_cast<MIB_IF_TABLE2*>(std::calloc(1, bytes));
+    if (result == nullptr)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    result->NumEntries = static_cast<ULONG>(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const IfEntry& entry = entries[i];
+        MIB_IF_ROW2& row = result->Table[i];
+        row.InterfaceLuid = entry.Index;
+        row.InterfaceIndex = entry.Index;
+        const std::size_t length = std::min<std::size_t>(entry.Description.size(), IF_MAX_STRING_SIZE);
+        for (std::size_t c = 0; c < length; ++c) {
+            row.Alias[c] = static_cast<unsigned char>(entry.Description[c]);
+            row.Description[c] = static_cast<unsigned char>(entry.Description[c]);
+        }
+        row.PhysicalAddressLength =
+            static_cast<ULONG>(std::min<std::size_t>(entry.PhysAddr.size(), IF_MAX_PHYS_ADDRESS_LENGTH));
+        if (row.PhysicalAddressLength > 0) {
+            std::memcpy(row.PhysicalAddress, entry.PhysAddr.data(), row.PhysicalAddressLength);
+            std::memcpy(row.PermanentPhysicalAddress, entry.PhysAddr.data(), row.PhysicalAddressLength);
+        }
+        row.Mtu = entry.Mtu;
+        row.Type = entry.Type;
+        row.OperStatus = entry.Running ? 1 : 2; // IfOperStatusUp, IfOperStatusDown
+        row.AdminStatus = entry.Up ? 1 : 2;
+        row.TransmitLinkSpeed = entry.Speed;
+        row.ReceiveLinkSpeed = entry.Speed;
+        row.InOctets = entry.InOctets;
+        row.OutOctets = entry.OutOctets;
+        row.InUcastPkts = entry.InPackets;
+        row.OutUcastPkts = entry.OutPackets;
+        row.InErrors = entry.InErrors;
+        row.OutErrors = entry.OutErrors;
+        row.InDiscards = entry.InDrops;
+        row.OutDiscards = entry.OutDrops;
+    }
+    *table = result;
+    return ERROR_SUCCESS;
+}
+
+void FreeMibTable(void* memory)
+{
+    std::free(memory);
+}
+
 DWORD GetIpAddrTable(MIB_IPADDRTABLE* table, ULONG* size, BOOL order)
 {
     if (size == nullptr)
@@ -110,6 +166,8 @@ void RegisterIpHelperModule(ModuleRegistry& modules)
     modules.Register("IPHLPAPI.DLL", {
                                          {"GetIfTable", reinterpret_cast<FARPROC>(&GetIfTable)},
                                          {"GetIpAddrTable", reinterpret_cast<FARPROC>(&GetIpAddrTable)},
+                                         {"GetIfTable2", reinterpret_cast<FARPROC>(&GetIfTable2)},
+                                         {"FreeMibTable", reinterpret_cast<FARPROC>(&FreeMibTable)},
                                      });
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/Win32.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace win {
@@ -82,11 +83,83 @@ struct MIB_IPADDRTABLE
     MIB_IPADDRROW table[1];
 };
 
+// The newer interface table, with 64-bit counters.
+constexpr DWORD IF_MAX_STRING_SIZE = 256;
+constexpr DWORD IF_MAX_PHYS_ADDRESS_LENGTH = 32;
+using ULONG64 = std::uint64_t;
+
+struct GUID
+{
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+static_assert(sizeof(GUID) == 16);
+
+struct MIB_IF_ROW2
+{
+    ULONG64 InterfaceLuid;
+    ULONG InterfaceIndex;
+    GUID InterfaceGuid;
+    WCHAR Alias[IF_MAX_STRING_SIZE + 1];
+    WCHAR Description[IF_MAX_STRING_SIZE + 1];
+    ULONG PhysicalAddressLength;
+    BYTE PhysicalAddress[IF_MAX_PHYS_ADDRESS_LENGTH];
+    BYTE PermanentPhysicalAddress[IF_MAX_PHYS_ADDRESS_LENGTH];
+    ULONG Mtu;
+    ULONG Type;
+    DWORD TunnelType;
+    DWORD MediaType;
+    DWORD PhysicalMediumType;
+    DWORD AccessType;
+    DWORD DirectionType;
+    BYTE InterfaceAndOperStatusFlags;
+    DWORD OperStatus;
+    DWORD AdminStatus;
+    DWORD MediaConnectState;
+    GUID NetworkGuid;
+    DWORD ConnectionType;
+    ULONG64 TransmitLinkSpeed;
+    ULONG64 ReceiveLinkSpeed;
+    ULONG64 InOctets;
+    ULONG64 InUcastPkts;
+    ULONG64 InNUcastPkts;
+    ULONG64 InDiscards;
+    ULONG64 InErrors;
+    ULONG64 InUnknownProtos;
+    ULONG64 InUcastOctets;
+    ULONG64 InMulticastOctets;
+    ULONG64 InBroadcastOctets;
+    ULONG64 OutOctets;
+    ULONG64 OutUcastPkts;
+    ULONG64 OutNUcastPkts;
+    ULONG64 OutDiscards;
+    ULONG64 OutErrors;
+    ULONG64 OutUcastOctets;
+    ULONG64 OutMulticastOctets;
+    ULONG64 OutBroadcastOctets;
+    ULONG64 OutQLen;
+};
+static_assert(sizeof(MIB_IF_ROW2) == 1352);
+static_assert(offsetof(MIB_IF_ROW2, InOctets) == 1208);
+
+struct MIB_IF_TABLE2
+{
+    ULONG NumEntries;
+    MIB_IF_ROW2 Table[1];
+};
+
 // The interface table: a row count, then the rows (by interface index when order is true).
 // ERROR_INSUFFICIENT_BUFFER with *size the room needed when the table is missing or too small.
 DWORD GetIfTable(MIB_IFTABLE* table, ULONG* size, BOOL order);
 // The IPv4 address table (by ascending address when order is true), with the same room rules.
 DWORD GetIpAddrTable(MIB_IPADDRTABLE* table, ULONG* size, BOOL order);
+
+// The interface table with 64-bit counters, in a table the call allocates and the caller frees
+// with FreeMibTable. ERROR_NOT_SUPPORTED (table null) when the system cannot be asked.
+DWORD GetIfTable2(MIB_IF_TABLE2** table);
+void FreeMibTable(void* memory);
 
 // Offers the calls above as "IPHLPAPI.DLL".
 void RegisterIpHelperModule(ModuleRegistry& modules);

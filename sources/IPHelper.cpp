@@ -34,6 +34,18 @@ void GetIfTableRows(std::vector<win::MIB_IFROW>& rows)
     ReadTable<win::MIB_IFTABLE>(rows, &win::GetIfTable, win::FALSE_RESULT);
 }
 
+bool GetIfOctets(std::vector<IfOctets>& rows)
+{
+    win::MIB_IF_TABLE2* table = nullptr;
+    if (win::GetIfTable2(&table) != win::ERROR_SUCCESS || table == nullptr)
+        return false;
+    rows.resize(table->NumEntries);
+    for (win::ULONG i = 0; i < table->NumEntries; ++i)
+        rows[i] = {table->Table[i].InterfaceIndex, table->Table[i].InOctets, table->Table[i].OutOctets};
+    win::FreeMibTable(table);
+    return true;
+}
+
 win::DWORD GetIpAddrTableRows(std::vector<win::MIB_IPADDRROW>& rows)
 {
     return ReadTable<win::MIB_IPADDRTABLE>(rows, &win::GetIpAddrTable, win::TRUE_RESULT);

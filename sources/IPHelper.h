@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace pulo {
@@ -14,6 +15,17 @@ namespace pulo {
 // Fills rows with one row per interface, in the system's order. Leaves rows as they were when
 // the table cannot be read or is empty.
 void GetIfTableRows(std::vector<win::MIB_IFROW>& rows);
+// One interface's byte counters in full (64 bits: they do not wrap).
+struct IfOctets final
+{
+    win::DWORD Index = 0;
+    std::uint64_t In = 0;
+    std::uint64_t Out = 0;
+};
+// Fills rows with every interface's counters, in the system's order, from the newer interface
+// table. False (rows as they were) when the table cannot be read.
+bool GetIfOctets(std::vector<IfOctets>& rows);
+
 // Fills rows with the address rows, by ascending address. Returns the size probe's answer when
 // it was not the expected ERROR_INSUFFICIENT_BUFFER (rows then as they were), else 0.
 win::DWORD GetIpAddrTableRows(std::vector<win::MIB_IPADDRROW>& rows);

@@ -293,6 +293,54 @@ TEST_F(Unit1Test, SpeedMonitorIgnoresARowThatIsNotThere)
     }
 }
 
+TEST_F(Unit1Test, SpeedFiguresBelongToTheirInterface)
+{
+    const auto tick = [&](TForm1& form) {
+        Sim->Ticks += 1000;
+        form.RxTimerEvent3Timer();
+    };
+    {
+        SCOPED_TRACE("a counter reset is a restart, never a spike");
+        WriteIni("[General]\nNIC=2\n");
+        Sim->Adapters[1].InBase = 3500000000ULL;
+        TForm1 form;
+        tick(form);
+        Sim->RestartCounters(2, 4000);
+        tick(form);
+        EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("0"));
+        EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("0"));
+    }
+    {
+        SCOPED_TRACE("rows that shift and a row that vanishes");
+        WriteIni("[General]\nNIC=3\n");
+        Sim->Adapters[1].InRate = 50000; // 400 kbps on the Ethernet card
+        TForm1 form;
+        const win::HRASCONN first = Sim->AddLine("First", "10.64.0.2");
+        const win::HRASCONN second = Sim->AddLine("Second", "10.64.0.3");
+        Sim->SetLineRates(first, 0, 125000); // 1000 kbps
+        Sim->SetLineRates(second, 0, 25000); // 200 kbps
+        tick(form);
+        tick(form);
+        EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("1000"));
+        EXPECT_EQ(form.sgMIB->item(2, 4)->text(), QStringLiteral("400"));
+
+        Sim->DropLine(first); // the second line's adapter moves up into row 3
+        tick(form);
+        EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("200")) << "updated in the same tick";
+        EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("200")) << "not the first line's peak";
+        EXPECT_EQ(form.sgMIB->item(2, 5)->text(), QStringLiteral("400")) << "the card keeps its average";
+
+        Sim->DropLine(second); // row 3 has no interface now
+        tick(form);
+        for (const QLabel* label : {form.lbCurrentIn, form.lbPeakIn, form.lbAvgIn})
+            EXPECT_EQ(label->text(), QStringLiteral("0"));
+        EXPECT_FALSE(form.LedIN->Value());
+        form.btnReset->click();
+        EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("0"));
+        EXPECT_FALSE(form.LedIN->Value());
+    }
+}
+
 TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)
 {
     WriteIni("[General]\nStartHidden=1\n");
