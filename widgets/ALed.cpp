@@ -42,6 +42,8 @@ QSize StyleSize(TLEDStyle style)
 ThhALed::ThhALed(QWidget* parent, TimerHostFactory timers) : QWidget(parent), Timers(std::move(timers))
 {
     InitLedResources();
+    // The picture covers the whole lamp: a change repaints the lamp, not what lies behind it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     resize(16, 16);
     BuildImages();
 }
@@ -57,12 +59,10 @@ QString ThhALed::ImageName(TLEDStyle style, bool bordered)
     return QLatin1String(bordered ? "B" : "N") + QLatin1String(names[static_cast<int>(style)]);
 }
 
-QRgb ThhALed::Resolve(TColor color)
+QRgb ThhALed::Resolve(TColor color) const
 {
-    if ((color & 0x80000000U) != 0) {
-        // Only the button face is used as a system colour here; others fall back to it too.
-        return QApplication::palette().color(QPalette::Button).rgb();
-    }
+    if ((color & 0x80000000U) != 0)
+        return palette().color(QPalette::Window).rgb();
     return qRgb(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                 static_cast<int>((color >> 16) & 0xFF));
 }
@@ -104,6 +104,16 @@ void ThhALed::BuildImages()
         SurfaceFill(Lit, {0, 0}, Resolve(BackgroundColor));
         SurfaceFill(Unlit, {0, 0}, Resolve(BackgroundColor));
     }
+}
+
+void ThhALed::changeEvent(QEvent* event)
+{
+    // Placed in a group box, or the desktop's colours changed: the background follows.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange) {
+        BuildImages();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 void ThhALed::paintEvent(QPaintEvent* /*event*/)

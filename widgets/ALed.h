@@ -70,8 +70,9 @@ public:
     // Paints the connected area of exactly the colour at the start point (4-neighbours) with
     // fill, as a surface flood fill does.
     static void SurfaceFill(QImage& image, QPoint start, QRgb fill);
-    // A colour as painted; system colours (top bit set) come from the desktop's palette.
-    [[nodiscard]] static QRgb Resolve(TColor color);
+    // A colour as painted; a system colour (top bit set) is the colour of the surface the
+    // lamp sits on, so its background blends with the group box behind it.
+    [[nodiscard]] QRgb Resolve(TColor color) const;
 
     std::function<void(QObject* sender)> OnTimer;
     std::function<void(QObject* sender)> OnMouseEnter;
@@ -83,6 +84,7 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildImages();

@@ -341,6 +341,31 @@ TEST_F(Unit1Test, SpeedFiguresBelongToTheirInterface)
     }
 }
 
+TEST_F(Unit1Test, TheWindowsLampsSitOnTheirGroupsOwnColour)
+{
+    WriteIni("[General]\nNIC=2\n");
+    Sim->Adapters[1].InRate = 125000;
+    TForm1 form;
+    form.show();
+    const QColor surface = form.gbSpeedMonitor->palette().color(QPalette::Window);
+    for (const bool lit : {false, true}) {
+        SCOPED_TRACE(lit ? "lit" : "dark");
+        if (lit) {
+            Sim->Ticks += 1000;
+            form.RxTimerEvent3Timer();
+        }
+        ASSERT_EQ(form.LedIN->Value(), lit);
+        const QImage shown = form.LedIN->grab().toImage();
+        EXPECT_EQ(shown.pixelColor(0, 0), surface);
+        EXPECT_EQ(shown.pixelColor(shown.width() - 1, shown.height() - 1), surface);
+        bool green = false;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                green = green || shown.pixelColor(x, y) == QColor(Qt::green);
+        EXPECT_EQ(green, lit) << "the lamp's glass is lime while lit";
+    }
+}
+
 TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)
 {
     WriteIni("[General]\nStartHidden=1\n");
