@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/AutoSizeLabel.h"
 #include "app/LabelColor.h"
 #include "common/AlarmColor.h"
 #include "common/ClockText.h"
@@ -38,8 +39,9 @@ namespace {
 
 constexpr const char* PlacementSection = "Placement";
 
-// The window's outer size once created; the interface grid below it stays out of sight.
-constexpr QSize OuterSize(353, 304);
+// The window's outer size once created (wider than first drawn by the left column's extra
+// room for long values); the interface grid below it stays out of sight.
+constexpr QSize OuterSize(377, 304);
 // What the window frame of the desktop the program was designed on takes of that size.
 constexpr QSize FrameAllowance(6, 27);
 

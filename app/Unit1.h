@@ -4,6 +4,7 @@
 // rest of the program shares (working settings, month totals, connection state) and routes the
 // menu and the buttons. Its handlers stay short; the rules live in common/ and settings/.
 
+#include "app/AutoSizeLabel.h"
 #include "common/Colors.h"
 #include "common/DateTime.h"
 #include "common/SpeedCounter.h"
@@ -142,17 +143,17 @@ public:
     QGroupBox* gbStatistics = nullptr;
     QGroupBox* gbMonthTotals = nullptr;
     QGroupBox* gbSpeedMonitor = nullptr;
-    QLabel* Label1b = nullptr;
-    QLabel* Label7b = nullptr;
-    QLabel* Label2b = nullptr;
-    QLabel* Label4b = nullptr;
+    TAutoSizeLabel* Label1b = nullptr;
+    TAutoSizeLabel* Label7b = nullptr;
+    TAutoSizeLabel* Label2b = nullptr;
+    TAutoSizeLabel* Label4b = nullptr;
     QLabel* Label4c = nullptr;
-    QLabel* Label3b = nullptr;
-    QLabel* Label5b = nullptr;
-    QLabel* Label6b = nullptr;
-    QLabel* Label12b = nullptr;
-    QLabel* Label10b = nullptr;
-    QLabel* Label11b = nullptr;
+    TAutoSizeLabel* Label3b = nullptr;
+    TAutoSizeLabel* Label5b = nullptr;
+    TAutoSizeLabel* Label6b = nullptr;
+    TAutoSizeLabel* Label12b = nullptr;
+    TAutoSizeLabel* Label10b = nullptr;
+    TAutoSizeLabel* Label11b = nullptr;
     QLabel* lbCurrentIn = nullptr;
     QLabel* lbPeakIn = nullptr;
     QLabel* lbAvgIn = nullptr;

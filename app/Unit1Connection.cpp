@@ -2,6 +2,7 @@
 // accounting of a connection when it ends or the program ends while it lasts. The detector has
 // already updated its Connected and IP when these run.
 
+#include "app/AutoSizeLabel.h"
 #include "app/LabelColor.h"
 #include "app/Unit1.h"
 #include "common/ClockText.h"

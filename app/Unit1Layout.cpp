@@ -1,6 +1,8 @@
 // The main window's controls and menu: every caption, hint and position of the resting window.
 
 #include "app/Unit1.h"
+
+#include "app/AutoSizeLabel.h"
 #include "widgets/ALed.h"
 
 #include <QAction>
@@ -17,6 +19,12 @@ namespace pulo {
 namespace {
 
 constexpr int RowHeight = 16;
+// The left column is wider than the window was first drawn, so that month totals such as
+// "12345.678901", addresses such as "192.168.100.200" and 1000 hours online stay readable with
+// the fonts of an ordinary Linux desktop. The right column moves over by as much.
+constexpr int Extra = 24;
+constexpr int LeftWidth = 165 + Extra;
+constexpr int RightX = 176 + Extra;
 
 QLabel* MakeLabel(QWidget* parent,
                   const char* name,
@@ -28,6 +36,16 @@ QLabel* MakeLabel(QWidget* parent,
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(place);
     label->setAlignment(alignment);
+    return label;
+}
+
+TAutoSizeLabel* MakeValueLabel(QWidget* parent, const char* name, const QString& text, QPoint place)
+{
+    auto* label = new TAutoSizeLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(place);
+    label->resize(0, RowHeight);
+    label->FitText();
     return label;
 }
 
@@ -69,40 +87,39 @@ void TForm1::CreateControls()
     client->setObjectName(QStringLiteral("Client"));
     setCentralWidget(client);
 
-    gbStatus = MakeGroup(client, "gbStatus", QStringLiteral(" Status "), {6, 2, 165, 42});
-    Label1b = MakeLabel(gbStatus, "Label1b", QStringLiteral("             Not connected"), {6, 20, 153, RowHeight});
+    gbStatus = MakeGroup(client, "gbStatus", QStringLiteral(" Status "), {6, 2, LeftWidth, 42});
+    Label1b = MakeValueLabel(gbStatus, "Label1b", QStringLiteral("             Not connected"), {6, 20});
 
-    gbModem = MakeGroup(client, "gbModem", QStringLiteral(" Modem "), {176, 2, 163, 42});
-    Label7b =
-        MakeLabel(gbModem, "Label7b", QStringLiteral("                        None active"), {6, 20, 151, RowHeight});
+    gbModem = MakeGroup(client, "gbModem", QStringLiteral(" Modem "), {RightX, 2, 163, 42});
+    Label7b = MakeValueLabel(gbModem, "Label7b", QStringLiteral("                        None active"), {6, 20});
 
-    gbStatistics = MakeGroup(client, "gbStatistics", QStringLiteral(" Statistics "), {6, 46, 165, 104});
+    gbStatistics = MakeGroup(client, "gbStatistics", QStringLiteral(" Statistics "), {6, 46, LeftWidth, 104});
     const QString dceHint = QStringLiteral(
         "Connect speed not available on Win NT and 2000\r\nor with non-dialup connections (ADSL, cable...)");
     MakeLabel(gbStatistics, "lblIpAddress", QStringLiteral("IP address:"), {6, 19, 80, RowHeight});
-    Label2b = MakeLabel(gbStatistics, "Label2b", QStringLiteral("0.0.0.0"), {84, 19, 76, RowHeight});
+    Label2b = MakeValueLabel(gbStatistics, "Label2b", QStringLiteral("0.0.0.0"), {84, 19});
     MakeLabel(gbStatistics, "lblDceSpeed", QStringLiteral("DCE speed:"), {6, 35, 80, RowHeight});
-    Label4b = MakeLabel(gbStatistics, "Label4b", QStringLiteral("0"), {84, 35, 50, RowHeight});
+    Label4b = MakeValueLabel(gbStatistics, "Label4b", QStringLiteral("0"), {84, 35});
     Label4b->setToolTip(dceHint);
-    Label4c = MakeLabel(gbStatistics, "Label4c", QStringLiteral("bps"), {136, 35, 24, RowHeight});
+    Label4c = MakeLabel(gbStatistics, "Label4c", QStringLiteral("bps"), {136 + Extra, 35, 24, RowHeight});
     Label4c->setToolTip(dceHint);
     MakeLabel(gbStatistics, "lblTimeOnline", QStringLiteral("Time online:"), {6, 51, 80, RowHeight});
-    Label3b = MakeLabel(gbStatistics, "Label3b", QStringLiteral("00:00:00"), {84, 51, 76, RowHeight});
+    Label3b = MakeValueLabel(gbStatistics, "Label3b", QStringLiteral("00:00:00"), {84, 51});
     MakeLabel(gbStatistics, "lblBytesSent", QStringLiteral("Bytes sent:"), {6, 67, 80, RowHeight});
-    Label5b = MakeLabel(gbStatistics, "Label5b", QStringLiteral("0"), {84, 67, 76, RowHeight});
+    Label5b = MakeValueLabel(gbStatistics, "Label5b", QStringLiteral("0"), {84, 67});
     MakeLabel(gbStatistics, "lblBytesReceived", QStringLiteral("Bytes received:"), {6, 83, 80, RowHeight});
-    Label6b = MakeLabel(gbStatistics, "Label6b", QStringLiteral("0"), {84, 83, 76, RowHeight});
+    Label6b = MakeValueLabel(gbStatistics, "Label6b", QStringLiteral("0"), {84, 83});
 
-    gbMonthTotals = MakeGroup(client, "gbMonthTotals", QStringLiteral(" Month totals "), {6, 152, 165, 72});
+    gbMonthTotals = MakeGroup(client, "gbMonthTotals", QStringLiteral(" Month totals "), {6, 152, LeftWidth, 72});
     MakeLabel(gbMonthTotals, "lblPastTime", QStringLiteral("Past time online:"), {6, 19, 106, RowHeight});
-    Label12b = MakeLabel(gbMonthTotals, "Label12b", QStringLiteral("0"), {112, 19, 48, RowHeight});
+    Label12b = MakeValueLabel(gbMonthTotals, "Label12b", QStringLiteral("0"), {112, 19});
     Label12b->setToolTip(QStringLiteral("Current connection\r\ntime not included"));
     MakeLabel(gbMonthTotals, "lblMBSent", QStringLiteral("Megabytes sent:"), {6, 35, 106, RowHeight});
-    Label10b = MakeLabel(gbMonthTotals, "Label10b", QStringLiteral("0"), {112, 35, 48, RowHeight});
+    Label10b = MakeValueLabel(gbMonthTotals, "Label10b", QStringLiteral("0"), {112, 35});
     MakeLabel(gbMonthTotals, "lblMBReceived", QStringLiteral("Megabytes received:"), {6, 51, 106, RowHeight});
-    Label11b = MakeLabel(gbMonthTotals, "Label11b", QStringLiteral("0"), {112, 51, 48, RowHeight});
+    Label11b = MakeValueLabel(gbMonthTotals, "Label11b", QStringLiteral("0"), {112, 51});
 
-    gbSpeedMonitor = MakeGroup(client, "gbSpeedMonitor", QStringLiteral(" Speed monitor "), {176, 46, 163, 104});
+    gbSpeedMonitor = MakeGroup(client, "gbSpeedMonitor", QStringLiteral(" Speed monitor "), {RightX, 46, 163, 104});
     constexpr Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
     MakeLabel(gbSpeedMonitor, "lblHeadingIn", QStringLiteral("I N"), {48, 17, 28, RowHeight}, right);
     MakeLabel(gbSpeedMonitor, "lblHeadingOut", QStringLiteral("OUT"), {98, 17, 28, RowHeight}, right);
@@ -121,22 +138,22 @@ void TForm1::CreateControls()
     btnReset = MakeButton(gbSpeedMonitor, "btnReset", QStringLiteral("Reset"),
                           QStringLiteral("Reset all values to zero"), {102, 81, 52, 20});
 
-    lblConnections = MakeLabel(client, "lblConnections", QStringLiteral(" Connection "), {176, 152, 163, RowHeight});
+    lblConnections = MakeLabel(client, "lblConnections", QStringLiteral(" Connection "), {RightX, 152, 163, RowHeight});
     ComboBox1 = new QComboBox(client);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(false);
     ComboBox1->setToolTip(QStringLiteral("Select External connection"));
-    ComboBox1->setGeometry(176, 169, 163, 22);
+    ComboBox1->setGeometry(RightX, 169, 163, 22);
 
     BitBtn2 = MakeButton(client, "BitBtn2", QStringLiteral("&Dial"),
-                         QStringLiteral("Dial selected External connection"), {176, 196, 80, 25});
+                         QStringLiteral("Dial selected External connection"), {RightX, 196, 80, 25});
     BitBtn1 = MakeButton(client, "BitBtn1", QStringLiteral("H&ang up"), QStringLiteral("Hangup active connection"),
-                         {176, 196, 80, 25});
+                         {RightX, 196, 80, 25});
     BitBtn3 = MakeButton(client, "BitBtn3", QStringLiteral(" &Hide"), QStringLiteral("Hide and run in System Tray"),
-                         {259, 196, 80, 25});
+                         {RightX + 83, 196, 80, 25});
     BitBtn3->setDefault(true);
     btnAlarmOff = MakeButton(client, "btnAlarmOff", QStringLiteral("Mute"),
-                             QStringLiteral("Turn off 'Maximum' Alarm sound when active"), {176, 226, 80, 25});
+                             QStringLiteral("Turn off 'Maximum' Alarm sound when active"), {RightX, 226, 80, 25});
 
     // The interface table the speed monitor and the configuration dialog read; it lies outside
     // the window's visible area and is never shown.

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/AutoSizeLabel.h"
 #include "common/ErrorBoundary.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
@@ -363,6 +364,37 @@ TEST_F(Unit1Test, TheWindowsLampsSitOnTheirGroupsOwnColour)
             for (int x = 0; x < shown.width(); ++x)
                 green = green || shown.pixelColor(x, y) == QColor(Qt::green);
         EXPECT_EQ(green, lit) << "the lamp's glass is lime while lit";
+    }
+}
+
+TEST_F(Unit1Test, EveryValueIsReadableWithTheWidestTexts)
+{
+    TForm1 form;
+    form.show();
+    const struct
+    {
+        TAutoSizeLabel* Label;
+        const char* Text;
+    } cases[] = {
+        {form.Label1b, "      Not connected"},
+        {form.Label2b, "192.168.100.200"},
+        {form.Label3b, "125:59:59"},
+        {form.Label4b, "115200"},
+        {form.Label5b, "4294967295"},
+        {form.Label6b, "4294967295"},
+        {form.Label12b, "000:00:00"},
+        {form.Label12b, "1234:59:59"},
+        {form.Label10b, "12.345678"},
+        {form.Label11b, "12345.678901"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        const QPoint left = c.Label->pos();
+        c.Label->setText(QString::fromLatin1(c.Text));
+        EXPECT_EQ(c.Label->pos(), left) << "the left edge stays";
+        EXPECT_GE(c.Label->contentsRect().width(), QFontMetrics(c.Label->font()).horizontalAdvance(c.Label->text()));
+        EXPECT_LE(c.Label->geometry().right(), c.Label->parentWidget()->contentsRect().right())
+            << "inside its group";
     }
 }
 
