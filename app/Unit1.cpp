@@ -243,6 +243,19 @@ void TForm1::HideToTray()
     RxTrayIcon1->SetActive(true);
 }
 
+void TForm1::WatchTrayHost()
+{
+    const bool available = RxTrayIcon1->TrayAvailable();
+    if (!available && !isVisible() && RxTrayIcon1->Active()) {
+        ShownForLostTray = true;
+        RestoreApplication();
+    } else if (available && ShownForLostTray) {
+        ShownForLostTray = false;
+        if (isVisible())
+            HideToTray();
+    }
+}
+
 void TForm1::RxTrayIcon1Click()
 {
     RestoreApplication();

@@ -84,6 +84,10 @@ public:
     void PlaySound(const QString& waveName);
     // Hides the window to the tray: minimise, hide, tray icon active.
     void HideToTray();
+    // Keeps the program reachable: when the notification area goes away (a panel restart)
+    // while the window is hidden in it, the window comes back, and it returns to the tray once
+    // the notification area is there again. Run once a second.
+    void WatchTrayHost();
     // The month totals as the " Month totals " group shows them.
     void ShowMonthTotals();
     // The speed monitor: the interface table read afresh with its figures restarted, one
@@ -211,6 +215,7 @@ private:
     std::vector<win::DWORD> ReloadedIndexes;
 
     bool StartMinimized = false;
+    bool ShownForLostTray = false;
 };
 
 } // namespace pulo

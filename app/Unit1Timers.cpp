@@ -6,7 +6,10 @@
 
 namespace pulo {
 
-void TForm1::RxTimerEvent1Timer() {}
+void TForm1::RxTimerEvent1Timer()
+{
+    WatchTrayHost();
+}
 
 void TForm1::RxTimerEvent2Timer() {}
 

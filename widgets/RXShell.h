@@ -79,6 +79,8 @@ public:
     void Update();
 
     [[nodiscard]] bool Registered() const { return IsRegistered; }
+    // Whether the desktop has a notification area right now.
+    [[nodiscard]] bool TrayAvailable() const { return Shell->TrayAvailable(); }
     [[nodiscard]] int FrameIndex() const { return Frame; }
     [[nodiscard]] bool AnimationRunning() const { return Animation != nullptr; }
     // The image shown now: the current frame while animated, else the still icon.

@@ -493,6 +493,26 @@ TEST_F(Unit1TrayTest, HidesToTheTrayAndComesBackWithAClick)
     EXPECT_EQ(Log->Messages(), "");
 }
 
+TEST_F(Unit1TrayTest, ATrayHostThatGoesAwayBringsTheWindowBack)
+{
+    TForm1 form(Services());
+    form.show();
+    form.BitBtn3->click();
+    ASSERT_FALSE(form.isVisible());
+    form.RxTimerEvent1Timer();
+    EXPECT_FALSE(form.isVisible()) << "nothing changes while the tray is there";
+
+    Log->Available = false; // the panel restarts
+    form.RxTimerEvent1Timer();
+    EXPECT_TRUE(form.isVisible());
+    form.RxTimerEvent1Timer();
+    EXPECT_TRUE(form.isVisible());
+
+    Log->Available = true;
+    form.RxTimerEvent1Timer();
+    EXPECT_FALSE(form.isVisible()) << "back in the tray";
+}
+
 TEST_F(Unit1TrayTest, WithoutATrayHidingMinimisesUntilOneAppears)
 {
     Log->Available = false;
