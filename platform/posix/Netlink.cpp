@@ -38,10 +38,35 @@ private:
 
 // The socket of the dumps, opened once: the speed sample dumps the counters every second.
 // It belongs to the network namespace the program started in, as the notification socket does.
+// A kernel that does not answer within two seconds fails the dump instead of freezing the window.
 int DumpSocket()
 {
     static const RouteSocket route;
+    static const bool bounded = [] {
+        const timeval timeout{2, 0};
+        return route.Get() >= 0 && setsockopt(route.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) == 0;
+    }();
+    static_cast<void>(bounded);
     return route.Get();
+}
+
+// Receives one whole datagram, the buffer grown to its size first, so a large message (a link
+// with many attributes) is never cut. Returns its length, or -1 with errno set.
+ssize_t ReceiveWhole(int fd, std::vector<char>& buffer, int flags)
+{
+    for (;;) {
+        const ssize_t size = recv(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC | flags);
+        if (size < 0 && errno == EINTR)
+            continue;
+        if (size < 0)
+            return size;
+        if (static_cast<std::size_t>(size) > buffer.size())
+            buffer.resize(static_cast<std::size_t>(size));
+        const ssize_t got = recv(fd, buffer.data(), buffer.size(), flags);
+        if (got < 0 && errno == EINTR)
+            continue;
+        return got;
+    }
 }
 
 struct Request
@@ -87,12 +112,9 @@ template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
 
     thread_local std::vector<char> buffer(64 * 1024);
     for (;;) {
-        const ssize_t length = recv(fd, buffer.data(), buffer.size(), 0);
-        if (length < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t length = ReceiveWhole(fd, buffer, 0);
+        if (length < 0)
             return false;
-        }
         auto remaining = static_cast<int>(length);
         for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(message, remaining);
              message = NLMSG_NEXT(message, remaining)) {
@@ -314,11 +336,8 @@ bool LinkTable::Update()
 {
     bool changed = NeedsDump || Socket < 0;
     if (Socket >= 0) {
-        char buffer[16384];
         for (;;) {
-            const ssize_t length = recv(Socket, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (length < 0 && errno == EINTR)
-                continue;
+            const ssize_t length = ReceiveWhole(Socket, Notification, MSG_DONTWAIT);
             if (length < 0 && errno == ENOBUFS) { // notifications were lost
                 NeedsDump = true;
                 continue;
@@ -327,9 +346,12 @@ bool LinkTable::Update()
                 break;
             changed = true;
             auto remaining = static_cast<int>(length);
-            for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, remaining);
-                 message = NLMSG_NEXT(message, remaining))
+            auto* message = reinterpret_cast<nlmsghdr*>(Notification.data());
+            for (; NLMSG_OK(message, remaining); message = NLMSG_NEXT(message, remaining))
                 Apply(message);
+            // Whatever could not be taken apart is a change missed: read the table whole.
+            if (remaining != 0)
+                NeedsDump = true;
         }
     }
     if (NeedsDump || Socket < 0) {

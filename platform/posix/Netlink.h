@@ -73,6 +73,7 @@ private:
     bool NeedsDump = true;
     std::map<int, NetLink> Table;
     std::vector<NetLink> Scratch;
+    std::vector<char> Notification = std::vector<char>(16384);
 };
 
 } // namespace win::posix

@@ -4,6 +4,7 @@
 // with the PPP link type when asked, gone as soon as the object is.
 
 #include <string>
+#include <vector>
 
 namespace pulo::test {
 
@@ -32,6 +33,9 @@ private:
 
 // Makes a tun device that stays after its descriptor is closed (for making many cheaply).
 [[nodiscard]] bool MakePersistentTun(const std::string& name);
+
+// Runs a command (an argv list, never a shell) and tells whether it succeeded.
+[[nodiscard]] bool RunCommand(std::vector<std::string> arguments);
 
 // Moves this process into a network namespace of its own, so the links a test makes are
 // seen by nothing else. Needs root; returns false (with the reason) elsewhere.

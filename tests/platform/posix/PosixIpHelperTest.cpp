@@ -24,19 +24,7 @@ extern char** environ;
 namespace pulo {
 namespace {
 
-// Runs a command (an argv list, never a shell) and tells whether it succeeded.
-bool RunCommand(std::vector<std::string> arguments)
-{
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return false;
-    int status = 0;
-    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using test::RunCommand;
 
 const win::MIB_IFROW* Find(const std::vector<win::MIB_IFROW>& rows, const char* name)
 {

@@ -133,6 +133,23 @@ TEST_F(PosixRasTest, DialUpLinksCountAndOtherLinksOnlyWhenListed)
     }
 }
 
+TEST_F(PosixRasTest, ALinkWithANotificationOverSixteenKilobytesIsSeen)
+{
+    auto link = std::make_unique<TunLink>("ppp6");
+    ASSERT_TRUE(link->Valid());
+    EXPECT_TRUE(Enumerate().empty());
+    // Many alternative names make every notification about the link larger than 16 KiB.
+    for (int i = 0; i < 180; ++i) {
+        const std::string name = "n" + std::to_string(1000 + i) + std::string(110, 'x');
+        ASSERT_TRUE(test::RunCommand({"ip", "link", "property", "add", "dev", "ppp6", "altname", name}));
+    }
+    EXPECT_TRUE(Enumerate().empty());
+    ASSERT_TRUE(link->SetUp(true)); // one large notification says it is up
+    const auto links = Enumerate();
+    ASSERT_EQ(links.size(), 1U);
+    EXPECT_STREQ(links[0].szEntryName, "ppp6");
+}
+
 TEST_F(PosixRasTest, FirstOfTwoLinksDecides)
 {
     auto dialup = Link("ppp0", test::LinkTypePpp, "10.64.0.2");
