@@ -1,8 +1,7 @@
 // The main window's controls and menu: every caption, hint and position of the resting window.
 
-#include "app/Unit1.h"
-
 #include "app/AutoSizeLabel.h"
+#include "app/Unit1.h"
 #include "widgets/ALed.h"
 
 #include <QAction>
@@ -43,6 +42,8 @@ TAutoSizeLabel* MakeValueLabel(QWidget* parent, const char* name, const QString&
 {
     auto* label = new TAutoSizeLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
+    // Values change while online; opaque, they repaint themselves alone.
+    label->setAutoFillBackground(true);
     label->move(place);
     label->resize(0, RowHeight);
     label->FitText();
@@ -128,12 +129,16 @@ void TForm1::CreateControls()
     MakeLabel(gbSpeedMonitor, "lblCurrent", QStringLiteral("Current"), {6, 33, 50, RowHeight});
     MakeLabel(gbSpeedMonitor, "lblPeak", QStringLiteral("Peak"), {6, 49, 50, RowHeight});
     MakeLabel(gbSpeedMonitor, "lblAverage", QStringLiteral("Average"), {6, 65, 50, RowHeight});
+    // The figures change every second: each paints its own background, so a new figure
+    // repaints the figure alone and not the group box behind it.
     lbCurrentIn = MakeLabel(gbSpeedMonitor, "lbCurrentIn", QStringLiteral("0"), {52, 33, 50, RowHeight}, right);
     lbPeakIn = MakeLabel(gbSpeedMonitor, "lbPeakIn", QStringLiteral("0"), {52, 49, 50, RowHeight}, right);
     lbAvgIn = MakeLabel(gbSpeedMonitor, "lbAvgIn", QStringLiteral("0"), {52, 65, 50, RowHeight}, right);
     lbCurrentOut = MakeLabel(gbSpeedMonitor, "lbCurrentOut", QStringLiteral("0"), {102, 33, 50, RowHeight}, right);
     lbPeakOut = MakeLabel(gbSpeedMonitor, "lbPeakOut", QStringLiteral("0"), {102, 49, 50, RowHeight}, right);
     lbAvgOut = MakeLabel(gbSpeedMonitor, "lbAvgOut", QStringLiteral("0"), {102, 65, 50, RowHeight}, right);
+    for (QLabel* figure : {lbCurrentIn, lbPeakIn, lbAvgIn, lbCurrentOut, lbPeakOut, lbAvgOut})
+        figure->setAutoFillBackground(true);
     MakeLabel(gbSpeedMonitor, "lblKbps", QStringLiteral("kbps"), {6, 83, 40, RowHeight});
     btnReset = MakeButton(gbSpeedMonitor, "btnReset", QStringLiteral("Reset"),
                           QStringLiteral("Reset all values to zero"), {102, 81, 52, 20});

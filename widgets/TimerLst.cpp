@@ -126,6 +126,10 @@ bool TRxTimerList::AnyEnabled() const
 
 void TRxTimerList::UpdateTimer()
 {
+    if (InPass) {
+        RecalculateAfterPass = true;
+        return;
+    }
     CalculatePeriod(win::GetTickCount());
     ArmTimer();
 }
@@ -197,8 +201,17 @@ void TRxTimerList::Tick()
         ArmTimer();
         return;
     }
-    const bool disabled = ProcessEvents();
-    if (disabled) {
+    InPass = true;
+    RecalculateAfterPass = false;
+    bool disabled = false;
+    try {
+        disabled = ProcessEvents();
+    } catch (...) {
+        InPass = false;
+        throw;
+    }
+    InPass = false;
+    if (disabled || RecalculateAfterPass) {
         if (AnyEnabled()) {
             CalculatePeriod(win::GetTickCount());
             ArmTimer();

@@ -106,6 +106,12 @@ private:
     std::unique_ptr<ITimerHost> Window;
     std::vector<std::unique_ptr<TRxTimerEvent>> EventList;
     bool IsActive = false;
+    // A handler that enables or re-times an event during a pass has the period worked out
+    // once the pass is over, when every due event has its new start: worked out in the
+    // middle, an event not yet served would look due in a few milliseconds and hold the
+    // period at its floor.
+    bool InPass = false;
+    bool RecalculateAfterPass = false;
     win::DWORD Period = 0;
     win::DWORD Carry = 0;
     std::int32_t LastHandle = 0;

@@ -162,6 +162,28 @@ TEST_F(TimerLstTest, ReEnablingInItsOwnHandlerRestartsTheInterval)
     EXPECT_EQ(Timer->Delay, 100U);
 }
 
+TEST_F(TimerLstTest, ReEnablingInAQuickHandlerKeepsTheWholePeriod)
+{
+    // As the main window's speed sample does every second: the period must stay at a
+    // second, not fall to the floor and wake the program ten times a second.
+    TRxTimerList list(Factory());
+    list.Loading = true;
+    list.SetActive(true);
+    AddEvent(list, "E1", 1000);
+    TRxTimerEvent* sample = AddEvent(list, "E3", 1000);
+    AddEvent(list, "E4", 10000);
+    list.Loading = false;
+    sample->OnTimer = [&](TRxTimerEvent* sender) {
+        sender->SetEnabled(false);
+        Fired << QStringLiteral("E3@") + QString::number(Sim->Ticks - 5000);
+        sender->SetEnabled(true);
+    };
+    RunFor(3000);
+    EXPECT_EQ(list.TickPeriod(), 1000U);
+    EXPECT_EQ(Timer->Delay, 1000U);
+    EXPECT_EQ(Fired, (QStringList{"E3@1000", "E1@1000", "E3@2000", "E1@2000", "E3@3000", "E1@3000"}));
+}
+
 TEST_F(TimerLstTest, ElapsedTimesSurviveTheTickCountWrap)
 {
     Sim->Ticks = 0xFFFFFFFFU - 400;
