@@ -8,6 +8,7 @@
 #include "platform/ModuleRegistry.h"
 #include "platform/Ras.h"
 #include "platform/Win32.h"
+#include "platform/Winreg.h"
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,14 @@ struct RasLink
     std::string DeviceName;
 };
 
+// One device the Remote Access Service can dial with.
+struct RasDevice
+{
+    std::string Type; // "modem", "PPPoE" ...
+    std::string Name;
+    std::string Port; // empty when the device has none of its own
+};
+
 // The connections behind rasapi32; the record rules (sizes, room, codes) are kept by the calls.
 class IRasService
 {
@@ -64,6 +73,24 @@ public:
     // "?" patterns; each counts while it is up with an IPv4 address. A backend whose
     // connections are all dial-up lines ignores them.
     virtual void CountLinks(const std::vector<std::string>& patterns) = 0;
+    // The phonebook's entry names and the dialling devices, in the system's order.
+    [[nodiscard]] virtual std::vector<std::string> PhonebookEntries() = 0;
+    [[nodiscard]] virtual std::vector<RasDevice> Devices() = 0;
+};
+
+// The registry behind advapi32: the keys and values the connection statistics are read from.
+// Paths are "\"-separated and compare without regard to case.
+class IRegistryService
+{
+public:
+    virtual ~IRegistryService() = default;
+    [[nodiscard]] virtual bool KeyExists(HKEY root, const std::string& path) = 0;
+    // The key's subkeys, in the registry's order.
+    [[nodiscard]] virtual std::vector<std::string> SubKeys(HKEY root, const std::string& path) = 0;
+    // A value: ERROR_SUCCESS with its type and data, or ERROR_FILE_NOT_FOUND. For
+    // HKEY_PERFORMANCE_DATA the path is empty and the name lists the objects asked for.
+    [[nodiscard]] virtual DWORD
+    Value(HKEY root, const std::string& path, const std::string& name, DWORD& type, std::vector<BYTE>& data) = 0;
 };
 
 // One network interface as the interface table shows it, with its counters in full.
@@ -124,6 +151,7 @@ struct Backend final
     std::unique_ptr<IRasService> Ras;
     std::unique_ptr<IIpHelperService> IpHelper;
     std::unique_ptr<ISoundService> Sound;
+    std::unique_ptr<IRegistryService> Registry;
     ModuleRegistry Modules;
 };
 

@@ -12,9 +12,6 @@ namespace win {
 
 class ModuleRegistry;
 
-using WCHAR = std::uint16_t;
-using ULONG = std::uint32_t;
-
 constexpr DWORD MAX_INTERFACE_NAME_LEN = 256;
 constexpr DWORD MAXLEN_PHYSADDR = 8;
 constexpr DWORD MAXLEN_IFDESCR = 256;

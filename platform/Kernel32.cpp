@@ -1,6 +1,7 @@
 // The kernel32 calls, each served by the installed backend.
 
 #include "platform/Backend.h"
+#include "platform/ErrorTexts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +20,30 @@ DWORD GetLastError()
 void SetLastError(DWORD code)
 {
     LastError = code;
+}
+
+DWORD FormatMessageA(DWORD flags,
+                     const void* /*source*/,
+                     DWORD messageId,
+                     DWORD /*languageId*/,
+                     LPSTR buffer,
+                     DWORD size,
+                     void* /*arguments*/)
+{
+    const char* text = (flags & FORMAT_MESSAGE_FROM_SYSTEM) != 0 ? SystemErrorText(messageId) : nullptr;
+    if (text == nullptr)
+        text = RasErrorText(messageId);
+    if (text == nullptr || buffer == nullptr) {
+        SetLastError(ERROR_MR_MID_NOT_FOUND);
+        return 0;
+    }
+    const std::size_t length = std::strlen(text);
+    if (length + 1 > size) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(buffer, text, length + 1);
+    return static_cast<DWORD>(length);
 }
 
 DWORD GetPrivateProfileStringA(

@@ -54,12 +54,31 @@ static_assert(sizeof(RASCONNSTATUSA) == 160);
 using RASPROJECTION = DWORD;
 constexpr RASPROJECTION RASP_PppIp = 0x8021;
 
-constexpr DWORD ERROR_INVALID_HANDLE = 6;
-constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
 constexpr DWORD ERROR_INVALID_SIZE = 632;
 constexpr DWORD ERROR_PROJECTION_NOT_COMPLETE = 730;
 constexpr DWORD ERROR_PROTOCOL_NOT_CONFIGURED = 731;
+constexpr DWORD ERROR_INVALID_PORT_HANDLE = 601;
+constexpr DWORD ERROR_CANNOT_FIND_PHONEBOOK_ENTRY = 623;
+constexpr DWORD ERROR_NO_CONNECTION = 668;
+constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+constexpr DWORD ERROR_DLL_INIT_FAILED = 1114;
+constexpr DWORD ERROR_RAS_NOT_AVAILABLE = 1157; // what the program reports for a missing RAS library
+
+struct RASENTRYNAMEA
+{
+    DWORD dwSize;
+    CHAR szEntryName[RAS_MaxEntryName + 1];
+};
+static_assert(sizeof(RASENTRYNAMEA) == 264);
+
+struct RASDEVINFOA
+{
+    DWORD dwSize;
+    CHAR szDeviceType[RAS_MaxDeviceType + 1];
+    CHAR szDeviceName[RAS_MaxDeviceName + 1]; // the name, and after a NUL the port where there is one
+};
+static_assert(sizeof(RASDEVINFOA) == 152);
 
 // Lists the active connections into an array of records whose first dwSize must be 412. When
 // *size is too small for all of them: ERROR_BUFFER_TOO_SMALL, with *size the room needed and
@@ -75,7 +94,43 @@ DWORD RasGetConnectStatusA(HRASCONN connection, RASCONNSTATUSA* status);
 // Ends the connection.
 DWORD RasHangUpA(HRASCONN connection);
 
-// Offers the calls above as "RASAPI32.DLL".
-void RegisterRasModule(ModuleRegistry& modules);
+// The phonebook's entry names into records whose first dwSize must be 264 (phonebook null: the
+// default one); the room rules are those of RasEnumConnectionsA.
+DWORD RasEnumEntriesA(LPCSTR reserved, LPCSTR phonebook, RASENTRYNAMEA* entries, DWORD* size, DWORD* count);
+// The dialling devices into records whose first dwSize must be 152, with the same room rules.
+DWORD RasEnumDevicesA(RASDEVINFOA* devices, DWORD* size, DWORD* count);
+// The text of a remote access error (600 to 799). ERROR_INVALID_PARAMETER, the buffer
+// untouched, for any other code.
+DWORD RasGetErrorStringA(UINT code, LPSTR buffer, DWORD size);
+
+// Dialling, the dialogs and entry editing are offered under their names so that the library is
+// complete; this system does not carry them out: each answers ERROR_NOT_SUPPORTED.
+DWORD RasDialA(
+    void* extensions, LPCSTR phonebook, void* parameters, DWORD notifierType, void* notifier, HRASCONN* connection);
+DWORD RasGetEntryDialParamsA(LPCSTR phonebook, void* parameters, BOOL* password);
+DWORD RasSetEntryDialParamsA(LPCSTR phonebook, void* parameters, BOOL removePassword);
+BOOL RasMonitorDlgA(LPCSTR device, void* info);
+DWORD RasEditPhonebookEntryA(void* window, LPCSTR phonebook, LPCSTR entry);
+DWORD RasCreatePhonebookEntryA(void* window, LPCSTR phonebook);
+DWORD RasGetCountryInfoA(void* info, DWORD* size);
+DWORD RasGetEntryPropertiesA(
+    LPCSTR phonebook, LPCSTR entry, void* properties, DWORD* size, BYTE* device, DWORD* deviceSize);
+DWORD RasSetEntryPropertiesA(
+    LPCSTR phonebook, LPCSTR entry, void* properties, DWORD size, BYTE* device, DWORD deviceSize);
+DWORD RasRenameEntryA(LPCSTR phonebook, LPCSTR oldEntry, LPCSTR newEntry);
+DWORD RasDeleteEntryA(LPCSTR phonebook, LPCSTR entry);
+DWORD RasValidateEntryNameA(LPCSTR phonebook, LPCSTR entry);
+
+// Where the extension calls (RasGetCountryInfoA ... RasEnumDevicesA) live: in the RAS library
+// itself, in "RNAPH.DLL" beside it, or nowhere.
+enum class RasExtensionPlace
+{
+    RasLibrary,
+    SeparateLibrary,
+    Missing,
+};
+
+// Offers the calls above as "RASAPI32.DLL" (and "RNAPH.DLL" when the extensions live there).
+void RegisterRasModule(ModuleRegistry& modules, RasExtensionPlace extensions = RasExtensionPlace::RasLibrary);
 
 } // namespace win

@@ -1,6 +1,7 @@
 // The rasapi32 calls: the record rules every backend shares, over its connection service.
 
 #include "platform/Backend.h"
+#include "platform/ErrorTexts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -102,14 +103,158 @@ DWORD RasHangUpA(HRASCONN connection)
     return Ras()->HangUp(connection);
 }
 
-void RegisterRasModule(ModuleRegistry& modules)
+DWORD RasEnumEntriesA(LPCSTR /*reserved*/, LPCSTR /*phonebook*/, RASENTRYNAMEA* entries, DWORD* size, DWORD* count)
 {
-    modules.Register("RASAPI32.DLL", {
-                                         {"RasEnumConnectionsA", reinterpret_cast<FARPROC>(&RasEnumConnectionsA)},
-                                         {"RasGetProjectionInfoA", reinterpret_cast<FARPROC>(&RasGetProjectionInfoA)},
-                                         {"RasGetConnectStatusA", reinterpret_cast<FARPROC>(&RasGetConnectStatusA)},
-                                         {"RasHangUpA", reinterpret_cast<FARPROC>(&RasHangUpA)},
-                                     });
+    if (size == nullptr || count == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (entries == nullptr || entries->dwSize != sizeof(RASENTRYNAMEA))
+        return ERROR_INVALID_SIZE;
+    if (Ras() == nullptr)
+        return ERROR_PROTOCOL_NOT_CONFIGURED;
+    const std::vector<std::string> names = Ras()->PhonebookEntries();
+    const auto needed = static_cast<DWORD>(names.size() * sizeof(RASENTRYNAMEA));
+    *count = static_cast<DWORD>(names.size());
+    if (*size < needed) {
+        *size = needed;
+        return ERROR_BUFFER_TOO_SMALL;
+    }
+    *size = needed;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::memset(&entries[i], 0, sizeof(RASENTRYNAMEA));
+        entries[i].dwSize = sizeof(RASENTRYNAMEA);
+        CopyText(entries[i].szEntryName, names[i]);
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD RasEnumDevicesA(RASDEVINFOA* devices, DWORD* size, DWORD* count)
+{
+    if (size == nullptr || count == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (devices == nullptr || devices->dwSize != sizeof(RASDEVINFOA))
+        return ERROR_INVALID_SIZE;
+    if (Ras() == nullptr)
+        return ERROR_PROTOCOL_NOT_CONFIGURED;
+    const std::vector<RasDevice> found = Ras()->Devices();
+    const auto needed = static_cast<DWORD>(found.size() * sizeof(RASDEVINFOA));
+    *count = static_cast<DWORD>(found.size());
+    if (*size < needed) {
+        *size = needed;
+        return ERROR_BUFFER_TOO_SMALL;
+    }
+    *size = needed;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        RASDEVINFOA& record = devices[i];
+        std::memset(&record, 0, sizeof record);
+        record.dwSize = sizeof(RASDEVINFOA);
+        CopyText(record.szDeviceType, found[i].Type);
+        // The name, a NUL, then the port, all within the name's field.
+        std::string field = found[i].Name.substr(0, RAS_MaxDeviceName);
+        if (!found[i].Port.empty() && field.size() + 1 < RAS_MaxDeviceName) {
+            field.push_back('\0');
+            field += found[i].Port.substr(0, RAS_MaxDeviceName - field.size());
+        }
+        std::memcpy(record.szDeviceName, field.data(), std::min<std::size_t>(field.size(), RAS_MaxDeviceName));
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD RasGetErrorStringA(UINT code, LPSTR buffer, DWORD size)
+{
+    const char* text = RasErrorText(code);
+    if (text == nullptr || buffer == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const std::size_t length = std::strlen(text);
+    if (length + 1 > size)
+        return ERROR_INSUFFICIENT_BUFFER;
+    std::memcpy(buffer, text, length + 1);
+    return ERROR_SUCCESS;
+}
+
+DWORD RasDialA(void*, LPCSTR, void*, DWORD, void*, HRASCONN*)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasGetEntryDialParamsA(LPCSTR, void*, BOOL*)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasSetEntryDialParamsA(LPCSTR, void*, BOOL)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+BOOL RasMonitorDlgA(LPCSTR, void*)
+{
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE_RESULT;
+}
+DWORD RasEditPhonebookEntryA(void*, LPCSTR, LPCSTR)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasCreatePhonebookEntryA(void*, LPCSTR)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasGetCountryInfoA(void*, DWORD*)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasGetEntryPropertiesA(LPCSTR, LPCSTR, void*, DWORD*, BYTE*, DWORD*)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasSetEntryPropertiesA(LPCSTR, LPCSTR, void*, DWORD, BYTE*, DWORD)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasRenameEntryA(LPCSTR, LPCSTR, LPCSTR)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasDeleteEntryA(LPCSTR, LPCSTR)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+DWORD RasValidateEntryNameA(LPCSTR, LPCSTR)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+
+void RegisterRasModule(ModuleRegistry& modules, RasExtensionPlace extensions)
+{
+    const auto entry = [](const char* name, auto function) {
+        return std::pair<std::string, FARPROC>(name, reinterpret_cast<FARPROC>(function));
+    };
+    std::vector<std::pair<std::string, FARPROC>> basic = {
+        entry("RasDialA", &RasDialA),
+        entry("RasEnumConnectionsA", &RasEnumConnectionsA),
+        entry("RasEnumEntriesA", &RasEnumEntriesA),
+        entry("RasGetConnectStatusA", &RasGetConnectStatusA),
+        entry("RasGetErrorStringA", &RasGetErrorStringA),
+        entry("RasHangUpA", &RasHangUpA),
+        entry("RasGetEntryDialParamsA", &RasGetEntryDialParamsA),
+        entry("RasSetEntryDialParamsA", &RasSetEntryDialParamsA),
+        entry("RasMonitorDlgA", &RasMonitorDlgA),
+        entry("RasEditPhonebookEntryA", &RasEditPhonebookEntryA),
+        entry("RasCreatePhonebookEntryA", &RasCreatePhonebookEntryA),
+        entry("RasGetProjectionInfoA", &RasGetProjectionInfoA),
+    };
+    const std::vector<std::pair<std::string, FARPROC>> extension = {
+        entry("RasGetCountryInfoA", &RasGetCountryInfoA),
+        entry("RasGetEntryPropertiesA", &RasGetEntryPropertiesA),
+        entry("RasSetEntryPropertiesA", &RasSetEntryPropertiesA),
+        entry("RasRenameEntryA", &RasRenameEntryA),
+        entry("RasDeleteEntryA", &RasDeleteEntryA),
+        entry("RasValidateEntryNameA", &RasValidateEntryNameA),
+        entry("RasEnumDevicesA", &RasEnumDevicesA),
+    };
+    modules.Unregister("RNAPH.DLL");
+    if (extensions == RasExtensionPlace::RasLibrary)
+        basic.insert(basic.end(), extension.begin(), extension.end());
+    else if (extensions == RasExtensionPlace::SeparateLibrary)
+        modules.Register("RNAPH.DLL", {extension.begin(), extension.end()});
+    modules.Register("RASAPI32.DLL", {basic.begin(), basic.end()});
 }
 
 } // namespace win

@@ -15,6 +15,8 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using UINT = std::uint32_t;
+using ULONG = std::uint32_t;
+using WCHAR = std::uint16_t;
 using BOOL = std::int32_t;
 using CHAR = char;
 using LPSTR = char*;
@@ -32,14 +34,17 @@ constexpr BOOL TRUE_RESULT = 1;
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_WRITE_FAULT = 29;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
 
 constexpr DWORD MAX_PATH = 260;
 
@@ -85,6 +90,13 @@ DWORD GetPrivateProfileStringA(
 // The file is replaced as a whole, never left half written. Returns 0 (with GetLastError set)
 // when the file cannot be written or an argument would break its layout.
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
+
+// kernel32: the system's text for an error code (FORMAT_MESSAGE_FROM_SYSTEM, inserts ignored).
+// Returns the characters copied, 0 when the code has no text or the buffer is too small.
+constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x00000200;
+constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x00001000;
+DWORD FormatMessageA(
+    DWORD flags, const void* source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size, void* arguments);
 
 // kernel32: the clock.
 void GetLocalTime(SYSTEMTIME* time);

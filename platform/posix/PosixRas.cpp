@@ -2,13 +2,93 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <fnmatch.h>
+#include <linux/serial.h>
 #include <net/if.h>
 #include <net/if_arp.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace win::posix {
 
-PosixRas::PosixRas(std::string pidDirectory) : PidDirectory(std::move(pidDirectory)) {}
+namespace {
+
+// A name pppd would take as a peer: a plain file name, nothing it could read as an option or a
+// path.
+bool IsPeerName(const std::string& name)
+{
+    if (name.empty() || name.front() == '.' || name.front() == '-' || name.size() > 255)
+        return false;
+    return std::none_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F || c == '/'; });
+}
+
+// A ttyS device node exists for every possible port; only one with a UART behind it is real.
+bool IsRealSerialPort(const std::filesystem::path& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    serial_struct info{};
+    const bool real = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
+    close(fd);
+    return real;
+}
+
+bool PppoePluginInstalled()
+{
+    std::error_code error;
+    for (const auto& folder : std::filesystem::directory_iterator("/usr/lib/pppd", error)) {
+        for (const char* plugin : {"pppoe.so", "rp-pppoe.so"})
+            if (std::filesystem::exists(folder.path() / plugin, error))
+                return true;
+    }
+    return false;
+}
+
+} // namespace
+
+PosixRas::PosixRas(std::string pidDirectory, std::string peersDirectory)
+    : PidDirectory(std::move(pidDirectory)), PeersDirectory(std::move(peersDirectory))
+{
+}
+
+std::vector<std::string> PosixRas::PhonebookEntries()
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& file : std::filesystem::directory_iterator(PeersDirectory, error)) {
+        const std::string name = file.path().filename().string();
+        if (IsPeerName(name) && file.is_regular_file(error))
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<RasDevice> PosixRas::Devices()
+{
+    std::vector<RasDevice> devices;
+    std::vector<std::string> ports;
+    std::error_code error;
+    for (const auto& file : std::filesystem::directory_iterator("/dev", error)) {
+        const std::string name = file.path().filename().string();
+        if (name.starts_with("ttyUSB") || name.starts_with("ttyACM") ||
+            (name.starts_with("ttyS") && IsRealSerialPort(file.path())))
+            ports.push_back(name);
+    }
+    std::sort(ports.begin(), ports.end());
+    for (const std::string& port : ports) {
+        const char* kind = port.starts_with("ttyUSB")   ? "USB modem"
+                           : port.starts_with("ttyACM") ? "USB (ACM) modem"
+                                                        : "Serial modem";
+        devices.push_back({"modem", std::string(kind) + " on " + port, "/dev/" + port});
+    }
+    if (PppoePluginInstalled())
+        devices.push_back({"PPPoE", "PPP over Ethernet", ""});
+    return devices;
+}
 
 bool PosixRas::Counts(const NetLink& link) const
 {

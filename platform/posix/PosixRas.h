@@ -17,7 +17,7 @@ namespace win::posix {
 class PosixRas final : public IRasService
 {
 public:
-    explicit PosixRas(std::string pidDirectory = "/var/run");
+    explicit PosixRas(std::string pidDirectory = "/var/run", std::string peersDirectory = "/etc/ppp/peers");
 
     [[nodiscard]] const std::vector<RasLink>& Connections() override;
     [[nodiscard]] DWORD Address(HRASCONN connection, std::string& address) override;
@@ -26,6 +26,11 @@ public:
     // (ERROR_NOT_SUPPORTED).
     [[nodiscard]] DWORD HangUp(HRASCONN connection) override;
     void CountLinks(const std::vector<std::string>& patterns) override;
+    // The peers pppd can be called for (the files of the peers folder with plain names).
+    [[nodiscard]] std::vector<std::string> PhonebookEntries() override;
+    // The modems present (serial ports with a UART, USB and ACM modems) and PPPoE where pppd's
+    // plugin for it is installed.
+    [[nodiscard]] std::vector<RasDevice> Devices() override;
 
 private:
     struct Connection
@@ -40,6 +45,7 @@ private:
     [[nodiscard]] const Connection* Find(HRASCONN connection);
 
     std::string PidDirectory;
+    std::string PeersDirectory;
     std::vector<std::string> Patterns;
     bool PatternsChanged = false;
     LinkTable Table;

@@ -2,6 +2,7 @@
 
 #include "platform/Mmsystem.h"
 #include "platform/ProfileFiles.h"
+#include "platform/sim/SimRegistry.h"
 
 #include <QDateTime>
 
@@ -93,6 +94,8 @@ public:
 
     // Every simulated line is a dial-up line, so there are no further links to count.
     void CountLinks(const std::vector<std::string>& /*patterns*/) override {}
+    std::vector<std::string> PhonebookEntries() override { return State->Phonebook; }
+    std::vector<RasDevice> Devices() override { return State->Devices; }
 
     const std::vector<RasLink>& Connections() override
     {
@@ -160,9 +163,8 @@ public:
             entry.Type = IF_TYPE_PPP;
             entry.Mtu = 1500;
             entry.Up = entry.Running = true;
-            const double seconds = (now - line.Since) / 1000.0;
-            entry.InOctets = line.ReceivedBase + static_cast<std::uint64_t>(line.ReceiveRate * seconds);
-            entry.OutOctets = line.SentBase + static_cast<std::uint64_t>(line.SendRate * seconds);
+            entry.InOctets = State->LineReceived(line);
+            entry.OutOctets = State->LineSent(line);
             entry.Description = "WAN (PPP/SLIP) Interface";
             entries.push_back(std::move(entry));
         }
@@ -211,6 +213,18 @@ void SimState::SetNow(int year, int month, int day, int hour, int minute, int se
     Now = SYSTEMTIME{
         static_cast<WORD>(year), static_cast<WORD>(month),  DayOfWeek(year, month, day), static_cast<WORD>(day),
         static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second),   0};
+}
+
+std::uint64_t SimState::LineSent(const SimLine& line) const
+{
+    const double seconds = (CurrentTicks() - line.Since) / 1000.0;
+    return line.SentBase + static_cast<std::uint64_t>(line.SendRate * seconds);
+}
+
+std::uint64_t SimState::LineReceived(const SimLine& line) const
+{
+    const double seconds = (CurrentTicks() - line.Since) / 1000.0;
+    return line.ReceivedBase + static_cast<std::uint64_t>(line.ReceiveRate * seconds);
 }
 
 DWORD SimState::CurrentTicks() const
@@ -295,12 +309,14 @@ SimLine* SimState::FindLine(HRASCONN handle)
     return line == Lines.end() ? nullptr : &*line;
 }
 
-void SetRasLibraryPresent(bool present)
+void SetRasLibraryPresent(const SimState& state, bool present)
 {
-    if (present)
-        RegisterRasModule(InstalledBackend().Modules);
-    else
+    if (present) {
+        RegisterRasModule(InstalledBackend().Modules, state.Extensions);
+    } else {
         InstalledBackend().Modules.Unregister("RASAPI32.DLL");
+        InstalledBackend().Modules.Unregister("RNAPH.DLL");
+    }
 }
 
 std::shared_ptr<SimState> InstallSimBackend()
@@ -325,6 +341,7 @@ std::shared_ptr<SimState> InstallSimBackend()
     backend->IpHelper = std::make_unique<SimIpHelper>(state);
     RegisterIpHelperModule(backend->Modules);
     backend->Sound = std::make_unique<SimSound>(state);
+    backend->Registry = MakeSimRegistry(state);
     InstallBackend(std::move(backend));
     return state;
 }

@@ -26,7 +26,8 @@ struct SimLine
     double ReceiveRate = 0;
     std::uint64_t SentBase = 0; // bytes counted before Since
     std::uint64_t ReceivedBase = 0;
-    DWORD Since = 0; // tick count when the line came up or its rates last changed
+    DWORD Since = 0;            // tick count when the line came up or its rates last changed
+    DWORD ConnectSpeed = 49333; // bits a second, as the modem reports it
 };
 
 // A simulated network adapter. Its byte counters grow at the set rates from the tick count
@@ -83,6 +84,20 @@ struct SimState final
     // Every sound requested, in order; none is heard.
     std::vector<SimSoundCall> SoundCalls;
 
+    // The phonebook and the dialling devices.
+    std::vector<std::string> Phonebook = {"My ISP", "Backup ISP"};
+    std::vector<RasDevice> Devices = {{"modem", "Standard 56000 bps Modem", "COM2"}};
+    // Where the RAS extension calls live; applied by InstallSimBackend and SetRasLibraryPresent.
+    RasExtensionPlace Extensions = RasExtensionPlace::RasLibrary;
+    // The Windows 9x statistics: the dial-up adapter's counters in the registry. They count
+    // only once started (a read of the StartStat values), and the adapter may lack its speed.
+    bool DialUpAdapterHasSpeed = true;
+    bool DialUpStatsStarted = false;
+
+    // The bytes a line has sent and received until now.
+    [[nodiscard]] std::uint64_t LineSent(const SimLine& line) const;
+    [[nodiscard]] std::uint64_t LineReceived(const SimLine& line) const;
+
     // The tick count now (the test's, or the real one).
     [[nodiscard]] DWORD CurrentTicks() const;
     // Change the rates from now on, keeping the bytes counted so far.
@@ -103,7 +118,8 @@ struct SimState final
 // Installs a fresh simulated backend and returns its state for the caller to drive.
 std::shared_ptr<SimState> InstallSimBackend();
 
-// Takes the connection library ("RASAPI32.DLL") away from the installed backend, or gives it back.
-void SetRasLibraryPresent(bool present);
+// Takes the connection library ("RASAPI32.DLL", and "RNAPH.DLL" with it) away from the installed
+// backend, or gives it back with its extensions where the state says.
+void SetRasLibraryPresent(const SimState& state, bool present);
 
 } // namespace win::sim

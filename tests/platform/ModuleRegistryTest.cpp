@@ -35,14 +35,14 @@ TEST(ModuleRegistryTest, LoadsRegisteredModulesByNameAndCountsReferences)
 
 TEST(ModuleRegistryTest, AbsentLibraryIsNotFound)
 {
-    sim::InstallSimBackend();
+    const auto state = sim::InstallSimBackend();
     EXPECT_EQ(LoadLibraryA("HHCTRL.OCX"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 
     HMODULE offered = LoadLibraryA("RASAPI32.DLL");
     EXPECT_NE(offered, nullptr);
     EXPECT_NE(FreeLibrary(offered), 0);
-    sim::SetRasLibraryPresent(false);
+    sim::SetRasLibraryPresent(*state, false);
     EXPECT_EQ(LoadLibraryA("rasapi32.dll"), nullptr);
 }
 

@@ -122,7 +122,7 @@ TEST_F(KZIntDetTest, FirstOfSeveralConnectionsDecides)
 TEST_F(KZIntDetTest, MissingConnectionLibraryMeansOffline)
 {
     Sim->AddLine("My ISP", "10.0.0.1");
-    win::sim::SetRasLibraryPresent(false);
+    win::sim::SetRasLibraryPresent(*Sim, false);
     TKZInternetDetect detector;
     detector.Poll();
     EXPECT_FALSE(detector.Connected());

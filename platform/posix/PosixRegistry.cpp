@@ -1,0 +1,65 @@
+#include "platform/posix/PosixRegistry.h"
+
+#include "platform/PerfData.h"
+#include "platform/posix/Netlink.h"
+
+#include <sstream>
+
+namespace win::posix {
+
+namespace {
+
+// True when the space-separated list of objects asks for the RAS total (or everything).
+bool AsksForRasTotal(const std::string& names)
+{
+    std::istringstream words(names);
+    std::string word;
+    while (words >> word)
+        if (word == "906" || word == "Global")
+            return true;
+    return false;
+}
+
+class PosixRegistry final : public IRegistryService
+{
+public:
+    bool KeyExists(HKEY, const std::string&) override { return false; }
+    std::vector<std::string> SubKeys(HKEY, const std::string&) override { return {}; }
+
+    DWORD
+    Value(HKEY root, const std::string& path, const std::string& name, DWORD& type, std::vector<BYTE>& data) override
+    {
+        if (root != HKEY_PERFORMANCE_DATA || !path.empty() || !AsksForRasTotal(name))
+            return ERROR_FILE_NOT_FOUND;
+        // The connections' own counters, since each link came up; the record holds 32 bits.
+        std::uint64_t sent = 0;
+        std::uint64_t received = 0;
+        if (DumpCounters(Counters)) {
+            for (const RasLink& link : InstalledBackend().Ras->Connections()) {
+                for (const NetCounters& counters : Counters) {
+                    if (static_cast<HRASCONN>(counters.Index) == link.Handle) {
+                        sent += counters.TxBytes;
+                        received += counters.RxBytes;
+                    }
+                }
+            }
+        }
+        SYSTEMTIME now{};
+        InstalledBackend().System->LocalTime(now);
+        type = REG_BINARY;
+        data = RasTotalPerformanceData(static_cast<std::uint32_t>(sent), static_cast<std::uint32_t>(received), now);
+        return ERROR_SUCCESS;
+    }
+
+private:
+    std::vector<NetCounters> Counters;
+};
+
+} // namespace
+
+std::unique_ptr<IRegistryService> MakePosixRegistry()
+{
+    return std::make_unique<PosixRegistry>();
+}
+
+} // namespace win::posix
