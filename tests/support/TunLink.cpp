@@ -8,9 +8,9 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sched.h>
+#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,6 +118,23 @@ bool EnterOwnNetworkNamespace(std::string& reason)
         return false;
     }
     return true;
+}
+
+bool TunLink::Receive(const std::vector<unsigned char>& packet) const
+{
+    return write(Fd, packet.data(), packet.size()) == static_cast<ssize_t>(packet.size());
+}
+
+long TunLink::TakeSent() const
+{
+    const int flags = fcntl(Fd, F_GETFL);
+    fcntl(Fd, F_SETFL, flags | O_NONBLOCK);
+    std::vector<unsigned char> buffer(65536);
+    long taken = 0;
+    for (ssize_t got; (got = read(Fd, buffer.data(), buffer.size())) > 0;)
+        taken += got;
+    fcntl(Fd, F_SETFL, flags);
+    return taken;
 }
 
 bool RunCommand(std::vector<std::string> arguments)

@@ -23,6 +23,11 @@ public:
     [[nodiscard]] const std::string& Name() const { return LinkName; }
     [[nodiscard]] int Index() const;
     [[nodiscard]] bool SetUp(bool up);
+    // A packet arriving on the link from its far end (counted as received).
+    [[nodiscard]] bool Receive(const std::vector<unsigned char>& packet) const;
+    // Takes what the system sent out through the link (counted as sent once taken); returns
+    // the bytes taken.
+    long TakeSent() const;
     // Gives the link its own address and its peer's.
     [[nodiscard]] bool SetAddress(const std::string& local, const std::string& peer);
 

@@ -1,6 +1,8 @@
 #include "platform/Ras.h"
+#include "platform/posix/Netlink.h"
 #include "platform/posix/PosixBackend.h"
 #include "sources/KZIntDet.h"
+#include "sources/rascomp32.h"
 #include "tests/support/NetnsTestMain.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TunLink.h"
@@ -11,9 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <csignal>
 #include <functional>
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -148,6 +153,47 @@ TEST_F(PosixRasTest, ALinkWithANotificationOverSixteenKilobytesIsSeen)
     const auto links = Enumerate();
     ASSERT_EQ(links.size(), 1U);
     EXPECT_STREQ(links[0].szEntryName, "ppp6");
+}
+
+TEST_F(PosixRasTest, StatisticsFollowTheLinksOwnCounters)
+{
+    auto link = Link("ppp0", test::LinkTypePpp, "10.64.0.2");
+    TRAS ras;
+    ASSERT_TRUE(ras.RasAvailable());
+    ASSERT_TRUE(ras.SetStatsActive(true, true));
+    // Known traffic out through the link: datagrams to its peer.
+    const int sender = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sender, 0);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(9);
+    inet_pton(AF_INET, "10.99.99.99", &peer.sin_addr);
+    const std::vector<char> payload(1000, 'x');
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(sendto(sender, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&peer), sizeof peer),
+                  1000);
+    close(sender);
+    EXPECT_GE(link->TakeSent(), 20 * 1028);
+    // And 5 packets of 600 bytes in from the far end.
+    std::vector<unsigned char> packet(600, 0);
+    packet[0] = 0x45;
+    packet[2] = 600 >> 8;
+    packet[3] = 600 & 0xFF;
+    packet[8] = 64;
+    packet[9] = 17;
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(link->Receive(packet));
+
+    ASSERT_TRUE(ras.GetStats());
+    std::vector<win::posix::NetCounters> counters;
+    ASSERT_TRUE(win::posix::DumpCounters(counters));
+    const auto own =
+        std::find_if(counters.begin(), counters.end(), [&](const auto& c) { return c.Index == link->Index(); });
+    ASSERT_NE(own, counters.end());
+    EXPECT_GE(own->TxBytes, 20U * 1028U);
+    EXPECT_EQ(own->RxBytes, 3000U);
+    EXPECT_EQ(static_cast<unsigned long long>(ras.StatsXmit), own->TxBytes);
+    EXPECT_EQ(static_cast<unsigned long long>(ras.StatsRecv), own->RxBytes);
 }
 
 TEST_F(PosixRasTest, FirstOfTwoLinksDecides)
