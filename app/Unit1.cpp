@@ -6,10 +6,12 @@
 #include "common/ClockText.h"
 #include "common/ErrorBoundary.h"
 #include "common/NumberText.h"
+#include "common/Supervision.h"
 #include "platform/Backend.h"
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "sources/KZIntDet.h"
+#include "sources/rascomp32.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
@@ -78,6 +80,7 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn3Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { RunGuarded([this] { Exit1Click(); }); });
     connect(btnReset, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnResetClick(); }); });
+    connect(btnAlarmOff, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnAlarmOffClick(); }); });
 
     RunGuarded([this] { FormCreate(); });
 }
@@ -130,7 +133,8 @@ void TForm1::FormCreate()
 {
     if (const QString refusal = PrepareSettingsFile(); !refusal.isEmpty())
         ShowErrorMessage(refusal);
-    ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::No);
+    // The alarm flags are read with the rest: a limit the user did not activate never warns.
+    ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);
     ReadMonthTotals(Totals);
     CountConfiguredLinks();
     RestoreWindowPosition(*this, PlacementSection);
@@ -166,6 +170,8 @@ void TForm1::FormCreate()
     SpeedShown = false;
     RasConnName.clear();
 
+    CreateRasStats();
+
     if (Settings.StartHidden) {
         Settings.StartHidden = false;
         StartMinimized = true;
@@ -184,6 +190,22 @@ void TForm1::FormCreate()
     RxTimerEvent3->SetInterval(1000);
 }
 
+void TForm1::CreateRasStats()
+{
+    win::OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    win::GetVersionExA(&version);
+    PlatformId = version.dwPlatformId;
+    RasStats = new TRAS(this);
+    RasStats->setObjectName(QStringLiteral("RasStats"));
+    if (!RasStats->RasAvailable())
+        return;
+    RasStats->GetPhoneBookEntries();
+    RasStats->GetDevices();
+    for (qsizetype i = 0; i < RasStats->DeviceNames.size(); ++i)
+        RasStats->SetStatsActive(true, true);
+}
+
 void TForm1::CountConfiguredLinks()
 {
     std::vector<std::string> patterns;
@@ -194,12 +216,14 @@ void TForm1::CountConfiguredLinks()
 
 void TForm1::ApplyStartingColors()
 {
-    TimeAlarmColor = RaiseAlarmColor(TimeAlarmColor, Totals.TotTime, Settings.MaxTimeAlarm, SecondsPerHour);
+    TimeAlarmColor =
+        RaiseLimitColor(TimeAlarmColor, Totals.TotTime, Settings.MaxTimeAlarm, SecondsPerHour, Settings.MaximumTime);
     if (TimeAlarmColor != clBlack) {
         SetFontColor(Label12b, TimeAlarmColor);
         SetFontColor(Label3b, TimeAlarmColor);
     }
-    MBAlarmColor = RaiseAlarmColor(MBAlarmColor, Totals.TotRCV, Settings.MaxMBAlarm, KilobytesPerMB);
+    MBAlarmColor =
+        RaiseLimitColor(MBAlarmColor, Totals.TotRCV, Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
     if (MBAlarmColor != clBlack) {
         SetFontColor(Label11b, MBAlarmColor);
         SetFontColor(Label6b, MBAlarmColor);

@@ -32,6 +32,7 @@ namespace pulo {
 class ThhALed;
 class TKZInternetDetect;
 class TPlayerWave;
+class TRAS;
 class TRxTimerEvent;
 class TRxTimerList;
 class TRxTrayIcon;
@@ -71,6 +72,7 @@ public:
     void RxTimerEvent2Timer();
     void RxTimerEvent3Timer();
     void RxTimerEvent4Timer();
+    void btnAlarmOffClick();
     // Counts the connection that ends into the month totals (the log viewer's work once it
     // exists), and stores the totals in the settings file as the month they belong to.
     void UpdateLog();
@@ -122,6 +124,8 @@ public:
     // The connection's bytes sent and received as the supervision tick last read them.
     double StatsXmit = 0;
     double StatsRecv = 0;
+    // The system family, as the version call reports it at start (1: the 9x family).
+    std::uint32_t PlatformId = 0;
     QString LastSentText;
 
     // The interface table as last read, and each interface's figures since the last reload.
@@ -140,6 +144,8 @@ public:
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
     TPlayerWave* PlayerWave1 = nullptr;
+    // Destroyed with the window; it hangs up the connection it is attached to.
+    TRAS* RasStats = nullptr;
 
     // Controls, named as the user documentation and the tests know them.
     QGroupBox* gbStatus = nullptr;
@@ -197,6 +203,8 @@ private:
     void ApplyStartingColors();
     // Tells the platform which interfaces besides the dial-up links are connections.
     void CountConfiguredLinks();
+    // Creates the RAS statistics component and starts its counters.
+    void CreateRasStats();
     enum class KeepFigures
     {
         No,

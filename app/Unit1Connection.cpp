@@ -41,6 +41,8 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
 
     const TDateTime now = Now();
     ConnectStart = now - StartAllowance;
+    StatsXmit = 0;
+    StatsRecv = 0;
     ConnectDate = std::floor(now);
 
     SetFontColor(Label1b, clRed);
@@ -67,6 +69,8 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
 
     UpdateLog();
     ConnectStart = 0;
+    StatsXmit = 0;
+    StatsRecv = 0;
     // A refused write is shown; the window still shows the connection as ended.
     RunGuarded([this] { StoreMonthTotals(); });
 

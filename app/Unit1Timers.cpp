@@ -1,18 +1,100 @@
-// The main window's timed events: the supervision tick, the maximum alarm and the online
-// sound (the speed sample is in Unit1Speed.cpp). Each joins the timer list at creation; what a tick does grows with the
-// components it reads (connection statistics, interface table, sound player).
+// The main window's timed events: the supervision tick, the maximum alarm and the online sound
+// (the speed sample is in Unit1Speed.cpp), and the Mute button.
 
+#include "app/LabelColor.h"
 #include "app/Unit1.h"
+#include "common/AlarmColor.h"
+#include "common/NumberText.h"
+#include "common/Supervision.h"
+#include "sources/rascomp32.h"
+#include "widgets/PlayerWave.h"
+
+#include <QLabel>
+#include <QPushButton>
 
 namespace pulo {
 
 void TForm1::RxTimerEvent1Timer()
 {
     WatchTrayHost();
+    if (IsOnline()) {
+        const TDateTime now = Now();
+        OnlineElapsed = now - ConnectStart;
+        const double total = Totals.TotTime + OnlineElapsed * 86400;
+        TimeAlarmColor =
+            RaiseLimitColor(TimeAlarmColor, total, Settings.MaxTimeAlarm, SecondsPerHour, Settings.MaximumTime);
+        OnlineText = OnlineClockText(ConnectStart, now);
+        SetFontColor(Label3b, TimeAlarmColor);
+        Label3b->setText(OnlineText);
+    }
+    if (RasStats == nullptr)
+        return;
+    RasStats->GetConnections();
+    if (RasStats->Connections.Count() == 0) {
+        SpeedShown = false;
+        if (!RasConnName.isEmpty()) {
+            RasConnName.clear();
+            RasStats->HangUp();
+            RasStats->ResetStats();
+        }
+        return;
+    }
+    const QString name = RasStats->Connections.ConnEntryName(0);
+    if (name != RasConnName) {
+        RasConnName = name;
+        RasStats->AttachConnection(0);
+    }
+    RasStats->GetStatusText();
+    if (RasStats->ConnectState != win::RASCS_Connected)
+        return;
+    RasStats->GetStats();
+    // Kept for the connection's end: the list may empty (and the component reset) before the
+    // detector reports the end, and the bytes must still be counted.
+    StatsXmit = RasStats->StatsXmit;
+    StatsRecv = RasStats->StatsRecv;
+    if (!SpeedShown) {
+        SpeedShown = true;
+        const TDceSpeedText speed = DceSpeedText(PlatformId, RasStats->StatsConn);
+        if (speed.SetSpeed)
+            Label4b->setText(speed.Speed);
+        if (speed.ClearUnit)
+            Label4c->setText(QString());
+    }
+    MBAlarmColor =
+        RaiseLimitColor(MBAlarmColor, Totals.TotRCV, Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
+    Label5b->setText(QString::number(RasStats->StatsXmit));
+    Label6b->setText(QString::number(RasStats->StatsRecv));
+    SetFontColor(Label11b, MBAlarmColor);
+    Label10b->setText(FloatToStr((RasStats->StatsXmit / 1000.0 + Totals.TotTMT) / 1000));
+    Label11b->setText(FloatToStr((RasStats->StatsRecv / 1000.0 + Totals.TotRCV) / 1000));
 }
 
-void TForm1::RxTimerEvent2Timer() {}
+void TForm1::RxTimerEvent2Timer()
+{
+    if (!IsOnline() || AlarmMuted || (MBAlarmColor != clRed && TimeAlarmColor != clRed))
+        return;
+    btnAlarmOff->setEnabled(true);
+    // The alarm sounds whatever the Sounds setting says.
+    PlayerWave1->WaveName = Settings.MaximumSnd;
+    PlayerWave1->Play();
+}
 
-void TForm1::RxTimerEvent4Timer() {}
+void TForm1::btnAlarmOffClick()
+{
+    AlarmMuted = true;
+    if (IsOnline()) {
+        btnAlarmOff->setText(QStringLiteral("Muted"));
+        btnAlarmOff->setEnabled(false);
+    }
+}
+
+void TForm1::RxTimerEvent4Timer()
+{
+    if (Settings.OnlineSound && IsOnline() && OnlineSoundPlays(!Settings.IdleOnly, Label5b->text(), LastSentText)) {
+        PlayerWave1->WaveName = Settings.OnlineSnd;
+        PlayerWave1->Play();
+    }
+    LastSentText = Label5b->text();
+}
 
 } // namespace pulo

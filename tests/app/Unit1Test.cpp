@@ -147,16 +147,21 @@ TEST_F(Unit1Test, MonthTotalsAndStartingColoursComeFromTheSettingsFile)
         QColor ReceivedColor;
     } cases[] = {
         {"zero limits, zero totals", "[Stats]\nMonth=3\n", "000:00:00", "0", "0", Qt::black, Qt::black},
-        {"totals shown", "[Stats]\nTotTime=3599\nTotTMT=2500\nTotRCV=1500\n", "000:59:59", "2.5", "1.5", Qt::red,
-         Qt::red},
-        {"100 hours", "[General]\nMaxTimeAlarm=200\n[Stats]\nTotTime=360000\n", "100:00:00", "0", "0", Qt::black,
-         Qt::black},
-        {"near both limits", "[General]\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3500\nTotRCV=960\n",
+        {"inactive limits of 0 never warn", "[Stats]\nTotTime=3599\nTotTMT=2500\nTotRCV=1500\n", "000:59:59", "2.5",
+         "1.5", Qt::black, Qt::black},
+        {"active limits of 0", "[General]\nMaximumTime=1\nMaximumMB=1\n[Stats]\nTotTime=3599\nTotRCV=1500\n",
+         "000:59:59", "0", "1.5", Qt::red, Qt::red},
+        {"100 hours", "[General]\nMaximumTime=1\nMaxTimeAlarm=200\n[Stats]\nTotTime=360000\n", "100:00:00", "0", "0",
+         Qt::black, Qt::black},
+        {"near both limits",
+         "[General]\nMaximumTime=1\nMaximumMB=1\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3500\nTotRCV=960\n",
          "000:58:20", "0", "0.96", Qt::yellow, Qt::yellow},
-        {"at 95 % is still black", "[General]\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3420\nTotRCV=950\n",
+        {"at 95 % is still black",
+         "[General]\nMaximumTime=1\nMaximumMB=1\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3420\nTotRCV=950\n",
          "000:57:00", "0", "0.95", Qt::black, Qt::black},
-        {"past both limits", "[General]\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3601\nTotRCV=1001\n",
-         "001:00:01", "0", "1.001", Qt::red, Qt::red},
+        {"past both limits, only the time's active",
+         "[General]\nMaximumTime=1\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3601\nTotRCV=1001\n", "001:00:01",
+         "0", "1.001", Qt::red, Qt::black},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -376,16 +381,11 @@ TEST_F(Unit1Test, EveryValueIsReadableWithTheWidestTexts)
         TAutoSizeLabel* Label;
         const char* Text;
     } cases[] = {
-        {form.Label1b, "      Not connected"},
-        {form.Label2b, "192.168.100.200"},
-        {form.Label3b, "125:59:59"},
-        {form.Label4b, "115200"},
-        {form.Label5b, "4294967295"},
-        {form.Label6b, "4294967295"},
-        {form.Label12b, "000:00:00"},
-        {form.Label12b, "1234:59:59"},
-        {form.Label10b, "12.345678"},
-        {form.Label11b, "12345.678901"},
+        {form.Label1b, "      Not connected"}, {form.Label2b, "192.168.100.200"},
+        {form.Label3b, "125:59:59"},           {form.Label4b, "115200"},
+        {form.Label5b, "4294967295"},          {form.Label6b, "4294967295"},
+        {form.Label12b, "000:00:00"},          {form.Label12b, "1234:59:59"},
+        {form.Label10b, "12.345678"},          {form.Label11b, "12345.678901"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
@@ -393,8 +393,7 @@ TEST_F(Unit1Test, EveryValueIsReadableWithTheWidestTexts)
         c.Label->setText(QString::fromLatin1(c.Text));
         EXPECT_EQ(c.Label->pos(), left) << "the left edge stays";
         EXPECT_GE(c.Label->contentsRect().width(), QFontMetrics(c.Label->font()).horizontalAdvance(c.Label->text()));
-        EXPECT_LE(c.Label->geometry().right(), c.Label->parentWidget()->contentsRect().right())
-            << "inside its group";
+        EXPECT_LE(c.Label->geometry().right(), c.Label->parentWidget()->contentsRect().right()) << "inside its group";
     }
 }
 

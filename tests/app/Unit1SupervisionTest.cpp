@@ -1,0 +1,144 @@
+#include "app/Unit1.h"
+#include "platform/Mmsystem.h"
+#include "sources/KZIntDet.h"
+#include "tests/app/Unit1TrayFixture.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+
+namespace pulo {
+namespace {
+
+class Unit1SupervisionTest : public test::Unit1TrayTest
+{
+protected:
+    // Moves the clock on by whole seconds, one supervision tick each.
+    void Run(TForm1& form, int seconds)
+    {
+        for (int i = 0; i < seconds; ++i) {
+            Sim->Ticks += 1000;
+            const win::SYSTEMTIME now = Sim->Now;
+            const QDateTime next =
+                QDateTime(QDate(now.wYear, now.wMonth, now.wDay), QTime(now.wHour, now.wMinute, now.wSecond))
+                    .addSecs(1);
+            Sim->SetNow(next.date().year(), next.date().month(), next.date().day(), next.time().hour(),
+                        next.time().minute(), next.time().second());
+            form.RxTimerEvent1Timer();
+        }
+    }
+
+    [[nodiscard]] QStringList Played() const
+    {
+        QStringList names;
+        for (const auto& call : Sim->SoundCalls)
+            names << QString::fromStdString(call.Name);
+        return names;
+    }
+};
+
+QColor TextColor(const QLabel* label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+TEST_F(Unit1SupervisionTest, TimeOnlineWarnsNearAndPastTheLimitAndTheAlarmRepeatsUntilMuted)
+{
+    WriteIni("[General]\nMaximumTime=1\nMaxTimeAlarm=10\nSounds=0\n[Stats]\nTotTime=34000\n");
+    TForm1 form(Services());
+    Sim->AddLine("My ISP", "10.64.0.2");
+    form.KZInternetDetect1->Poll();
+    Run(form, 198);
+    EXPECT_EQ(form.Label3b->text(), QStringLiteral("00:03:18"));
+    EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::black));
+    Run(form, 3);
+    EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::yellow)) << "past 34200 s";
+    form.RxTimerEvent2Timer();
+    EXPECT_TRUE(Played().isEmpty()) << "yellow does not alarm";
+    Run(form, 1800);
+    EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::red)) << "past 36000 s";
+    form.RxTimerEvent2Timer();
+    form.RxTimerEvent2Timer();
+    EXPECT_EQ(Played(), (QStringList{"Maximum.wav", "Maximum.wav"})) << "whatever the Sounds setting";
+
+    form.btnAlarmOff->click();
+    EXPECT_EQ(form.btnAlarmOff->text(), QStringLiteral("Muted"));
+    EXPECT_FALSE(form.btnAlarmOff->isEnabled());
+    form.RxTimerEvent2Timer();
+    EXPECT_EQ(Played().size(), 2);
+}
+
+TEST_F(Unit1SupervisionTest, BytesFollowTheLineAndCountAtItsEnd)
+{
+    WriteIni("[General]\nSounds=0\n[Stats]\nTotTMT=1000\nTotRCV=2000\n");
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    Sim->SetLineRates(line, 1000, 5000);
+    form.KZInternetDetect1->Poll();
+    Run(form, 10);
+    EXPECT_EQ(form.Label5b->text(), QStringLiteral("10000"));
+    EXPECT_EQ(form.Label6b->text(), QStringLiteral("50000"));
+    EXPECT_EQ(form.Label10b->text(), QStringLiteral("1.01"));
+    EXPECT_EQ(form.Label11b->text(), QStringLiteral("2.05"));
+    EXPECT_EQ(form.Label4b->text(), QStringLiteral("    N/A"));
+    EXPECT_EQ(form.Label4c->text(), QString());
+
+    // The supervision notices the end before the detector does: the bytes still count.
+    Sim->DropLine(line);
+    Run(form, 1);
+    form.KZInternetDetect1->Poll();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotTMT").toString(), "1010");
+    EXPECT_EQ(ini.value("Stats/TotRCV").toString(), "2050");
+}
+
+TEST_F(Unit1SupervisionTest, ConnectSpeedOnTheNineXFamily)
+{
+    for (const auto& [speed, text, unit] : {std::tuple{33600U, "33600", "bps"}, std::tuple{9600U, "    N/A", ""}}) {
+        SCOPED_TRACE(text);
+        Sim->PlatformId = win::VER_PLATFORM_WIN32_WINDOWS;
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->FindLine(line)->ConnectSpeed = speed;
+        form.KZInternetDetect1->Poll();
+        Run(form, 1);
+        EXPECT_EQ(form.Label4b->text(), QString::fromLatin1(text));
+        EXPECT_EQ(form.Label4c->text(), QString::fromLatin1(unit));
+        Sim->DropLine(line);
+    }
+}
+
+TEST_F(Unit1SupervisionTest, TheOnlineSoundPlaysAlwaysOrWhenNothingWasSent)
+{
+    const struct
+    {
+        const char* Ini;
+        bool SendBetween;
+        int Expected;
+    } cases[] = {
+        {"[General]\nOnlineInterval=10\nIdleOnly=1\n", true, 0},
+        {"[General]\nOnlineInterval=10\nIdleOnly=1\n", false, 1},
+        {"[General]\nOnlineInterval=10\nIdleOnly=0\n", true, 1},
+        {"[General]\nOnlineInterval=10\nOnlineSound=0\nIdleOnly=0\n", true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Ini);
+        WriteIni(c.Ini);
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        Sim->SetLineRates(line, 1000, 0);
+        Run(form, 1);
+        form.RxTimerEvent4Timer();
+        if (!c.SendBetween)
+            Sim->SetLineRates(line, 0, 0);
+        Run(form, 10);
+        Sim->SoundCalls.clear();
+        form.RxTimerEvent4Timer();
+        EXPECT_EQ(Played().count(QStringLiteral("Online.wav")), c.Expected);
+        Sim->DropLine(line);
+    }
+}
+
+} // namespace
+} // namespace pulo
