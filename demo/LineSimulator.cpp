@@ -3,6 +3,7 @@
 #include "app/Unit1.h"
 #include "sources/KZIntDet.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
@@ -50,6 +51,22 @@ LineSimulator::LineSimulator(std::shared_ptr<win::sim::SimState> sim, const TFor
     fields->addRow(QStringLiteral("Address:"), Address);
     fields->addRow(QStringLiteral("Sending:"), SendRate);
     fields->addRow(QStringLiteral("Receiving:"), ReceiveRate);
+    ConnectSpeed = new QSpinBox(this);
+    ConnectSpeed->setRange(0, 10'000'000);
+    ConnectSpeed->setValue(49333);
+    ConnectSpeed->setSuffix(QStringLiteral(" bps"));
+    fields->addRow(QStringLiteral("Connect speed:"), ConnectSpeed);
+    // The statistics the program reads: the NT family's performance data, or the Windows 9x
+    // dial-up adapter counters (which carry the connect speed).
+    NineXFamily = new QCheckBox(QStringLiteral("Windows 9x statistics (shows the connect speed)"), this);
+    NineXFamily->setChecked(Sim->PlatformId == win::VER_PLATFORM_WIN32_WINDOWS);
+    connect(NineXFamily, &QCheckBox::toggled, this, [this](bool on) {
+        Sim->PlatformId = on ? win::VER_PLATFORM_WIN32_WINDOWS : win::VER_PLATFORM_WIN32_NT;
+        // The program starts the 9x counters once, at its start; switched to that family
+        // later, they count as if it had.
+        Sim->DialUpStatsStarted = Sim->DialUpStatsStarted || on;
+    });
+    fields->addRow(QString(), NineXFamily);
 
     auto* buttons = new QGridLayout;
     const auto addButton = [&](const QString& text, int row, int column, auto slot) {
@@ -97,6 +114,7 @@ void LineSimulator::BringUp(bool withAddress)
     const QString address = withAddress && Address->hasAcceptableInput() ? Address->text() : QString();
     const win::HRASCONN handle = Sim->AddLine(EntryName->text().toStdString(), address.toStdString());
     Sim->SetLineRates(handle, SendRate->value(), ReceiveRate->value());
+    Sim->FindLine(handle)->ConnectSpeed = static_cast<win::DWORD>(ConnectSpeed->value());
     Refresh();
 }
 

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -42,6 +43,8 @@ private:
     QLineEdit* Address = nullptr;
     QSpinBox* SendRate = nullptr;
     QSpinBox* ReceiveRate = nullptr;
+    QSpinBox* ConnectSpeed = nullptr;
+    QCheckBox* NineXFamily = nullptr;
     QListWidget* Lines = nullptr;
     QLabel* Detector = nullptr;
 };
