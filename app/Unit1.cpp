@@ -10,6 +10,7 @@
 #include "platform/Backend.h"
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
+#include "settings/frmLog.h"
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
 #include "widgets/PlayerWave.h"
@@ -75,11 +76,17 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     CreateControls();
     CreateMenu();
     RunGuarded([&] { CreateComponents(services); });
+    frmLog = std::make_unique<TfrmLog>();
+    frmLog->OnClose = [this] {
+        Settings.StartHidden = false;
+        RestoreApplication();
+    };
 
     connect(Hide1, &QAction::triggered, this, [this] { RunGuarded([this] { Hide1Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn3Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { RunGuarded([this] { Exit1Click(); }); });
     connect(btnReset, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnResetClick(); }); });
+    connect(ViewLogfile1, &QAction::triggered, this, [this] { RunGuarded([this] { ViewLogfile1Click(); }); });
     connect(btnAlarmOff, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnAlarmOffClick(); }); });
 
     RunGuarded([this] { FormCreate(); });
@@ -278,6 +285,13 @@ void TForm1::WatchTrayHost()
         if (isVisible())
             HideToTray();
     }
+}
+
+void TForm1::ViewLogfile1Click()
+{
+    // A log that cannot be loaded is shown as an error and the main window stays.
+    frmLog->Open();
+    hide();
 }
 
 void TForm1::RxTrayIcon1Click()

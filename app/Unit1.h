@@ -33,6 +33,7 @@ class ThhALed;
 class TKZInternetDetect;
 class TPlayerWave;
 class TRAS;
+class TfrmLog;
 class TRxTimerEvent;
 class TRxTimerList;
 class TRxTrayIcon;
@@ -73,6 +74,7 @@ public:
     void RxTimerEvent3Timer();
     void RxTimerEvent4Timer();
     void btnAlarmOffClick();
+    void ViewLogfile1Click();
     // Counts the connection that ends into the month totals (the log viewer's work once it
     // exists), and stores the totals in the settings file as the month they belong to.
     void UpdateLog();
@@ -144,6 +146,8 @@ public:
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
     TPlayerWave* PlayerWave1 = nullptr;
+    // The log viewer, which also writes the log; a window of its own.
+    std::unique_ptr<TfrmLog> frmLog;
     // Destroyed with the window; it hangs up the connection it is attached to.
     TRAS* RasStats = nullptr;
 

@@ -9,6 +9,7 @@
 #include "common/ErrorBoundary.h"
 #include "common/MonthAccounting.h"
 #include "settings/Settings.h"
+#include "settings/frmLog.h"
 #include "sources/KZIntDet.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
@@ -67,7 +68,8 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
     btnAlarmOff->setEnabled(true);
     ReloadInterfaces();
 
-    UpdateLog();
+    // A log that cannot be written is shown; the connection still counts and ends.
+    RunGuarded([this] { UpdateLog(); });
     ConnectStart = 0;
     StatsXmit = 0;
     StatsRecv = 0;
@@ -96,17 +98,27 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
 
 void TForm1::UpdateLog()
 {
-    const TConnectionEnd end{ConnectStart, Now(), Settings.Logging, StatsXmit, StatsRecv};
-    const std::optional<TFinishedConnection> counted = CountConnection(Totals, end);
-    if (!counted)
-        return;
-    CurrentYear = counted->StartDate.Year;
-    CurrentMonth = counted->StartDate.Month;
-    CurrentDay = counted->StartDate.Day;
-    const ClockParts past = SplitSeconds(Totals.TotTime);
-    PastHours = past.Hours;
-    PastMinutes = past.Minutes;
-    PastSeconds = past.Seconds;
+    DateParts current{CurrentYear, CurrentMonth, CurrentDay};
+    ClockParts past{PastHours, PastMinutes, PastSeconds};
+    TLogContext context{Totals,      current,         past,      Settings.Logging, ConnectStart,
+                        ConnectDate, ActiveEntryName, StatsXmit, StatsRecv};
+    // The state follows the writer even when the log itself could not be written: the
+    // connection has been counted.
+    const auto takeBack = [&] {
+        CurrentYear = current.Year;
+        CurrentMonth = current.Month;
+        CurrentDay = current.Day;
+        PastHours = past.Hours;
+        PastMinutes = past.Minutes;
+        PastSeconds = past.Seconds;
+    };
+    try {
+        frmLog->UpdateLog(context);
+    } catch (...) {
+        takeBack();
+        throw;
+    }
+    takeBack();
 }
 
 void TForm1::StoreMonthTotals()
@@ -122,7 +134,7 @@ void TForm1::AccountConnectionAtExit()
     // Only a connection that is up counts; a dial that never connected adds nothing.
     if (!IsOnline())
         return;
-    UpdateLog();
+    RunGuarded([this] { UpdateLog(); });
     ConnectStart = 0;
     // Stored as at a disconnect, so that ending the program (or the computer) while online does
     // not lose the connection from the month.

@@ -48,6 +48,13 @@ DateParts DecodeDate(TDateTime value)
     return {static_cast<std::uint16_t>(year), static_cast<std::uint16_t>(month), static_cast<std::uint16_t>(day)};
 }
 
+QDateTime ToQDateTime(TDateTime value)
+{
+    const DateParts date = DecodeDate(value);
+    const auto milliseconds = static_cast<int>(std::llround((value - std::floor(value)) * 86400000.0) % 86400000);
+    return {QDate(date.Year, date.Month, date.Day), QTime::fromMSecsSinceStartOfDay(milliseconds)};
+}
+
 TDateTime Now()
 {
     win::SYSTEMTIME time{};

@@ -3,6 +3,8 @@
 // Date-time values as the program keeps them: a real number of days since 1899-12-30, local
 // time, the fraction being the time of day.
 
+#include <QDateTime>
+
 #include <cstdint>
 
 namespace pulo {
@@ -19,6 +21,8 @@ struct DateParts final
 [[nodiscard]] TDateTime EncodeDate(int year, int month, int day);
 [[nodiscard]] TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
 [[nodiscard]] DateParts DecodeDate(TDateTime value);
+// The date-time as Qt holds it (local time), milliseconds rounded.
+[[nodiscard]] QDateTime ToQDateTime(TDateTime value);
 // The present moment, from the platform clock.
 [[nodiscard]] TDateTime Now();
 

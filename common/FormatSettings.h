@@ -4,12 +4,16 @@
 // read with this decimal separator in the settings file and the log.
 
 #include <QChar>
+#include <QString>
 
 namespace pulo {
 
 struct FormatSettings final
 {
     char DecimalSeparator = '.';
+    // The user's short date and long time, as Qt format strings.
+    QString ShortDateFormat = QStringLiteral("dd/MM/yyyy");
+    QString LongTimeFormat = QStringLiteral("HH:mm:ss");
 };
 
 // The format in force; tests may change it.

@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     clang-format
     iproute2 xvfb xauth xdotool trayer x11-utils
+    unrtf poppler-utils
     fonts-liberation2 fonts-dejavu-core
 )
 

@@ -1,10 +1,14 @@
 #include "app/Unit1.h"
 #include "common/ErrorBoundary.h"
 #include "platform/Mmsystem.h"
+#include "settings/RichText.h"
+#include "settings/frmLog.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
 #include "widgets/RXShell.h"
 
+#include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -140,8 +144,28 @@ TEST_F(Unit1ConnectionTest, EndingTheProgramWhileOnlineStoresTheConnection)
         const QSettings ini(IniPath(), QSettings::IniFormat);
         EXPECT_EQ(ini.value("Stats/TotCon").toString(), c.TotCon);
         EXPECT_EQ(ini.value("Stats/TotTime").toString(), "600");
+        QFile log(Folder->filePath("pulopro.log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QStringList lines = ReadRichText(log.readAll());
+        EXPECT_EQ(lines.size(), 8) << "one line and the block, written once";
+        EXPECT_TRUE(lines.value(0).contains(QStringLiteral(" \u2022 00:10:00 \u2022 ")));
+        log.close();
+        QFile::remove(log.fileName());
         Sim->DropLine(line);
     }
+}
+
+TEST_F(Unit1ConnectionTest, ViewLogFileOpensTheViewerInPlaceOfTheWindow)
+{
+    TForm1 form(Services());
+    form.show();
+    EXPECT_TRUE(form.ViewLogfile1->isEnabled());
+    form.ViewLogfile1->trigger();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.frmLog->isVisible());
+    form.frmLog->btnClose->click();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.frmLog->isVisible());
 }
 
 TEST_F(Unit1ConnectionTest, ARefusedWriteIsShownAndTheDisplayStillResets)

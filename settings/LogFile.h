@@ -1,0 +1,56 @@
+#pragma once
+
+// The connection log beside the settings file: loading and saving its lines, and writing one
+// finished connection with the month's totals block.
+
+#include "common/ClockText.h"
+#include "common/DateTime.h"
+#include "common/TSettings.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace pulo {
+
+// The log file: the executable's path with ".log".
+[[nodiscard]] QString LogPath();
+
+// Creates the log empty when it is missing (a failure is not reported here).
+void CreateLogIfMissing();
+// The log's lines. Raises "Failed to Load Stream" when the file cannot be read whole.
+[[nodiscard]] QStringList LoadLog();
+// Replaces the log with the lines, whole or not at all. Raises "Failed to Save Stream".
+void SaveLog(const QStringList& lines);
+
+// What the main window hands the log writer, and what the writer updates in it.
+struct TLogContext final
+{
+    TMonthTotals& Totals;
+    DateParts& Current; // the date of the connection's start once it is written
+    ClockParts& Past;   // the totals' time, as the totals block shows it
+    bool Logging = true;
+    TDateTime ConnectStart = 0;
+    TDateTime ConnectDate = 0;
+    QString ActiveEntryName;
+    double StatsXmit = 0; // bytes of this connection
+    double StatsRecv = 0;
+};
+
+// Writes one finished connection: counts it into the month totals and appends its line and
+// the month's totals block to the log (the block of the same month replaced). Nothing happens
+// without a start, for a duration of zero or less, or with logging off. A log that cannot be
+// read or written keeps its old content: the connection still counts, its line is kept here
+// and written with the next one, and "Failed to Load Stream" or "Failed to Save Stream" is
+// raised.
+class TLogWriter final
+{
+public:
+    void UpdateLog(TLogContext& context);
+    // Connection lines waiting for a log that could not be read or written.
+    [[nodiscard]] const QStringList& Pending() const { return PendingLines; }
+
+private:
+    QStringList PendingLines;
+};
+
+} // namespace pulo

@@ -1,0 +1,68 @@
+#pragma once
+
+// TfrmLog: the connection log viewer, and the writer of the log. The viewer shows the log
+// read-only in a monospaced box and prints it, prints or copies the selection, and lets the
+// user choose the printer. It lives hidden from the program's start to its end.
+
+#include "settings/LogFile.h"
+
+#include <QPrinter>
+#include <QWidget>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace pulo {
+
+class TfrmLog final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmLog(QWidget* parent = nullptr);
+
+    void FormCreate();
+    // Each activation shows the file as it is now (created empty when missing).
+    void FormActivate();
+    void btnCloseClick();
+    void btnPrintClick();
+    void btnPrintSelClick();
+    void btnCopySelClick();
+    void btnPrtSetupClick();
+
+    // Opening from the main window's menu: the file created when missing, loaded, the viewer shown.
+    void Open();
+    // Writes a finished connection (see TLogWriter); the box is emptied and shows the log again
+    // at its next activation.
+    void UpdateLog(TLogContext& context);
+
+    // The main window's part in closing: it clears its pending start-hidden flag and shows itself.
+    std::function<void()> OnClose;
+
+    QFrame* Bevel1 = nullptr;
+    QPushButton* btnPrint = nullptr;
+    QPushButton* btnPrintSel = nullptr;
+    QPushButton* btnCopySel = nullptr;
+    QPushButton* btnPrtSetup = nullptr;
+    QPushButton* btnClose = nullptr;
+    QPlainTextEdit* LogMemo = nullptr;
+    QPlainTextEdit* RichEdit = nullptr;
+    // The printer the next print goes to, as Printer Setup last chose it.
+    QPrinter PrinterSetup;
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void LoadIntoMemo();
+    void Print(QPlainTextEdit* box, const QString& title);
+
+    TLogWriter Writer;
+};
+
+} // namespace pulo

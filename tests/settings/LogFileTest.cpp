@@ -1,0 +1,211 @@
+#include "settings/LogFile.h"
+
+#include "common/FormatSettings.h"
+#include "common/PuloError.h"
+#include "settings/LogLines.h"
+#include "settings/RichText.h"
+#include "tests/support/SimPlatformTest.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace pulo {
+namespace {
+
+using LogFileTest = test::SimPlatformTest;
+
+TDateTime At(int year, int month, int day, int hour, int minute, int second)
+{
+    return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
+}
+
+TEST(LogLinesTest, LinesAndBlocksToTheCharacter)
+{
+    const TDateTime start = At(2002, 5, 20, 10, 15, 2);
+    const struct
+    {
+        const char* Name;
+        QString Line;
+        QString Expected;
+    } cases[] = {
+        {"the example",
+         ConnectionLine(std::floor(start), start, At(2002, 5, 20, 11, 2, 47), 0, 47, 45, 123.456, 2345.678,
+                        QStringLiteral("MyISP")),
+         QStringLiteral("20/05/2002 \u2022 10:15:02 \u2014> 11:02:47 \u2022 00:47:45 \u2022  123.456 \u2022 2345.678 "
+                        "\u2022 MyISP")},
+        {"wide figures are whole, no name",
+         ConnectionLine(std::floor(start), start, At(2002, 5, 21, 11, 18, 2), 25, 3, 0, 12345.678, 0, QString()),
+         QStringLiteral("20/05/2002 \u2022 10:15:02 \u2014> 11:18:02 \u2022 25:03:00 \u2022 12345.678 \u2022        0 "
+                        "\u2022 ")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(c.Line, c.Expected);
+    }
+    EXPECT_EQ(MonthTotalsBlock(12, "11", "6", "40", 1234.567, 45678.9),
+              (QStringList{" " + QString(75, '-'), " Month totals: ", " Connections       : 12",
+                           " Time online       : 011:06:40", " Megabytes sent    : 1.234567",
+                           " Megabytes received: 45.6789 ", " " + QString(75, '=')}));
+}
+
+TEST(RichTextTest, WhatIsWrittenReadsBackLineForLine)
+{
+    const QStringList lines = {"20/05/2002 \u2022 10:15:02 \u2014> 11:02:47",
+                               "  two leading, two trailing  ",
+                               "",
+                               "braces {} and a \\ backslash",
+                               "\u20ac and \u00e9 and \u0416",
+                               " Megabytes: 45.6789 "};
+    const QByteArray written = WriteRichText(lines);
+    EXPECT_TRUE(written.startsWith("{\\rtf1\\ansi\\ansicpg1252"));
+    EXPECT_TRUE(written.contains("\\'95")) << "the bullet as its code-page byte";
+    EXPECT_EQ(ReadRichText(written), lines);
+}
+
+TEST(RichTextTest, AReaderWeDidNotWriteSeesTheSameLines)
+{
+    if (QProcess::execute(QStringLiteral("unrtf"), {QStringLiteral("--version")}) != 0)
+        GTEST_SKIP() << "skipped: unrtf is not installed";
+    const QStringList lines = {
+        "20/05/2002 \u2022 10:15:02 \u2014> 11:02:47 \u2022 00:47:45 \u2022  123.456 \u2022 MyISP",
+        " Month totals: ", " Time online       : 011:06:40"};
+    QTemporaryDir folder;
+    QFile file(folder.filePath("log.rtf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(WriteRichText(lines));
+    file.close();
+    QProcess unrtf;
+    unrtf.start(QStringLiteral("unrtf"), {QStringLiteral("--html"), file.fileName()});
+    ASSERT_TRUE(unrtf.waitForFinished(10000));
+    QString html = QString::fromUtf8(unrtf.readAllStandardOutput());
+    html = html.mid(html.indexOf(QStringLiteral("<body>")));
+    html.replace(QStringLiteral("&bull;"), QStringLiteral("\u2022"))
+        .replace(QStringLiteral("&mdash;"), QStringLiteral("\u2014"));
+    html.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    html.remove(QRegularExpression(QStringLiteral("<(?!br)[^>]*>")));
+    // unrtf folds runs of blanks into one; compare with the lines folded the same way.
+    QStringList seen = html.split(QStringLiteral("<br>"));
+    for (QString& line : seen)
+        line = line.simplified();
+    QStringList expected = lines;
+    for (QString& line : expected)
+        line = line.simplified();
+    EXPECT_EQ(seen.mid(0, expected.size()), expected);
+}
+
+TEST(RichTextTest, OtherDocumentsPlainTextAndHostileData)
+{
+    const QByteArray word =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Arial;}}{\\*\\generator Writer;}"
+        "{\\info{\\title t}}\\uc1 first\\line second \\u1046?x {\\b bold}\\bin3 {}}\\par last\\par }";
+    const struct
+    {
+        const char* Name;
+        QByteArray Data;
+        QStringList Lines;
+    } cases[] = {
+        {"a word processor's RTF", word, {"first", "second \u0416x bold", "last"}},
+        {"plain text, CR LF", "one\r\ntwo\r\n", {"one", "two"}},
+        {"plain text, LF and a lone CR", "one\ntwo\rthree", {"one", "two", "three"}},
+        {"plain code page 1252", "a \x95 b \x97", {"a \u2022 b \u2014"}},
+        {"empty", "", {}},
+        {"cut short", "{\\rtf1 one\\par tw", {"one", "tw"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(ReadRichText(c.Data), c.Lines);
+    }
+    // Never a crash or a hang: deep nesting, garbage, a \bin longer than the data.
+    QByteArray garbage(1 << 20, '\0');
+    for (qsizetype i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<char>((i * 7919) % 251);
+    for (const QByteArray& data : {"{\\rtf1 " + QByteArray(2000000, '{') + "x", QByteArray("{\\rtf1 \\bin999999999 ab"),
+                                   garbage, "{\\rtf1 " + garbage, QByteArray("{\\rtf1\\u-99999999999999999999 x}")})
+        static_cast<void>(ReadRichText(data));
+}
+
+class LogWriterTest : public test::SimPlatformTest
+{
+protected:
+    QStringList Written() const
+    {
+        QFile file(Folder->filePath("pulopro.log"));
+        return file.open(QIODevice::ReadOnly) ? ReadRichText(file.readAll()) : QStringList{"<missing>"};
+    }
+
+    // One connection from start for the given seconds, through the writer.
+    void
+    Connect(TLogWriter& writer, TDateTime start, int seconds, double sent = 0, double received = 0, bool logging = true)
+    {
+        const TDateTime end = start + seconds / 86400.0;
+        const DateParts date = DecodeDate(end);
+        const QDateTime clock = ToQDateTime(end);
+        Sim->SetNow(date.Year, date.Month, date.Day, clock.time().hour(), clock.time().minute(), clock.time().second());
+        TLogContext context{Totals, Current, Past, logging, start, std::floor(start), QStringLiteral("ISP"),
+                            sent,   received};
+        writer.UpdateLog(context);
+    }
+
+    TMonthTotals Totals{0, 0, 0, 0, 5};
+    DateParts Current{2027, 5, 1};
+    ClockParts Past;
+};
+
+TEST_F(LogWriterTest, EachConnectionAddsItsLineAndTheMonthsBlock)
+{
+    CurrentFormat().ShortDateFormat = QStringLiteral("dd/MM/yyyy");
+    CurrentFormat().LongTimeFormat = QStringLiteral("HH:mm:ss");
+    TLogWriter writer;
+    Connect(writer, At(2027, 5, 10, 10, 0, 0), 600, 123456, 2345678);
+    Connect(writer, At(2027, 5, 11, 10, 0, 0), 60, 0, 0, false); // logging off: nothing
+    Connect(writer, At(2027, 5, 31, 23, 50, 0), 1800, 1000, 1000);
+    QStringList log = Written();
+    ASSERT_EQ(log.size(), 9);
+    EXPECT_TRUE(log[0].startsWith("10/05/2027 \u2022 10:00:00 \u2014> 10:10:00 \u2022 00:10:00 \u2022  123.456"));
+    EXPECT_TRUE(log[1].startsWith("31/05/2027 \u2022 23:50:00 \u2014> 00:20:00 \u2022 00:30:00")) << "counts in May";
+    EXPECT_EQ(log[4], " Connections       : 2");
+    EXPECT_EQ(log[5], " Time online       : 000:40:00");
+
+    Totals.StoredMonth = Current.Month; // as the settings file stores it
+    Connect(writer, At(2027, 6, 2, 8, 0, 0), 25 * 3600 + 180, 5000, 0);
+    log = Written();
+    ASSERT_EQ(log.size(), 17) << "May's block stays, June's follows";
+    EXPECT_EQ(log[4], " Connections       : 2");
+    EXPECT_TRUE(log[9].contains(" \u2022 25:03:00 \u2022 "));
+    EXPECT_EQ(log[12], " Connections       : 1");
+    EXPECT_EQ(log[13], " Time online       : 025:03:00");
+    EXPECT_EQ(Totals.TotTime, 90180);
+}
+
+TEST_F(LogWriterTest, ALogThatCannotBeReadWholeIsNeverRewritten)
+{
+    TLogWriter writer;
+    Connect(writer, At(2027, 5, 10, 10, 0, 0), 600);
+    const QString path = Folder->filePath("pulopro.log");
+    const qint64 size = QFileInfo(path).size();
+    const QStringList before = Written();
+    // Far larger than a log can be (sparse, so cheap): it is not read, and not replaced.
+    ASSERT_TRUE(QFile::resize(path, 80LL << 20));
+    try {
+        Connect(writer, At(2027, 5, 11, 10, 0, 0), 60);
+        FAIL() << "the failure must be reported";
+    } catch (const PuloError& error) {
+        EXPECT_EQ(error.Message(), QStringLiteral("Failed to Load Stream"));
+    }
+    EXPECT_EQ(Totals.TotCon, 2) << "the connection still counts";
+    EXPECT_EQ(writer.Pending().size(), 1);
+    EXPECT_EQ(QFileInfo(path).size(), 80LL << 20);
+
+    ASSERT_TRUE(QFile::resize(path, size));
+    EXPECT_EQ(Written(), before);
+    Connect(writer, At(2027, 5, 12, 10, 0, 0), 60);
+    const QStringList after = Written();
+    ASSERT_EQ(after.size(), 10) << "three lines and the block";
+    EXPECT_EQ(after[5], " Connections       : 3");
+    EXPECT_TRUE(writer.Pending().isEmpty());
+}
+
+} // namespace
+} // namespace pulo
