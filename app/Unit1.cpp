@@ -10,6 +10,7 @@
 #include "platform/Backend.h"
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
+#include "settings/frmConfig.h"
 #include "settings/frmLog.h"
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
@@ -76,20 +77,40 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     CreateControls();
     CreateMenu();
     RunGuarded([&] { CreateComponents(services); });
-    frmLog = std::make_unique<TfrmLog>();
-    frmLog->OnClose = [this] {
-        Settings.StartHidden = false;
-        RestoreApplication();
-    };
 
     connect(Hide1, &QAction::triggered, this, [this] { RunGuarded([this] { Hide1Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn3Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { RunGuarded([this] { Exit1Click(); }); });
     connect(btnReset, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnResetClick(); }); });
+    connect(Configuration1, &QAction::triggered, this, [this] { RunGuarded([this] { Configuration1Click(); }); });
     connect(ViewLogfile1, &QAction::triggered, this, [this] { RunGuarded([this] { ViewLogfile1Click(); }); });
     connect(btnAlarmOff, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnAlarmOffClick(); }); });
 
     RunGuarded([this] { FormCreate(); });
+    CreateWindows();
+}
+
+void TForm1::CreateWindows()
+{
+    TConfigHost host;
+    host.Preview = [this](const QString& waveName) {
+        PlayerWave1->WaveName = waveName;
+        PlayerWave1->Play();
+    };
+    host.InterfaceGrid = [this] { return sgMIB; };
+    host.InterfaceCount = [this] { return static_cast<int>(IfTable.size()); };
+    host.SetOnlineSoundInterval = [this](std::int32_t seconds) {
+        RxTimerEvent4->SetInterval(OnlineSoundPeriod(seconds));
+    };
+    host.ShowMainWindow = [this] { RestoreApplication(); };
+    // The dialog's creation reads the settings again, StartHidden with them: the window goes
+    // to the tray at its first activation when the user asked for that.
+    frmConfig = std::make_unique<TfrmConfig>(Settings, host);
+    frmLog = std::make_unique<TfrmLog>();
+    frmLog->OnClose = [this] {
+        Settings.StartHidden = false;
+        RestoreApplication();
+    };
 }
 
 TForm1::~TForm1() = default;
@@ -250,10 +271,14 @@ void TForm1::ShowMonthTotals()
 
 void TForm1::ShowAtStart()
 {
-    if (StartMinimized)
-        showMinimized();
-    else
+    if (!StartMinimized) {
         show();
+        return;
+    }
+    showMinimized();
+    // Started hidden: straight to the tray (where there is one), as the activation rule does.
+    if (Settings.StartHidden)
+        HideToTray();
 }
 
 void TForm1::FormActivate()
@@ -285,6 +310,12 @@ void TForm1::WatchTrayHost()
         if (isVisible())
             HideToTray();
     }
+}
+
+void TForm1::Configuration1Click()
+{
+    hide();
+    frmConfig->OpenConfig();
 }
 
 void TForm1::ViewLogfile1Click()

@@ -33,6 +33,7 @@ class ThhALed;
 class TKZInternetDetect;
 class TPlayerWave;
 class TRAS;
+class TfrmConfig;
 class TfrmLog;
 class TRxTimerEvent;
 class TRxTimerList;
@@ -75,6 +76,7 @@ public:
     void RxTimerEvent4Timer();
     void btnAlarmOffClick();
     void ViewLogfile1Click();
+    void Configuration1Click();
     // Counts the connection that ends into the month totals (the log viewer's work once it
     // exists), and stores the totals in the settings file as the month they belong to.
     void UpdateLog();
@@ -146,6 +148,8 @@ public:
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
     TPlayerWave* PlayerWave1 = nullptr;
+    // The configuration dialog, shown in place of the window.
+    std::unique_ptr<TfrmConfig> frmConfig;
     // The log viewer, which also writes the log; a window of its own.
     std::unique_ptr<TfrmLog> frmLog;
     // Destroyed with the window; it hangs up the connection it is attached to.
@@ -204,6 +208,8 @@ private:
     void CreateControls();
     void CreateMenu();
     void CreateComponents(const TForm1Services& services);
+    // The dialog and the log viewer, created after the window as the program starts.
+    void CreateWindows();
     void ApplyStartingColors();
     // Tells the platform which interfaces besides the dial-up links are connections.
     void CountConfiguredLinks();

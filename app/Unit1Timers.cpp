@@ -6,6 +6,7 @@
 #include "common/AlarmColor.h"
 #include "common/NumberText.h"
 #include "common/Supervision.h"
+#include "settings/frmConfig.h"
 #include "sources/rascomp32.h"
 #include "widgets/PlayerWave.h"
 
@@ -90,7 +91,8 @@ void TForm1::btnAlarmOffClick()
 
 void TForm1::RxTimerEvent4Timer()
 {
-    if (Settings.OnlineSound && IsOnline() && OnlineSoundPlays(!Settings.IdleOnly, Label5b->text(), LastSentText)) {
+    if (Settings.OnlineSound && IsOnline() &&
+        OnlineSoundPlays(frmConfig->AlwaysChosen(), Label5b->text(), LastSentText)) {
         PlayerWave1->WaveName = Settings.OnlineSnd;
         PlayerWave1->Play();
     }

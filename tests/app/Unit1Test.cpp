@@ -2,6 +2,7 @@
 
 #include "app/AutoSizeLabel.h"
 #include "common/ErrorBoundary.h"
+#include "settings/frmConfig.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
 #include "widgets/ALed.h"
@@ -401,12 +402,11 @@ TEST_F(Unit1Test, StartHiddenStartsMinimisedAndHidesOnActivation)
 {
     WriteIni("[General]\nStartHidden=1\n");
     TForm1 form;
-    EXPECT_FALSE(form.Settings.StartHidden);
+    EXPECT_TRUE(form.Settings.StartHidden) << "the configuration dialog's creation read it again";
     form.ShowAtStart();
-    EXPECT_TRUE(form.isMinimized());
+    EXPECT_TRUE(form.isMinimized()) << "no tray here: minimised";
 
     form.showNormal();
-    form.Settings.StartHidden = true; // as the configuration dialog reads it again
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(&form, &activate);
     EXPECT_TRUE(form.isMinimized());
@@ -510,6 +510,19 @@ TEST_F(Unit1TrayTest, ATrayHostThatGoesAwayBringsTheWindowBack)
     Log->Available = true;
     form.RxTimerEvent1Timer();
     EXPECT_FALSE(form.isVisible()) << "back in the tray";
+}
+
+TEST_F(Unit1TrayTest, StartupHiddenStartsInTheTrayUntilTheDialogCloses)
+{
+    WriteIni("[General]\nStartHidden=1\n");
+    TForm1 form(Services());
+    form.ShowAtStart();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.RxTrayIcon1->Registered());
+    form.Configuration1->trigger();
+    form.frmConfig->btnCancel->click();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.Settings.StartHidden) << "activation no longer hides it";
 }
 
 TEST_F(Unit1TrayTest, WithoutATrayHidingMinimisesUntilOneAppears)

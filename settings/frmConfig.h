@@ -1,0 +1,108 @@
+#pragma once
+
+// TfrmConfig: the configuration dialog. The user edits every setting, previews the sounds and
+// chooses the interface the speed monitor summarises. It is shown and hidden for the program's
+// whole run, never modal; while it is shown the main window is hidden.
+
+#include "common/TSettings.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <functional>
+
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTableWidget;
+
+namespace pulo {
+
+class TFilenameEdit;
+class TSpinEdit;
+
+// What the dialog needs of the main window.
+struct TConfigHost final
+{
+    // Plays a wave file through the main window's player, synchronously.
+    std::function<void(const QString& waveName)> Preview;
+    // The main window's interface grid (column 0 the adapter, column 2 its address) and the
+    // number of interfaces in it.
+    std::function<const QTableWidget*()> InterfaceGrid;
+    std::function<int()> InterfaceCount;
+    // The online sound's period, in seconds.
+    std::function<void(std::int32_t)> SetOnlineSoundInterval;
+    // Brings the main window back from the tray or the task bar.
+    std::function<void()> ShowMainWindow;
+    // Opens the help on the dialog's topic; none: no help is installed.
+    std::function<void()> ShowHelp;
+};
+
+class TfrmConfig final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent = nullptr);
+
+    void FormCreate();
+    void OpenConfig();
+    void btnSaveClick();
+    void btnCancelClick();
+    void btnHelpClick();
+    void btnSelectNICClick();
+    // Whether "Always" is chosen: the online sound's rule asks.
+    [[nodiscard]] bool AlwaysChosen() const;
+
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QPushButton* btnHelp = nullptr;
+    QTabWidget* Pages = nullptr;
+    QCheckBox* CheckBox1 = nullptr; // StartHidden
+    QCheckBox* CheckBox2 = nullptr; // ShowConnected
+    QCheckBox* CheckBox9 = nullptr; // AutoHide
+    QCheckBox* CheckBox4 = nullptr; // Logging
+    QCheckBox* CheckBox3 = nullptr; // Sounds
+    QCheckBox* CheckBox5 = nullptr; // DialAlarm
+    QCheckBox* CheckBox6 = nullptr; // OnlineSound
+    QRadioButton* RadioAlways = nullptr;
+    QRadioButton* RadioIdleOnly = nullptr;
+    TSpinEdit* SpinEdit1 = nullptr; // OnlineInterval
+    QCheckBox* CheckBox7 = nullptr; // MaximumTime
+    TSpinEdit* SpinEdit2 = nullptr; // MaxTimeAlarm
+    QCheckBox* CheckBox8 = nullptr; // MaximumMB
+    TSpinEdit* SpinEdit3 = nullptr; // MaxMBAlarm
+    TFilenameEdit* edConnect = nullptr;
+    TFilenameEdit* edDisconnect = nullptr;
+    TFilenameEdit* edDial = nullptr;
+    TFilenameEdit* edOnline = nullptr;
+    TFilenameEdit* edMaximum = nullptr;
+    QPushButton* Button4 = nullptr;
+    QPushButton* Button5 = nullptr;
+    QPushButton* Button6 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QTableWidget* sgNICS = nullptr;
+    QPushButton* btnSelectNIC = nullptr;
+
+    // The warning of an OK without either sound option; tests replace the message box.
+    std::function<void(const QString& text)> Warn;
+
+protected:
+    void reject() override;
+
+private:
+    void CreateGeneralPage();
+    void CreateAlarmsPage();
+    void CreateSoundsPage();
+    void CreateAdapterPage();
+    void LoadControls();
+    void FillAdapterGrid();
+    void CloseConfig();
+
+    TSettings& Settings;
+    TConfigHost Host;
+};
+
+} // namespace pulo

@@ -1,0 +1,190 @@
+#include "settings/frmConfig.h"
+
+#include "common/PuloError.h"
+#include "platform/ProfileText.h"
+#include "settings/FilenameEdit.h"
+#include "settings/Settings.h"
+#include "settings/SpinEdit.h"
+#include "tests/support/SimPlatformTest.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace pulo {
+namespace {
+
+class frmConfigTest : public test::SimPlatformTest
+{
+protected:
+    std::unique_ptr<TfrmConfig> Make()
+    {
+        TConfigHost host;
+        host.Preview = [this](const QString& name) { Previewed << name; };
+        host.InterfaceGrid = [this] { return &Grid; };
+        host.InterfaceCount = [this] { return Grid.rowCount() - 1; };
+        host.SetOnlineSoundInterval = [this](std::int32_t seconds) { Interval = seconds; };
+        host.ShowMainWindow = [this] { ++MainShown; };
+        auto dialog = std::make_unique<TfrmConfig>(Settings, host);
+        dialog->Warn = [this](const QString& text) { Warnings << text; };
+        return dialog;
+    }
+
+    // "Section/Key" as the settings file holds it now.
+    [[nodiscard]] QString Stored(const char* key) const
+    {
+        const QStringList parts = QString::fromLatin1(key).split(QLatin1Char('/'));
+        const win::ProfileText text(ReadIni().toStdString());
+        const auto value = text.Value(parts[0].toStdString(), parts[1].toStdString());
+        return value ? QString::fromStdString(*value) : QString();
+    }
+
+    TSettings Settings;
+    QTableWidget Grid{3, 9};
+    QStringList Previewed;
+    QStringList Warnings;
+    std::int32_t Interval = 0;
+    int MainShown = 0;
+};
+
+TEST_F(frmConfigTest, FirstOpeningShowsTheDefaultsAndOkStoresThem)
+{
+    auto dialog = Make();
+    dialog->OpenConfig();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral(" Pulo Configuration Options"));
+    EXPECT_TRUE(dialog->RadioIdleOnly->isChecked());
+    EXPECT_FALSE(dialog->AlwaysChosen());
+    EXPECT_EQ(dialog->SpinEdit1->text(), QStringLiteral("60"));
+    EXPECT_EQ(dialog->SpinEdit2->text(), QStringLiteral("1"));
+    EXPECT_EQ(dialog->SpinEdit3->text(), QStringLiteral("1"));
+    EXPECT_EQ(dialog->edConnect->Text(), QStringLiteral("DefaultCon.wav"));
+    dialog->btnSave->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(MainShown, 1);
+    EXPECT_EQ(Stored("General/MaxTimeAlarm"), "1");
+    EXPECT_EQ(Stored("General/MaxMBAlarm"), "1");
+    EXPECT_EQ(Stored("General/OnlineInterval"), "60");
+    EXPECT_EQ(Interval, 60);
+}
+
+TEST_F(frmConfigTest, NumbersAreHeldToTheirRangeExceptAsTyped)
+{
+    const struct
+    {
+        const char* Name;
+        QByteArray Ini;
+        const char* Typed; // null: nothing typed
+        bool LeaveWithTab;
+        const char* Shown;
+        const char* Stored;
+    } cases[] = {
+        {"5 in the file shows 10", "[General]\nOnlineInterval=5\n", nullptr, false, "10", "10"},
+        {"5000 left with Tab", "", "5000", true, "3600", "3600"},
+        {"5000 accepted while typed", "", "5000", false, "5000", "5000"},
+        {"emptied", "", "", false, "", "10"},
+        {"letters are refused", "", "1x2", false, "12", "12"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni(c.Ini);
+        auto dialog = Make();
+        dialog->OpenConfig();
+        dialog->Pages->setCurrentIndex(1);
+        TSpinEdit* field = dialog->SpinEdit1;
+        if (c.Typed != nullptr) {
+            field->setFocus();
+            field->clear();
+            QTest::keyClicks(field, QString::fromLatin1(c.Typed));
+            if (c.LeaveWithTab) {
+                QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+                QApplication::sendEvent(field, &leave);
+            }
+        }
+        EXPECT_EQ(field->text(), QString::fromLatin1(c.Shown));
+        dialog->btnSave->click();
+        EXPECT_EQ(Stored("General/OnlineInterval"), QString::fromLatin1(c.Stored));
+    }
+}
+
+TEST_F(frmConfigTest, WithoutEitherSoundOptionOkWarnsAndStoresNothing)
+{
+    WriteIni("[General]\nSounds=1\nDialAlarm=1\nAutoHide=0\n");
+    const QByteArray before = ReadIni();
+    auto dialog = Make();
+    dialog->OpenConfig();
+    dialog->CheckBox3->setChecked(false);
+    dialog->CheckBox5->setChecked(false);
+    dialog->CheckBox9->setChecked(true);
+    dialog->btnSave->click();
+    EXPECT_EQ(Warnings, QStringList{"At least one of the options 'Connect/Disconnect sounds' and 'Dial start Alarm' "
+                                    "must be checked !"});
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(ReadIni(), before);
+    EXPECT_FALSE(Settings.AutoHide);
+    dialog->OpenConfig();
+    EXPECT_TRUE(dialog->CheckBox3->isChecked()) << "reopening shows the old values";
+}
+
+TEST_F(frmConfigTest, EnterAndEscCancel)
+{
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        SCOPED_TRACE(key);
+        WriteIni("[General]\nAutoHide=0\n");
+        auto dialog = Make();
+        dialog->OpenConfig();
+        dialog->CheckBox9->setChecked(true);
+        dialog->Pages->setCurrentIndex(1);
+        dialog->SpinEdit2->setFocus();
+        QTest::keyClick(dialog->SpinEdit2, key);
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_FALSE(Settings.AutoHide);
+        EXPECT_EQ(ReadIni(), QByteArray("[General]\nAutoHide=0\n"));
+    }
+}
+
+TEST_F(frmConfigTest, TheAdapterGridAndSelectNic)
+{
+    Grid.setRowCount(12); // eleven interfaces
+    for (int row = 1; row < 12; ++row) {
+        Grid.setItem(row, 0, new QTableWidgetItem(QStringLiteral("if%1").arg(row)));
+        Grid.setItem(row, 2, new QTableWidgetItem(QStringLiteral("10.0.0.%1").arg(row)));
+    }
+    WriteIni("[General]\nNIC=2\n");
+    auto dialog = Make();
+    dialog->OpenConfig();
+    EXPECT_EQ(dialog->sgNICS->rowCount(), 10);
+    EXPECT_EQ(dialog->sgNICS->item(0, 0)->text(), QStringLiteral("    Adapter"));
+    EXPECT_EQ(dialog->sgNICS->item(9, 0)->text(), QStringLiteral("if9"));
+    EXPECT_EQ(dialog->sgNICS->item(9, 1)->text(), QStringLiteral("10.0.0.9"));
+    EXPECT_EQ(dialog->sgNICS->selectedRanges().value(0).topRow(), 2);
+
+    dialog->sgNICS->selectRow(4);
+    dialog->btnSelectNIC->click();
+    dialog->btnCancel->click();
+    EXPECT_EQ(Settings.NIC, 4);
+    EXPECT_EQ(Stored("General/NIC"), "4") << "kept after Cancel";
+
+    Settings.NIC = 12;
+    EXPECT_THROW(dialog->OpenConfig(), PuloError);
+}
+
+TEST_F(frmConfigTest, ARefusedWriteKeepsTheDialogOpen)
+{
+    auto dialog = Make();
+    dialog->OpenConfig();
+    Sim->RefuseProfileWrites = true;
+    EXPECT_THROW(dialog->btnSaveClick(), PuloError);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->edConnect->SetText(QStringLiteral("/tmp/mine.wav"));
+    dialog->Button4->click();
+    EXPECT_EQ(Previewed, QStringList{"/tmp/mine.wav"});
+}
+
+} // namespace
+} // namespace pulo
