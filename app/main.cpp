@@ -3,6 +3,7 @@
 #include "app/Unit1.h"
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixBackend.h"
+#include "settings/FileLocations.h"
 
 #include <QApplication>
 
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     pulo::InitApplication(application);
 
+    pulo::ChooseFileLocation();
     pulo::TForm1 Form1;
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);

@@ -9,6 +9,7 @@
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixSound.h"
 #include "platform/sim/SimBackend.h"
+#include "settings/FileLocations.h"
 
 #include <QApplication>
 
@@ -21,6 +22,7 @@ int main(int argc, char* argv[])
     win::InstalledBackend().Sound = win::posix::MakePosixSound();
     pulo::InitApplication(application);
 
+    pulo::ChooseFileLocation();
     pulo::TForm1 Form1;
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);

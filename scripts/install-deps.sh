@@ -11,6 +11,7 @@ packages=(
     clang-format
     iproute2 xvfb xauth xdotool trayer x11-utils
     unrtf poppler-utils
+    librsvg2-bin desktop-file-utils dpkg-dev file
     fonts-liberation2 fonts-dejavu-core
 )
 

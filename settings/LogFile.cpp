@@ -3,6 +3,7 @@
 #include "common/MonthAccounting.h"
 #include "common/PuloError.h"
 #include "platform/AtomicFile.h"
+#include "settings/FileLocations.h"
 #include "settings/LogLines.h"
 #include "settings/RichText.h"
 #include "settings/Settings.h"
@@ -21,7 +22,7 @@ constexpr qint64 LargestLog = 64LL * 1024 * 1024;
 
 QString LogPath()
 {
-    return ExecutablePathWithExtension(QStringLiteral(".log"));
+    return ProgramFilePath(QStringLiteral(".log"));
 }
 
 void CreateLogIfMissing()

@@ -12,7 +12,7 @@
 
 namespace pulo {
 
-// The log file: the executable's path with ".log".
+// The log file: the executable's name with ".log", beside it or in the user's data folder.
 [[nodiscard]] QString LogPath();
 
 // Creates the log empty when it is missing (a failure is not reported here).

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Win32.h"
+#include "settings/FileLocations.h"
 #include "settings/IniFile.h"
 
 #include <QFileInfo>
@@ -36,7 +37,7 @@ QString ExecutablePathWithExtension(const QString& extension)
 
 QString SettingsPath()
 {
-    return ExecutablePathWithExtension(QStringLiteral(".ini"));
+    return ProgramFilePath(QStringLiteral(".ini"));
 }
 
 QString PrepareSettingsFile()

@@ -26,7 +26,8 @@ enum class WithMaximumFlags
 
 // The executable's full path with extension in place of its own (added where it has none).
 [[nodiscard]] QString ExecutablePathWithExtension(const QString& extension);
-// The settings file: the executable's path with ".ini".
+// The settings file: the executable's name with ".ini", beside it or in the user's
+// configuration folder (see FileLocations.h).
 [[nodiscard]] QString SettingsPath();
 
 // Prepares the settings file for this run: removes temporary files that a write killed
