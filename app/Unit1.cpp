@@ -12,6 +12,7 @@
 #include "settings/Settings.h"
 #include "settings/frmConfig.h"
 #include "settings/frmLog.h"
+#include "sources/DialUp.h"
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
 #include "widgets/PlayerWave.h"
@@ -84,6 +85,8 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     connect(btnReset, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnResetClick(); }); });
     connect(Configuration1, &QAction::triggered, this, [this] { RunGuarded([this] { Configuration1Click(); }); });
     connect(ViewLogfile1, &QAction::triggered, this, [this] { RunGuarded([this] { ViewLogfile1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn2Click(); }); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn1Click(); }); });
     connect(btnAlarmOff, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnAlarmOffClick(); }); });
 
     RunGuarded([this] { FormCreate(); });
@@ -143,6 +146,8 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTimerEvent4 = addEvent("RxTimerEvent4", 1000, &TForm1::RxTimerEvent4Timer);
     RxTimerList1->Loading = false;
 
+    CreateDialer();
+
     PlayerWave1 = new TPlayerWave(this);
     PlayerWave1->setObjectName(QStringLiteral("PlayerWave1"));
 
@@ -192,8 +197,11 @@ void TForm1::FormCreate()
 
     RxTimerEvent4->SetInterval(OnlineSoundPeriod(Settings.OnlineInterval));
 
+    ComboBox1->clear();
+    DialUp1->GetEntries();
     BitBtn1->setEnabled(false);
     BitBtn1->hide();
+    DialUp1->GetConnections();
 
     SpeedShown = false;
     RasConnName.clear();

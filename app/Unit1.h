@@ -10,6 +10,7 @@
 #include "common/SpeedCounter.h"
 #include "common/TSettings.h"
 #include "platform/Iphlpapi.h"
+#include "platform/Ras.h"
 #include "sources/IPHelper.h"
 #include "widgets/TimerHost.h"
 #include "widgets/TrayShell.h"
@@ -33,6 +34,7 @@ class ThhALed;
 class TKZInternetDetect;
 class TPlayerWave;
 class TRAS;
+class TDialUp;
 class TfrmConfig;
 class TfrmLog;
 class TRxTimerEvent;
@@ -76,6 +78,17 @@ public:
     void RxTimerEvent4Timer();
     void btnAlarmOffClick();
     void ViewLogfile1Click();
+    // Dialling (Unit1Dial.cpp).
+    void DialUp1EntryGet(const QString& entryName);
+    void DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryName, const QString& deviceName);
+    void DialUp1Dialing();
+    void DialUp1AsyncEvent(int state, int error, const QString& messageText);
+    void DialUp1Error();
+    void DialUp1NotConnected();
+    void BitBtn2Click();
+    void BitBtn1Click();
+    // Shows an information message and waits for it; tests replace it.
+    std::function<void(const QString& text)> Inform;
     void Configuration1Click();
     // Counts the connection that ends into the month totals (the log viewer's work once it
     // exists), and stores the totals in the settings file as the month they belong to.
@@ -124,7 +137,8 @@ public:
     bool SpeedShown = false;
     QString RasConnName;
     QString ActiveEntryName;
-    bool DialStarted = false;
+    bool DialStarted = false;     // the Dial button's mark
+    bool HangUpRequested = false; // the Hang-up button's mark
     // The connection's bytes sent and received as the supervision tick last read them.
     double StatsXmit = 0;
     double StatsRecv = 0;
@@ -152,6 +166,7 @@ public:
     std::unique_ptr<TfrmConfig> frmConfig;
     // The log viewer, which also writes the log; a window of its own.
     std::unique_ptr<TfrmLog> frmLog;
+    TDialUp* DialUp1 = nullptr;
     // Destroyed with the window; it hangs up the connection it is attached to.
     TRAS* RasStats = nullptr;
 
@@ -213,6 +228,7 @@ private:
     void ApplyStartingColors();
     // Tells the platform which interfaces besides the dial-up links are connections.
     void CountConfiguredLinks();
+    void CreateDialer();
     // Creates the RAS statistics component and starts its counters.
     void CreateRasStats();
     enum class KeepFigures

@@ -11,6 +11,7 @@
 #include "platform/Winreg.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     virtual ~ISystemService() = default;
     virtual void LocalTime(SYSTEMTIME& time) = 0;
     virtual DWORD TickCount() = 0;
+    // Waits for the time given; the simulation only moves its clock on.
+    virtual void Sleep(DWORD milliseconds) = 0;
     // Fills the version fields (not the size field).
     virtual void Version(OSVERSIONINFOA& info) = 0;
     // The running executable's full path.
@@ -76,6 +79,13 @@ public:
     // The phonebook's entry names and the dialling devices, in the system's order.
     [[nodiscard]] virtual std::vector<std::string> PhonebookEntries() = 0;
     [[nodiscard]] virtual std::vector<RasDevice> Devices() = 0;
+    // Whether the phonebook holds the entry (a name that could not be an entry is not there).
+    [[nodiscard]] virtual bool HasEntry(const std::string& entry) = 0;
+    // Starts dialling the entry; every state is reported to notify on a thread of the service's
+    // own, ending with RASCS_Connected or an error code. Returns ERROR_SUCCESS with the dial's
+    // handle (HangUp ends it), or the code of a dial that could not start.
+    using DialNotify = std::function<void(RASCONNSTATE state, DWORD error)>;
+    [[nodiscard]] virtual DWORD Dial(const std::string& entry, DialNotify notify, HRASCONN& handle) = 0;
 };
 
 // The registry behind advapi32: the keys and values the connection statistics are read from.

@@ -63,6 +63,11 @@ void GetLocalTime(SYSTEMTIME* time)
         InstalledBackend().System->LocalTime(*time);
 }
 
+void Sleep(DWORD milliseconds)
+{
+    InstalledBackend().System->Sleep(milliseconds);
+}
+
 DWORD GetTickCount()
 {
     return InstalledBackend().System->TickCount();

@@ -37,7 +37,13 @@ static_assert(sizeof(RASPPPIPA) == 24);
 
 using RASCONNSTATE = DWORD;
 constexpr RASCONNSTATE RASCS_OpenPort = 0;
+constexpr RASCONNSTATE RASCS_PortOpened = 1;
+constexpr RASCONNSTATE RASCS_ConnectDevice = 2;
+constexpr RASCONNSTATE RASCS_DeviceConnected = 3;
+constexpr RASCONNSTATE RASCS_AllDevicesConnected = 4;
+constexpr RASCONNSTATE RASCS_Authenticate = 5;
 constexpr RASCONNSTATE RASCS_Authenticated = 14;
+constexpr RASCONNSTATE RASCS_Projected = 18;
 constexpr RASCONNSTATE RASCS_Connected = 0x2000;
 constexpr RASCONNSTATE RASCS_Disconnected = 0x2001;
 
@@ -64,6 +70,29 @@ constexpr DWORD ERROR_NO_CONNECTION = 668;
 constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr DWORD ERROR_DLL_INIT_FAILED = 1114;
 constexpr DWORD ERROR_RAS_NOT_AVAILABLE = 1157; // what the program reports for a missing RAS library
+
+constexpr DWORD RAS_MaxPhoneNumber = 128;
+constexpr DWORD RAS_MaxCallbackNumber = 128;
+constexpr DWORD UNLEN = 256;
+constexpr DWORD PWLEN = 256;
+constexpr DWORD DNLEN = 15;
+
+struct RASDIALPARAMSA
+{
+    DWORD dwSize;
+    CHAR szEntryName[RAS_MaxEntryName + 1];
+    CHAR szPhoneNumber[RAS_MaxPhoneNumber + 1];
+    CHAR szCallbackNumber[RAS_MaxCallbackNumber + 1];
+    CHAR szUserName[UNLEN + 1];
+    CHAR szPassword[PWLEN + 1];
+    CHAR szDomain[DNLEN + 1];
+};
+static_assert(sizeof(RASDIALPARAMSA) == 1052);
+
+// The notifier of an asynchronous dial: called on a thread of the system's for every state
+// of the dial, with the message code, the state and an error code (0 while all goes well).
+using RasDialFunc = void (*)(UINT message, RASCONNSTATE state, DWORD error);
+constexpr UINT WM_RASDIALEVENT = 0xCCCD;
 
 struct RASENTRYNAMEA
 {
@@ -103,11 +132,22 @@ DWORD RasEnumDevicesA(RASDEVINFOA* devices, DWORD* size, DWORD* count);
 // untouched, for any other code.
 DWORD RasGetErrorStringA(UINT code, LPSTR buffer, DWORD size);
 
-// Dialling, the dialogs and entry editing are offered under their names so that the library is
+// The dial parameters stored for the entry named in parameters->szEntryName (dwSize 1052):
+// ERROR_CANNOT_FIND_PHONEBOOK_ENTRY when there is no such entry.
+DWORD RasGetEntryDialParamsA(LPCSTR phonebook, RASDIALPARAMSA* parameters, BOOL* password);
+// Dials the entry of the parameters. With a notifier (type 0, a RasDialFunc) the call returns
+// at once with the dial's handle and the notifier reports the states on a thread of its own,
+// ending with RASCS_Connected or an error; without one it returns when the dial has ended, 0
+// when connected. A code other than 0 means the dial did not start (or failed).
+DWORD RasDialA(void* extensions,
+               LPCSTR phonebook,
+               RASDIALPARAMSA* parameters,
+               DWORD notifierType,
+               void* notifier,
+               HRASCONN* connection);
+
+// The dialogs and entry editing are offered under their names so that the library is
 // complete; this system does not carry them out: each answers ERROR_NOT_SUPPORTED.
-DWORD RasDialA(
-    void* extensions, LPCSTR phonebook, void* parameters, DWORD notifierType, void* notifier, HRASCONN* connection);
-DWORD RasGetEntryDialParamsA(LPCSTR phonebook, void* parameters, BOOL* password);
 DWORD RasSetEntryDialParamsA(LPCSTR phonebook, void* parameters, BOOL removePassword);
 BOOL RasMonitorDlgA(LPCSTR device, void* info);
 DWORD RasEditPhonebookEntryA(void* window, LPCSTR phonebook, LPCSTR entry);

@@ -4,7 +4,10 @@
 #include "platform/ErrorTexts.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 namespace win {
 
@@ -171,13 +174,69 @@ DWORD RasGetErrorStringA(UINT code, LPSTR buffer, DWORD size)
     return ERROR_SUCCESS;
 }
 
-DWORD RasDialA(void*, LPCSTR, void*, DWORD, void*, HRASCONN*)
+DWORD RasGetEntryDialParamsA(LPCSTR /*phonebook*/, RASDIALPARAMSA* parameters, BOOL* password)
 {
-    return ERROR_NOT_SUPPORTED;
+    if (parameters == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (parameters->dwSize != sizeof(RASDIALPARAMSA))
+        return ERROR_INVALID_SIZE;
+    if (Ras() == nullptr)
+        return ERROR_PROTOCOL_NOT_CONFIGURED;
+    const std::string entry(parameters->szEntryName, strnlen(parameters->szEntryName, RAS_MaxEntryName + 1));
+    if (!Ras()->HasEntry(entry))
+        return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    // The number and the credentials stay in the entry itself (pppd's peer file); none are
+    // handed out.
+    if (password != nullptr)
+        *password = FALSE_RESULT;
+    return ERROR_SUCCESS;
 }
-DWORD RasGetEntryDialParamsA(LPCSTR, void*, BOOL*)
+
+DWORD RasDialA(void* /*extensions*/,
+               LPCSTR /*phonebook*/,
+               RASDIALPARAMSA* parameters,
+               DWORD notifierType,
+               void* notifier,
+               HRASCONN* connection)
 {
-    return ERROR_NOT_SUPPORTED;
+    if (parameters == nullptr || connection == nullptr || (notifier != nullptr && notifierType != 0))
+        return ERROR_INVALID_PARAMETER;
+    if (parameters->dwSize != sizeof(RASDIALPARAMSA))
+        return ERROR_INVALID_SIZE;
+    if (Ras() == nullptr)
+        return ERROR_PROTOCOL_NOT_CONFIGURED;
+    const std::string entry(parameters->szEntryName, strnlen(parameters->szEntryName, RAS_MaxEntryName + 1));
+    if (notifier != nullptr) {
+        const auto function = reinterpret_cast<RasDialFunc>(notifier);
+        return Ras()->Dial(
+            entry, [function](RASCONNSTATE state, DWORD error) { function(WM_RASDIALEVENT, state, error); },
+            *connection);
+    }
+    // Without a notifier the call waits for the dial's end.
+    struct Outcome
+    {
+        std::mutex Lock;
+        std::condition_variable Ended;
+        bool Done = false;
+        DWORD Error = ERROR_SUCCESS;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const DWORD started = Ras()->Dial(
+        entry,
+        [outcome](RASCONNSTATE state, DWORD error) {
+            if (error == ERROR_SUCCESS && state != RASCS_Connected)
+                return;
+            const std::lock_guard lock(outcome->Lock);
+            outcome->Done = true;
+            outcome->Error = error;
+            outcome->Ended.notify_all();
+        },
+        *connection);
+    if (started != ERROR_SUCCESS)
+        return started;
+    std::unique_lock lock(outcome->Lock);
+    outcome->Ended.wait(lock, [&] { return outcome->Done; });
+    return outcome->Error;
 }
 DWORD RasSetEntryDialParamsA(LPCSTR, void*, BOOL)
 {

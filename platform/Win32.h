@@ -103,6 +103,9 @@ void GetLocalTime(SYSTEMTIME* time);
 // Milliseconds since the system started; wraps around after 49.7 days.
 DWORD GetTickCount();
 
+// kernel32: waits for the time given, the calling thread doing nothing meanwhile.
+void Sleep(DWORD milliseconds);
+
 // kernel32: the system version. Returns 0 with ERROR_INSUFFICIENT_BUFFER when
 // dwOSVersionInfoSize is not the size of the record.
 BOOL GetVersionExA(OSVERSIONINFOA* info);

@@ -171,8 +171,36 @@ DWORD PosixRas::Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link)
     return ERROR_SUCCESS;
 }
 
+bool PosixRas::HasEntry(const std::string& entry)
+{
+    std::error_code error;
+    return IsPeerName(entry) && std::filesystem::is_regular_file(std::filesystem::path(PeersDirectory) / entry, error);
+}
+
+DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& handle)
+{
+    if (!HasEntry(entry))
+        return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    std::unique_ptr<PppdDial> dial;
+    const DWORD started = PppdDial::Start(entry, std::move(notify), dial);
+    if (started != ERROR_SUCCESS)
+        return started;
+    handle = NextDial++;
+    Dials[handle] = std::move(dial);
+    return ERROR_SUCCESS;
+}
+
+PosixRas::~PosixRas()
+{
+    Dials.clear(); // each pppd still running is ended and reaped
+}
+
 DWORD PosixRas::HangUp(HRASCONN connection)
 {
+    if (const auto dial = Dials.find(connection); dial != Dials.end()) {
+        dial->second->HangUp();
+        return ERROR_SUCCESS;
+    }
     const Connection* found = Find(connection);
     if (found == nullptr)
         return ERROR_INVALID_HANDLE;

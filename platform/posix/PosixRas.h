@@ -7,7 +7,11 @@
 
 #include "platform/Backend.h"
 #include "platform/posix/Netlink.h"
+#include "platform/posix/PppdDial.h"
 #include "platform/posix/PppdLink.h"
+
+#include <map>
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -31,6 +35,12 @@ public:
     // The modems present (serial ports with a UART, USB and ACM modems) and PPPoE where pppd's
     // plugin for it is installed.
     [[nodiscard]] std::vector<RasDevice> Devices() override;
+    [[nodiscard]] bool HasEntry(const std::string& entry) override;
+    // Runs pppd for the entry (see PppdDial); the handle stands for that pppd until it ends.
+    [[nodiscard]] DWORD Dial(const std::string& entry, DialNotify notify, HRASCONN& handle) override;
+    ~PosixRas() override;
+    PosixRas(const PosixRas&) = delete;
+    PosixRas& operator=(const PosixRas&) = delete;
 
 private:
     struct Connection
@@ -51,6 +61,9 @@ private:
     LinkTable Table;
     std::vector<Connection> Current;
     std::vector<RasLink> Links; // Current's links, rebuilt only when the table changed
+    // The pppd processes this program started, by dial handle; ended at the latest with it.
+    std::map<HRASCONN, std::unique_ptr<PppdDial>> Dials;
+    HRASCONN NextDial = 0x7F000001;
 };
 
 } // namespace win::posix

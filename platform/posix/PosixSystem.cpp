@@ -1,6 +1,7 @@
 #include "platform/posix/PosixSystem.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <sys/utsname.h>
@@ -48,6 +49,13 @@ void PosixSystem::Version(OSVERSIONINFOA& info)
             info.dwBuildNumber = build;
         }
         std::snprintf(info.szCSDVersion, sizeof info.szCSDVersion, "%s", name.version);
+    }
+}
+
+void PosixSystem::Sleep(DWORD milliseconds)
+{
+    timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
     }
 }
 

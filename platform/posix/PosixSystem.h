@@ -16,6 +16,7 @@ class PosixSystem final : public ISystemService
 public:
     void LocalTime(SYSTEMTIME& time) override;
     DWORD TickCount() override;
+    void Sleep(DWORD milliseconds) override;
     void Version(OSVERSIONINFOA& info) override;
     [[nodiscard]] std::string ModuleFileName() override;
 };

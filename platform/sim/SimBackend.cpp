@@ -4,10 +4,13 @@
 #include "platform/ProfileFiles.h"
 #include "platform/sim/SimRegistry.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <cstdio>
 
 namespace win::sim {
@@ -33,6 +36,13 @@ public:
                           static_cast<WORD>(clock.second()),       static_cast<WORD>(clock.msec())};
     }
     DWORD TickCount() override { return State->CurrentTicks(); }
+    void Sleep(DWORD milliseconds) override
+    {
+        if (!State->RealClock)
+            State->Ticks += milliseconds;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
     void Version(OSVERSIONINFOA& info) override
     {
         info.dwPlatformId = State->PlatformId;
@@ -91,6 +101,62 @@ class SimRas final : public IRasService
 {
 public:
     explicit SimRas(std::shared_ptr<SimState> state) : State(std::move(state)) {}
+    ~SimRas() override
+    {
+        for (auto& [handle, dial] : Dials) {
+            dial->Cancelled = true;
+            if (dial->Thread.joinable())
+                dial->Thread.join();
+        }
+    }
+    SimRas(const SimRas&) = delete;
+    SimRas& operator=(const SimRas&) = delete;
+
+    bool HasEntry(const std::string& entry) override
+    {
+        return std::find(State->Phonebook.begin(), State->Phonebook.end(), entry) != State->Phonebook.end();
+    }
+
+    // The dial runs on a thread of its own, as the system's does; the line it brings up joins
+    // the simulation on the thread that owns it (the program's).
+    DWORD Dial(const std::string& entry, DialNotify notify, HRASCONN& handle) override
+    {
+        if (!HasEntry(entry))
+            return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        if (State->RefuseDialStart)
+            return 633;
+        const auto found = State->DialScripts.find(entry);
+        const SimDialScript script = found != State->DialScripts.end() ? found->second : SimDialScript{};
+        handle = State->NextHandle++;
+        auto dial = std::make_unique<SimDial>();
+        SimDial* running = dial.get();
+        dial->Thread = std::thread([running, script, notify, entry, handle, state = State] {
+            RASCONNSTATE last = RASCS_OpenPort;
+            for (const RASCONNSTATE step : script.States) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(script.PauseMs));
+                if (running->Cancelled)
+                    return;
+                notify(last = step, ERROR_SUCCESS);
+            }
+            if (running->Cancelled)
+                return;
+            if (script.Error != 0) {
+                notify(last, script.Error);
+                return;
+            }
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [state, entry, handle, address = script.Address] {
+                SimLine line;
+                line.Since = state->CurrentTicks();
+                line.Handle = handle;
+                line.EntryName = entry;
+                line.Address = address;
+                state->Lines.push_back(line);
+            });
+            notify(RASCS_Connected, ERROR_SUCCESS);
+        });
+        Dials[handle] = std::move(dial);
+        return ERROR_SUCCESS;
+    }
 
     // Every simulated line is a dial-up line, so there are no further links to count.
     void CountLinks(const std::vector<std::string>& /*patterns*/) override {}
@@ -125,12 +191,22 @@ public:
     }
     DWORD HangUp(HRASCONN connection) override
     {
-        return State->DropLine(connection) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+        const auto dial = Dials.find(connection);
+        if (dial != Dials.end())
+            dial->second->Cancelled = true;
+        return State->DropLine(connection) || dial != Dials.end() ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
     }
 
 private:
+    struct SimDial
+    {
+        std::atomic<bool> Cancelled = false;
+        std::thread Thread;
+    };
+
     std::shared_ptr<SimState> State;
     std::vector<RasLink> Links;
+    std::map<HRASCONN, std::unique_ptr<SimDial>> Dials;
 };
 
 class SimIpHelper final : public IIpHelperService

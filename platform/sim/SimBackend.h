@@ -7,6 +7,7 @@
 #include "platform/Backend.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,18 @@ struct SimSoundCall
     bool Accepted = false;
 };
 
+// How a dial of an entry goes: the states it passes through, a pause before each, and then
+// either the line comes up with the address or the dial fails with the error.
+struct SimDialScript
+{
+    std::vector<RASCONNSTATE> States = {RASCS_OpenPort,          RASCS_PortOpened,    RASCS_ConnectDevice,
+                                        RASCS_DeviceConnected,   RASCS_AllDevicesConnected, RASCS_Authenticate,
+                                        RASCS_Authenticated,     RASCS_Projected};
+    DWORD PauseMs = 0;
+    DWORD Error = 0;
+    std::string Address = "10.64.0.2";
+};
+
 struct SimState final
 {
     SYSTEMTIME Now{2026, 12, 1, 7, 12, 0, 0, 0};
@@ -87,6 +100,11 @@ struct SimState final
     // The phonebook and the dialling devices.
     std::vector<std::string> Phonebook = {"My ISP", "Backup ISP"};
     std::vector<RasDevice> Devices = {{"modem", "Standard 56000 bps Modem", "COM2"}};
+    // How dials go, by entry (an entry without a script dials as the default script says), and
+    // whether the system refuses to start a dial at all.
+    std::map<std::string, SimDialScript> DialScripts;
+    bool RefuseDialStart = false;
+
     // Where the RAS extension calls live; applied by InstallSimBackend and SetRasLibraryPresent.
     RasExtensionPlace Extensions = RasExtensionPlace::RasLibrary;
     // The Windows 9x statistics: the dial-up adapter's counters in the registry. They count

@@ -77,7 +77,9 @@ TEST_F(Unit1Test, FirstRunShowsTheRestingWindow)
     EXPECT_TRUE(form.BitBtn2->isEnabled());
     EXPECT_TRUE(form.btnAlarmOff->isEnabled());
     EXPECT_TRUE(form.BitBtn3->isDefault());
-    EXPECT_EQ(form.ComboBox1->count(), 0);
+    ASSERT_EQ(form.ComboBox1->count(), 2) << "the simulated phonebook's entries";
+    EXPECT_EQ(form.ComboBox1->itemText(0), QStringLiteral("Backup ISP")) << "sorted, the first selected";
+    EXPECT_EQ(form.ComboBox1->currentIndex(), 0);
 }
 
 TEST_F(Unit1Test, ControlsCarryTheirCaptionsAndHints)

@@ -1,0 +1,172 @@
+// Dialling a phonebook entry and hanging up from the main window, through the dialer DialUp1.
+// The end of a dialled connection is still the connection detector's to report.
+
+#include "app/Unit1.h"
+
+#include "app/LabelColor.h"
+#include "common/ErrorBoundary.h"
+#include "platform/Win32.h"
+#include "sources/DialUp.h"
+#include "sources/rascomp32.h"
+#include "widgets/PlayerWave.h"
+#include "widgets/RXShell.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cmath>
+#include <cstring>
+
+namespace pulo {
+
+namespace {
+
+template <std::size_t N> QString FieldText(const char (&field)[N])
+{
+    return QString::fromLocal8Bit(field, static_cast<qsizetype>(strnlen(field, N)));
+}
+
+} // namespace
+
+void TForm1::CreateDialer()
+{
+    DialUp1 = new TDialUp(this);
+    DialUp1->setObjectName(QStringLiteral("DialUp1"));
+    DialUp1->DialMode = TDialMode::dmAsync;
+    DialUp1->Language = TLanguage::English;
+    DialUp1->OnEntryGet = [this](QObject*, const char(&name)[win::RAS_MaxEntryName + 1]) {
+        DialUp1EntryGet(FieldText(name));
+    };
+    DialUp1->OnActiveConnection = [this](QObject*, int handle, win::RASCONNSTATUSA&, const QString&,
+                                         const char(&entry)[win::RAS_MaxEntryName + 1],
+                                         const char(&)[win::RAS_MaxDeviceType + 1],
+                                         const char(&device)[win::RAS_MaxDeviceName + 1]) {
+        DialUp1ActiveConnection(static_cast<win::HRASCONN>(handle), FieldText(entry), FieldText(device));
+    };
+    DialUp1->OnDialing = [this](QObject*) { RunGuarded([this] { DialUp1Dialing(); }); };
+    DialUp1->OnAsyncEvent = [this](QObject*, int state, int error, const QString& text) {
+        RunGuarded([&] { DialUp1AsyncEvent(state, error, text); });
+    };
+    DialUp1->OnError = [this](QObject*, int, const QString&) { RunGuarded([this] { DialUp1Error(); }); };
+    DialUp1->OnNotConnected = [this](QObject*, int, const QString&) { RunGuarded([this] { DialUp1NotConnected(); }); };
+    Inform = [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); };
+}
+
+void TForm1::DialUp1EntryGet(const QString& entryName)
+{
+    // The list keeps itself in alphabetical order, case aside.
+    int at = 0;
+    while (at < ComboBox1->count() && QString::compare(ComboBox1->itemText(at), entryName, Qt::CaseInsensitive) <= 0)
+        ++at;
+    ComboBox1->insertItem(at, entryName);
+    ComboBox1->setCurrentIndex(0);
+}
+
+void TForm1::DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryName, const QString& deviceName)
+{
+    Label7b->setText(deviceName);
+    ActiveEntryName = entryName;
+    if (!HangUpRequested)
+        return;
+    DialUp1->HangUpConnection(handle);
+    if (RasEntryPoints().RasHangUpA != nullptr)
+        RasEntryPoints().RasHangUpA(handle);
+    // The line needs its time to drop; the window waits, as it always has.
+    win::Sleep(3000);
+    HangUpRequested = false;
+}
+
+void TForm1::DialUp1Dialing()
+{
+    RestoreApplication();
+    Label3b->setText(QStringLiteral("00:00:00"));
+    const TDateTime now = Now();
+    ConnectStart = now - std::floor(now);
+    SetFontColor(Label1b, clBlue);
+    Label1b->setText(QStringLiteral("      Dialing"));
+    Label2b->setText(QStringLiteral("0.0.0.0"));
+    PlayerWave1->WaveName = Settings.DialSnd;
+    if (Settings.DialAlarm)
+        PlayerWave1->Play();
+    BitBtn2->setEnabled(false);
+    BitBtn2->hide();
+}
+
+void TForm1::DialUp1AsyncEvent(int /*state*/, int error, const QString& messageText)
+{
+    Label1b->setText(messageText);
+    // A dial that fails on its way reports it here, not as a failed dial: the window goes back
+    // to rest as for one, so that the user can dial again.
+    if (error != 0)
+        DialUp1NotConnected();
+}
+
+void TForm1::DialUp1Error()
+{
+    Label1b->setText(QStringLiteral("      Connection Error ..."));
+    Inform(QStringLiteral("Connection error. Reset modem and retry."));
+    SetFontColor(Label1b, clBlack);
+    Label1b->setText(QStringLiteral("      Not connected"));
+    Label2b->setText(QStringLiteral("0.0.0.0"));
+    // The dial never started: the Dial button comes back.
+    BitBtn2->show();
+    BitBtn2->setEnabled(true);
+    BitBtn1->hide();
+    BitBtn1->setEnabled(false);
+    DialStarted = false;
+}
+
+void TForm1::DialUp1NotConnected()
+{
+    SetFontColor(Label1b, clBlack);
+    Label1b->setText(QStringLiteral("      Not connected"));
+    Label2b->setText(QStringLiteral("0.0.0.0"));
+    PlaySound(Settings.DisconnectSnd);
+    RxTrayIcon1->SetAnimated(false);
+    BitBtn2->show();
+    BitBtn2->setEnabled(true);
+    BitBtn1->hide();
+    BitBtn1->setEnabled(false);
+    DialStarted = false;
+}
+
+void TForm1::BitBtn2Click()
+{
+    // With no entry there is nothing to dial.
+    if (DialStarted || ComboBox1->currentIndex() < 0)
+        return;
+    DialUp1->Entry = ComboBox1->currentText();
+    // A dial that could not start has already put the window back to rest.
+    if (DialUp1->Dial() != 0)
+        return;
+    BitBtn1->setEnabled(true);
+    BitBtn1->show();
+    BitBtn2->setEnabled(false);
+    BitBtn2->hide();
+    DialStarted = true;
+}
+
+void TForm1::BitBtn1Click()
+{
+    BitBtn2->show();
+    BitBtn2->setEnabled(true);
+    BitBtn1->hide();
+    BitBtn1->setEnabled(false);
+    HangUpRequested = true;
+    SetFontColor(Label1b, clLime);
+    Label1b->setText(QStringLiteral("      Disconnecting..."));
+    DialStarted = false;
+    DialUp1->GetConnections();
+    Label2b->setText(QStringLiteral("0.0.0.0"));
+    Label3b->setText(QStringLiteral("00:00:00"));
+    Label4b->setText(QStringLiteral("0"));
+    Label5b->setText(QStringLiteral("0"));
+    Label6b->setText(QStringLiteral("0"));
+    SetFontColor(Label1b, clBlack);
+    Label1b->setText(QStringLiteral("      Not connected"));
+    Label7b->setText(QStringLiteral("      None active"));
+}
+
+} // namespace pulo
