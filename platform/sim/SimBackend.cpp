@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cstdio>
+#include <thread>
 
 namespace win::sim {
 
@@ -191,6 +191,7 @@ public:
     }
     DWORD HangUp(HRASCONN connection) override
     {
+        State->HungUp.push_back(connection);
         const auto dial = Dials.find(connection);
         if (dial != Dials.end())
             dial->second->Cancelled = true;

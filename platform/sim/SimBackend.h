@@ -59,9 +59,9 @@ struct SimSoundCall
 // either the line comes up with the address or the dial fails with the error.
 struct SimDialScript
 {
-    std::vector<RASCONNSTATE> States = {RASCS_OpenPort,          RASCS_PortOpened,    RASCS_ConnectDevice,
-                                        RASCS_DeviceConnected,   RASCS_AllDevicesConnected, RASCS_Authenticate,
-                                        RASCS_Authenticated,     RASCS_Projected};
+    std::vector<RASCONNSTATE> States = {
+        RASCS_OpenPort,     RASCS_PortOpened,    RASCS_ConnectDevice, RASCS_DeviceConnected, RASCS_AllDevicesConnected,
+        RASCS_Authenticate, RASCS_Authenticated, RASCS_Projected};
     DWORD PauseMs = 0;
     DWORD Error = 0;
     std::string Address = "10.64.0.2";
@@ -104,6 +104,8 @@ struct SimState final
     // whether the system refuses to start a dial at all.
     std::map<std::string, SimDialScript> DialScripts;
     bool RefuseDialStart = false;
+    // Every handle hung up, in order.
+    std::vector<HRASCONN> HungUp;
 
     // Where the RAS extension calls live; applied by InstallSimBackend and SetRasLibraryPresent.
     RasExtensionPlace Extensions = RasExtensionPlace::RasLibrary;
