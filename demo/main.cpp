@@ -20,6 +20,18 @@ int main(int argc, char* argv[])
     sim->RealClock = true;
     sim->ModulePath = QCoreApplication::applicationFilePath().toStdString();
     win::InstalledBackend().Sound = win::posix::MakePosixSound();
+    // Dials that take their time, so that their progress can be watched, and one that fails.
+    sim->Phonebook = {"My ISP", "Backup ISP", "Busy ISP"};
+    win::sim::SimDialScript slow;
+    slow.PauseMs = 400;
+    sim->DialScripts["My ISP"] = slow;
+    slow.Address = "10.64.0.7";
+    sim->DialScripts["Backup ISP"] = slow;
+    win::sim::SimDialScript busy;
+    busy.States = {win::RASCS_OpenPort, win::RASCS_PortOpened, win::RASCS_ConnectDevice};
+    busy.PauseMs = 400;
+    busy.Error = 676; // the line is busy
+    sim->DialScripts["Busy ISP"] = busy;
     pulo::InitApplication(application);
 
     pulo::ChooseFileLocation();

@@ -1,36 +1,63 @@
 // A stand-in for pppd in the tests: it brings up a PPP-type link with an address, leaves its
-// process number in "<piddir>/<ifname>.pid" as pppd does, and ends (taking the link with it)
-// when it is sent SIGTERM, as pppd hangs up. Once the link and the pid file are in place it
-// writes "ready" on its standard output, so a test can wait for that instead of for time.
+// process number in "<piddir>/<ifname>.pid" as pppd does, prints pppd's own progress lines and
+// ends (taking the link with it) when it is sent SIGTERM, as pppd hangs up. Once the link and
+// the pid file are in place it writes "ready" on its standard output, so a test can wait for
+// that instead of for time.
 //
-//   pppd call PEER nodetach [/dev/ttyS0] piddir DIR [ifname ppp0] [local A] [remote B]
+//   pppd call PEER nodetach [/dev/ttyS0] [piddir DIR] [ifname ppp0] [local A] [remote B]
 //
-// "piddir", "ifname", "local" and "remote" are options of the stand-in only.
+// "piddir", "ifname", "local" and "remote" are options of the stand-in only. When the
+// environment names a folder in PULO_STANDIN_PEERS, the peer's file there adds options, one a
+// line, as pppd's peer files do, and two more of the stand-in's own: "exit N" (fail with that
+// exit status after the serial connection) and "ignore-term" (SIGTERM does not end it).
 
 #include "tests/support/TunLink.h"
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 int main(int argc, char** argv)
 {
+    std::vector<std::string> options(argv + 1, argv + argc);
+    std::string peer;
+    for (std::size_t i = 0; i + 1 < options.size(); ++i)
+        if (options[i] == "call")
+            peer = options[i + 1];
+    if (const char* peers = std::getenv("PULO_STANDIN_PEERS"); peers != nullptr && !peer.empty()) {
+        std::ifstream file(std::string(peers) + "/" + peer);
+        for (std::string line; std::getline(file, line);) {
+            std::istringstream words(line);
+            for (std::string word; words >> word;)
+                options.push_back(word);
+        }
+    }
     std::string pidDirectory = ".";
     std::string interfaceName = "ppp0";
     std::string local = "10.64.64.2";
     std::string remote = "10.64.64.1";
-    for (int i = 1; i + 1 < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "piddir")
-            pidDirectory = argv[++i];
-        else if (option == "ifname")
-            interfaceName = argv[++i];
-        else if (option == "local")
-            local = argv[++i];
-        else if (option == "remote")
-            remote = argv[++i];
+    int exitStatus = -1;
+    bool ignoreTerm = false;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const std::string& option = options[i];
+        const bool hasValue = i + 1 < options.size();
+        if (option == "piddir" && hasValue)
+            pidDirectory = options[++i];
+        else if (option == "ifname" && hasValue)
+            interfaceName = options[++i];
+        else if (option == "local" && hasValue)
+            local = options[++i];
+        else if (option == "remote" && hasValue)
+            remote = options[++i];
+        else if (option == "exit" && hasValue)
+            exitStatus = std::atoi(options[++i].c_str());
+        else if (option == "ignore-term")
+            ignoreTerm = true;
     }
 
     sigset_t signals;
@@ -38,6 +65,13 @@ int main(int argc, char** argv)
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
+    if (ignoreTerm)
+        sigdelset(&signals, SIGTERM);
+
+    std::printf("Serial connection established.\n");
+    std::fflush(stdout);
+    if (exitStatus >= 0)
+        return exitStatus;
 
     pulo::test::TunLink link(interfaceName);
     if (!link.Valid() || !link.SetUp(true) || !link.SetAddress(local, remote)) {
@@ -50,11 +84,13 @@ int main(int argc, char** argv)
         out << getpid() << "\n" << interfaceName << "\n";
     }
     std::rename((pidFile + ".new").c_str(), pidFile.c_str());
-    std::fputs("ready\n", stdout);
+    std::printf("Using interface %s\nConnect: %s <--> /dev/ttyS0\nPAP authentication succeeded\n"
+                "local  IP address %s\nremote IP address %s\nready\n",
+                interfaceName.c_str(), interfaceName.c_str(), local.c_str(), remote.c_str());
     std::fflush(stdout);
 
     int received = 0;
     sigwait(&signals, &received);
     std::remove(pidFile.c_str());
-    return 0;
+    return 5;
 }
