@@ -8,6 +8,7 @@
 #include "common/NumberText.h"
 #include "common/Supervision.h"
 #include "platform/Backend.h"
+#include "platform/HtmlHelp.h"
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "settings/frmConfig.h"
@@ -15,6 +16,7 @@
 #include "sources/DialUp.h"
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
+#include "widgets/HelpRouter.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
@@ -83,6 +85,7 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn3Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { RunGuarded([this] { Exit1Click(); }); });
     connect(btnReset, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnResetClick(); }); });
+    connect(C1, &QAction::triggered, this, [this] { RunGuarded([this] { C1Click(); }); });
     connect(Configuration1, &QAction::triggered, this, [this] { RunGuarded([this] { Configuration1Click(); }); });
     connect(ViewLogfile1, &QAction::triggered, this, [this] { RunGuarded([this] { ViewLogfile1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn2Click(); }); });
@@ -106,6 +109,8 @@ void TForm1::CreateWindows()
         RxTimerEvent4->SetInterval(OnlineSoundPeriod(seconds));
     };
     host.ShowMainWindow = [this] { RestoreApplication(); };
+    if (HTMLhelpRouter1 != nullptr)
+        host.ShowHelp = [this] { HTMLhelpRouter1->ShowTopic(QString(), QStringLiteral("cfgGen")); };
     // The dialog's creation reads the settings again, StartHidden with them: the window goes
     // to the tray at its first activation when the user asked for that.
     frmConfig = std::make_unique<TfrmConfig>(Settings, host);
@@ -147,6 +152,12 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTimerList1->Loading = false;
 
     CreateDialer();
+
+    HTMLhelpRouter1 = new THTMLhelpRouter(this);
+    HTMLhelpRouter1->setObjectName(QStringLiteral("HTMLhelpRouter1"));
+    HTMLhelpRouter1->SetHelpType(THelpType::htHTMLhelp);
+    HTMLhelpRouter1->ShowType = TShowType::stMain;
+    HTMLhelpRouter1->Helpfile = QStringLiteral("PuloHelp.chm");
 
     PlayerWave1 = new TPlayerWave(this);
     PlayerWave1->setObjectName(QStringLiteral("PlayerWave1"));
@@ -318,6 +329,11 @@ void TForm1::WatchTrayHost()
         if (isVisible())
             HideToTray();
     }
+}
+
+void TForm1::C1Click()
+{
+    ApplicationHelpCommand(win::HELP_FINDER, 0);
 }
 
 void TForm1::Configuration1Click()

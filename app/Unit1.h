@@ -35,6 +35,7 @@ class TKZInternetDetect;
 class TPlayerWave;
 class TRAS;
 class TDialUp;
+class THTMLhelpRouter;
 class TfrmConfig;
 class TfrmLog;
 class TRxTimerEvent;
@@ -90,6 +91,7 @@ public:
     // Shows an information message and waits for it; tests replace it.
     std::function<void(const QString& text)> Inform;
     void Configuration1Click();
+    void C1Click();
     // Counts the connection that ends into the month totals (the log viewer's work once it
     // exists), and stores the totals in the settings file as the month they belong to.
     void UpdateLog();
@@ -167,6 +169,7 @@ public:
     // The log viewer, which also writes the log; a window of its own.
     std::unique_ptr<TfrmLog> frmLog;
     TDialUp* DialUp1 = nullptr;
+    THTMLhelpRouter* HTMLhelpRouter1 = nullptr;
     // Destroyed with the window; it hangs up the connection it is attached to.
     TRAS* RasStats = nullptr;
 

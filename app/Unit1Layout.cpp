@@ -195,7 +195,7 @@ void TForm1::CreateMenu()
 
     // The windows these open join the program with their own components; until then the
     // commands are shown but cannot be chosen.
-    for (QAction* pending : {C1, About1})
+    for (QAction* pending : {About1})
         pending->setEnabled(false);
 }
 

@@ -1,9 +1,11 @@
 #include "app/Application.h"
 #include "app/ExitRequests.h"
 #include "app/Unit1.h"
+#include "platform/HtmlHelp.h"
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixBackend.h"
 #include "settings/FileLocations.h"
+#include "widgets/HelpViewer.h"
 
 #include <QApplication>
 
@@ -14,6 +16,8 @@ int main(int argc, char* argv[])
     pulo::InitApplication(application);
 
     pulo::ChooseFileLocation();
+    win::InstalledBackend().Help = pulo::MakeViewerHelpService();
+    win::RegisterHelpModule(win::InstalledBackend().Modules);
     pulo::TForm1 Form1;
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);

@@ -6,10 +6,12 @@
 #include "app/ExitRequests.h"
 #include "app/Unit1.h"
 #include "demo/LineSimulator.h"
+#include "platform/HtmlHelp.h"
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixSound.h"
 #include "platform/sim/SimBackend.h"
 #include "settings/FileLocations.h"
+#include "widgets/HelpViewer.h"
 
 #include <QApplication>
 
@@ -35,6 +37,8 @@ int main(int argc, char* argv[])
     pulo::InitApplication(application);
 
     pulo::ChooseFileLocation();
+    win::InstalledBackend().Help = pulo::MakeViewerHelpService();
+    win::RegisterHelpModule(win::InstalledBackend().Modules);
     pulo::TForm1 Form1;
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);

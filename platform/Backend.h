@@ -154,6 +154,24 @@ public:
     virtual BOOL Play(LPCSTR sound, HMODULE module, DWORD flags) = 0;
 };
 
+// The help viewer: HtmlHelpA and WinHelpA's contracts.
+class IHelpService
+{
+public:
+    virtual ~IHelpService() = default;
+    virtual DWORD HtmlHelp(DWORD caller, LPCSTR file, UINT command, std::uintptr_t data) = 0;
+    virtual BOOL WinHelp(DWORD window, LPCSTR helpFile, UINT command, std::uintptr_t data) = 0;
+};
+
+// The desktop's way of opening an address (a web page, a new e-mail message).
+class IShellService
+{
+public:
+    virtual ~IShellService() = default;
+    // True when a program to open it could be started.
+    virtual bool Open(const std::string& address) = 0;
+};
+
 struct Backend final
 {
     std::unique_ptr<IProfileService> Profiles;
@@ -162,6 +180,8 @@ struct Backend final
     std::unique_ptr<IIpHelperService> IpHelper;
     std::unique_ptr<ISoundService> Sound;
     std::unique_ptr<IRegistryService> Registry;
+    std::unique_ptr<IHelpService> Help;
+    std::unique_ptr<IShellService> Shell;
     ModuleRegistry Modules;
 };
 

@@ -42,4 +42,10 @@ constexpr UINT WM_MBUTTONDOWN = 0x0207;
 constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 
+// ShellExecuteA: opens the file or address with the desktop's program for it. Returns a value
+// above 32 when that program could be started, else an error code (2: nothing to open it with).
+using HINSTANCE = HMODULE;
+constexpr int SW_SHOWNORMAL = 1;
+HINSTANCE ShellExecuteA(DWORD window, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory, int show);
+
 } // namespace win

@@ -12,6 +12,7 @@ packages=(
     iproute2 xvfb xauth xdotool trayer x11-utils
     unrtf poppler-utils
     librsvg2-bin desktop-file-utils dpkg-dev file
+    fp-utils libchm-dev
     fonts-liberation2 fonts-dejavu-core
 )
 

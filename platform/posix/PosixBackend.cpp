@@ -4,6 +4,7 @@
 #include "platform/posix/PosixIpHelper.h"
 #include "platform/posix/PosixRas.h"
 #include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixShell.h"
 #include "platform/posix/PosixSound.h"
 #include "platform/posix/PosixSystem.h"
 
@@ -20,6 +21,7 @@ std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory, const
     RegisterIpHelperModule(backend->Modules);
     backend->Sound = MakePosixSound();
     backend->Registry = MakePosixRegistry();
+    backend->Shell = MakePosixShell();
     return backend;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/sim/SimBackend.h"
 
+#include "platform/HtmlHelp.h"
 #include "platform/Mmsystem.h"
 #include "platform/ProfileFiles.h"
 #include "platform/sim/SimRegistry.h"
@@ -91,6 +92,41 @@ public:
         call.Accepted = SoundRequestValid(module, flags);
         State->SoundCalls.push_back(call);
         return call.Accepted ? TRUE_RESULT : FALSE_RESULT;
+    }
+
+private:
+    std::shared_ptr<SimState> State;
+};
+
+class SimHelp final : public IHelpService
+{
+public:
+    explicit SimHelp(std::shared_ptr<SimState> state) : State(std::move(state)) {}
+    DWORD HtmlHelp(DWORD, LPCSTR file, UINT command, std::uintptr_t data) override
+    {
+        State->HelpCalls.push_back("html " + std::to_string(command) + " " + (file != nullptr ? file : "") + " " +
+                                   std::to_string(data));
+        return State->HelpViewerPresent ? 0x2222 : 0;
+    }
+    BOOL WinHelp(DWORD, LPCSTR file, UINT command, std::uintptr_t data) override
+    {
+        State->HelpCalls.push_back("winhelp " + std::to_string(command) + " " + (file != nullptr ? file : "") + " " +
+                                   std::to_string(data));
+        return FALSE_RESULT;
+    }
+
+private:
+    std::shared_ptr<SimState> State;
+};
+
+class SimShell final : public IShellService
+{
+public:
+    explicit SimShell(std::shared_ptr<SimState> state) : State(std::move(state)) {}
+    bool Open(const std::string& address) override
+    {
+        State->Opened.push_back(address);
+        return true;
     }
 
 private:
@@ -419,6 +455,9 @@ std::shared_ptr<SimState> InstallSimBackend()
     RegisterIpHelperModule(backend->Modules);
     backend->Sound = std::make_unique<SimSound>(state);
     backend->Registry = MakeSimRegistry(state);
+    backend->Help = std::make_unique<SimHelp>(state);
+    RegisterHelpModule(backend->Modules);
+    backend->Shell = std::make_unique<SimShell>(state);
     InstallBackend(std::move(backend));
     return state;
 }

@@ -107,6 +107,12 @@ struct SimState final
     // Every handle hung up, in order.
     std::vector<HRASCONN> HungUp;
 
+    // Every help request (as "command file data") and every address opened, in order; the
+    // help viewer is there unless taken away.
+    std::vector<std::string> HelpCalls;
+    std::vector<std::string> Opened;
+    bool HelpViewerPresent = true;
+
     // Where the RAS extension calls live; applied by InstallSimBackend and SetRasLibraryPresent.
     RasExtensionPlace Extensions = RasExtensionPlace::RasLibrary;
     // The Windows 9x statistics: the dial-up adapter's counters in the registry. They count

@@ -36,7 +36,7 @@ TEST(ModuleRegistryTest, LoadsRegisteredModulesByNameAndCountsReferences)
 TEST(ModuleRegistryTest, AbsentLibraryIsNotFound)
 {
     const auto state = sim::InstallSimBackend();
-    EXPECT_EQ(LoadLibraryA("HHCTRL.OCX"), nullptr);
+    EXPECT_EQ(LoadLibraryA("NOSUCH.DLL"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 
     HMODULE offered = LoadLibraryA("RASAPI32.DLL");

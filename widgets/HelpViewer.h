@@ -1,0 +1,79 @@
+#pragma once
+
+// The program's own viewer of its compiled help (.chm): the table of contents at the left, the
+// page at the right with its links, images and style, back and forward. The help file is read
+// with chmlib. It serves HtmlHelpA for the program (see MakeViewerHelpService).
+
+#include "platform/Backend.h"
+
+#include <QTextBrowser>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+struct chmFile;
+
+namespace pulo {
+
+// One compiled help file, open for reading.
+class TChmArchive final
+{
+public:
+    explicit TChmArchive(const QString& path);
+    ~TChmArchive();
+    TChmArchive(const TChmArchive&) = delete;
+    TChmArchive& operator=(const TChmArchive&) = delete;
+
+    [[nodiscard]] bool IsOpen() const { return File != nullptr; }
+    // A file of the archive ("/index.htm"); none when it is not there.
+    [[nodiscard]] std::optional<QByteArray> Read(const QString& name) const;
+    // The names of the archive's files ending in suffix (".hhc").
+    [[nodiscard]] QStringList Names(const QString& suffix) const;
+
+private:
+    chmFile* File = nullptr;
+};
+
+// The entries of a contents (.hhc) or index (.hhk) file: name, page and depth, in order.
+struct TSitemapEntry
+{
+    QString Name;
+    QString Local;
+    int Depth = 0;
+};
+[[nodiscard]] std::vector<TSitemapEntry> ReadSitemap(const QByteArray& html);
+
+class THelpViewer final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit THelpViewer(QWidget* parent = nullptr);
+
+    // Opens the help file; false when it cannot be read.
+    bool OpenFile(const QString& path);
+    // Shows a page of the open file ("cfgGen.htm"); false when there is no such page.
+    bool ShowPage(const QString& page);
+    // The page of an index keyword, or the contents' first page.
+    [[nodiscard]] QString KeywordPage(const QString& keyword) const;
+    [[nodiscard]] QString DefaultPage() const;
+    [[nodiscard]] const QString& FilePath() const { return Path; }
+
+    QTreeWidget* Contents = nullptr;
+    QTextBrowser* Page = nullptr;
+
+private:
+    std::unique_ptr<TChmArchive> Archive;
+    QString Path;
+    std::vector<TSitemapEntry> Index;
+};
+
+// HtmlHelpA served by THelpViewer: relative help files are looked for beside the executable,
+// then in ../share/pulopro; WinHelpA finds no viewer.
+[[nodiscard]] std::unique_ptr<win::IHelpService> MakeViewerHelpService();
+
+} // namespace pulo
