@@ -20,6 +20,7 @@
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
+#include "widgets/untAbout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -85,6 +86,7 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn3Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { RunGuarded([this] { Exit1Click(); }); });
     connect(btnReset, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnResetClick(); }); });
+    connect(About1, &QAction::triggered, this, [this] { RunGuarded([this] { About1Click(); }); });
     connect(C1, &QAction::triggered, this, [this] { RunGuarded([this] { C1Click(); }); });
     connect(Configuration1, &QAction::triggered, this, [this] { RunGuarded([this] { Configuration1Click(); }); });
     connect(ViewLogfile1, &QAction::triggered, this, [this] { RunGuarded([this] { ViewLogfile1Click(); }); });
@@ -98,6 +100,8 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
 
 void TForm1::CreateWindows()
 {
+    frmAbout = std::make_unique<TfrmAbout>();
+    frmAbout->OnClose = [this] { RestoreApplication(); };
     TConfigHost host;
     host.Preview = [this](const QString& waveName) {
         PlayerWave1->WaveName = waveName;
@@ -329,6 +333,12 @@ void TForm1::WatchTrayHost()
         if (isVisible())
             HideToTray();
     }
+}
+
+void TForm1::About1Click()
+{
+    hide();
+    frmAbout->ShowAbout();
 }
 
 void TForm1::C1Click()

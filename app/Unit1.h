@@ -36,6 +36,7 @@ class TPlayerWave;
 class TRAS;
 class TDialUp;
 class THTMLhelpRouter;
+class TfrmAbout;
 class TfrmConfig;
 class TfrmLog;
 class TRxTimerEvent;
@@ -92,6 +93,7 @@ public:
     std::function<void(const QString& text)> Inform;
     void Configuration1Click();
     void C1Click();
+    void About1Click();
     // Counts the connection that ends into the month totals (the log viewer's work once it
     // exists), and stores the totals in the settings file as the month they belong to.
     void UpdateLog();
@@ -164,6 +166,8 @@ public:
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
     TPlayerWave* PlayerWave1 = nullptr;
+    // The About box, shown in place of the window.
+    std::unique_ptr<TfrmAbout> frmAbout;
     // The configuration dialog, shown in place of the window.
     std::unique_ptr<TfrmConfig> frmConfig;
     // The log viewer, which also writes the log; a window of its own.

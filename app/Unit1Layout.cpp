@@ -192,11 +192,6 @@ void TForm1::CreateMenu()
     C1->setShortcut(QKeySequence(Qt::Key_F1));
     About1 = help->addAction(QStringLiteral("&About"));
     About1->setObjectName(QStringLiteral("About1"));
-
-    // The windows these open join the program with their own components; until then the
-    // commands are shown but cannot be chosen.
-    for (QAction* pending : {About1})
-        pending->setEnabled(false);
 }
 
 } // namespace pulo

@@ -58,6 +58,11 @@ THTMLhelpRouter::~THTMLhelpRouter()
 {
     ApplicationHelpHook() = Remembered;
     Instance = nullptr;
+    // The viewer library stays loaded while the program runs; the router goes at its end.
+    if (ViewerLibrary != nullptr)
+        win::FreeLibrary(ViewerLibrary);
+    ViewerLibrary = nullptr;
+    HtmlHelpEntry = nullptr;
 }
 
 void THTMLhelpRouter::SetHelpType(THelpType value)

@@ -1,0 +1,168 @@
+#include "common/PuloError.h"
+#include "platform/HtmlHelp.h"
+#include "tests/support/SimPlatformTest.h"
+#include "widgets/HelpRouter.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/Legacy.h"
+#include "widgets/ScrollingCredits.h"
+#include "widgets/untAbout.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+namespace pulo {
+namespace {
+
+using HelpTest = test::SimPlatformTest;
+
+TEST_F(HelpTest, TheRouterSendsEachRequestWhereItsSettingsSay)
+{
+    qApp->setProperty("HelpFile", QStringLiteral("PuloHelp.chm"));
+    const struct
+    {
+        const char* Name;
+        THelpType Type;
+        bool ViewerLibrary;
+        bool ViewerShows;
+        std::function<bool(THTMLhelpRouter&)> Request;
+        std::vector<std::string> Calls;
+        bool Success;
+    } cases[] = {
+        {"contents",
+         THelpType::htHTMLhelp,
+         true,
+         true,
+         [](THTMLhelpRouter&) { return ApplicationHelpCommand(11, 0); },
+         {"html 1 PuloHelp.chm 0"},
+         true},
+        {"contents, viewer fails, never WinHelp",
+         THelpType::htHTMLhelp,
+         true,
+         false,
+         [](THTMLhelpRouter&) { return ApplicationHelpCommand(11, 0); },
+         {"html 1 PuloHelp.chm 0"},
+         false},
+        {"a topic gets .htm",
+         THelpType::htHTMLhelp,
+         true,
+         true,
+         [](THTMLhelpRouter& r) { return r.ShowTopic(QString(), QStringLiteral("cfgGen")); },
+         {"html 0 PuloHelp.chm::/cfgGen.htm 0"},
+         true},
+        {"an .html topic stays",
+         THelpType::htHTMLhelp,
+         true,
+         true,
+         [](THTMLhelpRouter& r) { return r.ShowTopic(QStringLiteral("Other.hlp"), QStringLiteral("index.html")); },
+         {"html 0 Other.chm::/index.html 0"},
+         true},
+        {"no viewer library: WinHelp",
+         THelpType::htAuto,
+         false,
+         true,
+         [](THTMLhelpRouter&) { return ApplicationHelpCommand(3, 0); },
+         {"winhelp 3 PuloHelp.hlp 0"},
+         false},
+        {"quit closes all",
+         THelpType::htHTMLhelp,
+         true,
+         true,
+         [](THTMLhelpRouter&) { return ApplicationHelpCommand(2, 0); },
+         {"html 18  0"},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Sim->HelpCalls.clear();
+        Sim->HelpViewerPresent = c.ViewerShows;
+        if (c.ViewerLibrary)
+            win::RegisterHelpModule(win::InstalledBackend().Modules);
+        else
+            win::InstalledBackend().Modules.Unregister("HHCTRL.OCX");
+        THTMLhelpRouter router;
+        router.SetHelpType(c.Type);
+        router.Helpfile = QStringLiteral("PuloHelp.chm");
+        EXPECT_EQ(c.Request(router), c.Success);
+        EXPECT_EQ(Sim->HelpCalls, c.Calls);
+    }
+}
+
+TEST_F(HelpTest, OneRouterAHandlerThatTakesTheRequestAndTheVersion)
+{
+    THTMLhelpRouter router;
+    EXPECT_THROW(THTMLhelpRouter second, PuloError);
+    EXPECT_EQ(router.Version(), QStringLiteral("2.02"));
+    router.SetVersion(QStringLiteral("9"));
+    EXPECT_EQ(router.Version(), QStringLiteral("2.02"));
+    router.OnHelp = [](std::uint16_t, std::int32_t, bool& callHelp) {
+        callHelp = false;
+        return true;
+    };
+    EXPECT_TRUE(ApplicationHelpCommand(11, 0));
+    EXPECT_TRUE(Sim->HelpCalls.empty());
+}
+
+TEST(HelpViewerTest, TheCompiledHelpShowsItsContentsAndPages)
+{
+    THelpViewer viewer;
+    EXPECT_FALSE(viewer.OpenFile(QStringLiteral("/nonexistent/PuloHelp.chm")));
+    ASSERT_TRUE(viewer.OpenFile(QStringLiteral(PULO_HELP_FILE)));
+    ASSERT_EQ(viewer.Contents->topLevelItemCount(), 1);
+    const QTreeWidgetItem* top = viewer.Contents->topLevelItem(0);
+    EXPECT_EQ(top->text(0), QStringLiteral("PuloPro"));
+    EXPECT_GE(top->childCount(), 6);
+    EXPECT_EQ(viewer.DefaultPage(), QStringLiteral("index.htm"));
+    EXPECT_EQ(viewer.KeywordPage(QStringLiteral("mute")), QStringLiteral("alarms.htm"));
+    ASSERT_TRUE(viewer.ShowPage(QStringLiteral("cfgGen.htm")));
+    EXPECT_TRUE(viewer.Page->toPlainText().contains(QStringLiteral("Startup hidden")));
+    EXPECT_FALSE(viewer.ShowPage(QStringLiteral("nosuch.htm")));
+}
+
+TEST_F(HelpTest, TheAboutBoxScrollsItsCreditsAndItsLinksOpen)
+{
+    TfrmAbout about;
+    bool closed = false;
+    about.OnClose = [&] { closed = true; };
+    about.ShowAbout();
+    EXPECT_TRUE(about.Credits->Active());
+    const int line = about.Credits->LineHeight();
+    const int end = static_cast<int>(about.Credits->Lines.size() - 1) * line;
+    for (int i = 0; i < end; ++i)
+        about.Credits->Step();
+    EXPECT_EQ(about.Credits->Offset(), end);
+    about.Credits->Step();
+    EXPECT_EQ(about.Credits->Offset(), 0) << "the credits run without end";
+
+    TLegacy* mail = about.URL2;
+    const QColor aqua = mail->FontColor();
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(mail, &enter);
+    EXPECT_TRUE(mail->font().underline());
+    EXPECT_EQ(mail->FontColor(), QColor(Qt::yellow));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(mail, &leave);
+    EXPECT_FALSE(mail->font().underline());
+    EXPECT_EQ(mail->FontColor(), aqua);
+
+    mail->Adress = QStringLiteral("someone@example.org"); // what it opens, not what it shows
+    for (TLegacy* link : {about.URL1, mail}) {
+        QMouseEvent click(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(link, &click);
+    }
+    EXPECT_EQ(Sim->Opened, (std::vector<std::string>{"https://pulopro.invalid", "mailto:someone@example.org"}));
+    EXPECT_TRUE(about.isVisible()) << "the links leave the box open";
+
+    QMouseEvent click(QEvent::MouseButtonRelease, QPointF(50, 50), QPointF(50, 50), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(about.Credits, &click);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_TRUE(closed);
+}
+
+} // namespace
+} // namespace pulo
