@@ -25,34 +25,49 @@ IRasService* Ras()
     return InstalledBackend().Ras.get();
 }
 
-} // namespace
-
-DWORD RasEnumConnectionsA(RASCONNA* connections, DWORD* size, DWORD* count)
+// The record rules the enumerations share: the first record's dwSize names the record, the room
+// must hold every item (else ERROR_BUFFER_TOO_SMALL with the room needed and the count), and
+// each record is zeroed, sized and filled from its item.
+template <typename Record, typename Item, typename Fill>
+DWORD Enumerate(Record* records, DWORD* size, DWORD* count, const std::vector<Item>& items, Fill fill)
 {
-    if (size == nullptr || count == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    if (connections == nullptr || connections->dwSize != sizeof(RASCONNA))
-        return ERROR_INVALID_SIZE;
-    if (Ras() == nullptr)
-        return ERROR_PROTOCOL_NOT_CONFIGURED;
-    const std::vector<RasLink>& links = Ras()->Connections();
-    const auto needed = static_cast<DWORD>(links.size() * sizeof(RASCONNA));
-    *count = static_cast<DWORD>(links.size());
+    const auto needed = static_cast<DWORD>(items.size() * sizeof(Record));
+    *count = static_cast<DWORD>(items.size());
     if (*size < needed) {
         *size = needed;
         return ERROR_BUFFER_TOO_SMALL;
     }
     *size = needed;
-    for (std::size_t i = 0; i < links.size(); ++i) {
-        RASCONNA& record = connections[i];
-        std::memset(&record, 0, sizeof record);
-        record.dwSize = sizeof(RASCONNA);
-        record.hrasconn = links[i].Handle;
-        CopyText(record.szEntryName, links[i].EntryName);
-        CopyText(record.szDeviceType, links[i].DeviceType);
-        CopyText(record.szDeviceName, links[i].DeviceName);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        std::memset(&records[i], 0, sizeof(Record));
+        records[i].dwSize = sizeof(Record);
+        fill(records[i], items[i]);
     }
     return ERROR_SUCCESS;
+}
+
+// The checks before an enumeration: ERROR_SUCCESS when it may go on.
+template <typename Record> DWORD CheckEnumeration(const Record* records, const DWORD* size, const DWORD* count)
+{
+    if (size == nullptr || count == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (records == nullptr || records->dwSize != sizeof(Record))
+        return ERROR_INVALID_SIZE;
+    return Ras() == nullptr ? ERROR_PROTOCOL_NOT_CONFIGURED : ERROR_SUCCESS;
+}
+
+} // namespace
+
+DWORD RasEnumConnectionsA(RASCONNA* connections, DWORD* size, DWORD* count)
+{
+    if (const DWORD refused = CheckEnumeration(connections, size, count); refused != ERROR_SUCCESS)
+        return refused;
+    return Enumerate(connections, size, count, Ras()->Connections(), [](RASCONNA& record, const RasLink& link) {
+        record.hrasconn = link.Handle;
+        CopyText(record.szEntryName, link.EntryName);
+        CopyText(record.szDeviceType, link.DeviceType);
+        CopyText(record.szDeviceName, link.DeviceName);
+    });
 }
 
 DWORD RasGetProjectionInfoA(HRASCONN connection, RASPROJECTION projection, void* record, DWORD* size)
@@ -108,58 +123,26 @@ DWORD RasHangUpA(HRASCONN connection)
 
 DWORD RasEnumEntriesA(LPCSTR /*reserved*/, LPCSTR /*phonebook*/, RASENTRYNAMEA* entries, DWORD* size, DWORD* count)
 {
-    if (size == nullptr || count == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    if (entries == nullptr || entries->dwSize != sizeof(RASENTRYNAMEA))
-        return ERROR_INVALID_SIZE;
-    if (Ras() == nullptr)
-        return ERROR_PROTOCOL_NOT_CONFIGURED;
-    const std::vector<std::string> names = Ras()->PhonebookEntries();
-    const auto needed = static_cast<DWORD>(names.size() * sizeof(RASENTRYNAMEA));
-    *count = static_cast<DWORD>(names.size());
-    if (*size < needed) {
-        *size = needed;
-        return ERROR_BUFFER_TOO_SMALL;
-    }
-    *size = needed;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::memset(&entries[i], 0, sizeof(RASENTRYNAMEA));
-        entries[i].dwSize = sizeof(RASENTRYNAMEA);
-        CopyText(entries[i].szEntryName, names[i]);
-    }
-    return ERROR_SUCCESS;
+    if (const DWORD refused = CheckEnumeration(entries, size, count); refused != ERROR_SUCCESS)
+        return refused;
+    return Enumerate(entries, size, count, Ras()->PhonebookEntries(),
+                     [](RASENTRYNAMEA& record, const std::string& name) { CopyText(record.szEntryName, name); });
 }
 
 DWORD RasEnumDevicesA(RASDEVINFOA* devices, DWORD* size, DWORD* count)
 {
-    if (size == nullptr || count == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    if (devices == nullptr || devices->dwSize != sizeof(RASDEVINFOA))
-        return ERROR_INVALID_SIZE;
-    if (Ras() == nullptr)
-        return ERROR_PROTOCOL_NOT_CONFIGURED;
-    const std::vector<RasDevice> found = Ras()->Devices();
-    const auto needed = static_cast<DWORD>(found.size() * sizeof(RASDEVINFOA));
-    *count = static_cast<DWORD>(found.size());
-    if (*size < needed) {
-        *size = needed;
-        return ERROR_BUFFER_TOO_SMALL;
-    }
-    *size = needed;
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        RASDEVINFOA& record = devices[i];
-        std::memset(&record, 0, sizeof record);
-        record.dwSize = sizeof(RASDEVINFOA);
-        CopyText(record.szDeviceType, found[i].Type);
+    if (const DWORD refused = CheckEnumeration(devices, size, count); refused != ERROR_SUCCESS)
+        return refused;
+    return Enumerate(devices, size, count, Ras()->Devices(), [](RASDEVINFOA& record, const RasDevice& device) {
+        CopyText(record.szDeviceType, device.Type);
         // The name, a NUL, then the port, all within the name's field.
-        std::string field = found[i].Name.substr(0, RAS_MaxDeviceName);
-        if (!found[i].Port.empty() && field.size() + 1 < RAS_MaxDeviceName) {
+        std::string field = device.Name.substr(0, RAS_MaxDeviceName);
+        if (!device.Port.empty() && field.size() + 1 < RAS_MaxDeviceName) {
             field.push_back('\0');
-            field += found[i].Port.substr(0, RAS_MaxDeviceName - field.size());
+            field += device.Port.substr(0, RAS_MaxDeviceName - field.size());
         }
         std::memcpy(record.szDeviceName, field.data(), std::min<std::size_t>(field.size(), RAS_MaxDeviceName));
-    }
-    return ERROR_SUCCESS;
+    });
 }
 
 DWORD RasGetErrorStringA(UINT code, LPSTR buffer, DWORD size)
