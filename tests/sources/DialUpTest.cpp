@@ -112,6 +112,36 @@ TEST_F(DialUpTest, ADialHangsUpThePreviousOneFirst)
     EXPECT_EQ(errors, QStringList{"633"});
 }
 
+TEST_F(DialUpTest, ASynchronousDialReportsItsEndOnly)
+{
+    Sim->DialScripts["Busy"] = {{0, 1, 2}, 0, 676, ""};
+    Sim->Phonebook.push_back("Busy");
+    const struct
+    {
+        const char* Entry;
+        int Result;
+        const char* Events;
+    } cases[] = {
+        {"My ISP", 0, "dialing|connect"},
+        {"Busy", 676, "dialing|not connected 676 The phone line is busy."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Entry);
+        TDialUp dialer;
+        dialer.DialMode = TDialMode::dmSync;
+        QStringList events;
+        dialer.OnDialing = [&](QObject*) { events << QStringLiteral("dialing"); };
+        dialer.OnConnect = [&](QObject*) { events << QStringLiteral("connect"); };
+        dialer.OnNotConnected = [&](QObject*, int code, const QString& text) {
+            events << QStringLiteral("not connected %1 %2").arg(code).arg(text);
+        };
+        dialer.OnAsyncEvent = [&](QObject*, int, int, const QString&) { events << QStringLiteral("async"); };
+        dialer.Entry = QString::fromLatin1(c.Entry);
+        EXPECT_EQ(dialer.Dial(), c.Result);
+        EXPECT_EQ(events.join('|'), QString::fromLatin1(c.Events));
+    }
+}
+
 TEST_F(DialUpTest, ABurstOfNotificationsArrivesWholeAndInOrder)
 {
     std::vector<win::RASCONNSTATE> states;
