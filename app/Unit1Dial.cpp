@@ -1,9 +1,8 @@
 // Dialling a phonebook entry and hanging up from the main window, through the dialer DialUp1.
 // The end of a dialled connection is still the connection detector's to report.
 
-#include "app/Unit1.h"
-
 #include "app/LabelColor.h"
+#include "app/Unit1.h"
 #include "common/ErrorBoundary.h"
 #include "platform/Win32.h"
 #include "sources/DialUp.h"

@@ -1,6 +1,5 @@
 #include "sources/DialUp.h"
 
-
 #include <QTimer>
 
 #include <array>

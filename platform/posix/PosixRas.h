@@ -12,7 +12,6 @@
 
 #include <map>
 #include <memory>
-
 #include <string>
 #include <vector>
 

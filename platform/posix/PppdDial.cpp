@@ -54,7 +54,7 @@ DWORD ErrorOfPppdExit(int status)
     case 6: // the serial port is locked by another program
     case 7: // the serial port could not be opened
         return 633;
-    case 8: // the connect script failed: no answer, busy, no carrier
+    case 8:  // the connect script failed: no answer, busy, no carrier
     case 18: // the init script failed
         return 651;
     case 10: // PPP negotiation failed
