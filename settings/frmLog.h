@@ -40,7 +40,8 @@ public:
     // at its next activation.
     void UpdateLog(TLogContext& context);
 
-    // The main window's part in closing: it clears its pending start-hidden flag and shows itself.
+    // Run once the viewer is closed: the main window clears its pending start-hidden flag and
+    // shows itself.
     std::function<void()> OnClose;
 
     QFrame* Bevel1 = nullptr;

@@ -25,7 +25,7 @@ public:
     void ShowAbout();
     void Panel1Click();
 
-    // The main window's part in closing: it shows itself again.
+    // Run once the box is closed: the main window shows itself again.
     std::function<void()> OnClose;
 
     QFrame* Panel1 = nullptr;

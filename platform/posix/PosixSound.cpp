@@ -25,14 +25,14 @@ constexpr std::uintmax_t MaxWaveBytes = 64u * 1024 * 1024;
 // A decoded sound, as SDL returns it.
 struct Clip final
 {
-    SDL_AudioSpec Spec{};
+    SDL_AudioSpec Format{};
     Uint8* Samples = nullptr;
     Uint32 Length = 0;
 
     Clip() = default;
     Clip(const Clip&) = delete;
     Clip& operator=(const Clip&) = delete;
-    Clip(Clip&& other) noexcept : Spec(other.Spec), Samples(other.Samples), Length(other.Length)
+    Clip(Clip&& other) noexcept : Format(other.Format), Samples(other.Samples), Length(other.Length)
     {
         other.Samples = nullptr;
     }
@@ -47,7 +47,7 @@ bool Decode(const void* image, std::size_t size, Clip& clip)
     SDL_RWops* stream = SDL_RWFromConstMem(image, static_cast<int>(size));
     if (stream == nullptr)
         return false;
-    return SDL_LoadWAV_RW(stream, 1, &clip.Spec, &clip.Samples, &clip.Length) != nullptr && clip.Length > 0;
+    return SDL_LoadWAV_RW(stream, 1, &clip.Format, &clip.Samples, &clip.Length) != nullptr && clip.Length > 0;
 }
 
 bool ReadFile(const fs::path& path, std::vector<char>& bytes)
@@ -143,7 +143,7 @@ public:
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             return FALSE_RESULT;
         SDL_AudioSpec obtained{};
-        SDL_AudioSpec wanted = clip.Spec;
+        SDL_AudioSpec wanted = clip.Format;
         wanted.callback = nullptr;
         // A buffer of about 25 ms: the end of a sound is heard soon after its last sample.
         wanted.samples = 256;
