@@ -4,6 +4,7 @@
 #include "app/LabelColor.h"
 #include "app/Unit1.h"
 #include "common/ErrorBoundary.h"
+#include "common/StringUtil.h"
 #include "platform/Win32.h"
 #include "sources/DialUp.h"
 #include "sources/rascomp32.h"
@@ -20,15 +21,6 @@
 
 namespace pulo {
 
-namespace {
-
-template <std::size_t N> QString FieldText(const char (&field)[N])
-{
-    return QString::fromLocal8Bit(field, static_cast<qsizetype>(strnlen(field, N)));
-}
-
-} // namespace
-
 void TForm1::CreateDialer()
 {
     DialUp1 = new TDialUp(this);
@@ -36,13 +28,13 @@ void TForm1::CreateDialer()
     DialUp1->DialMode = TDialMode::dmAsync;
     DialUp1->Language = TLanguage::English;
     DialUp1->OnEntryGet = [this](QObject*, const char(&name)[win::RAS_MaxEntryName + 1]) {
-        DialUp1EntryGet(FieldText(name));
+        DialUp1EntryGet(FixedText(name));
     };
     DialUp1->OnActiveConnection = [this](QObject*, int handle, win::RASCONNSTATUSA&, const QString&,
                                          const char(&entry)[win::RAS_MaxEntryName + 1],
                                          const char(&)[win::RAS_MaxDeviceType + 1],
                                          const char(&device)[win::RAS_MaxDeviceName + 1]) {
-        DialUp1ActiveConnection(static_cast<win::HRASCONN>(handle), FieldText(entry), FieldText(device));
+        DialUp1ActiveConnection(static_cast<win::HRASCONN>(handle), FixedText(entry), FixedText(device));
     };
     DialUp1->OnDialing = [this](QObject*) { RunGuarded([this] { DialUp1Dialing(); }); };
     DialUp1->OnAsyncEvent = [this](QObject*, int state, int error, const QString& text) {

@@ -1,6 +1,7 @@
 #include "sources/rascomp32.h"
 
 #include "common/PuloError.h"
+#include "common/StringUtil.h"
 #include "platform/Winreg.h"
 #include "sources/PerfDataReader.h"
 
@@ -18,11 +19,6 @@ constexpr win::DWORD EntryRoom = 100;
 constexpr win::DWORD DeviceRoom = 30;
 constexpr win::DWORD StateOpenPortError = 600;
 constexpr const char* EnumPath = "System\\CurrentControlSet\\Control\\PerfStats\\Enum";
-
-template <std::size_t N> QString FieldText(const char (&field)[N])
-{
-    return QString::fromLocal8Bit(field, static_cast<qsizetype>(strnlen(field, N)));
-}
 
 template <typename Function> void Resolve(win::HMODULE library, const char* name, Function& target)
 {
@@ -50,7 +46,7 @@ win::HRASCONN TConnectionList::ConnHandle(int index) const
 
 QString TConnectionList::ConnEntryName(int index) const
 {
-    return FieldText(At(index).szEntryName);
+    return FixedText(At(index).szEntryName);
 }
 
 void TConnectionList::Clear()
@@ -161,7 +157,7 @@ win::DWORD TRAS::GetConnections()
         return result;
     for (win::DWORD i = 0; i < std::min(NumConns, RecordRoom); ++i)
         Connections.AddConnection(Records[i]);
-    CurConnName = FieldText(Records[0].szEntryName);
+    CurConnName = FixedText(Records[0].szEntryName);
     CurRASConn = Records[0].hrasconn;
     return result;
 }
@@ -310,7 +306,7 @@ win::DWORD TRAS::GetPhoneBookEntries()
     LastError = result;
     if (result == win::ERROR_SUCCESS) {
         for (win::DWORD i = 0; i < std::min(count, EntryRoom); ++i) {
-            const QString name = FieldText(entries[i].szEntryName);
+            const QString name = FixedText(entries[i].szEntryName);
             if (!name.isEmpty())
                 PhoneBookEntries << name;
         }
@@ -349,7 +345,7 @@ win::DWORD TRAS::GetDevices()
             name = QString::fromLocal8Bit(field.data(), static_cast<qsizetype>(nul));
             port = QString::fromLocal8Bit(field.substr(nul + 1, 99).c_str());
         }
-        DeviceTypes << FieldText(device.szDeviceType);
+        DeviceTypes << FixedText(device.szDeviceType);
         DevicePorts << port;
         DeviceNames << name;
     }

@@ -18,19 +18,13 @@ namespace {
 
 using Unit1ConnectionTest = test::Unit1TrayTest;
 
-QColor TextColor(const QLabel* label)
-{
-    return label->palette().color(QPalette::WindowText);
-}
+using test::TextColor;
 
 QStringList SoundsPlayed(const win::sim::SimState& sim)
 {
-    QStringList names;
-    for (const auto& call : sim.SoundCalls) {
+    for (const auto& call : sim.SoundCalls)
         EXPECT_EQ(call.Flags, win::SND_FILENAME) << "every sound plays from a file, synchronously";
-        names << QString::fromStdString(call.Name);
-    }
-    return names;
+    return test::SoundsPlayed(sim);
 }
 
 TEST_F(Unit1ConnectionTest, ALineComingUpAndGoingDownDrivesTheWindow)

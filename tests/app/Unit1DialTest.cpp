@@ -13,14 +13,6 @@ namespace {
 
 using Unit1DialTest = test::Unit1TrayTest;
 
-QStringList Played(const win::sim::SimState& sim)
-{
-    QStringList names;
-    for (const auto& call : sim.SoundCalls)
-        names << QString::fromStdString(call.Name);
-    return names;
-}
-
 TEST_F(Unit1DialTest, DialingShowsItsProgressAndTwoPressesDialOnce)
 {
     Sim->DialScripts["Backup ISP"] = {{0, 1, 2}, 0, 0, "10.64.0.5"};
@@ -34,7 +26,7 @@ TEST_F(Unit1DialTest, DialingShowsItsProgressAndTwoPressesDialOnce)
     EXPECT_EQ(form.Label1b->palette().color(QPalette::WindowText), QColor(Qt::blue));
     EXPECT_TRUE(form.BitBtn1->isVisibleTo(&form));
     EXPECT_FALSE(form.BitBtn2->isVisibleTo(&form));
-    EXPECT_EQ(Played(*Sim), QStringList{"Dialing.wav"});
+    EXPECT_EQ(test::SoundsPlayed(*Sim), QStringList{"Dialing.wav"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.Label1b->text() == QStringLiteral("Connected"); }, 5000))
         << form.Label1b->text().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Sim->Lines.empty(); }, 5000));
@@ -50,7 +42,7 @@ TEST_F(Unit1DialTest, AFailedDialPutsTheWindowBackToRest)
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.BitBtn2->isVisibleTo(&form); }, 5000));
     EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
     EXPECT_FALSE(form.BitBtn1->isVisibleTo(&form));
-    EXPECT_EQ(Played(*Sim), (QStringList{"Dialing.wav", "DefaultDiscon.wav"}));
+    EXPECT_EQ(test::SoundsPlayed(*Sim), (QStringList{"Dialing.wav", "DefaultDiscon.wav"}));
     EXPECT_FALSE(form.DialStarted);
 
     QStringList told;

@@ -27,20 +27,9 @@ protected:
             form.RxTimerEvent1Timer();
         }
     }
-
-    [[nodiscard]] QStringList Played() const
-    {
-        QStringList names;
-        for (const auto& call : Sim->SoundCalls)
-            names << QString::fromStdString(call.Name);
-        return names;
-    }
 };
 
-QColor TextColor(const QLabel* label)
-{
-    return label->palette().color(QPalette::WindowText);
-}
+using test::TextColor;
 
 TEST_F(Unit1SupervisionTest, TimeOnlineWarnsNearAndPastTheLimitAndTheAlarmRepeatsUntilMuted)
 {
@@ -54,18 +43,18 @@ TEST_F(Unit1SupervisionTest, TimeOnlineWarnsNearAndPastTheLimitAndTheAlarmRepeat
     Run(form, 3);
     EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::yellow)) << "past 34200 s";
     form.RxTimerEvent2Timer();
-    EXPECT_TRUE(Played().isEmpty()) << "yellow does not alarm";
+    EXPECT_TRUE(test::SoundsPlayed(*Sim).isEmpty()) << "yellow does not alarm";
     Run(form, 1800);
     EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::red)) << "past 36000 s";
     form.RxTimerEvent2Timer();
     form.RxTimerEvent2Timer();
-    EXPECT_EQ(Played(), (QStringList{"Maximum.wav", "Maximum.wav"})) << "whatever the Sounds setting";
+    EXPECT_EQ(test::SoundsPlayed(*Sim), (QStringList{"Maximum.wav", "Maximum.wav"})) << "whatever the Sounds setting";
 
     form.btnAlarmOff->click();
     EXPECT_EQ(form.btnAlarmOff->text(), QStringLiteral("Muted"));
     EXPECT_FALSE(form.btnAlarmOff->isEnabled());
     form.RxTimerEvent2Timer();
-    EXPECT_EQ(Played().size(), 2);
+    EXPECT_EQ(test::SoundsPlayed(*Sim).size(), 2);
 }
 
 TEST_F(Unit1SupervisionTest, BytesFollowTheLineAndCountAtItsEnd)
@@ -135,7 +124,7 @@ TEST_F(Unit1SupervisionTest, TheOnlineSoundPlaysAlwaysOrWhenNothingWasSent)
         Run(form, 10);
         Sim->SoundCalls.clear();
         form.RxTimerEvent4Timer();
-        EXPECT_EQ(Played().count(QStringLiteral("Online.wav")), c.Expected);
+        EXPECT_EQ(test::SoundsPlayed(*Sim).count(QStringLiteral("Online.wav")), c.Expected);
         Sim->DropLine(line);
     }
 }

@@ -23,10 +23,7 @@ namespace {
 
 using Unit1Test = test::SimPlatformTest;
 
-QColor TextColor(const QLabel* label)
-{
-    return label->palette().color(QPalette::WindowText);
-}
+using test::TextColor;
 
 TEST_F(Unit1Test, FirstRunShowsTheRestingWindow)
 {

@@ -6,7 +6,25 @@
 #include "tests/support/SimPlatformTest.h"
 #include "tests/support/TrayRecorder.h"
 
+#include <QLabel>
+#include <QStringList>
+
 namespace pulo::test {
+
+// The colour a label's text is painted in.
+[[nodiscard]] inline QColor TextColor(const QLabel* label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+// The names of the sounds requested so far, in order.
+[[nodiscard]] inline QStringList SoundsPlayed(const win::sim::SimState& sim)
+{
+    QStringList names;
+    for (const auto& call : sim.SoundCalls)
+        names << QString::fromStdString(call.Name);
+    return names;
+}
 
 class Unit1TrayTest : public SimPlatformTest
 {

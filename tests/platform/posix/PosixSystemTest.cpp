@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace win::posix {
@@ -39,23 +42,30 @@ TEST(PosixShellTest, AnAddressReachesXdgOpenAsOneArgument)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    // A stand-in xdg-open that writes down its arguments.
+    // A stand-in xdg-open that writes its arguments into a pipe the test reads: the read waits
+    // for the stand-in, no clock is involved.
     const QString script = folder.filePath(QStringLiteral("xdg-open"));
+    const QByteArray pipe = (script + QStringLiteral(".args")).toLocal8Bit();
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
     QFile file(script);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$0.args.part\" && mv \"$0.args.part\" \"$0.args\"\n");
+    file.write("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$0.args\"\n");
     file.close();
     ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", folder.path().toLocal8Bit() + ":" + oldPath);
     const std::string address = "https://example.org/?a=1&b='2' ; touch \"$HOME/owned\"";
-    EXPECT_TRUE(MakePosixShell()->Open(address));
+    const bool started = MakePosixShell()->Open(address);
     qputenv("PATH", oldPath);
-    QFile args(script + QStringLiteral(".args"));
-    for (int i = 0; i < 500 && !args.exists(); ++i)
-        usleep(10000); // xdg-open runs on its own; this waits for its answer, it marks no time
-    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    EXPECT_EQ(args.readAll(), QByteArray("1\n") + QByteArray::fromStdString(address) + "\n");
+    ASSERT_TRUE(started);
+    const int fd = open(pipe.constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    std::string said;
+    char chunk[512];
+    for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) > 0;)
+        said.append(chunk, static_cast<std::size_t>(got));
+    close(fd);
+    EXPECT_EQ(said, "1\n" + address + "\n");
 }
 
 } // namespace
