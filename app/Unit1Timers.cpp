@@ -51,8 +51,8 @@ void TForm1::RxTimerEvent1Timer()
     RasStats->GetStats();
     // Kept for the connection's end: the list may empty (and the component reset) before the
     // detector reports the end, and the bytes must still be counted.
-    StatsXmit = RasStats->StatsXmit;
-    StatsRecv = RasStats->StatsRecv;
+    StatsXmit = static_cast<double>(RasStats->StatsXmit);
+    StatsRecv = static_cast<double>(RasStats->StatsRecv);
     if (!SpeedShown) {
         SpeedShown = true;
         const TDceSpeedText speed = DceSpeedText(PlatformId, RasStats->StatsConn);
@@ -61,13 +61,16 @@ void TForm1::RxTimerEvent1Timer()
         if (speed.ClearUnit)
             Label4c->setText(QString());
     }
-    MBAlarmColor =
-        RaiseLimitColor(MBAlarmColor, Totals.TotRCV, Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
+    // The connection in progress counts towards the limit, as its time does towards the time
+    // limit: the figure this colour paints includes it, and the alarm must sound while the user
+    // passes the limit, not at the next connection.
+    const double receivedKB = Totals.TotRCV + static_cast<double>(RasStats->StatsRecv) / 1000;
+    MBAlarmColor = RaiseLimitColor(MBAlarmColor, receivedKB, Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
     Label5b->setText(QString::number(RasStats->StatsXmit));
     Label6b->setText(QString::number(RasStats->StatsRecv));
     SetFontColor(Label11b, MBAlarmColor);
-    Label10b->setText(FloatToStr((RasStats->StatsXmit / 1000.0 + Totals.TotTMT) / 1000));
-    Label11b->setText(FloatToStr((RasStats->StatsRecv / 1000.0 + Totals.TotRCV) / 1000));
+    Label10b->setText(FloatToStr((static_cast<double>(RasStats->StatsXmit) / 1000 + Totals.TotTMT) / 1000));
+    Label11b->setText(FloatToStr(receivedKB / 1000));
 }
 
 void TForm1::RxTimerEvent2Timer()

@@ -5,10 +5,13 @@
 namespace win {
 
 std::vector<BYTE>
-RasTotalPerformanceData(std::uint32_t bytesTransmitted, std::uint32_t bytesReceived, const SYSTEMTIME& now)
+RasTotalPerformanceData(std::uint64_t bytesTransmitted, std::uint64_t bytesReceived, const SYSTEMTIME& now)
 {
     constexpr DWORD counters = 2;
-    constexpr DWORD blockBytes = sizeof(PERF_COUNTER_BLOCK) + counters * sizeof(DWORD);
+    // The 64-bit values start on an eight-byte boundary of the counter block, as the system
+    // aligns them.
+    constexpr DWORD firstValue = sizeof(std::uint64_t);
+    constexpr DWORD blockBytes = firstValue + counters * sizeof(std::uint64_t);
     constexpr DWORD definitionBytes = sizeof(PERF_OBJECT_TYPE) + counters * sizeof(PERF_COUNTER_DEFINITION);
     constexpr DWORD objectBytes = definitionBytes + blockBytes;
     constexpr DWORD totalBytes = sizeof(PERF_DATA_BLOCK) + objectBytes;
@@ -41,11 +44,13 @@ RasTotalPerformanceData(std::uint32_t bytesTransmitted, std::uint32_t bytesRecei
         definitions[i].ByteLength = sizeof(PERF_COUNTER_DEFINITION);
         definitions[i].CounterNameTitleIndex = indexes[i];
         definitions[i].CounterHelpTitleIndex = indexes[i] + 1;
-        definitions[i].CounterType = PERF_COUNTER_RAWCOUNT;
-        definitions[i].CounterSize = sizeof(DWORD);
-        definitions[i].CounterOffset = sizeof(PERF_COUNTER_BLOCK) + i * sizeof(DWORD);
+        definitions[i].CounterType = PERF_COUNTER_LARGE_RAWCOUNT;
+        definitions[i].CounterSize = sizeof(std::uint64_t);
+        definitions[i].CounterOffset = firstValue + i * sizeof(std::uint64_t);
     }
-    const DWORD block[1 + counters] = {blockBytes, bytesTransmitted, bytesReceived};
+    PERF_COUNTER_BLOCK counterBlock{};
+    counterBlock.ByteLength = blockBytes;
+    const std::uint64_t values[counters] = {bytesTransmitted, bytesReceived};
 
     std::vector<BYTE> bytes(totalBytes);
     BYTE* at = bytes.data();
@@ -55,7 +60,9 @@ RasTotalPerformanceData(std::uint32_t bytesTransmitted, std::uint32_t bytesRecei
     at += sizeof object;
     std::memcpy(at, definitions, sizeof definitions);
     at += sizeof definitions;
-    std::memcpy(at, block, sizeof block);
+    std::memcpy(at, &counterBlock, sizeof counterBlock);
+    at += firstValue;
+    std::memcpy(at, values, sizeof values);
     return bytes;
 }
 

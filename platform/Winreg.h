@@ -61,6 +61,8 @@ LONG RegCloseKey(HKEY key);
 // The performance data's records (winperf layout).
 constexpr LONG PERF_NO_INSTANCES = -1;
 constexpr DWORD PERF_COUNTER_RAWCOUNT = 0x00010000;
+// The same raw count held in 64 bits (PERF_SIZE_LARGE): CounterSize is 8.
+constexpr DWORD PERF_COUNTER_LARGE_RAWCOUNT = 0x00010100;
 constexpr DWORD RasTotalObjectIndex = 906;
 constexpr DWORD BytesTransmittedIndex = 872;
 constexpr DWORD BytesReceivedIndex = 874;

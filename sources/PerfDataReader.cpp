@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace pulo {
@@ -23,7 +24,7 @@ template <typename Record> std::optional<Record> At(const win::BYTE* data, std::
     return record;
 }
 
-void Raise(std::optional<std::int32_t>& figure, std::int32_t value)
+void Raise(std::optional<std::int64_t>& figure, std::int64_t value)
 {
     figure = figure ? std::max(*figure, value) : value;
 }
@@ -40,10 +41,17 @@ void ReadCounterBlock(const win::BYTE* data,
         const bool received = definition.CounterNameTitleIndex == win::BytesReceivedIndex;
         if (!transmitted && !received)
             continue;
-        const auto value = At<std::int32_t>(data, size, block + definition.CounterOffset);
-        if (!value)
-            continue;
-        Raise(transmitted ? counts.Transmitted : counts.Received, *value);
+        const std::size_t at = block + definition.CounterOffset;
+        std::optional<std::int64_t> value;
+        if (definition.CounterSize == sizeof(std::uint64_t)) {
+            if (const auto large = At<std::uint64_t>(data, size, at))
+                value = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(*large, std::numeric_limits<std::int64_t>::max()));
+        } else if (const auto small = At<std::int32_t>(data, size, at)) {
+            value = *small;
+        }
+        if (value)
+            Raise(transmitted ? counts.Transmitted : counts.Received, *value);
     }
 }
 

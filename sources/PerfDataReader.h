@@ -3,6 +3,9 @@
 // Reads the byte counters of the Remote Access Service's total out of a performance-data block
 // as the system returns it: every object type, its counter definitions (at most 50) and its
 // instances, each counter block searched for the bytes transmitted (872) and received (874).
+// A counter is read as the signed 32-bit value it always was, or as an unsigned 64-bit one when
+// its definition gives it eight bytes (the large raw count), so that links past 4 GB keep their
+// figures; a 64-bit value above the largest signed one is taken as that largest.
 // Lengths in the block are checked against the buffer: a block that lies about them ends the
 // reading, it is never read outside the buffer.
 
@@ -18,8 +21,8 @@ namespace pulo {
 struct TPerfByteCounts final
 {
     // The largest value of each counter seen in the block; none when it was not there.
-    std::optional<std::int32_t> Transmitted;
-    std::optional<std::int32_t> Received;
+    std::optional<std::int64_t> Transmitted;
+    std::optional<std::int64_t> Received;
 };
 
 // False when the block is too short (under 100 bytes), has no object types, or an object has

@@ -117,8 +117,9 @@ public:
     QString CurConnName;
     win::DWORD NumConns = 0;
     win::HRASCONN CurRASConn = 0;
-    std::int32_t StatsXmit = 0;
-    std::int32_t StatsRecv = 0;
+    // 64 bits wide: a long session on a fast line passes 4 GB.
+    std::int64_t StatsXmit = 0;
+    std::int64_t StatsRecv = 0;
     std::int32_t StatsConn = 0;
     QString KeyDUNAdap = QStringLiteral("Dial-Up Adapter");
     QString KeyDUNConn = QStringLiteral("ConnectSpeed");

@@ -31,7 +31,7 @@ public:
     {
         if (root != HKEY_PERFORMANCE_DATA || !path.empty() || !AsksForRasTotal(name))
             return ERROR_FILE_NOT_FOUND;
-        // The connections' own counters, since each link came up; the record holds 32 bits.
+        // The connections' own 64-bit counters, since each link came up.
         std::uint64_t sent = 0;
         std::uint64_t received = 0;
         if (DumpCounters(Counters)) {
@@ -47,7 +47,7 @@ public:
         SYSTEMTIME now{};
         InstalledBackend().System->LocalTime(now);
         type = REG_BINARY;
-        data = RasTotalPerformanceData(static_cast<std::uint32_t>(sent), static_cast<std::uint32_t>(received), now);
+        data = RasTotalPerformanceData(sent, received, now);
         return ERROR_SUCCESS;
     }
 

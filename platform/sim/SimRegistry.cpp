@@ -107,8 +107,7 @@ private:
         SYSTEMTIME now{};
         InstalledBackend().System->LocalTime(now);
         type = REG_BINARY;
-        data = RasTotalPerformanceData(static_cast<std::uint32_t>(Total(&SimState::LineSent)),
-                                       static_cast<std::uint32_t>(Total(&SimState::LineReceived)), now);
+        data = RasTotalPerformanceData(Total(&SimState::LineSent), Total(&SimState::LineReceived), now);
         return ERROR_SUCCESS;
     }
 

@@ -81,6 +81,42 @@ TEST_F(Unit1SupervisionTest, BytesFollowTheLineAndCountAtItsEnd)
     EXPECT_EQ(ini.value("Stats/TotRCV").toString(), "2050");
 }
 
+TEST_F(Unit1SupervisionTest, ASessionPastFourGigabytesKeepsItsFiguresToTheTotals)
+{
+    WriteIni("[General]\nSounds=0\n");
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("Mobile", "10.64.0.2");
+    Sim->SetLineRates(line, 1e9, 1.7e9);
+    form.KZInternetDetect1->Poll();
+    Run(form, 3);
+    EXPECT_EQ(form.Label5b->text(), QStringLiteral("3000000000"));
+    EXPECT_EQ(form.Label6b->text(), QStringLiteral("5100000000"));
+    EXPECT_EQ(form.Label11b->text(), QStringLiteral("5100"));
+    Sim->DropLine(line);
+    form.KZInternetDetect1->Poll();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotRCV").toString(), "5100000");
+    EXPECT_EQ(ini.value("Stats/TotTMT").toString(), "3000000");
+}
+
+TEST_F(Unit1SupervisionTest, TheDownloadLimitCountsTheConnectionInProgress)
+{
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=4\n[Stats]\nTotRCV=1000\n");
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    Sim->SetLineRates(line, 0, 1e6);
+    form.KZInternetDetect1->Poll();
+    Run(form, 2);
+    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::black)) << "3 MB of 4";
+    Run(form, 1);
+    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::yellow)) << "4 MB is near, not past";
+    Run(form, 1);
+    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::red)) << "5 MB with the running connection";
+    form.RxTimerEvent2Timer();
+    EXPECT_EQ(test::SoundsPlayed(*Sim), QStringList{"Maximum.wav"});
+    Sim->DropLine(line);
+}
+
 TEST_F(Unit1SupervisionTest, ConnectSpeedOnTheNineXFamily)
 {
     for (const auto& [speed, text, unit] : {std::tuple{33600U, "33600", "bps"}, std::tuple{9600U, "    N/A", ""}}) {

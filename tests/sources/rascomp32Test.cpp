@@ -244,8 +244,8 @@ TEST(PerfDataReaderTest, ReadsTheByteCountersOfEveryLayout)
         const char* Name;
         std::vector<win::BYTE> Data;
         bool Read;
-        std::optional<std::int32_t> Sent;
-        std::optional<std::int32_t> Received;
+        std::optional<std::int64_t> Sent;
+        std::optional<std::int64_t> Received;
     } cases[] = {
         {"no instances", build([&](Block& b) {
              b.Object(both, {{1, 500, 700}}, win::PERF_NO_INSTANCES);
@@ -265,6 +265,8 @@ TEST(PerfDataReaderTest, ReadsTheByteCountersOfEveryLayout)
          std::nullopt},
         {"under 100 bytes", std::vector<win::BYTE>(99, 0), false, std::nullopt, std::nullopt},
         {"the system's own block", win::RasTotalPerformanceData(1234, 5678, {}), true, 1234, 5678},
+        {"64-bit counters past 4 GB", win::RasTotalPerformanceData(5'100'000'000, 4'294'967'296, {}), true,
+         5'100'000'000, 4'294'967'296},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

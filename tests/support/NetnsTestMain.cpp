@@ -4,6 +4,7 @@
 
 #include "tests/support/NetnsTestMain.h"
 
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TunLink.h"
 
 #ifdef PULO_TEST_WIDGETS
@@ -22,6 +23,8 @@ std::string NamespaceUnavailable;
 
 int main(int argc, char** argv)
 {
+    // Without a display too: the widget tests among these are listed and run offscreen.
+    const pulo::test::TTestEnvironment environment;
     std::string reason;
     if (!pulo::test::EnterOwnNetworkNamespace(reason))
         pulo::test::NamespaceUnavailable = reason;
