@@ -143,6 +143,8 @@ public:
     QString ActiveEntryName;
     bool DialStarted = false;     // the Dial button's mark
     bool HangUpRequested = false; // the Hang-up button's mark
+    // From a connection's start until it is logged and counted, at its end or at exit.
+    bool ConnectionUnaccounted = false;
     // The connection's bytes sent and received as the supervision tick last read them.
     double StatsXmit = 0;
     double StatsRecv = 0;

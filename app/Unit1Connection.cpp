@@ -10,6 +10,7 @@
 #include "common/MonthAccounting.h"
 #include "settings/Settings.h"
 #include "settings/frmLog.h"
+#include "sources/DialUp.h"
 #include "sources/KZIntDet.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
@@ -50,9 +51,13 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
     Label1b->setText(QStringLiteral("      Connected"));
     Label2b->setText(KZInternetDetect1->IP());
 
+    ConnectionUnaccounted = true;
     PlaySound(Settings.ConnectSnd);
     RxTrayIcon1->SetAnimated(true);
 
+    // The dialer names the connection (the " Modem " text and the entry every log line
+    // carries).
+    DialUp1->GetConnections();
     ComboBox1->setCurrentIndex(ComboBox1->findText(ActiveEntryName, Qt::MatchExactly | Qt::MatchCaseSensitive));
     ReloadInterfaces();
 }
@@ -68,7 +73,10 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
     btnAlarmOff->setEnabled(true);
     ReloadInterfaces();
 
-    // A log that cannot be written is shown; the connection still counts and ends.
+    // A log that cannot be written is shown; the connection still counts and ends. It is
+    // marked accounted first, so that an exit request arriving while a message box is open
+    // does not count it again.
+    ConnectionUnaccounted = false;
     RunGuarded([this] { UpdateLog(); });
     ConnectStart = 0;
     StatsXmit = 0;
@@ -131,9 +139,12 @@ void TForm1::StoreMonthTotals()
 
 void TForm1::AccountConnectionAtExit()
 {
-    // Only a connection that is up counts; a dial that never connected adds nothing.
-    if (!IsOnline())
+    // Only a connection that came up and has not been counted yet counts, whatever the labels
+    // show (Hang up resets them before the line is gone); a dial that never connected adds
+    // nothing.
+    if (!ConnectionUnaccounted)
         return;
+    ConnectionUnaccounted = false;
     RunGuarded([this] { UpdateLog(); });
     ConnectStart = 0;
     // Stored as at a disconnect, so that ending the program (or the computer) while online does

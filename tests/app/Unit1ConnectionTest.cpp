@@ -8,6 +8,7 @@
 #include "widgets/RXShell.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -46,6 +47,9 @@ TEST_F(Unit1ConnectionTest, ALineComingUpAndGoingDownDrivesTheWindow)
         EXPECT_TRUE(form.btnAlarmOff->isEnabled());
         EXPECT_TRUE(form.RxTrayIcon1->Animated());
         EXPECT_EQ(SoundsPlayed(*Sim), sounds ? QStringList{"DefaultCon.wav"} : QStringList{});
+        // The dialer names the connection that came up while the program ran.
+        EXPECT_EQ(form.Label7b->text(), QStringLiteral("Standard 56000 bps Modem"));
+        EXPECT_EQ(form.ComboBox1->currentText(), QStringLiteral("My ISP"));
 
         Sim->SetNow(2026, 12, 7, 21, 30, 0);
         ASSERT_TRUE(Sim->DropLine(line));
@@ -66,6 +70,12 @@ TEST_F(Unit1ConnectionTest, ALineComingUpAndGoingDownDrivesTheWindow)
         EXPECT_EQ(ini.value("Stats/Month").toString(), "12");
         EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
         EXPECT_EQ(ini.value("Stats/TotTime").toString(), "5400");
+        QFile log(Folder->filePath("pulopro.log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(ReadRichText(log.readAll()).value(0).endsWith(QStringLiteral(" \u2022 My ISP")))
+            << "the log line carries the connection's name";
+        log.close();
+        QFile::remove(log.fileName());
     }
 }
 
@@ -113,14 +123,21 @@ TEST_F(Unit1ConnectionTest, LoggingOffCountsNothingButStoresTheMonth)
 
 TEST_F(Unit1ConnectionTest, EndingTheProgramWhileOnlineStoresTheConnection)
 {
+    enum class Before
+    {
+        Nothing,
+        Disconnect,
+        HangUp,
+    };
     const struct
     {
         const char* Name;
-        bool DisconnectFirst;
+        Before Step;
         const char* TotCon;
     } cases[] = {
-        {"exit while connected", false, "1"},
-        {"disconnect, then exit", true, "1"},
+        {"exit while connected", Before::Nothing, "1"},
+        {"disconnect, then exit", Before::Disconnect, "1"},
+        {"hang up, then exit before the line is seen gone", Before::HangUp, "1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -130,10 +147,12 @@ TEST_F(Unit1ConnectionTest, EndingTheProgramWhileOnlineStoresTheConnection)
         const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
         form.KZInternetDetect1->Poll();
         Sim->SetNow(2026, 12, 7, 12, 10, 0);
-        if (c.DisconnectFirst) {
+        if (c.Step == Before::Disconnect) {
             Sim->DropLine(line);
             form.KZInternetDetect1->Poll();
         }
+        if (c.Step == Before::HangUp)
+            form.BitBtn1->click();
         form.Exit1->trigger();
         const QSettings ini(IniPath(), QSettings::IniFormat);
         EXPECT_EQ(ini.value("Stats/TotCon").toString(), c.TotCon);
