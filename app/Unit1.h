@@ -89,6 +89,13 @@ public:
     void DialUp1NotConnected();
     void BitBtn2Click();
     void BitBtn1Click();
+    // Back at rest after a dial that failed or never connected: no address, the disconnect
+    // sound, the Dial button back. The status text is the caller's.
+    void ReturnToRestAfterDial();
+    // Waits the three seconds a hung-up line needs to drop, the window still painting.
+    void WaitForLineToDrop();
+    // Says why the hang-up was refused and shows the line as still up.
+    void ShowRefusedHangUp();
     // Shows an information message and waits for it; tests replace it.
     std::function<void(const QString& text)> Inform;
     void Configuration1Click();
@@ -143,6 +150,7 @@ public:
     QString ActiveEntryName;
     bool DialStarted = false;     // the Dial button's mark
     bool HangUpRequested = false; // the Hang-up button's mark
+    win::DWORD HangUpRefusal = 0; // the error of the last hang-up the system refused
     // From a connection's start until it is logged and counted, at its end or at exit.
     bool ConnectionUnaccounted = false;
     // The connection's bytes sent and received as the supervision tick last read them.

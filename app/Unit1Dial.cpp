@@ -12,6 +12,7 @@
 #include "widgets/RXShell.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -61,12 +62,25 @@ void TForm1::DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryN
     ActiveEntryName = entryName;
     if (!HangUpRequested)
         return;
-    DialUp1->HangUpConnection(handle);
+    HangUpRefusal = DialUp1->HangUpConnection(handle);
     if (RasEntryPoints().RasHangUpA != nullptr)
         RasEntryPoints().RasHangUpA(handle);
-    // The line needs its time to drop; the window waits, as it always has.
-    win::Sleep(3000);
+    if (HangUpRefusal == 0)
+        WaitForLineToDrop();
     HangUpRequested = false;
+}
+
+void TForm1::WaitForLineToDrop()
+{
+    // The line needs its time to drop, and the window waits for it, as it always has; but it
+    // keeps painting and its clock keeps running meanwhile. What the user does waits until
+    // the wait is over.
+    constexpr win::DWORD Wait = 3000;
+    constexpr win::DWORD Slice = 50;
+    for (win::DWORD waited = 0; waited < Wait; waited += Slice) {
+        win::Sleep(Slice);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 void TForm1::DialUp1Dialing()
@@ -89,9 +103,12 @@ void TForm1::DialUp1AsyncEvent(int /*state*/, int error, const QString& messageT
 {
     Label1b->setText(messageText);
     // A dial that fails on its way reports it here, not as a failed dial: the window goes back
-    // to rest as for one, so that the user can dial again.
-    if (error != 0)
-        DialUp1NotConnected();
+    // to rest as for one, so that the user can dial again, and the reason ("The line is busy.")
+    // stays in the status until the next dial or connection.
+    if (error != 0) {
+        SetFontColor(Label1b, clBlack);
+        ReturnToRestAfterDial();
+    }
 }
 
 void TForm1::DialUp1Error()
@@ -113,6 +130,11 @@ void TForm1::DialUp1NotConnected()
 {
     SetFontColor(Label1b, clBlack);
     Label1b->setText(QStringLiteral("      Not connected"));
+    ReturnToRestAfterDial();
+}
+
+void TForm1::ReturnToRestAfterDial()
+{
     Label2b->setText(QStringLiteral("0.0.0.0"));
     PlaySound(Settings.DisconnectSnd);
     RxTrayIcon1->SetAnimated(false);
@@ -146,10 +168,16 @@ void TForm1::BitBtn1Click()
     BitBtn1->hide();
     BitBtn1->setEnabled(false);
     HangUpRequested = true;
+    HangUpRefusal = 0;
     SetFontColor(Label1b, clLime);
     Label1b->setText(QStringLiteral("      Disconnecting..."));
     DialStarted = false;
     DialUp1->GetConnections();
+    HangUpRequested = false;
+    if (HangUpRefusal != 0) {
+        ShowRefusedHangUp();
+        return;
+    }
     Label2b->setText(QStringLiteral("0.0.0.0"));
     Label3b->setText(QStringLiteral("00:00:00"));
     Label4b->setText(QStringLiteral("0"));
@@ -158,6 +186,25 @@ void TForm1::BitBtn1Click()
     SetFontColor(Label1b, clBlack);
     Label1b->setText(QStringLiteral("      Not connected"));
     Label7b->setText(QStringLiteral("      None active"));
+}
+
+void TForm1::ShowRefusedHangUp()
+{
+    // The line is still up (another user's pppd, or one that cannot be found): the window goes
+    // on showing it, and the detector reports its end whenever it comes.
+    if (IsOnline()) {
+        SetFontColor(Label1b, clRed);
+        Label1b->setText(QStringLiteral("      Connected"));
+        BitBtn1->show();
+        BitBtn1->setEnabled(true);
+        BitBtn2->setEnabled(false);
+        BitBtn2->hide();
+    } else {
+        SetFontColor(Label1b, clBlack);
+        Label1b->setText(QStringLiteral("      Not connected"));
+    }
+    const QString reason = RasStats != nullptr ? RasStats->ErrorText(HangUpRefusal) : QString::number(HangUpRefusal);
+    Inform(QStringLiteral("Hang up failed: ") + reason);
 }
 
 } // namespace pulo

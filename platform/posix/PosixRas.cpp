@@ -144,14 +144,50 @@ const PosixRas::Connection* PosixRas::Find(HRASCONN connection)
     return nullptr;
 }
 
+void PosixRas::ForgetFinishedDials()
+{
+    std::erase_if(Dials, [](const auto& dial) { return dial.second->Finished(); });
+}
+
+PppdDial* PosixRas::FindDial(HRASCONN handle)
+{
+    const auto found = Dials.find(handle);
+    return found != Dials.end() && !found->second->Finished() ? found->second.get() : nullptr;
+}
+
+const PosixRas::Connection* PosixRas::LinkOf(const PppdDial& dial)
+{
+    if (!dial.LinkUp())
+        return nullptr;
+    Refresh();
+    for (const Connection& candidate : Current)
+        if (candidate.Pppd.Pid == dial.Pid())
+            return &candidate;
+    return nullptr;
+}
+
 const std::vector<RasLink>& PosixRas::Connections()
 {
     Refresh();
-    return Links;
+    ForgetFinishedDials();
+    if (std::none_of(Dials.begin(), Dials.end(), [](const auto& dial) { return dial.second->Dialling(); }))
+        return Links;
+    Listed = Links;
+    for (const auto& [handle, dial] : Dials)
+        if (dial->Dialling())
+            Listed.push_back({handle, dial->Entry(), "modem", "pppd"});
+    return Listed;
 }
 
 DWORD PosixRas::Address(HRASCONN connection, std::string& address)
 {
+    if (PppdDial* dial = FindDial(connection)) {
+        const Connection* link = LinkOf(*dial);
+        if (link == nullptr || link->Address.empty())
+            return ERROR_PROJECTION_NOT_COMPLETE;
+        address = link->Address;
+        return ERROR_SUCCESS;
+    }
     const Connection* found = Find(connection);
     if (found == nullptr)
         return ERROR_INVALID_HANDLE;
@@ -163,7 +199,17 @@ DWORD PosixRas::Address(HRASCONN connection, std::string& address)
 
 DWORD PosixRas::Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link)
 {
-    const Connection* found = Find(connection);
+    const Connection* found = nullptr;
+    if (PppdDial* dial = FindDial(connection)) {
+        found = LinkOf(*dial);
+        if (found == nullptr) {
+            state = dial->State();
+            link = {connection, dial->Entry(), "modem", "pppd"};
+            return ERROR_SUCCESS;
+        }
+    } else {
+        found = Find(connection);
+    }
     if (found == nullptr)
         return ERROR_INVALID_HANDLE;
     state = found->Address.empty() ? RASCS_Authenticated : RASCS_Connected;
@@ -181,6 +227,7 @@ DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& hand
 {
     if (!HasEntry(entry))
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    ForgetFinishedDials();
     std::unique_ptr<PppdDial> dial;
     const DWORD started = PppdDial::Start(entry, std::move(notify), dial);
     if (started != ERROR_SUCCESS)
@@ -192,21 +239,32 @@ DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& hand
 
 PosixRas::~PosixRas()
 {
-    Dials.clear(); // each pppd still running is ended and reaped
+    // Each pppd still running is asked to end at once, then waited for together.
+    for (auto& [handle, dial] : Dials)
+        dial->HangUp();
+    Dials.clear();
 }
 
 DWORD PosixRas::HangUp(HRASCONN connection)
 {
-    if (const auto dial = Dials.find(connection); dial != Dials.end()) {
-        dial->second->HangUp();
+    if (PppdDial* dial = FindDial(connection)) {
+        dial->HangUp();
         return ERROR_SUCCESS;
     }
+    if (Dials.contains(connection))
+        return ERROR_SUCCESS; // a dial that has ended already
     const Connection* found = Find(connection);
     if (found == nullptr)
         return ERROR_INVALID_HANDLE;
     if (found->Pppd.Pid == 0)
         return ERROR_NOT_SUPPORTED;
-    return kill(found->Pppd.Pid, SIGTERM) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    for (auto& [handle, dial] : Dials) {
+        if (!dial->Finished() && dial->Pid() == found->Pppd.Pid) {
+            dial->HangUp();
+            return ERROR_SUCCESS;
+        }
+    }
+    return Ender.End(found->Pppd.Pid);
 }
 
 } // namespace win::posix

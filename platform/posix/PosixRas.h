@@ -2,13 +2,16 @@
 
 // Connections on Linux: the PPP links that are up (pppd's: modems, PPPoE, mobile broadband),
 // and the interfaces the user lists (a WireGuard or tun VPN) while they are up with an IPv4
-// address, in interface-index order. The handle is the interface index; the link's own IPv4 address is
-// its IP projection. The link list is read again only when the kernel reports a change.
+// address, in interface-index order, then the dials of this program still in progress (as the
+// system lists a connection that is not connected yet, so that it can be hung up). A link's
+// handle is its interface index, a dial's the one Dial gave; the link's own IPv4 address is its
+// IP projection. The link list is read again only when the kernel reports a change.
 
 #include "platform/Backend.h"
 #include "platform/posix/Netlink.h"
 #include "platform/posix/PppdDial.h"
 #include "platform/posix/PppdLink.h"
+#include "platform/posix/ProcessEnd.h"
 
 #include <map>
 #include <memory>
@@ -25,8 +28,9 @@ public:
     [[nodiscard]] const std::vector<RasLink>& Connections() override;
     [[nodiscard]] DWORD Address(HRASCONN connection, std::string& address) override;
     [[nodiscard]] DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) override;
-    // Ends the pppd of the link (SIGTERM); a link pppd does not run is left alone
-    // (ERROR_NOT_SUPPORTED).
+    // Ends the dial, or the pppd of the link (SIGTERM, then SIGKILL three seconds later), without
+    // waiting for it. A link no pppd is known to run is left alone (ERROR_NOT_SUPPORTED); a pppd
+    // that may not be signalled gives ERROR_ACCESS_DENIED.
     [[nodiscard]] DWORD HangUp(HRASCONN connection) override;
     void CountLinks(const std::vector<std::string>& patterns) override;
     // The peers pppd can be called for (the files of the peers folder with plain names).
@@ -50,6 +54,11 @@ private:
     };
 
     void Refresh();
+    // Drops the dials whose pppd has ended and been reaped.
+    void ForgetFinishedDials();
+    [[nodiscard]] PppdDial* FindDial(HRASCONN handle);
+    // The link a dial of ours brought up, once it is there.
+    [[nodiscard]] const Connection* LinkOf(const PppdDial& dial);
     [[nodiscard]] bool Counts(const NetLink& link) const;
     [[nodiscard]] const Connection* Find(HRASCONN connection);
 
@@ -59,9 +68,13 @@ private:
     bool PatternsChanged = false;
     LinkTable Table;
     std::vector<Connection> Current;
-    std::vector<RasLink> Links; // Current's links, rebuilt only when the table changed
+    std::vector<RasLink> Links;  // Current's links, rebuilt only when the table changed
+    std::vector<RasLink> Listed; // Links and the dials in progress, while there are any
     // The pppd processes this program started, by dial handle; ended at the latest with it.
     std::map<HRASCONN, std::unique_ptr<PppdDial>> Dials;
+    // Ends the pppds of links this program did not dial; declared last, so that it waits for
+    // them before anything else goes.
+    ProcessEnder Ender;
     HRASCONN NextDial = 0x7F000001;
 };
 

@@ -1,12 +1,17 @@
 #include "platform/posix/PppdDial.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,12 +122,13 @@ DWORD PppdDial::Start(const std::string& entry, IRasService::DialNotify notify, 
         close(ends[0]);
         return 711;
     }
-    dial.reset(new PppdDial(process, ends[0], std::move(notify)));
+    dial.reset(new PppdDial(process, ends[0], entry, std::move(notify)));
     return ERROR_SUCCESS;
 }
 
-PppdDial::PppdDial(pid_t process, int output, IRasService::DialNotify notify)
-    : Process(process), Output(output), Notify(std::move(notify))
+PppdDial::PppdDial(pid_t process, int output, std::string entry, IRasService::DialNotify notify)
+    : Process(process), Output(output), ExitFd(static_cast<int>(syscall(SYS_pidfd_open, process, 0))),
+      WakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), EntryName(std::move(entry)), Notify(std::move(notify))
 {
     Reader = std::thread([this] { Read(); });
 }
@@ -132,79 +138,130 @@ PppdDial::~PppdDial()
     HangUp();
     if (Reader.joinable())
         Reader.join();
+    if (ExitFd >= 0)
+        close(ExitFd);
+    if (WakeFd >= 0)
+        close(WakeFd);
+}
+
+void PppdDial::Tell(RASCONNSTATE state, DWORD error)
+{
+    LastState = state;
+    if (!Cancelled && Notify)
+        Notify(state, error);
+}
+
+bool PppdDial::ReadOutput(std::string& pending)
+{
+    char buffer[4096];
+    const ssize_t got = read(Output, buffer, sizeof buffer);
+    if (got < 0)
+        return errno == EINTR || errno == EAGAIN;
+    if (got == 0)
+        return false;
+    pending.append(buffer, static_cast<std::size_t>(got));
+    Consume(pending);
+    return true;
+}
+
+void PppdDial::Consume(std::string& pending)
+{
+    for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        const std::string line = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        const std::optional<RASCONNSTATE> state = StateOfPppdLine(line);
+        if (!state || Connected)
+            continue;
+        Tell(*state, ERROR_SUCCESS);
+        // The address is on the link once pppd tells it: the line is up.
+        if (*state == RASCS_Projected) {
+            Connected = true;
+            Tell(RASCS_Connected, ERROR_SUCCESS);
+        }
+    }
+    if (pending.size() > 65536)
+        pending.clear(); // a line that never ends is not one of pppd's
+}
+
+bool PppdDial::Reap(int& status)
+{
+    const std::lock_guard lock(Lock);
+    if (!Reaped && waitpid(Process, &status, WNOHANG) == Process)
+        Reaped = true;
+    return Reaped;
 }
 
 void PppdDial::Read()
 {
-    const auto tell = [this](RASCONNSTATE state, DWORD error) {
-        if (!Cancelled && Notify)
-            Notify(state, error);
-    };
-    RASCONNSTATE last = RASCS_OpenPort;
+    using Clock = std::chrono::steady_clock;
     for (const RASCONNSTATE state : {RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice})
-        tell(last = state, ERROR_SUCCESS);
-    bool connected = false;
+        Tell(state, ERROR_SUCCESS);
+    constexpr auto Grace = std::chrono::milliseconds(3000);
     std::string pending;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(Output, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        pending.append(buffer, static_cast<std::size_t>(got));
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            const std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
-            const std::optional<RASCONNSTATE> state = StateOfPppdLine(line);
-            if (!state || connected)
-                continue;
-            tell(last = *state, ERROR_SUCCESS);
-            // The address is on the link once pppd tells it: the line is up.
-            if (*state == RASCS_Projected) {
-                connected = true;
-                tell(last = RASCS_Connected, ERROR_SUCCESS);
-            }
+    bool open = true;
+    bool killed = false;
+    std::optional<Clock::time_point> asked;
+    int status = 0;
+    while (!Reap(status)) {
+        if (Cancelled && !asked)
+            asked = Clock::now();
+        if (asked && !killed && Clock::now() - *asked >= Grace) {
+            const std::lock_guard lock(Lock);
+            if (!Reaped)
+                kill(Process, SIGKILL);
+            killed = true;
         }
-        if (pending.size() > 65536)
-            pending.clear(); // a line that never ends is not one of pppd's
+        // Asleep until pppd writes, ends or is asked to end; only a pending kill, or a kernel
+        // without process descriptors, needs a time-out.
+        int timeout = ExitFd < 0 ? 100 : -1;
+        if (asked && !killed) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Grace - (Clock::now() - *asked));
+            timeout = static_cast<int>(std::max<std::int64_t>(0, left.count()));
+        } else if (killed) {
+            timeout = 100;
+        }
+        pollfd watched[3] = {{open ? Output : -1, POLLIN, 0}, {ExitFd, POLLIN, 0}, {WakeFd, POLLIN, 0}};
+        if (poll(watched, 3, timeout) < 0 && errno != EINTR)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100)); // never spin
+
+        if (watched[2].revents != 0) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const ssize_t drained = read(WakeFd, &count, sizeof count);
+        }
+        if (open && watched[0].revents != 0)
+            open = ReadOutput(pending);
+    }
+    // pppd has ended: what it wrote is in the pipe, but a child of its may hold the pipe open
+    // for ever, so only what is there now is read.
+    if (open) {
+        fcntl(Output, F_SETFL, fcntl(Output, F_GETFL) | O_NONBLOCK);
+        char buffer[4096];
+        for (ssize_t got; (got = read(Output, buffer, sizeof buffer)) > 0;) {
+            pending.append(buffer, static_cast<std::size_t>(got));
+            Consume(pending);
+        }
     }
     close(Output);
-    int status = 0;
-    while (waitpid(Process, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!connected) {
+    if (!Connected) {
         const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 5;
-        tell(last, code == 0 ? 628 : ErrorOfPppdExit(code));
+        Tell(LastState, code == 0 ? 628 : ErrorOfPppdExit(code));
     }
-    const std::lock_guard lock(Lock);
-    Reaped = true;
-    ReapedChanged.notify_all();
-}
-
-bool PppdDial::WaitReaped(int milliseconds)
-{
-    std::unique_lock lock(Lock);
-    return ReapedChanged.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return Reaped; });
+    Done = true;
 }
 
 void PppdDial::HangUp()
 {
-    Cancelled = true;
-    {
-        const std::lock_guard lock(Lock);
-        if (Reaped)
-            return;
-        kill(Process, SIGTERM); // the process is not reaped yet: its number is still its own
-    }
-    if (WaitReaped(3000))
+    if (Cancelled.exchange(true))
         return;
     {
         const std::lock_guard lock(Lock);
         if (!Reaped)
-            kill(Process, SIGKILL);
+            kill(Process, SIGTERM); // not reaped yet: the number is still pppd's
     }
-    WaitReaped(2000);
+    if (WakeFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t woken = write(WakeFd, &one, sizeof one);
+    }
 }
 
 } // namespace win::posix

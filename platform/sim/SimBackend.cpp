@@ -167,17 +167,23 @@ public:
         auto dial = std::make_unique<SimDial>();
         SimDial* running = dial.get();
         dial->Thread = std::thread([running, script, notify, entry, handle, state = State] {
-            RASCONNSTATE last = RASCS_OpenPort;
+            // Finished once the thread has nothing more to do, whichever way it ends.
+            struct Finish
+            {
+                SimDial* Dial;
+                ~Finish() { Dial->Finished = true; }
+            } finish{running};
             for (const RASCONNSTATE step : script.States) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(script.PauseMs));
                 if (running->Cancelled)
                     return;
-                notify(last = step, ERROR_SUCCESS);
+                running->State = step;
+                notify(step, ERROR_SUCCESS);
             }
             if (running->Cancelled)
                 return;
             if (script.Error != 0) {
-                notify(last, script.Error);
+                notify(running->State, script.Error);
                 return;
             }
             QMetaObject::invokeMethod(QCoreApplication::instance(), [state, entry, handle, address = script.Address] {
@@ -191,6 +197,7 @@ public:
             notify(RASCS_Connected, ERROR_SUCCESS);
         });
         Dials[handle] = std::move(dial);
+        DialEntries[handle] = entry;
         return ERROR_SUCCESS;
     }
 
@@ -199,18 +206,23 @@ public:
     std::vector<std::string> PhonebookEntries() override { return State->Phonebook; }
     std::vector<RasDevice> Devices() override { return State->Devices; }
 
+    // The lines, then the dials still in progress, as the system lists a connection that is not
+    // connected yet.
     const std::vector<RasLink>& Connections() override
     {
         Links.clear();
         for (const SimLine& line : State->Lines)
             Links.push_back({line.Handle, line.EntryName, line.DeviceType, line.DeviceName});
+        for (const auto& [handle, dial] : Dials)
+            if (Dialling(handle))
+                Links.push_back(DialLink(handle));
         return Links;
     }
     DWORD Address(HRASCONN connection, std::string& address) override
     {
         const SimLine* line = State->FindLine(connection);
         if (line == nullptr)
-            return ERROR_INVALID_HANDLE;
+            return Dialling(connection) ? ERROR_PROJECTION_NOT_COMPLETE : ERROR_INVALID_HANDLE;
         if (line->Address.empty())
             return ERROR_PROJECTION_NOT_COMPLETE;
         address = line->Address;
@@ -219,6 +231,11 @@ public:
     DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) override
     {
         const SimLine* line = State->FindLine(connection);
+        if (line == nullptr && Dialling(connection)) {
+            state = Dials.at(connection)->State;
+            link = DialLink(connection);
+            return ERROR_SUCCESS;
+        }
         if (line == nullptr)
             return ERROR_INVALID_HANDLE;
         state = line->Address.empty() ? RASCS_Authenticated : RASCS_Connected;
@@ -227,6 +244,8 @@ public:
     }
     DWORD HangUp(HRASCONN connection) override
     {
+        if (State->RefuseHangUp)
+            return ERROR_ACCESS_DENIED;
         State->HungUp.push_back(connection);
         const auto dial = Dials.find(connection);
         if (dial != Dials.end())
@@ -238,12 +257,27 @@ private:
     struct SimDial
     {
         std::atomic<bool> Cancelled = false;
+        std::atomic<bool> Finished = false;
+        std::atomic<RASCONNSTATE> State = RASCS_OpenPort;
         std::thread Thread;
     };
+
+    [[nodiscard]] bool Dialling(HRASCONN handle) const
+    {
+        const auto dial = Dials.find(handle);
+        return dial != Dials.end() && !dial->second->Cancelled && !dial->second->Finished &&
+               State->FindLine(handle) == nullptr;
+    }
+    [[nodiscard]] RasLink DialLink(HRASCONN handle) const
+    {
+        const std::string device = State->Devices.empty() ? std::string() : State->Devices.front().Name;
+        return {handle, DialEntries.at(handle), "modem", device};
+    }
 
     std::shared_ptr<SimState> State;
     std::vector<RasLink> Links;
     std::map<HRASCONN, std::unique_ptr<SimDial>> Dials;
+    std::map<HRASCONN, std::string> DialEntries;
 };
 
 class SimIpHelper final : public IIpHelperService

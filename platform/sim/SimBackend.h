@@ -104,6 +104,8 @@ struct SimState final
     // whether the system refuses to start a dial at all.
     std::map<std::string, SimDialScript> DialScripts;
     bool RefuseDialStart = false;
+    // Hang-ups refused from now on (ERROR_ACCESS_DENIED), as for another user's line.
+    bool RefuseHangUp = false;
     // Every handle hung up, in order.
     std::vector<HRASCONN> HungUp;
 

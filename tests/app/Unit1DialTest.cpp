@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace pulo {
 namespace {
@@ -40,7 +41,7 @@ TEST_F(Unit1DialTest, AFailedDialPutsTheWindowBackToRest)
     TForm1 form(Services());
     form.BitBtn2->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.BitBtn2->isVisibleTo(&form); }, 5000));
-    EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
+    EXPECT_EQ(form.Label1b->text(), QStringLiteral("There was no answer.")) << "the reason stays on screen";
     EXPECT_FALSE(form.BitBtn1->isVisibleTo(&form));
     EXPECT_EQ(test::SoundsPlayed(*Sim), (QStringList{"Dialing.wav", "DefaultDiscon.wav"}));
     EXPECT_FALSE(form.DialStarted);
@@ -70,6 +71,51 @@ TEST_F(Unit1DialTest, HangUpEndsTheFirstConnectionOnlyAndWaits)
     EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
     EXPECT_EQ(form.Label7b->text(), QStringLiteral("      None active"));
     EXPECT_FALSE(form.HangUpRequested);
+}
+
+TEST_F(Unit1DialTest, HangUpStopsADialInProgress)
+{
+    Sim->DialScripts["Backup ISP"] = {{0, 1, 2, 3, 4, 5, 14, 18}, 100, 0, "10.64.0.5"};
+    TForm1 form(Services());
+    form.BitBtn2->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Label1b->text() == QStringLiteral("Port opened"); }, 5000));
+    Sim->HungUp.clear();
+    form.BitBtn1->click();
+    ASSERT_EQ(Sim->HungUp.size(), 2U) << "the dial was listed and hung up";
+    EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
+    EXPECT_TRUE(form.BitBtn2->isVisibleTo(&form));
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !Sim->Lines.empty(); }, 1200)) << "the dial never connects";
+    EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
+}
+
+TEST_F(Unit1DialTest, ARefusedHangUpIsReportedAndTheLineStaysShown)
+{
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    TForm1 form(Services());
+    form.KZInternetDetect1->Poll();
+    QStringList told;
+    form.Inform = [&](const QString& text) { told << text; };
+    Sim->RefuseHangUp = true;
+    const win::DWORD before = Sim->Ticks;
+    form.BitBtn1->click();
+    EXPECT_EQ(told, QStringList{"Hang up failed: Access is denied."});
+    EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Connected"));
+    EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.0.2"));
+    EXPECT_TRUE(form.BitBtn1->isVisibleTo(&form));
+    EXPECT_EQ(Sim->Ticks, before) << "no wait for a line that does not drop";
+    Sim->RefuseHangUp = false;
+    Sim->DropLine(line);
+}
+
+TEST_F(Unit1DialTest, TheWindowKeepsGoingWhileTheLineDrops)
+{
+    Sim->AddLine("My ISP", "10.64.0.2");
+    TForm1 form(Services());
+    form.KZInternetDetect1->Poll();
+    bool ranDuringTheWait = false;
+    QTimer::singleShot(0, &form, [&] { ranDuringTheWait = form.HangUpRequested; });
+    form.BitBtn1->click();
+    EXPECT_TRUE(ranDuringTheWait) << "events are handled during the three seconds";
 }
 
 } // namespace

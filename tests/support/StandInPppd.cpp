@@ -8,8 +8,10 @@
 //
 // "piddir", "ifname", "local" and "remote" are options of the stand-in only. When the
 // environment names a folder in PULO_STANDIN_PEERS, the peer's file there adds options, one a
-// line, as pppd's peer files do, and two more of the stand-in's own: "exit N" (fail with that
-// exit status after the serial connection) and "ignore-term" (SIGTERM does not end it).
+// line, as pppd's peer files do, and more of the stand-in's own: "exit N" (fail with that exit
+// status after the serial connection), "ignore-term" (SIGTERM does not end it), "stall" (the dial
+// stops after the serial connection until a signal ends it) and "child-holds-output" (a child
+// keeps the output open for twenty seconds after the stand-in itself has ended).
 
 #include "tests/support/TunLink.h"
 
@@ -43,6 +45,8 @@ int main(int argc, char** argv)
     std::string remote = "10.64.64.1";
     int exitStatus = -1;
     bool ignoreTerm = false;
+    bool stall = false;
+    bool childHoldsOutput = false;
     for (std::size_t i = 0; i < options.size(); ++i) {
         const std::string& option = options[i];
         const bool hasValue = i + 1 < options.size();
@@ -58,6 +62,10 @@ int main(int argc, char** argv)
             exitStatus = std::atoi(options[++i].c_str());
         else if (option == "ignore-term")
             ignoreTerm = true;
+        else if (option == "stall")
+            stall = true;
+        else if (option == "child-holds-output")
+            childHoldsOutput = true;
     }
 
     sigset_t signals;
@@ -70,6 +78,16 @@ int main(int argc, char** argv)
 
     std::printf("Serial connection established.\n");
     std::fflush(stdout);
+    if (childHoldsOutput && fork() == 0) {
+        sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+        sleep(20);
+        _exit(0);
+    }
+    if (stall) {
+        int received = 0;
+        sigwait(&signals, &received);
+        return 5;
+    }
     if (exitStatus >= 0)
         return exitStatus;
 

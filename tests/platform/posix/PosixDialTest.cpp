@@ -20,6 +20,7 @@
 #include <cstring>
 #include <mutex>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 namespace pulo {
@@ -91,6 +92,35 @@ protected:
     }
 
     static bool NoChildLeft() { return waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+    // pppd ends on its dial's own thread after a hang-up: within a few seconds, whatever it does.
+    static bool NoChildLeftSoon()
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(6);
+        while (!NoChildLeft() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return NoChildLeft();
+    }
+    static int Threads()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Threads:"))
+                return line.mid(8).trimmed().toInt();
+        return -1;
+    }
+    static std::vector<win::RASCONNA> Connections()
+    {
+        std::vector<win::RASCONNA> records(4);
+        records[0].dwSize = sizeof(win::RASCONNA);
+        win::DWORD size = static_cast<win::DWORD>(records.size() * sizeof(win::RASCONNA));
+        win::DWORD count = 0;
+        if (win::RasEnumConnectionsA(records.data(), &size, &count) != 0)
+            count = 0;
+        records.resize(count);
+        return records;
+    }
 
     QTemporaryDir PidFolder;
     QTemporaryDir Peers;
@@ -117,8 +147,8 @@ TEST_F(PosixDialTest, ADialWalksToConnectedAndHangUpEndsIt)
     EXPECT_STREQ(records[0].szEntryName, "myisp") << "the link pppd brought up";
 
     EXPECT_EQ(win::RasHangUpA(handle), 0U);
-    EXPECT_TRUE(NoChildLeft()) << "pppd ended and reaped";
-    EXPECT_EQ(win::RasHangUpA(handle), 0U) << "hanging up again is harmless";
+    EXPECT_TRUE(NoChildLeftSoon()) << "pppd ended and reaped";
+    win::RasHangUpA(handle); // hanging up again is harmless
 }
 
 TEST_F(PosixDialTest, PppdsExitStatusesBecomeErrors)
@@ -138,20 +168,73 @@ TEST_F(PosixDialTest, PppdsExitStatusesBecomeErrors)
         EXPECT_EQ(end.first, win::RASCS_DeviceConnected) << "the state it had reached";
         EXPECT_EQ(end.second, c.Error);
         win::RasHangUpA(handle);
-        EXPECT_TRUE(NoChildLeft());
+        EXPECT_TRUE(NoChildLeftSoon());
     }
 }
 
-TEST_F(PosixDialTest, APppdThatIgnoresSigtermIsKilled)
+TEST_F(PosixDialTest, HangUpNeverWaitsAndAlwaysEndsPppd)
 {
-    Peer("stubborn", "ignore-term ifname ppp4 local 10.64.8.2");
+    using Clock = std::chrono::steady_clock;
+    enum class HangUpOf
+    {
+        TheDial,
+        TheLinkItMade,
+    };
+    const struct
+    {
+        const char* Name;
+        const char* Options;
+        bool WaitForConnected;
+        HangUpOf Target;
+    } cases[] = {
+        {"a dial in progress is listed and ends", "stall", false, HangUpOf::TheDial},
+        {"a pppd that ignores SIGTERM is killed", "ignore-term ifname ppp4 local 10.64.8.2", true, HangUpOf::TheDial},
+        {"the same through its link", "ignore-term ifname ppp5 local 10.64.7.2", true, HangUpOf::TheLinkItMade},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Heard.Notes.clear();
+        Peer("peer", c.Options);
+        win::HRASCONN handle = 0;
+        ASSERT_EQ(Dial("peer", handle), 0U);
+        if (c.WaitForConnected) {
+            ASSERT_EQ(End().first, win::RASCS_Connected);
+        } else {
+            std::unique_lock lock(Heard.Lock);
+            Heard.Changed.wait_for(lock, std::chrono::seconds(5),
+                                   [&] { return Heard.Notes.size() >= 4; }); // "Serial connection established"
+        }
+        const std::vector<win::RASCONNA> listed = Connections();
+        ASSERT_EQ(listed.size(), 1U);
+        EXPECT_STREQ(listed[0].szEntryName, "peer");
+        win::RASCONNSTATUSA status{};
+        status.dwSize = sizeof status;
+        ASSERT_EQ(win::RasGetConnectStatusA(listed[0].hrasconn, &status), 0U);
+        EXPECT_EQ(status.rasconnstate, c.WaitForConnected ? win::RASCS_Connected : win::RASCS_DeviceConnected);
+
+        const auto asked = Clock::now();
+        EXPECT_EQ(win::RasHangUpA(c.Target == HangUpOf::TheDial ? handle : listed[0].hrasconn), 0U);
+        EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(500)) << "the caller does not wait";
+        EXPECT_TRUE(NoChildLeftSoon());
+        EXPECT_TRUE(Connections().empty());
+    }
+}
+
+TEST_F(PosixDialTest, AFailedDialEndsWhenPppdDoesAndIsForgotten)
+{
+    // A connect script's child that keeps pppd's output open must not hold the dial's end.
+    Peer("failing", "exit 8 child-holds-output");
+    const int threadsBefore = Threads();
     win::HRASCONN handle = 0;
-    ASSERT_EQ(Dial("stubborn", handle), 0U);
-    ASSERT_EQ(End().first, win::RASCS_Connected);
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(win::RasHangUpA(handle), 0U);
-    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2900));
-    EXPECT_TRUE(NoChildLeft());
+    ASSERT_EQ(Dial("failing", handle), 0U);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(End().second, 651U);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    // Listing the connections forgets the dials that have ended.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while ((!Connections().empty() || Threads() != threadsBefore) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(Threads(), threadsBefore) << "the finished dial's thread is joined and dropped";
 }
 
 TEST_F(PosixDialTest, NamesThatAreNoPlainPeerAreNotFound)
