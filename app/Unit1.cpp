@@ -14,6 +14,7 @@
 #include "settings/frmConfig.h"
 #include "settings/frmLog.h"
 #include "sources/DialUp.h"
+#include "sources/IPHelper.h"
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
 #include "widgets/HelpRouter.h"
@@ -96,6 +97,21 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
 
     RunGuarded([this] { FormCreate(); });
     CreateWindows();
+    ChooseDefaultInterface();
+}
+
+void TForm1::ChooseDefaultInterface()
+{
+    // A new user has chosen no interface: the first one that is up, not the loopback that
+    // Linux always lists first, where nothing would ever move. A stored choice is kept. (After
+    // the dialog's creation, which reads the settings again.)
+    if (NICStored())
+        return;
+    if (const std::int32_t row = FirstActiveAdapterRow(IfTable); row > 0) {
+        Settings.NIC = row;
+        sgMIB->setCurrentCell(row, 0);
+        ShowMonitoredInterface();
+    }
 }
 
 void TForm1::CreateWindows()
@@ -317,15 +333,19 @@ void TForm1::HideToTray()
     // one the window stays minimised on the task bar: hidden, it could not be brought back.
     if (!RxTrayIcon1->Registered())
         RxTrayIcon1->Update();
-    if (RxTrayIcon1->Registered())
+    if (RxTrayIcon1->Registered()) {
         hide();
+        HiddenToTray = true;
+    }
     RxTrayIcon1->SetActive(true);
 }
 
 void TForm1::WatchTrayHost()
 {
     const bool available = RxTrayIcon1->TrayAvailable();
-    if (!available && !isVisible() && RxTrayIcon1->Active()) {
+    // Only a window hidden in the tray comes back; one hidden while a dialog or the log viewer
+    // stands in its place waits for that to close.
+    if (!available && HiddenToTray && !isVisible() && RxTrayIcon1->Active()) {
         ShownForLostTray = true;
         RestoreApplication();
     } else if (available && ShownForLostTray) {
@@ -366,6 +386,7 @@ void TForm1::RxTrayIcon1Click()
 
 void TForm1::RestoreApplication()
 {
+    HiddenToTray = false;
     showNormal();
     raise();
     activateWindow();

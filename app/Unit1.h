@@ -242,6 +242,8 @@ private:
     void CreateComponents(const TForm1Services& services);
     // The dialog and the log viewer, created after the window as the program starts.
     void CreateWindows();
+    // Watches the first interface that is up when the settings name none.
+    void ChooseDefaultInterface();
     void ApplyStartingColors();
     // Tells the platform which interfaces besides the dial-up links are connections.
     void CountConfiguredLinks();
@@ -267,6 +269,7 @@ private:
 
     bool StartMinimized = false;
     bool ShownForLostTray = false;
+    bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place
 };
 
 } // namespace pulo

@@ -109,6 +109,11 @@ void WriteSettings(const TSettings& settings)
     ini.WriteString(Sounds, "MaximumSnd", settings.MaximumSnd);
 }
 
+bool NICStored()
+{
+    return !TIniFile(SettingsPath()).ReadString(General, "NIC", QString()).isEmpty();
+}
+
 void WriteNIC(std::int32_t row)
 {
     TIniFile ini(SettingsPath());

@@ -40,6 +40,8 @@ enum class WithMaximumFlags
 void ReadSettings(TSettings& settings, WithNIC nic, WithMaximumFlags maximumFlags = WithMaximumFlags::Yes);
 // Writes the header notice, then every key of "General" but NIC, then "Sounds".
 void WriteSettings(const TSettings& settings);
+// Whether the file names the monitored interface ("General" / NIC) at all.
+[[nodiscard]] bool NICStored();
 // Writes "General" / NIC alone.
 void WriteNIC(std::int32_t row);
 

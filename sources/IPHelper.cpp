@@ -88,4 +88,14 @@ QString InterfaceIpText(win::DWORD index)
     return InterfaceIpText(index, addresses);
 }
 
+std::int32_t FirstActiveAdapterRow(const std::vector<win::MIB_IFROW>& rows)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].dwType != win::IF_TYPE_SOFTWARE_LOOPBACK &&
+            rows[i].dwOperStatus == win::MIB_IF_OPER_STATUS_OPERATIONAL)
+            return static_cast<std::int32_t>(i + 1);
+    }
+    return 0;
+}
+
 } // namespace pulo

@@ -26,6 +26,10 @@ struct IfOctets final
 // table. False (rows as they were) when the table cannot be read.
 bool GetIfOctets(std::vector<IfOctets>& rows);
 
+// The 1-based row of the first interface that is up and is not the loopback, or 0 when there is
+// none: the interface a new user wants to watch.
+[[nodiscard]] std::int32_t FirstActiveAdapterRow(const std::vector<win::MIB_IFROW>& rows);
+
 // Fills rows with the address rows, by ascending address. Returns the size probe's answer when
 // it was not the expected ERROR_INSUFFICIENT_BUFFER (rows then as they were), else 0.
 win::DWORD GetIpAddrTableRows(std::vector<win::MIB_IPADDRROW>& rows);

@@ -28,7 +28,9 @@ using test::TextColor;
 TEST_F(Unit1Test, FirstRunShowsTheRestingWindow)
 {
     TForm1 form;
-    EXPECT_EQ(form.Settings, TSettings{});
+    TSettings defaults;
+    defaults.NIC = 2; // the network card, not the loopback listed first
+    EXPECT_EQ(form.Settings, defaults);
     EXPECT_EQ(form.Totals.StoredMonth, 12);
     EXPECT_EQ(form.CurrentYear, 2026);
     EXPECT_EQ(form.CurrentDay, 7);
@@ -283,6 +285,29 @@ TEST_F(Unit1Test, SpeedMonitorCountsAWrapAndSkipsARestart)
     EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("1000")) << "counting goes on from the new baseline";
 }
 
+TEST_F(Unit1Test, ANewUserWatchesTheirNetworkCardNotTheLoopback)
+{
+    const struct
+    {
+        const char* Ini;
+        std::int32_t Nic;
+    } cases[] = {
+        {"", 2},
+        {"[General]\nNIC=1\n", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Ini);
+        WriteIni(c.Ini);
+        Sim->Adapters[0].InRate = 0;
+        Sim->Adapters[1].InRate = 125000;
+        TForm1 form;
+        EXPECT_EQ(form.Settings.NIC, c.Nic);
+        Sim->Ticks += 1000;
+        form.RxTimerEvent3Timer();
+        EXPECT_EQ(form.lbCurrentIn->text(), c.Nic == 2 ? QStringLiteral("1000") : QStringLiteral("0"));
+    }
+}
+
 TEST_F(Unit1Test, SpeedMonitorIgnoresARowThatIsNotThere)
 {
     for (const char* nic : {"0", "3", "-1"}) {
@@ -509,6 +534,15 @@ TEST_F(Unit1TrayTest, ATrayHostThatGoesAwayBringsTheWindowBack)
     Log->Available = true;
     form.RxTimerEvent1Timer();
     EXPECT_FALSE(form.isVisible()) << "back in the tray";
+
+    // A window hidden while a dialog stands in its place stays hidden without a tray.
+    form.RestoreApplication();
+    Log->Available = false;
+    form.Configuration1->trigger();
+    form.RxTimerEvent1Timer();
+    EXPECT_FALSE(form.isVisible());
+    form.frmConfig->btnCancel->click();
+    EXPECT_TRUE(form.isVisible());
 }
 
 TEST_F(Unit1TrayTest, StartupHiddenStartsInTheTrayUntilTheDialogCloses)

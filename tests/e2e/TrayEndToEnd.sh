@@ -69,12 +69,14 @@ icon_place() {
 }
 await icon_place || fail "the tray icon did not dock"
 
-xdotool windowfocus --sync "$window"
-xdotool key alt+h # the " &Hide" button
-await bash -c "! xdotool search --onlyvisible --name 'Pulo Pro'" || fail "Hide left the window on screen"
-icon_place >/dev/null || fail "the tray icon went away with the window"
-
-read -r x y < <(icon_place)
-xdotool mousemove "$x" "$y" click 1
-await xdotool search --onlyvisible --name "Pulo Pro" || fail "a click on the tray icon did not bring the window back"
+# A left click brings the window back, and so does a right click, as the icon has no menu.
+for button in 1 3; do
+    xdotool windowfocus --sync "$window"
+    xdotool key alt+h # the " &Hide" button
+    await bash -c "! xdotool search --onlyvisible --name 'Pulo Pro'" || fail "Hide left the window on screen"
+    icon_place >/dev/null || fail "the tray icon went away with the window"
+    read -r x y < <(icon_place)
+    xdotool mousemove "$x" "$y" click "$button"
+    await xdotool search --onlyvisible --name "Pulo Pro" || fail "a click ($button) on the tray icon did not bring the window back"
+done
 echo "tray end to end: 1 passed, 0 failed"
