@@ -1,9 +1,11 @@
 #include "settings/frmLog.h"
 
 #include "common/ErrorBoundary.h"
+#include "common/PuloError.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
@@ -135,10 +137,43 @@ void TfrmLog::btnCloseClick()
         OnClose();
 }
 
+QPrinter& TfrmLog::Printer()
+{
+    // Made on first use: the print system (and the printing service's libraries behind it)
+    // loads only for a user who prints.
+    if (!PrinterSetup)
+        PrinterSetup = std::make_unique<QPrinter>();
+    return *PrinterSetup;
+}
+
+QPrintDialog& TfrmLog::PrinterSetupDialog1()
+{
+    if (!SetupDialog) {
+        SetupDialog = std::make_unique<QPrintDialog>(&Printer(), this);
+        SetupDialog->setObjectName(QStringLiteral("PrinterSetupDialog1"));
+        SetupDialog->setWindowTitle(QStringLiteral("Printer Setup"));
+        SetupDialog->setOption(QAbstractPrintDialog::PrintToFile);
+        // The dialog chooses the printer for the next print; it prints nothing itself.
+        for (QDialogButtonBox* buttons : SetupDialog->findChildren<QDialogButtonBox*>()) {
+            if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+                ok->setText(QStringLiteral("OK"));
+        }
+    }
+    return *SetupDialog;
+}
+
 void TfrmLog::Print(QPlainTextEdit* box, const QString& title)
 {
-    PrinterSetup.setDocName(title);
-    box->print(&PrinterSetup);
+    QPrinter& printer = Printer();
+    // Without a printer the print would go nowhere, silently.
+    const bool nowhere = printer.outputFormat() == QPrinter::NativeFormat
+                             ? !printer.isValid() || printer.printerName().isEmpty()
+                             : printer.outputFileName().isEmpty();
+    if (nowhere)
+        throw PuloError(QStringLiteral("No printer is installed, so the log cannot be printed. Printer Setup can "
+                                       "print it to a PDF file instead."));
+    printer.setDocName(title);
+    box->print(&printer);
 }
 
 void TfrmLog::btnPrintClick()
@@ -160,9 +195,7 @@ void TfrmLog::btnCopySelClick()
 
 void TfrmLog::btnPrtSetupClick()
 {
-    QPrintDialog dialog(&PrinterSetup, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile);
-    dialog.exec();
+    PrinterSetupDialog1().exec();
 }
 
 void TfrmLog::UpdateLog(TLogContext& context)

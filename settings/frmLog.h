@@ -6,6 +6,7 @@
 
 #include "settings/LogFile.h"
 
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QWidget>
 
@@ -53,7 +54,9 @@ public:
     QPlainTextEdit* LogMemo = nullptr;
     QPlainTextEdit* RichEdit = nullptr;
     // The printer the next print goes to, as Printer Setup last chose it.
-    QPrinter PrinterSetup;
+    [[nodiscard]] QPrinter& Printer();
+    // The printer setup dialog: it chooses the printer (or a PDF file) for the next print.
+    [[nodiscard]] QPrintDialog& PrinterSetupDialog1();
 
 protected:
     bool event(QEvent* event) override;
@@ -64,6 +67,8 @@ private:
     void Print(QPlainTextEdit* box, const QString& title);
 
     TLogWriter Writer;
+    std::unique_ptr<QPrinter> PrinterSetup;
+    std::unique_ptr<QPrintDialog> SetupDialog;
 };
 
 } // namespace pulo

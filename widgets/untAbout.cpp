@@ -1,13 +1,19 @@
 #include "widgets/untAbout.h"
 
+#include "common/BuildInfo.h"
 #include "widgets/Legacy.h"
 #include "widgets/ScrollingCredits.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace pulo {
 
@@ -54,12 +60,19 @@ QImage CreditsPicture()
     return image;
 }
 
-TLegacy*
-MakeLink(QWidget* parent, const char* name, const QString& address, TAdressType type, const char* hint, QRect place)
+// The width of the box's client area, where the links are centred.
+constexpr int BoxWidth = 274;
+
+TLegacy* MakeLink(QWidget* parent,
+                  const char* name,
+                  const QString& caption,
+                  const QString& address,
+                  TAdressType type,
+                  const char* hint,
+                  QRect place)
 {
     auto* link = new TLegacy(parent);
     link->setObjectName(QString::fromLatin1(name));
-    link->setText(address);
     link->Adress = address;
     link->SetAdressType(type);
     link->setToolTip(QString::fromLatin1(hint));
@@ -67,10 +80,38 @@ MakeLink(QWidget* parent, const char* name, const QString& address, TAdressType 
     link->setFont(SansFont());
     link->SetFontColor(Aqua);
     link->ActiveColor = 0x00FFFF; // yellow
-    link->setGeometry(place);
+    // As wide as its caption needs (never clipped), centred in the box.
+    const int room = BoxWidth - 6;
+    const int width = std::min(room, std::max(place.width(), link->fontMetrics().horizontalAdvance(caption) + 6));
+    link->setText(link->fontMetrics().elidedText(caption, Qt::ElideMiddle, width - 4));
+    link->setGeometry((BoxWidth - width) / 2, place.y(), width, std::max(place.height(), link->fontMetrics().height()));
     link->setAlignment(Qt::AlignCenter);
     return link;
 }
+
+} // namespace
+
+TAboutLink WebLink()
+{
+    if (const QString homepage = QString::fromUtf8(ProgramHomepage); !homepage.isEmpty())
+        return {homepage, homepage};
+    // The README that came with this copy: installed beside the program's share folder, or the
+    // source folder's when it runs where it was built.
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .absoluteFilePath(QStringLiteral("../") + QString::fromUtf8(InstalledDocFolder) +
+                                                    QStringLiteral("/README.md"));
+    const QString readme = QFile::exists(installed) || !QFile::exists(QString::fromUtf8(SourceReadme))
+                               ? QDir::cleanPath(installed)
+                               : QString::fromUtf8(SourceReadme);
+    return {QStringLiteral("PuloPro's README"), QUrl::fromLocalFile(readme).toString()};
+}
+
+QString MailAddress()
+{
+    return QString::fromUtf8(ProgramMail);
+}
+
+namespace {
 
 } // namespace
 
@@ -91,8 +132,11 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QWidget(parent)
     Panel1->setAttribute(Qt::WA_TransparentForMouseEvents);
     Paint(Panel1, Navy, Yellow);
 
-    URL1 = MakeLink(this, "URL1", QStringLiteral("https://pulopro.invalid"), TAdressType::atWWW, "Visit Website",
-                    {79, 3, 116, 13});
+    // The panel lets clicks through to the box, so the box itself carries the panel's hint.
+    setToolTip(QStringLiteral("Click to close"));
+
+    const TAboutLink web = WebLink();
+    URL1 = MakeLink(this, "URL1", web.Caption, web.Address, TAdressType::atWWW, "Visit Website", {79, 3, 116, 13});
     Credits = new TScrollingCredits(this);
     Credits->setObjectName(QStringLiteral("Credits"));
     Credits->setGeometry(6, 37, 262, 117);
@@ -107,8 +151,9 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QWidget(parent)
                                                              QStringLiteral("by the PuloPro developers"),
                                                              QString()};
     Credits->OnClick = [this](QObject*) { Panel1Click(); };
-    URL2 = MakeLink(this, "URL2", QStringLiteral("developers@pulopro.invalid"), TAdressType::atMail, "Send e-mail",
-                    {87, 172, 100, 13});
+    const QString mail = MailAddress();
+    URL2 = MakeLink(this, "URL2", mail, mail, TAdressType::atMail, "Send e-mail", {87, 172, 100, 13});
+    URL2->setVisible(!mail.isEmpty()); // no address, no link to a message nobody reads
 }
 
 void TfrmAbout::ShowAbout()

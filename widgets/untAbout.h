@@ -3,6 +3,7 @@
 // TfrmAbout: the borderless navy About box with the program's scrolling credits and two links
 // (the project's web page and e-mail address). A click anywhere but on a link closes it.
 
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -13,6 +14,16 @@ namespace pulo {
 
 class TLegacy;
 class TScrollingCredits;
+
+// The web link of the box: the build's web page, else this copy's README as a file: address.
+struct TAboutLink final
+{
+    QString Caption;
+    QString Address;
+};
+[[nodiscard]] TAboutLink WebLink();
+// The build's mail address; empty when it was given none.
+[[nodiscard]] QString MailAddress();
 
 class TfrmAbout final : public QWidget
 {

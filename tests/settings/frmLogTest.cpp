@@ -1,5 +1,6 @@
 #include "settings/frmLog.h"
 
+#include "common/ErrorBoundary.h"
 #include "settings/RichText.h"
 #include "tests/support/SimPlatformTest.h"
 
@@ -64,8 +65,8 @@ TEST_F(frmLogTest, PrintsTheLogOrTheSelectionWithTheirTitles)
     const auto printed = [&](QPushButton* button) {
         const QString pdf = Folder->filePath("printed.pdf");
         QFile::remove(pdf);
-        viewer.PrinterSetup.setOutputFormat(QPrinter::PdfFormat);
-        viewer.PrinterSetup.setOutputFileName(pdf);
+        viewer.Printer().setOutputFormat(QPrinter::PdfFormat);
+        viewer.Printer().setOutputFileName(pdf);
         button->click();
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
@@ -88,6 +89,27 @@ TEST_F(frmLogTest, PrintsTheLogOrTheSelectionWithTheirTitles)
     EXPECT_TRUE(excerpt.contains("second connection"));
     EXPECT_FALSE(excerpt.contains("first connection"));
     EXPECT_TRUE(excerptInfo.contains("Pulo Log - excerpt"));
+}
+
+TEST_F(frmLogTest, WithoutAPrinterPrintingSaysWhyAndSetupSetsUp)
+{
+    TfrmLog viewer;
+    viewer.FormActivate();
+    if (viewer.Printer().isValid() && !viewer.Printer().printerName().isEmpty())
+        GTEST_SKIP() << "skipped: this machine has a printer";
+    QStringList messages;
+    SetErrorReporter([&](const QString& message) { messages << message; });
+    viewer.btnPrint->click();
+    viewer.btnPrintSel->click();
+    SetErrorReporter(nullptr);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("No printer is installed"))) << messages[0].toStdString();
+
+    QPrintDialog& setup = viewer.PrinterSetupDialog1();
+    EXPECT_EQ(setup.windowTitle(), QStringLiteral("Printer Setup"));
+    EXPECT_EQ(setup.printer(), &viewer.Printer()) << "the choice is the next print's";
+    for (const QPushButton* button : setup.findChildren<QPushButton*>())
+        EXPECT_FALSE(button->text().contains(QStringLiteral("Print"))) << button->text().toStdString();
 }
 
 } // namespace

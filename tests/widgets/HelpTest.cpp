@@ -148,13 +148,22 @@ TEST_F(HelpTest, TheAboutBoxScrollsItsCreditsAndItsLinksOpen)
     EXPECT_FALSE(mail->font().underline());
     EXPECT_EQ(mail->FontColor(), aqua);
 
+    // A build without a web page links to the README that came with the program; without a
+    // mail address there is no mail link. Captions are never cut.
+    EXPECT_TRUE(about.URL1->Adress.startsWith(QStringLiteral("file:///")) &&
+                about.URL1->Adress.endsWith(QStringLiteral("/README.md")))
+        << about.URL1->Adress.toStdString();
+    EXPECT_GE(about.URL1->width(), about.URL1->fontMetrics().horizontalAdvance(about.URL1->text()));
+    EXPECT_FALSE(about.URL2->isVisibleTo(&about));
+    EXPECT_EQ(about.toolTip(), QStringLiteral("Click to close")) << "clicks, and so hints, reach the box";
+
     mail->Adress = QStringLiteral("someone@example.org"); // what it opens, not what it shows
     for (TLegacy* link : {about.URL1, mail}) {
         QMouseEvent click(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
                           Qt::NoModifier);
         QApplication::sendEvent(link, &click);
     }
-    EXPECT_EQ(Sim->Opened, (std::vector<std::string>{"https://pulopro.invalid", "mailto:someone@example.org"}));
+    EXPECT_EQ(Sim->Opened, (std::vector<std::string>{about.URL1->Adress.toStdString(), "mailto:someone@example.org"}));
     EXPECT_TRUE(about.isVisible()) << "the links leave the box open";
 
     QMouseEvent click(QEvent::MouseButtonRelease, QPointF(50, 50), QPointF(50, 50), Qt::LeftButton, Qt::NoButton,
