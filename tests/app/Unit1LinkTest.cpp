@@ -1,11 +1,16 @@
 #include "app/Unit1.h"
 #include "platform/posix/PosixBackend.h"
+#include "settings/RichText.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
 #include "tests/support/NetnsTestMain.h"
 #include "tests/support/TunLink.h"
 
+#include <QAction>
+#include <QFile>
 #include <QLabel>
+#include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 
 namespace pulo {
@@ -52,6 +57,34 @@ TEST_F(Unit1LinkTest, APppLinkComingUpAndGoingAwayIsOneConnection)
     EXPECT_EQ(ini.value("Stats/TotTime").toString(), "2520");
     ASSERT_EQ(Sim->SoundCalls.size(), 2U);
     EXPECT_EQ(Sim->SoundCalls[1].Name, "DefaultDiscon.wav");
+}
+
+TEST_F(Unit1LinkTest, ADialledLinkIsNamedAndCountedWhenTheProgramEndsRightAfterHangUp)
+{
+    QProcess pppd;
+    pppd.start(QStringLiteral(STANDIN_PPPD), {"call", "myisp", "nodetach", "/dev/ttyS1", "piddir", PidFolder.path(),
+                                              "ifname", "ppp6", "local", "10.64.6.2"});
+    ASSERT_TRUE(pppd.waitForStarted());
+    QByteArray said;
+    while (!said.contains("ready\n") && pppd.waitForReadyRead(5000))
+        said += pppd.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("ready\n")) << said.toStdString();
+
+    TForm1 form(Services());
+    form.KZInternetDetect1->Poll();
+    ASSERT_EQ(form.Label2b->text(), QStringLiteral("10.64.6.2"));
+    EXPECT_EQ(form.Label7b->text(), QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(form.ActiveEntryName, QStringLiteral("myisp"));
+
+    Sim->SetNow(2026, 12, 7, 12, 5, 0);
+    form.BitBtn1->click(); // pppd ends; the program ends before the detector has seen it
+    EXPECT_TRUE(pppd.waitForFinished(5000));
+    form.Exit1->trigger();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
+    QFile log(Folder->filePath("pulopro.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ReadRichText(log.readAll()).value(0).endsWith(QStringLiteral(" \u2022 myisp")));
 }
 
 } // namespace
