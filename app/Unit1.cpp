@@ -9,6 +9,8 @@
 #include "common/Supervision.h"
 #include "platform/Backend.h"
 #include "platform/HtmlHelp.h"
+#include "settings/LogFile.h"
+#include "settings/LogJournal.h"
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "settings/frmConfig.h"
@@ -135,6 +137,7 @@ void TForm1::CreateWindows()
     // to the tray at its first activation when the user asked for that.
     frmConfig = std::make_unique<TfrmConfig>(Settings, host);
     frmLog = std::make_unique<TfrmLog>();
+    frmLog->KeepWaiting(LinesWaitingForTheLog);
     frmLog->OnClose = [this] {
         Settings.StartHidden = false;
         RestoreApplication();
@@ -197,6 +200,10 @@ void TForm1::FormCreate()
 {
     if (const QString refusal = PrepareSettingsFile(); !refusal.isEmpty())
         ShowErrorMessage(refusal);
+    // A connection end a kill interrupted is finished before the totals are read, so that the
+    // log and the settings file agree again.
+    PrepareLogFile();
+    RunGuarded([this] { LinesWaitingForTheLog = FinishInterruptedConnectionEnd(); });
     // The alarm flags are read with the rest: a limit the user did not activate never warns.
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);
     ReadMonthTotals(Totals);

@@ -16,6 +16,7 @@
 #include "widgets/TrayShell.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -270,6 +271,8 @@ private:
     bool StartMinimized = false;
     bool ShownForLostTray = false;
     bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place
+    // Connection lines a log that could not be written still waits for, from the last run.
+    QStringList LinesWaitingForTheLog;
 };
 
 } // namespace pulo

@@ -135,6 +135,8 @@ void TForm1::StoreMonthTotals()
     // earlier month has moved CurrentMonth there.
     Totals.StoredMonth = CurrentMonth;
     WriteMonthTotals(Totals);
+    // Both files hold the connection now (unless the log still waits for it).
+    CloseLogJournal(frmLog->LogWriter());
 }
 
 void TForm1::AccountConnectionAtExit()

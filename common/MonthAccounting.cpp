@@ -1,6 +1,7 @@
 #include "common/MonthAccounting.h"
 
 #include <cmath>
+#include <limits>
 
 namespace pulo {
 
@@ -32,7 +33,9 @@ std::optional<TFinishedConnection> CountConnection(TMonthTotals& totals, const T
 
     const auto seconds = static_cast<double>(counted.ConnSeconds);
     if (counted.SameMonth) {
-        totals.TotCon += 1;
+        // A hand-edited count at the largest integer stays there rather than turn negative.
+        if (totals.TotCon < std::numeric_limits<std::int32_t>::max())
+            totals.TotCon += 1;
         totals.TotRCV += counted.ConnRecvKB;
         totals.TotTMT += counted.ConnSentKB;
         totals.TotTime += seconds;

@@ -26,6 +26,8 @@ public:
     virtual DWORD
     GetString(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR result, DWORD size, LPCSTR fileName) = 0;
     virtual BOOL WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) = 0;
+    // Several keys of one section in one replacement of the file (WritePrivateProfileStringsA).
+    virtual BOOL WriteStrings(LPCSTR section, const ProfileValues& values, LPCSTR fileName) = 0;
 };
 
 class ISystemService

@@ -57,6 +57,11 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     return InstalledBackend().Profiles->WriteString(section, key, value, fileName);
 }
 
+BOOL WritePrivateProfileStringsA(LPCSTR section, const ProfileValues& values, LPCSTR fileName)
+{
+    return InstalledBackend().Profiles->WriteStrings(section, values, fileName);
+}
+
 void GetLocalTime(SYSTEMTIME* time)
 {
     if (time != nullptr)

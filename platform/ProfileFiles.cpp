@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ProfileText.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -53,46 +54,9 @@ DWORD CopyOutList(const std::vector<std::string>& names, LPSTR result, DWORD siz
 
 } // namespace
 
-ProfileFiles::FileRead ProfileFiles::ReadWholeFile(const std::string& fileName)
+FileRead ProfileFiles::ReadWholeFile(const std::string& fileName)
 {
-    FileRead read;
-    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        read.Error = errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
-        return read;
-    }
-    struct stat status = {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        read.Error = ERROR_ACCESS_DENIED;
-    } else if (static_cast<std::uintmax_t>(status.st_size) > MaxFileBytes) {
-        read.Error = ERROR_FILE_TOO_LARGE;
-    } else {
-        // One pass; a file that grows meanwhile is read up to the limit and refused beyond it.
-        read.Bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
-        std::size_t filled = 0;
-        for (;;) {
-            if (filled == read.Bytes.size()) {
-                if (read.Bytes.size() > MaxFileBytes) {
-                    read.Error = ERROR_FILE_TOO_LARGE;
-                    break;
-                }
-                read.Bytes.resize(std::min(read.Bytes.size() * 2, MaxFileBytes + 1));
-            }
-            const ssize_t got = ::read(fd, read.Bytes.data() + filled, read.Bytes.size() - filled);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0) {
-                read.Error = ERROR_ACCESS_DENIED;
-                break;
-            }
-            if (got == 0)
-                break;
-            filled += static_cast<std::size_t>(got);
-        }
-        read.Bytes.resize(read.Error == ERROR_SUCCESS ? filled : 0);
-    }
-    close(fd);
-    return read;
+    return ReadRegularFile(fileName, MaxFileBytes);
 }
 
 DWORD ProfileFiles::ReplaceWholeFile(const std::string& fileName, const std::string& bytes)
@@ -124,31 +88,54 @@ DWORD ProfileFiles::GetString(
     return CopyOut(defaultValue == nullptr ? "" : defaultValue, result, size);
 }
 
-BOOL ProfileFiles::WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName)
+BOOL ProfileFiles::Edit(LPCSTR section, LPCSTR fileName, const std::function<bool(ProfileText&)>& edit)
 {
     if (fileName == nullptr || section == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE_RESULT;
     }
     // A file that is there but cannot be read (or is far too large to be ours) is refused
-    // rather than replaced by the one key.
+    // rather than replaced by the keys.
     FileRead read = ReadWholeFile(fileName);
     if (read.Error != ERROR_SUCCESS && read.Error != ERROR_FILE_NOT_FOUND) {
         SetLastError(read.Error);
         return FALSE_RESULT;
     }
     ProfileText text(std::move(read.Bytes));
-    if (key == nullptr) {
-        text.RemoveSection(section);
-    } else if (value == nullptr) {
-        text.RemoveKey(section, key);
-    } else if (!text.SetValue(section, key, value)) {
+    if (!edit(text)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE_RESULT;
     }
     const DWORD error = ReplaceWholeFile(fileName, text.Bytes());
     SetLastError(error);
     return error == ERROR_SUCCESS ? TRUE_RESULT : FALSE_RESULT;
+}
+
+BOOL ProfileFiles::WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName)
+{
+    return Edit(section, fileName, [&](ProfileText& text) {
+        if (key == nullptr)
+            text.RemoveSection(section);
+        else if (value == nullptr)
+            text.RemoveKey(section, key);
+        else
+            return text.SetValue(section, key, value);
+        return true;
+    });
+}
+
+BOOL ProfileFiles::WriteStrings(LPCSTR section, const ProfileValues& values, LPCSTR fileName)
+{
+    return Edit(section, fileName, [&](ProfileText& text) {
+        // Checked first, so that a bad value leaves every key as it was.
+        for (const auto& [key, value] : values)
+            if (!ProfileText::ValidKeyName(key) || !ProfileText::ValidValue(value))
+                return false;
+        for (const auto& [key, value] : values)
+            if (!text.SetValue(section, key, value))
+                return false;
+        return true;
+    });
 }
 
 } // namespace win

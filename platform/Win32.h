@@ -7,6 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace win {
 
@@ -90,6 +93,11 @@ DWORD GetPrivateProfileStringA(
 // The file is replaced as a whole, never left half written. Returns 0 (with GetLastError set)
 // when the file cannot be written or an argument would break its layout.
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
+// Ours, not the system's: writes or replaces several keys of one section as one replacement of
+// the file, so that a program killed meanwhile leaves all of them old or all of them new.
+// Returns 0 (with GetLastError set) as WritePrivateProfileStringA does; nothing is written then.
+using ProfileValues = std::vector<std::pair<std::string, std::string>>;
+BOOL WritePrivateProfileStringsA(LPCSTR section, const ProfileValues& values, LPCSTR fileName);
 
 // kernel32: the system's text for an error code (FORMAT_MESSAGE_FROM_SYSTEM, inserts ignored).
 // Returns the characters copied, 0 when the code has no text or the buffer is too small.

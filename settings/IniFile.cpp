@@ -96,4 +96,17 @@ void TIniFile::WriteFloat(const char* section, const char* key, double value)
     WriteString(section, key, FloatToStr(value));
 }
 
+void TIniFile::WriteValues(const char* section, const std::vector<std::pair<const char*, Value>>& values)
+{
+    win::ProfileValues texts;
+    for (const auto& [key, value] : values) {
+        const QByteArray text = std::holds_alternative<std::int32_t>(value)
+                                    ? QByteArray::number(std::get<std::int32_t>(value))
+                                    : FloatToStr(std::get<double>(value)).toUtf8();
+        texts.emplace_back(key, text.toStdString());
+    }
+    if (win::WritePrivateProfileStringsA(section, texts, NativePath.constData()) == 0)
+        throw PuloError(QStringLiteral("Unable to write to %1").arg(Path));
+}
+
 } // namespace pulo

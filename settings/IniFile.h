@@ -7,6 +7,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
+#include <variant>
+#include <vector>
 
 namespace pulo {
 
@@ -30,6 +33,11 @@ public:
     void WriteInteger(const char* section, const char* key, std::int32_t value);
     void WriteBool(const char* section, const char* key, bool value);
     void WriteFloat(const char* section, const char* key, double value);
+
+    // Several keys of one section in one replacement of the file: all are written or none.
+    // Values as WriteInteger and WriteFloat write them.
+    using Value = std::variant<std::int32_t, double>;
+    void WriteValues(const char* section, const std::vector<std::pair<const char*, Value>>& values);
 
     // The longest value a read returns, in bytes.
     static constexpr int MaxValueLength = 2047;

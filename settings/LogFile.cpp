@@ -3,7 +3,9 @@
 #include "common/MonthAccounting.h"
 #include "common/PuloError.h"
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 #include "settings/FileLocations.h"
+#include "settings/LogJournal.h"
 #include "settings/LogLines.h"
 #include "settings/RichText.h"
 #include "settings/Settings.h"
@@ -25,6 +27,12 @@ QString LogPath()
     return ProgramFilePath(QStringLiteral(".log"));
 }
 
+void PrepareLogFile()
+{
+    win::RemoveStaleTemporaries(QFile::encodeName(LogPath()).toStdString());
+    win::RemoveStaleTemporaries(QFile::encodeName(LogJournalPath()).toStdString());
+}
+
 void CreateLogIfMissing()
 {
     const QString path = LogPath();
@@ -37,18 +45,19 @@ void CreateLogIfMissing()
 
 QStringList LoadLog()
 {
-    QFile file(LogPath());
-    if (!file.open(QIODevice::ReadOnly) || file.size() > LargestLog)
+    // A FIFO, a device or a folder in the log's place is refused at once, never waited on.
+    const win::FileRead read = win::ReadRegularFile(QFile::encodeName(LogPath()).toStdString(), LargestLog);
+    if (read.Error != win::ERROR_SUCCESS)
         throw PuloError(QStringLiteral("Failed to Load Stream"));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError || data.size() != file.size())
-        throw PuloError(QStringLiteral("Failed to Load Stream"));
-    return ReadRichText(data);
+    return ReadRichText(QByteArray::fromStdString(read.Bytes));
 }
 
 void SaveLog(const QStringList& lines)
 {
     const QByteArray data = WriteRichText(lines);
+    // A log the program could not read back would fail every later connection end.
+    if (data.size() > LargestLog)
+        throw PuloError(QStringLiteral("Failed to Save Stream"));
     if (win::ReplaceFileAtomically(QFile::encodeName(LogPath()).toStdString(),
                                    std::string_view(data.constData(), static_cast<std::size_t>(data.size()))) != 0)
         throw PuloError(QStringLiteral("Failed to Save Stream"));
@@ -66,15 +75,31 @@ void TLogWriter::UpdateLog(TLogContext& context)
     PendingLines << ConnectionLine(context.ConnectDate, context.ConnectStart, end, counted->Hours, counted->Minutes,
                                    counted->Seconds, counted->ConnSentKB, counted->ConnRecvKB, context.ActiveEntryName);
 
+    // What the log and the settings file are about to hold, kept until both hold it.
+    TLogJournal journal;
+    journal.Lines = PendingLines;
+    journal.ReplaceBlock = counted->SameMonth;
+    journal.Block = MonthTotalsBlock(context.Totals.TotCon, context.Past.Hours, context.Past.Minutes,
+                                     context.Past.Seconds, context.Totals.TotTMT, context.Totals.TotRCV);
+    journal.Totals = context.Totals;
+    journal.Totals.StoredMonth = context.Current.Month;
+    SaveLogJournal(journal);
+
     CreateLogIfMissing();
-    QStringList lines = LoadLog(); // on failure the line waits in PendingLines
-    if (counted->SameMonth)
-        lines.resize(std::max<qsizetype>(0, lines.size() - MonthBlockLines));
-    lines << PendingLines;
-    lines << MonthTotalsBlock(context.Totals.TotCon, context.Past.Hours, context.Past.Minutes, context.Past.Seconds,
-                              context.Totals.TotTMT, context.Totals.TotRCV);
-    SaveLog(lines);
+    const QStringList lines = LoadLog(); // on failure the line waits in PendingLines
+    SaveLog(WithJournal(lines, journal));
     PendingLines.clear();
+}
+
+void TLogWriter::KeepWaiting(const QStringList& lines)
+{
+    PendingLines = lines + PendingLines;
+}
+
+void CloseLogJournal(const TLogWriter& writer)
+{
+    if (writer.Pending().isEmpty())
+        RemoveLogJournal();
 }
 
 } // namespace pulo

@@ -15,6 +15,8 @@ namespace pulo {
 // The log file: the executable's name with ".log", beside it or in the user's data folder.
 [[nodiscard]] QString LogPath();
 
+// At start: removes the temporary files a write of the log left when the program was killed.
+void PrepareLogFile();
 // Creates the log empty when it is missing (a failure is not reported here).
 void CreateLogIfMissing();
 // The log's lines. Raises "Failed to Load Stream" when the file cannot be read whole.
@@ -41,16 +43,23 @@ struct TLogContext final
 // without a start, for a duration of zero or less, or with logging off. A log that cannot be
 // read or written keeps its old content: the connection still counts, its line is kept here
 // and written with the next one, and "Failed to Load Stream" or "Failed to Save Stream" is
-// raised.
+// raised. Before the log is touched, the side file of LogJournal.h records what the log and the
+// settings file are to hold; the caller removes it (CloseLogJournal) once the totals are stored.
 class TLogWriter final
 {
 public:
     void UpdateLog(TLogContext& context);
     // Connection lines waiting for a log that could not be read or written.
     [[nodiscard]] const QStringList& Pending() const { return PendingLines; }
+    // Takes lines that were waiting when the program last ended; they go first.
+    void KeepWaiting(const QStringList& lines);
 
 private:
     QStringList PendingLines;
 };
+
+// Removes the side file once nothing is waiting for the log: call after the month totals are
+// stored.
+void CloseLogJournal(const TLogWriter& writer);
 
 } // namespace pulo

@@ -58,4 +58,22 @@ QStringList MonthTotalsBlock(std::int32_t connections,
     };
 }
 
+bool EndsWithMonthTotalsBlock(const QStringList& lines)
+{
+    if (lines.size() < MonthBlockLines)
+        return false;
+    const QStringList block = lines.mid(lines.size() - MonthBlockLines);
+    const QStringList model = MonthTotalsBlock(0, QString(), QString(), QString(), 0, 0);
+    // The rules and the title as they are; the figure lines by their labels.
+    for (const int fixed : {0, 1, 6})
+        if (block[fixed] != model[fixed])
+            return false;
+    for (int figure = 2; figure <= 5; ++figure) {
+        const QString label = model[figure].left(model[figure].indexOf(QLatin1Char(':')) + 2);
+        if (!block[figure].startsWith(label))
+            return false;
+    }
+    return true;
+}
+
 } // namespace pulo

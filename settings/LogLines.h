@@ -35,4 +35,7 @@ inline constexpr int MonthBlockLines = 7;
                                            double sentKB,
                                            double receivedKB);
 
+// Whether the lines end with a month's totals block as MonthTotalsBlock lays it out.
+[[nodiscard]] bool EndsWithMonthTotalsBlock(const QStringList& lines);
+
 } // namespace pulo

@@ -139,11 +139,13 @@ void ReadMonthTotals(TMonthTotals& totals)
 void WriteMonthTotals(TMonthTotals& totals)
 {
     TIniFile ini(SettingsPath());
-    ini.WriteInteger(Stats, "Month", totals.StoredMonth);
-    ini.WriteInteger(Stats, "TotCon", totals.TotCon);
-    ini.WriteFloat(Stats, "TotTime", totals.TotTime);
-    ini.WriteFloat(Stats, "TotRCV", totals.TotRCV);
-    ini.WriteFloat(Stats, "TotTMT", totals.TotTMT);
+    // One replacement of the file: a program killed meanwhile leaves the month's figures all
+    // old or all new, never torn between the two.
+    ini.WriteValues(Stats, {{"Month", totals.StoredMonth},
+                            {"TotCon", totals.TotCon},
+                            {"TotTime", totals.TotTime},
+                            {"TotRCV", totals.TotRCV},
+                            {"TotTMT", totals.TotTMT}});
 
     // The read-back falls back on the values just written, TotTime included: a value that
     // cannot be read back must not wipe out the month's time online.

@@ -40,6 +40,9 @@ public:
     // Writes a finished connection (see TLogWriter); the box is emptied and shows the log again
     // at its next activation.
     void UpdateLog(TLogContext& context);
+    // The writer's lines still waiting for the log, and lines handed over from the last run.
+    [[nodiscard]] const TLogWriter& LogWriter() const { return Writer; }
+    void KeepWaiting(const QStringList& lines) { Writer.KeepWaiting(lines); }
 
     // Run once the viewer is closed: the main window clears its pending start-hidden flag and
     // shows itself.

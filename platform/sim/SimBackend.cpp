@@ -63,19 +63,29 @@ public:
     explicit SimProfiles(std::shared_ptr<SimState> state) : State(std::move(state)) {}
     BOOL WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) override
     {
+        return Counted([&] { return ProfileFiles::WriteString(section, key, value, fileName); });
+    }
+    BOOL WriteStrings(LPCSTR section, const ProfileValues& values, LPCSTR fileName) override
+    {
+        return Counted([&] { return ProfileFiles::WriteStrings(section, values, fileName); });
+    }
+
+private:
+    // One replacement of the file, refused as the state says.
+    BOOL Counted(const std::function<BOOL()>& write)
+    {
         const bool limitReached =
             State->ProfileWritesBeforeRefusal >= 0 && State->ProfileWrites >= State->ProfileWritesBeforeRefusal;
         if (State->RefuseProfileWrites || limitReached) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE_RESULT;
         }
-        const BOOL written = ProfileFiles::WriteString(section, key, value, fileName);
+        const BOOL written = write();
         if (written != FALSE_RESULT)
             ++State->ProfileWrites;
         return written;
     }
 
-private:
     std::shared_ptr<SimState> State;
 };
 

@@ -9,6 +9,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -194,6 +196,46 @@ TEST_F(Unit1ConnectionTest, ARefusedWriteIsShownAndTheDisplayStillResets)
     SetErrorReporter(nullptr);
     EXPECT_EQ(messages, QStringList{"Unable to write to " + IniPath()});
     EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
+}
+
+TEST_F(Unit1ConnectionTest, AConnectionTheLogRefusedIsCountedOnceAndLoggedAtTheNextStart)
+{
+    const QString logPath = Folder->filePath("pulopro.log");
+    ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.log"))); // no log can be written
+    {
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        Sim->SetNow(2026, 12, 7, 13, 0, 0);
+        Sim->DropLine(line);
+        // The session ends while the log's error box is open.
+        QStringList messages;
+        SetErrorReporter([&](const QString& message) {
+            messages << message;
+            form.Exit1->trigger();
+        });
+        form.KZInternetDetect1->Poll();
+        SetErrorReporter(nullptr);
+        EXPECT_EQ(messages, QStringList{"Failed to Load Stream"});
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1") << "counted once";
+    }
+    // The next start, with the log writable again and the debris of a killed write about.
+    ASSERT_TRUE(QDir(logPath).removeRecursively());
+    const QString debris = logPath + QStringLiteral(".pulotmp-AbC123");
+    QFile stale(debris);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    stale.close();
+    TForm1 form(Services());
+    EXPECT_FALSE(QFile::exists(debris));
+    QFile log(logPath);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = ReadRichText(log.readAll());
+    ASSERT_EQ(lines.size(), 1 + 7) << "the waiting line and its block";
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" \u2022 My ISP")));
+    EXPECT_EQ(lines[3], QStringLiteral(" Connections       : 1"));
+    EXPECT_EQ(form.Totals.TotCon, 1);
 }
 
 } // namespace

@@ -2,14 +2,23 @@
 
 #include "common/FormatSettings.h"
 #include "common/PuloError.h"
+#include "settings/IniFile.h"
+#include "settings/LogJournal.h"
 #include "settings/LogLines.h"
 #include "settings/RichText.h"
+#include "settings/Settings.h"
 #include "tests/support/SimPlatformTest.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <functional>
+#include <random>
+#include <sys/stat.h>
 
 namespace pulo {
 namespace {
@@ -205,6 +214,142 @@ TEST_F(LogWriterTest, ALogThatCannotBeReadWholeIsNeverRewritten)
     ASSERT_EQ(after.size(), 10) << "three lines and the block";
     EXPECT_EQ(after[5], " Connections       : 3");
     EXPECT_TRUE(writer.Pending().isEmpty());
+}
+
+TEST_F(LogWriterTest, PathsThatAreNoRegularFileAreRefusedAtOnce)
+{
+    const struct
+    {
+        const char* Name;
+        std::function<bool(const QString& path)> Make;
+    } kinds[] = {
+        {"a FIFO", [](const QString& path) { return mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }},
+        {"a link to /dev/zero", [](const QString& path) { return QFile::link(QStringLiteral("/dev/zero"), path); }},
+        {"a folder", [](const QString& path) { return QDir().mkdir(path); }},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.Name);
+        for (const char* file : {"pulopro.log", "pulopro.ini"}) {
+            SCOPED_TRACE(file);
+            const QString path = Folder->filePath(QString::fromLatin1(file));
+            ASSERT_TRUE(kind.Make(path));
+            if (QByteArray(file) == "pulopro.log") {
+                TLogWriter writer;
+                EXPECT_THROW(Connect(writer, At(2027, 5, 10, 10, 0, 0), 600), PuloError);
+                EXPECT_EQ(writer.Pending().size(), 1) << "the line waits";
+            } else {
+                TIniFile ini(path);
+                EXPECT_EQ(ini.ReadInteger("Stats", "TotCon", 7), 7);
+                EXPECT_THROW(ini.WriteInteger("Stats", "TotCon", 8), PuloError);
+            }
+            QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
+        }
+    }
+}
+
+TEST_F(LogWriterTest, WhatEndsTheLogIsReplacedOnlyWhenItIsATotalsBlock)
+{
+    TLogWriter writer;
+    Connect(writer, At(2027, 5, 10, 10, 0, 0), 600);
+    Totals.StoredMonth = 5;
+    QStringList notes = Written();
+    notes << "my own notes"
+          << "a"
+          << "b"
+          << "c"
+          << "d"
+          << "e"
+          << "f";
+    SaveLog(notes);
+    Connect(writer, At(2027, 5, 11, 10, 0, 0), 600);
+    const QStringList after = Written();
+    ASSERT_EQ(after.size(), notes.size() + 1 + MonthBlockLines);
+    EXPECT_EQ(after.mid(0, notes.size()), notes) << "the notes and the old block stay";
+    EXPECT_TRUE(EndsWithMonthTotalsBlock(after));
+}
+
+TEST_F(LogWriterTest, ALogThatCouldNotBeReadBackIsNeverWritten)
+{
+    TLogWriter writer;
+    Connect(writer, At(2027, 5, 10, 10, 0, 0), 600);
+    const QStringList before = Written();
+    // Each of these characters takes six bytes in the file: well past 64 MiB in all.
+    const QStringList huge(120000, QString(100, QChar(0x0159)));
+    EXPECT_THROW(SaveLog(huge), PuloError);
+    EXPECT_EQ(Written(), before);
+}
+
+TEST_F(LogWriterTest, AnInterruptedConnectionEndIsFinishedAtTheNextStart)
+{
+    // Three ways a connection end can stop half way: before the log, after the log, and with a
+    // log that refuses it. The side file finishes it once; the two files then agree.
+    const struct
+    {
+        const char* Name;
+        bool LogWritten;
+        bool LogWritable;
+    } cases[] = {
+        {"killed before the log was written", false, true},
+        {"killed between the log and the settings", true, true},
+        {"a log that still cannot be written", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QFile::remove(Folder->filePath("pulopro.log"));
+        QFile::remove(IniPath());
+        TLogJournal journal;
+        journal.Lines = {"10/05/2027 \u2022 a connection"};
+        journal.Block = MonthTotalsBlock(4, "1", "0", "0", 10, 20);
+        journal.ReplaceBlock = true;
+        journal.Totals = {4, 3600, 20, 10, 5};
+        ASSERT_TRUE(SaveLogJournal(journal));
+        const QStringList older = QStringList{"an older line"} + MonthTotalsBlock(3, "0", "50", "0", 5, 10);
+        SaveLog(c.LogWritten ? WithJournal(older, journal) : older);
+        if (!c.LogWritable) {
+            // A folder in the log's place: nothing can make it a log.
+            QFile::remove(Folder->filePath("pulopro.log"));
+            ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.log")));
+        }
+
+        const QStringList waiting = FinishInterruptedConnectionEnd();
+        EXPECT_EQ(waiting, c.LogWritable ? QStringList{} : journal.Lines);
+        EXPECT_EQ(Written(), c.LogWritable ? WithJournal(older, journal) : QStringList{"<missing>"});
+        TMonthTotals stored;
+        ReadMonthTotals(stored);
+        EXPECT_EQ(stored.TotCon, 4);
+        EXPECT_EQ(stored.StoredMonth, 5);
+        EXPECT_EQ(QFile::exists(LogJournalPath()), !c.LogWritable);
+        EXPECT_TRUE(FinishInterruptedConnectionEnd().isEmpty() || !c.LogWritable) << "finishing twice is harmless";
+        if (c.LogWritable)
+            EXPECT_EQ(Written().size(), older.size() + 1);
+        else
+            QDir(Folder->filePath("pulopro.log")).removeRecursively();
+    }
+}
+
+TEST_F(LogWriterTest, AfterAnyNumberOfKillsTheLogAndTheTotalsAgree)
+{
+    // A program killed at any moment of its connection ends, forty times over, each restart
+    // finishing what the kill interrupted.
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 40; ++round) {
+        QProcess child;
+        child.start(QStringLiteral(CONNECTION_ENDS), {Folder->path()});
+        ASSERT_TRUE(child.waitForStarted());
+        ASSERT_TRUE(child.waitForReadyRead(10000)) << "round " << round;
+        QThread::usleep(std::uniform_int_distribution<unsigned>(0, 20000)(random));
+        child.kill();
+        child.waitForFinished();
+    }
+    ASSERT_TRUE(FinishInterruptedConnectionEnd().isEmpty());
+    TMonthTotals stored;
+    ReadMonthTotals(stored);
+    const QStringList log = Written();
+    ASSERT_GE(stored.TotCon, 40);
+    ASSERT_TRUE(EndsWithMonthTotalsBlock(log));
+    EXPECT_EQ(log.size(), stored.TotCon + MonthBlockLines) << "one line per counted connection";
+    EXPECT_EQ(log[log.size() - 5], QStringLiteral(" Connections       : %1").arg(stored.TotCon));
+    EXPECT_EQ(stored.TotTime, stored.TotCon * 60.0);
 }
 
 } // namespace

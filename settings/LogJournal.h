@@ -1,0 +1,46 @@
+#pragma once
+
+// A connection's end touches two files, the log and the month totals in the settings file. A
+// program killed between the two writes (or a log that could not be written) would leave them
+// disagreeing for good, since every later end recounts from the settings file. So before either
+// is written, what both will hold is kept in a small side file beside the log
+// ("pulopro.log.pending"); it is removed once both hold it. At the next start a side file still
+// there is finished: the log gets its lines and block unless it already ends with them, and the
+// settings file gets its totals, so the two agree again. Neither file's format changes.
+
+#include "common/TSettings.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace pulo {
+
+struct TLogJournal final
+{
+    QStringList Lines;         // connection lines waiting for the log
+    bool ReplaceBlock = false; // the log's last totals block is of the same month: it is replaced
+    QStringList Block;         // the month's totals block that ends the log
+    TMonthTotals Totals;       // the "Stats" section; StoredMonth is the "Month" written
+};
+
+[[nodiscard]] QString LogJournalPath();
+// Best effort: false when it could not be written (the two files are still written).
+bool SaveLogJournal(const TLogJournal& journal);
+// Nothing when there is none or it is not one of ours.
+[[nodiscard]] std::optional<TLogJournal> LoadLogJournal();
+void RemoveLogJournal();
+
+// The log's lines with the journal's applied: the last totals block taken away when it is the
+// same month's (and really is a totals block), then the waiting lines and the new block.
+[[nodiscard]] QStringList WithJournal(QStringList lines, const TLogJournal& journal);
+// Whether the log already ends with the journal's lines and block.
+[[nodiscard]] bool LogHolds(const QStringList& lines, const TLogJournal& journal);
+
+// Finishes a connection end a kill or a refused write interrupted (see above). Returns the
+// lines still waiting for a log that cannot be written, which the log writer keeps; raises
+// "Unable to write to ..." when the settings file refuses the totals.
+[[nodiscard]] QStringList FinishInterruptedConnectionEnd();
+
+} // namespace pulo
