@@ -39,6 +39,12 @@ struct Clip final
     ~Clip() { SDL_FreeWAV(Samples); }
 };
 
+// Sample rates a real sound has; a header claiming another (16 Hz, 1 GHz) is malformed.
+constexpr int LowestRate = 1000;
+constexpr int HighestRate = 384000;
+// No connection sound needs longer; a longer one is cut here.
+constexpr Uint32 LongestSeconds = 60;
+
 // Decodes a whole wave file image: PCM, IEEE float, MS and IMA ADPCM, mu-law and A-law.
 bool Decode(const void* image, std::size_t size, Clip& clip)
 {
@@ -47,7 +53,15 @@ bool Decode(const void* image, std::size_t size, Clip& clip)
     SDL_RWops* stream = SDL_RWFromConstMem(image, static_cast<int>(size));
     if (stream == nullptr)
         return false;
-    return SDL_LoadWAV_RW(stream, 1, &clip.Format, &clip.Samples, &clip.Length) != nullptr && clip.Length > 0;
+    if (SDL_LoadWAV_RW(stream, 1, &clip.Format, &clip.Samples, &clip.Length) == nullptr || clip.Length == 0)
+        return false;
+    if (clip.Format.freq < LowestRate || clip.Format.freq > HighestRate || clip.Format.channels == 0)
+        return false;
+    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(clip.Format.format) / 8 * clip.Format.channels;
+    const Uint64 longest = Uint64{LongestSeconds} * static_cast<Uint32>(clip.Format.freq) * frameBytes;
+    if (clip.Length > longest)
+        clip.Length = static_cast<Uint32>(longest);
+    return true;
 }
 
 bool ReadFile(const fs::path& path, std::vector<char>& bytes)

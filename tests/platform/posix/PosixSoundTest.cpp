@@ -182,6 +182,8 @@ TEST_F(PosixSoundTest, ASoundThatCannotBeUsedPlaysTheDefaultSound)
     const Bytes fallbackSamples(fallback.begin() + 44, fallback.end());
     const QString garbage = Save(QStringLiteral("garbage.wav"), Repeat({'R', 'I', 'F', 'F', 0xFF}, 100));
     const Bytes image = Wave(1, 16, 2, {}, S16({300}, 80));
+    const QString slow = Save(QStringLiteral("slow.wav"), Wave(1, 16, 2, {}, S16({300}, 24), 16));
+    const QString fast = Save(QStringLiteral("fast.wav"), Wave(1, 16, 2, {}, S16({300}, 24), 1000000000));
     const struct
     {
         const char* Name;
@@ -192,6 +194,8 @@ TEST_F(PosixSoundTest, ASoundThatCannotBeUsedPlaysTheDefaultSound)
     } cases[] = {
         {"missing file", Folder->filePath(QStringLiteral("none.wav")).toLocal8Bit(), SND_FILENAME, TRUE_RESULT, true},
         {"malformed file", garbage.toLocal8Bit(), SND_FILENAME, TRUE_RESULT, true},
+        {"a rate of 16 Hz", slow.toLocal8Bit(), SND_FILENAME, TRUE_RESULT, true},
+        {"a rate of 1 GHz", fast.toLocal8Bit(), SND_FILENAME, TRUE_RESULT, true},
         {"missing without default", "none.wav", SND_FILENAME | SND_NODEFAULT, FALSE_RESULT, false},
         {"missing resource", "NoSuchSound", SND_RESOURCE, TRUE_RESULT, true},
     };
