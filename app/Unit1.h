@@ -82,7 +82,7 @@ public:
     void btnAlarmOffClick();
     void ViewLogfile1Click();
     // Dialling (Unit1Dial.cpp).
-    void DialUp1EntryGet(const QString& entryName);
+    void DialUp1EntryGet(const QString& entryName, const QByteArray& entryBytes = {});
     void DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryName, const QString& deviceName);
     void DialUp1Dialing();
     void DialUp1AsyncEvent(int state, int error, const QString& messageText);

@@ -29,7 +29,7 @@ void TForm1::CreateDialer()
     DialUp1->DialMode = TDialMode::dmAsync;
     DialUp1->Language = TLanguage::English;
     DialUp1->OnEntryGet = [this](QObject*, const char(&name)[win::RAS_MaxEntryName + 1]) {
-        DialUp1EntryGet(FixedText(name));
+        DialUp1EntryGet(FixedText(name), QByteArray(name, static_cast<qsizetype>(strnlen(name, sizeof name))));
     };
     DialUp1->OnActiveConnection = [this](QObject*, int handle, win::RASCONNSTATUSA&, const QString&,
                                          const char(&entry)[win::RAS_MaxEntryName + 1],
@@ -46,13 +46,15 @@ void TForm1::CreateDialer()
     Inform = [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); };
 }
 
-void TForm1::DialUp1EntryGet(const QString& entryName)
+void TForm1::DialUp1EntryGet(const QString& entryName, const QByteArray& entryBytes)
 {
     // The list keeps itself in alphabetical order, case aside.
     int at = 0;
     while (at < ComboBox1->count() && QString::compare(ComboBox1->itemText(at), entryName, Qt::CaseInsensitive) <= 0)
         ++at;
-    ComboBox1->insertItem(at, entryName);
+    // The name's own bytes go with it, so that a name shown as best the encoding can is still
+    // dialled as itself.
+    ComboBox1->insertItem(at, entryName, entryBytes);
     ComboBox1->setCurrentIndex(0);
 }
 
@@ -151,6 +153,7 @@ void TForm1::BitBtn2Click()
     if (DialStarted || ComboBox1->currentIndex() < 0)
         return;
     DialUp1->Entry = ComboBox1->currentText();
+    DialUp1->EntryBytes = ComboBox1->currentData().toByteArray();
     // A dial that could not start has already put the window back to rest.
     if (DialUp1->Dial() != 0)
         return;

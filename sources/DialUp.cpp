@@ -105,7 +105,7 @@ int TDialUp::Dial()
     HangUpDialed();
     win::RASDIALPARAMSA parameters{};
     parameters.dwSize = sizeof parameters;
-    const QByteArray entry = Entry.left(256).toLocal8Bit().left(256);
+    const QByteArray entry = (EntryBytes.isEmpty() ? Entry.left(256).toLocal8Bit() : EntryBytes).left(256);
     std::memcpy(parameters.szEntryName, entry.constData(), static_cast<std::size_t>(entry.size()));
     win::BOOL password = 0;
     const win::DWORD found = win::RasGetEntryDialParamsA(nullptr, &parameters, &password);

@@ -44,6 +44,9 @@ public:
     TDialMode DialMode = TDialMode::dmAsync;
     [[nodiscard]] const QStringList& Entries() const { return EntryList; }
     QString Entry;
+    // The entry's name as the system lists it, for a name that is no text in the user's
+    // encoding (a peer file named in another one): dialled as these bytes. Empty: Entry's own.
+    QByteArray EntryBytes;
     TLanguage Language = TLanguage::English;
 
     std::function<void(QObject* sender, const char (&entryName)[win::RAS_MaxEntryName + 1])> OnEntryGet;

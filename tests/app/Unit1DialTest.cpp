@@ -73,6 +73,18 @@ TEST_F(Unit1DialTest, HangUpEndsTheFirstConnectionOnlyAndWaits)
     EXPECT_FALSE(form.HangUpRequested);
 }
 
+TEST_F(Unit1DialTest, AnEntryNamedInAnotherEncodingIsDialledByItsBytes)
+{
+    Sim->Phonebook = {"caf\xE9"};
+    TForm1 form(Services());
+    ASSERT_EQ(form.ComboBox1->count(), 1);
+    form.BitBtn2->click();
+    EXPECT_TRUE(form.DialStarted) << "the entry was found";
+    EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Dialing"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Sim->Lines.empty(); }, 5000));
+    EXPECT_EQ(Sim->Lines.front().EntryName, "caf\xE9");
+}
+
 TEST_F(Unit1DialTest, HangUpStopsADialInProgress)
 {
     Sim->DialScripts["Backup ISP"] = {{0, 1, 2, 3, 4, 5, 14, 18}, 100, 0, "10.64.0.5"};
