@@ -1,13 +1,18 @@
 #include "widgets/HelpViewer.h"
 
+#include "common/ErrorBoundary.h"
 #include "platform/HtmlHelp.h"
+#include "platform/RegularFile.h"
+#include "widgets/HelpDigest.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSplitter>
+#include <QTemporaryFile>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -154,14 +159,38 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent)
     layout->addWidget(splitter);
 }
 
+bool IsOwnHelpFile(const QByteArray& bytes)
+{
+    return bytes.size() == OwnHelpFileSize &&
+           QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() == QByteArray(OwnHelpFileDigest);
+}
+
 bool THelpViewer::OpenFile(const QString& path)
 {
+    Damaged = false;
     if (Path == path && Archive && Archive->IsOpen())
         return true;
-    auto archive = std::make_unique<TChmArchive>(path);
-    if (!archive->IsOpen())
+    // The help library trusts what it reads: a damaged file could crash it or keep it busy for
+    // ever. Only the help file this build made is handed to it, and exactly the bytes checked,
+    // from a private copy.
+    const win::FileRead read = win::ReadRegularFile(QFile::encodeName(path).toStdString(), 64u << 20);
+    if (read.Error == win::ERROR_FILE_NOT_FOUND)
         return false;
+    const QByteArray bytes = QByteArray::fromStdString(read.Bytes);
+    if (read.Error != win::ERROR_SUCCESS || !IsOwnHelpFile(bytes)) {
+        Damaged = true;
+        return false;
+    }
+    auto copy = std::make_unique<QTemporaryFile>();
+    if (!copy->open() || copy->write(bytes) != bytes.size() || !copy->flush())
+        return false;
+    auto archive = std::make_unique<TChmArchive>(copy->fileName());
+    if (!archive->IsOpen()) {
+        Damaged = true;
+        return false;
+    }
     Archive = std::move(archive);
+    Copy = std::move(copy);
     Path = path;
     setWindowTitle(QStringLiteral("PuloPro Help - ") + QFileInfo(path).fileName());
     Contents->clear();
@@ -240,8 +269,11 @@ public:
             // Windows go before the application does.
             QObject::connect(qApp, &QCoreApplication::aboutToQuit, Viewer, &QObject::deleteLater);
         }
-        if (!Viewer->OpenFile(chm))
+        if (!Viewer->OpenFile(chm)) {
+            if (Viewer->FileDamaged())
+                ShowErrorMessage(QStringLiteral("The help file is damaged: %1").arg(chm));
             return 0;
+        }
         QString page;
         switch (command) {
         case win::HH_DISPLAY_TOPIC:

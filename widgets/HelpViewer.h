@@ -6,6 +6,7 @@
 
 #include "platform/Backend.h"
 
+#include <QTemporaryFile>
 #include <QTextBrowser>
 #include <QWidget>
 
@@ -47,6 +48,9 @@ struct TSitemapEntry
 };
 [[nodiscard]] std::vector<TSitemapEntry> ReadSitemap(const QByteArray& html);
 
+// Whether the bytes are the help file this build compiled (its size and SHA-256 digest).
+[[nodiscard]] bool IsOwnHelpFile(const QByteArray& bytes);
+
 class THelpViewer final : public QWidget
 {
     Q_OBJECT
@@ -54,8 +58,10 @@ class THelpViewer final : public QWidget
 public:
     explicit THelpViewer(QWidget* parent = nullptr);
 
-    // Opens the help file; false when it cannot be read.
+    // Opens the help file; false when it is missing or is not the help file this build made
+    // (FileDamaged tells).
     bool OpenFile(const QString& path);
+    [[nodiscard]] bool FileDamaged() const { return Damaged; }
     // Shows a page of the open file ("cfgGen.htm"); false when there is no such page.
     bool ShowPage(const QString& page);
     // The page of an index keyword, or the contents' first page.
@@ -68,7 +74,9 @@ public:
 
 private:
     std::unique_ptr<TChmArchive> Archive;
+    std::unique_ptr<QTemporaryFile> Copy; // what Archive reads: the bytes that were checked
     QString Path;
+    bool Damaged = false;
     std::vector<TSitemapEntry> Index;
 };
 

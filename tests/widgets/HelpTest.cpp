@@ -1,4 +1,6 @@
+#include "common/ErrorBoundary.h"
 #include "common/PuloError.h"
+#include "platform/Backend.h"
 #include "platform/HtmlHelp.h"
 #include "tests/support/SimPlatformTest.h"
 #include "widgets/HelpRouter.h"
@@ -120,6 +122,44 @@ TEST(HelpViewerTest, TheCompiledHelpShowsItsContentsAndPages)
     ASSERT_TRUE(viewer.ShowPage(QStringLiteral("cfgGen.htm")));
     EXPECT_TRUE(viewer.Page->toPlainText().contains(QStringLiteral("Startup hidden")));
     EXPECT_FALSE(viewer.ShowPage(QStringLiteral("nosuch.htm")));
+}
+
+TEST_F(HelpTest, ADamagedHelpFileIsRefusedWithAMessageNeverParsed)
+{
+    QFile own(QStringLiteral(PULO_HELP_FILE));
+    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+    const QByteArray good = own.readAll();
+    // Changes like those that crashed or hung the help library: a byte in its headers, a cut.
+    QByteArray flipped = good;
+    flipped[33] = static_cast<char>(flipped[33] ^ 0x40);
+    QByteArray late = good;
+    late[late.size() - 100] = static_cast<char>(late[late.size() - 100] ^ 1);
+    const struct
+    {
+        const char* Name;
+        QByteArray Bytes;
+    } cases[] = {{"a byte changed in the header", flipped},
+                 {"a byte changed in the content", late},
+                 {"cut short", good.left(good.size() / 2)},
+                 {"empty", QByteArray()}};
+    win::InstalledBackend().Help = MakeViewerHelpService();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString path = Folder->filePath(QStringLiteral("PuloHelp.chm"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.Bytes);
+        file.close();
+        THelpViewer viewer;
+        EXPECT_FALSE(viewer.OpenFile(path));
+        EXPECT_TRUE(viewer.FileDamaged());
+
+        QStringList messages;
+        SetErrorReporter([&](const QString& message) { messages << message; });
+        EXPECT_EQ(win::HtmlHelpA(0, QFile::encodeName(path).constData(), win::HH_DISPLAY_TOC, 0), 0U);
+        SetErrorReporter(nullptr);
+        EXPECT_EQ(messages, QStringList{"The help file is damaged: " + path});
+    }
 }
 
 TEST_F(HelpTest, TheAboutBoxScrollsItsCreditsAndItsLinksOpen)
