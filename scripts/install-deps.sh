@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsdl2-dev
     googletest libgtest-dev libgmock-dev
-    clang-format
+    clang-format clang libclang-rt-14-dev
     iproute2 xvfb xauth xdotool trayer x11-utils
     unrtf poppler-utils
     librsvg2-bin desktop-file-utils dpkg-dev file
