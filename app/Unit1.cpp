@@ -2,6 +2,7 @@
 
 #include "app/AutoSizeLabel.h"
 #include "app/LabelColor.h"
+#include "app/PrescaledIcon.h"
 #include "common/AlarmColor.h"
 #include "common/ClockText.h"
 #include "common/ErrorBoundary.h"
@@ -188,9 +189,9 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTrayIcon1 = new TRxTrayIcon(services.TrayShell(), this);
     RxTrayIcon1->setObjectName(QStringLiteral("RxTrayIcon1"));
     RxTrayIcon1->SetHint(QStringLiteral("Pulo - Click to restore"));
-    RxTrayIcon1->SetIcon(QIcon(QStringLiteral(":/icons/tray-still.xpm")));
-    RxTrayIcon1->SetIcons(
-        {QIcon(QStringLiteral(":/icons/tray-frame1.xpm")), QIcon(QStringLiteral(":/icons/tray-frame2.xpm"))});
+    RxTrayIcon1->SetIcon(PrescaledIcon(QStringLiteral(":/icons/tray-still.xpm")));
+    RxTrayIcon1->SetIcons({PrescaledIcon(QStringLiteral(":/icons/tray-frame1.xpm")),
+                           PrescaledIcon(QStringLiteral(":/icons/tray-frame2.xpm"))});
     RxTrayIcon1->SetInterval(150);
     RxTrayIcon1->OnClick = [this](QObject*, TMouseButton, TShiftState, int, int) { RxTrayIcon1Click(); };
     RxTrayIcon1->Loaded();

@@ -1,11 +1,11 @@
 #include "widgets/RXShell.h"
 
 #include "common/ErrorBoundary.h"
-#include "widgets/TimerThread.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -89,7 +89,7 @@ void TRxTrayIcon::Show()
         IsRegistered = Shell->NotifyIcon(win::NIM_ADD, data, image);
     }
     if (IsAnimated && Animation && IsRegistered)
-        Animation->Resume();
+        Animation->start();
 }
 
 void TRxTrayIcon::Hide()
@@ -101,7 +101,7 @@ void TRxTrayIcon::Hide()
     LeftPressed = false;
     RightPressed = false;
     if (IsAnimated && Animation)
-        Animation->Suspend();
+        Animation->stop();
 }
 
 void TRxTrayIcon::Update()
@@ -159,7 +159,7 @@ void TRxTrayIcon::SetInterval(std::uint16_t value)
 {
     IntervalMs = value;
     if (Animation)
-        Animation->SetInterval(value);
+        Animation->setInterval(value);
 }
 
 void TRxTrayIcon::SetAnimated(bool value)
@@ -180,22 +180,18 @@ void TRxTrayIcon::SetAnimated(bool value)
 
 void TRxTrayIcon::StartAnimation()
 {
-    const unsigned number = ++AnimationNumber;
-    Animation = std::make_unique<TTimerThread>(IntervalMs, !IsRegistered, [this, number] {
-        // Runs on the animation thread: the step itself is done on the user-interface thread.
-        QMetaObject::invokeMethod(
-            this,
-            [this, number] {
-                if (number == AnimationNumber)
-                    RunGuarded([this] { AdvanceFrame(); });
-            },
-            Qt::QueuedConnection);
-    });
+    // A timer of the user-interface thread, where the icon lives: a frame costs one swap of
+    // the shown image, with no thread and nothing posted between threads. It waits while the
+    // icon is not in the notification area.
+    Animation = std::make_unique<QTimer>();
+    Animation->setInterval(IntervalMs);
+    connect(Animation.get(), &QTimer::timeout, this, [this] { RunGuarded([this] { AdvanceFrame(); }); });
+    if (IsRegistered)
+        Animation->start();
 }
 
 void TRxTrayIcon::StopAnimation()
 {
-    ++AnimationNumber; // steps already posted by the old thread are dropped
     Animation.reset();
 }
 

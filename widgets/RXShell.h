@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -21,7 +22,6 @@ class QMenu;
 
 namespace pulo {
 
-class TTimerThread;
 
 enum class TMouseButton
 {
@@ -85,7 +85,7 @@ public:
     [[nodiscard]] bool AnimationRunning() const { return Animation != nullptr; }
     // The image shown now: the current frame while animated, else the still icon.
     [[nodiscard]] QIcon CurrentImage() const;
-    // The next frame, as the animation thread asks for it after each interval.
+    // The next frame, as the animation asks for it after each interval.
     void AdvanceFrame();
     // A notification from the shell (the callback message and a mouse message).
     void Notify(win::UINT callbackMessage, win::UINT mouseMessage);
@@ -118,9 +118,8 @@ private:
     bool IsRegistered = false;
     bool LeftPressed = false;
     bool RightPressed = false;
-    // The thread of the current animation; its number tells its steps from a stopped one's.
-    std::unique_ptr<TTimerThread> Animation;
-    unsigned AnimationNumber = 0;
+    // The clock of the current animation, stopped while the icon is not registered.
+    std::unique_ptr<QTimer> Animation;
     // The hidden window the shell's notifications are addressed to.
     win::HWND32 WindowHandle;
 };

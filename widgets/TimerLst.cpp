@@ -148,7 +148,14 @@ void TRxTimerList::CalculatePeriod(win::DWORD now)
             continue;
         anyTakesPart = true;
         const std::int64_t interval = event->IntervalMs;
-        period = std::min({period, interval, interval - Elapsed(now, event->LastTickCount)});
+        period = std::min(period, interval);
+        // An event that began its interval within the early allowance is served by a tick a
+        // whole interval from now: it fires that much early anyway. Counting the few
+        // milliseconds (an event re-enabled just after another fired) would send the divisor
+        // search below down to the 100 ms floor, and the window would wake ten times a second.
+        const std::int64_t elapsed = Elapsed(now, event->LastTickCount);
+        if (elapsed > EarlyAllowance)
+            period = std::min(period, interval - elapsed);
     }
     period = std::max(period, MinimumPeriod);
     if (!anyTakesPart) {

@@ -1,5 +1,6 @@
 #include "widgets/TrayShell.h"
 
+#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 
 namespace pulo {
@@ -39,15 +40,30 @@ public:
         }
     }
 
-    bool TrayAvailable() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+    bool TrayAvailable() const override
+    {
+        constexpr qint64 KeptMs = 10000;
+        if (!Asked.isValid() || Asked.hasExpired(KeptMs)) {
+            Available = QSystemTrayIcon::isSystemTrayAvailable();
+            Asked.start();
+        }
+        return Available;
+    }
 
 private:
+    // Only what changed goes to the notification area: each new image costs it a repaint (and
+    // on X11 a round trip), and the animation asks every 150 ms.
     void Apply(const win::NOTIFYICONDATAA& data, const QIcon& image)
     {
-        if (data.uFlags & win::NIF_ICON)
+        if ((data.uFlags & win::NIF_ICON) && image.cacheKey() != ShownImage) {
             Icon->setIcon(image);
-        if (data.uFlags & win::NIF_TIP)
-            Icon->setToolTip(QString::fromUtf8(data.szTip));
+            ShownImage = image.cacheKey();
+        }
+        if (data.uFlags & win::NIF_TIP) {
+            const QString tip = QString::fromUtf8(data.szTip);
+            if (tip != Icon->toolTip())
+                Icon->setToolTip(tip);
+        }
     }
 
     // Qt reports whole clicks; the component expects the button messages that make them up.
@@ -78,6 +94,11 @@ private:
     }
 
     std::unique_ptr<QSystemTrayIcon> Icon;
+    qint64 ShownImage = 0;
+    // Asking Qt whether there is a notification area builds a tray icon of the platform each
+    // time: the answer is kept for a while.
+    mutable QElapsedTimer Asked;
+    mutable bool Available = false;
 };
 
 } // namespace

@@ -145,7 +145,7 @@ TEST_F(RXShellTest, AnimationNeedsFramesAndWaitsForTheIcon)
     EXPECT_EQ(ShownImage(), Frame1.cacheKey());
 }
 
-TEST_F(RXShellTest, AnimationThreadHandsItsStepsToThisThread)
+TEST_F(RXShellTest, AnimationStepsByItselfAtItsInterval)
 {
     Tray->SetInterval(1);
     Tray->Loaded();

@@ -182,6 +182,17 @@ TEST_F(TimerLstTest, ReEnablingInAQuickHandlerKeepsTheWholePeriod)
     EXPECT_EQ(list.TickPeriod(), 1000U);
     EXPECT_EQ(Timer->Delay, 1000U);
     EXPECT_EQ(Fired, (QStringList{"E3@1000", "E1@1000", "E3@2000", "E1@2000", "E3@3000", "E1@3000"}));
+
+    // A sample that takes a few milliseconds puts its event that much behind the others: the
+    // period still stays at a second.
+    sample->OnTimer = [&](TRxTimerEvent* sender) {
+        sender->SetEnabled(false);
+        Sim->Ticks += 2;
+        sender->SetEnabled(true);
+    };
+    RunFor(3000);
+    EXPECT_EQ(list.TickPeriod(), 1000U);
+    EXPECT_EQ(Timer->Delay, 1000U);
 }
 
 TEST_F(TimerLstTest, ElapsedTimesSurviveTheTickCountWrap)
