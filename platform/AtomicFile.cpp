@@ -1,11 +1,13 @@
 #include "platform/AtomicFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,7 +90,47 @@ void SyncFolder(const std::string& folder)
 
 } // namespace
 
+namespace {
+
+// Copies length bytes from the start of source into fd; false (errno set) on a failure or a
+// source shorter than that.
+bool CopyPrefix(int source, int fd, std::uint64_t length)
+{
+    std::array<char, 64 * 1024> buffer{};
+    std::uint64_t copied = 0;
+    while (copied < length) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - copied));
+        const ssize_t got = pread(source, buffer.data(), wanted, static_cast<off_t>(copied));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            errno = got == 0 ? EIO : errno;
+            return false;
+        }
+        if (!WriteAll(fd, std::string_view(buffer.data(), static_cast<std::size_t>(got))))
+            return false;
+        copied += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+DWORD Replace(const std::string& path, const std::function<bool(int fd)>& fill);
+
+} // namespace
+
 DWORD ReplaceFileAtomically(const std::string& path, std::string_view bytes)
+{
+    return Replace(path, [&](int fd) { return WriteAll(fd, bytes); });
+}
+
+DWORD ReplaceFileKeepingStart(const std::string& path, int source, std::uint64_t keep, std::string_view bytes)
+{
+    return Replace(path, [&](int fd) { return CopyPrefix(source, fd, keep) && WriteAll(fd, bytes); });
+}
+
+namespace {
+
+DWORD Replace(const std::string& path, const std::function<bool(int fd)>& fill)
 {
     const std::string target = TargetOf(path);
     struct stat old = {};
@@ -103,7 +145,7 @@ DWORD ReplaceFileAtomically(const std::string& path, std::string_view bytes)
         return ErrorOf(errno);
 
     int failure = 0;
-    if (!WriteAll(fd, bytes))
+    if (!fill(fd))
         failure = errno;
     if (failure == 0) {
         // The user's file stays the user's, even after a write made as root.
@@ -131,6 +173,8 @@ DWORD ReplaceFileAtomically(const std::string& path, std::string_view bytes)
     SyncFolder(FolderOf(target));
     return ERROR_SUCCESS;
 }
+
+} // namespace
 
 int RemoveStaleTemporaries(const std::string& path, std::chrono::seconds age)
 {

@@ -8,6 +8,7 @@
 #include "platform/Win32.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ namespace win {
 // file untouched. The old file's owner and permissions carry over to the new one. A path that
 // is a symbolic link replaces the file the link points to.
 [[nodiscard]] DWORD ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+// The same, the new file made of the first keep bytes of source (the old file, open for reading)
+// followed by bytes: a long file whose end alone changes is copied, never read into memory.
+[[nodiscard]] DWORD
+ReplaceFileKeepingStart(const std::string& path, int source, std::uint64_t keep, std::string_view bytes);
 
 // Removes the temporary files that writes of path left behind when the program was killed
 // mid-write: only files named as this program names them, and only those older than age.

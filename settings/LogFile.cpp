@@ -6,6 +6,7 @@
 #include "platform/RegularFile.h"
 #include "settings/FileLocations.h"
 #include "settings/LogJournal.h"
+#include "settings/LogTail.h"
 #include "settings/LogLines.h"
 #include "settings/RichText.h"
 #include "settings/Settings.h"
@@ -14,13 +15,6 @@
 #include <QFileInfo>
 
 namespace pulo {
-
-namespace {
-
-// Far more than years of connections; a larger file is not this program's log.
-constexpr qint64 LargestLog = 64LL * 1024 * 1024;
-
-} // namespace
 
 QString LogPath()
 {
@@ -86,8 +80,11 @@ void TLogWriter::UpdateLog(TLogContext& context)
     SaveLogJournal(journal);
 
     CreateLogIfMissing();
-    const QStringList lines = LoadLog(); // on failure the line waits in PendingLines
-    SaveLog(WithJournal(lines, journal));
+    // Our own log has its end rewritten alone; any other is read and written whole.
+    if (!AppendToOwnLog(journal)) {
+        const QStringList lines = LoadLog(); // on failure the line waits in PendingLines
+        SaveLog(WithJournal(lines, journal));
+    }
     PendingLines.clear();
 }
 

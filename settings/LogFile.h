@@ -12,6 +12,10 @@
 
 namespace pulo {
 
+// Far more than years of connections; a larger file is not this program's log, and no log is
+// ever written larger.
+inline constexpr qint64 LargestLog = 64LL * 1024 * 1024;
+
 // The log file: the executable's name with ".log", beside it or in the user's data folder.
 [[nodiscard]] QString LogPath();
 

@@ -12,6 +12,7 @@ namespace {
 
 void AppendEscaped(QByteArray& out, const QString& line)
 {
+    out.reserve(out.size() + line.size() + 8);
     for (const QChar character : line) {
         const char16_t code = character.unicode();
         if (code == '\\' || code == '{' || code == '}') {
@@ -263,20 +264,30 @@ private:
 
 } // namespace
 
-QByteArray WriteRichText(const QStringList& lines)
+const QByteArray& RichTextHeader()
 {
-    QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1"
-                     "{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 Courier New;}}\n"
-                     "\\viewkind4\\pard\\plain\\f0\\fs20 ";
+    static const QByteArray header = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1"
+                                     "{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 Courier New;}}\n"
+                                     "\\viewkind4\\pard\\plain\\f0\\fs20 ";
+    return header;
+}
+
+QByteArray RichTextParagraphs(const QStringList& lines, bool first)
+{
+    QByteArray out;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         // "\par" and its one-space delimiter right before the line, so that every reader keeps
         // the line's own leading blanks; the line break before it is ignored by all.
-        if (i > 0)
-            out += "\n\\par ";
+        if (i > 0 || !first)
+            out += RichTextBreak;
         AppendEscaped(out, lines[i]);
     }
-    out += "\n}\n";
     return out;
+}
+
+QByteArray WriteRichText(const QStringList& lines)
+{
+    return RichTextHeader() + RichTextParagraphs(lines, true) + RichTextEnd;
 }
 
 QStringList ReadRichText(const QByteArray& data)

@@ -5,6 +5,7 @@
 #include "settings/IniFile.h"
 #include "settings/LogJournal.h"
 #include "settings/LogLines.h"
+#include "settings/LogTail.h"
 #include "settings/RichText.h"
 #include "settings/Settings.h"
 #include "tests/support/SimPlatformTest.h"
@@ -324,6 +325,51 @@ TEST_F(LogWriterTest, AnInterruptedConnectionEndIsFinishedAtTheNextStart)
             EXPECT_EQ(Written().size(), older.size() + 1);
         else
             QDir(Folder->filePath("pulopro.log")).removeRecursively();
+    }
+}
+
+TEST_F(LogWriterTest, RewritingTheEndAloneGivesWhatRewritingTheWholeLogGives)
+{
+    const QStringList block = MonthTotalsBlock(2, "0", "20", "0", 1.5, 2.5);
+    QStringList longLog;
+    for (int i = 0; i < 3000; ++i)
+        longLog << QStringLiteral("%1 \u2022 line with {braces}, \\ and \u0416").arg(i);
+    longLog << block;
+    const struct
+    {
+        const char* Name;
+        QStringList Log;
+        bool SameMonth;
+    } cases[] = {
+        {"an empty log", {}, false},
+        {"the same month's block alone", block, true},
+        {"a line and the same month's block", QStringList{"first"} + block, true},
+        {"last month's block stays", QStringList{"first"} + block, false},
+        {"notes after the block stay", QStringList{"first"} + block + QStringList{"note"}, true},
+        {"fewer than seven lines", {"a", "b"}, true},
+        {"a long log", longLog, true},
+    };
+    TLogJournal journal;
+    journal.Lines = {"10/05/2027 \u2022 new \u2014> line \u20ac"};
+    journal.Block = MonthTotalsBlock(3, "0", "30", "0", 2, 3);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        journal.ReplaceBlock = c.SameMonth;
+        SaveLog(c.Log);
+        ASSERT_TRUE(AppendToOwnLog(journal));
+        QFile file(Folder->filePath("pulopro.log"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), WriteRichText(WithJournal(c.Log, journal)));
+    }
+    // Logs of other making are left to the whole rewrite.
+    for (const QByteArray& other : {QByteArray("first line\nsecond line\n"), QByteArray("{\\rtf1 first\\par }")}) {
+        QFile file(Folder->filePath("pulopro.log"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(other);
+        file.close();
+        EXPECT_FALSE(AppendToOwnLog(journal));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), other);
     }
 }
 
