@@ -17,7 +17,7 @@ int main(int argc, char* argv[])
     window.show();
     QPixmap image(32, 32);
     image.fill(Qt::darkBlue);
-    QSystemTrayIcon tray(QIcon(image));
+    QSystemTrayIcon tray{QIcon(image)};
     tray.show();
     QTimer clock;
     QObject::connect(&clock, &QTimer::timeout, &window,
