@@ -2,8 +2,8 @@
 
 #include "platform/Mmsystem.h"
 #include "platform/WaveSynth.h"
+#include "platform/posix/SdlLibrary.h"
 
-#include <SDL.h>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -36,7 +36,11 @@ struct Clip final
     {
         other.Samples = nullptr;
     }
-    ~Clip() { SDL_FreeWAV(Samples); }
+    ~Clip()
+    {
+        if (Samples != nullptr)
+            Sdl()->FreeWAV(Samples);
+    }
 };
 
 // Sample rates a real sound has; a header claiming another (16 Hz, 1 GHz) is malformed.
@@ -50,10 +54,10 @@ bool Decode(const void* image, std::size_t size, Clip& clip)
 {
     if (image == nullptr || size < 12 || size > MaxWaveBytes)
         return false;
-    SDL_RWops* stream = SDL_RWFromConstMem(image, static_cast<int>(size));
+    SDL_RWops* stream = Sdl()->RWFromConstMem(image, static_cast<int>(size));
     if (stream == nullptr)
         return false;
-    if (SDL_LoadWAV_RW(stream, 1, &clip.Format, &clip.Samples, &clip.Length) == nullptr || clip.Length == 0)
+    if (Sdl()->LoadWAV_RW(stream, 1, &clip.Format, &clip.Samples, &clip.Length) == nullptr || clip.Length == 0)
         return false;
     if (clip.Format.freq < LowestRate || clip.Format.freq > HighestRate || clip.Format.channels == 0)
         return false;
@@ -142,6 +146,8 @@ public:
         Stop();
         if (sound == nullptr)
             return TRUE_RESULT;
+        if (Sdl() == nullptr)
+            return FALSE_RESULT; // no sound library: no sound, as without a device
 
         Clip clip;
         const SoundSource source = SoundSourceOf(flags);
@@ -154,7 +160,7 @@ public:
                 return FALSE_RESULT;
         }
 
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (Sdl()->InitSubSystem(SDL_INIT_AUDIO) != 0)
             return FALSE_RESULT;
         SDL_AudioSpec obtained{};
         SDL_AudioSpec wanted = clip.Format;
@@ -164,17 +170,17 @@ public:
         while (wanted.samples < 4096 && wanted.samples * 2 <= wanted.freq / 40)
             wanted.samples = static_cast<Uint16>(wanted.samples * 2);
         // No changes allowed: SDL converts from the sound's own format to the device's.
-        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        const SDL_AudioDeviceID device = Sdl()->OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
         if (device == 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            Sdl()->QuitSubSystem(SDL_INIT_AUDIO);
             return FALSE_RESULT;
         }
         const bool loop = (flags & SND_LOOP) != 0;
-        if (SDL_QueueAudio(device, clip.Samples, clip.Length) != 0) {
+        if (Sdl()->QueueAudio(device, clip.Samples, clip.Length) != 0) {
             Close(device);
             return FALSE_RESULT;
         }
-        SDL_PauseAudioDevice(device, 0);
+        Sdl()->PauseAudioDevice(device, 0);
         StopRequested = false;
         if ((flags & SND_ASYNC) != 0) {
             Worker = std::thread([this, device, loop, moved = std::move(clip), obtained]() mutable {
@@ -192,27 +198,27 @@ private:
     void Drain(SDL_AudioDeviceID device, const Clip& clip, bool loop, const SDL_AudioSpec& obtained)
     {
         while (!StopRequested) {
-            const Uint32 queued = SDL_GetQueuedAudioSize(device);
+            const Uint32 queued = Sdl()->GetQueuedAudioSize(device);
             if (loop && queued < clip.Length / 2 + 1) {
-                if (SDL_QueueAudio(device, clip.Samples, clip.Length) != 0)
+                if (Sdl()->QueueAudio(device, clip.Samples, clip.Length) != 0)
                     break;
                 continue;
             }
             if (queued == 0)
                 break;
-            SDL_Delay(5);
+            Sdl()->Delay(5);
         }
         if (!StopRequested && obtained.freq > 0) {
             // What the device took last is still in its buffer.
-            SDL_Delay(static_cast<Uint32>(obtained.samples * 1000 / obtained.freq) + 10);
+            Sdl()->Delay(static_cast<Uint32>(obtained.samples * 1000 / obtained.freq) + 10);
         }
         Close(device);
     }
 
     static void Close(SDL_AudioDeviceID device)
     {
-        SDL_CloseAudioDevice(device);
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        Sdl()->CloseAudioDevice(device);
+        Sdl()->QuitSubSystem(SDL_INIT_AUDIO);
     }
 
     void Stop()
