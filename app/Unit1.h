@@ -264,6 +264,10 @@ private:
     // The " Speed monitor " group: the figures of row NIC, or zeros when it has no interface.
     void ShowMonitoredInterface();
     std::vector<IfOctets> Octets;
+    // The figures each grid row shows, as written last; rows whose figures did not change are
+    // left alone.
+    static constexpr IfFigures UnknownFigures = {-2, -2, -2, -2, -2, -2};
+    std::vector<IfFigures> GridFigures;
     void SetGridCell(int row, int column, const QString& text);
     // Interfaces by index as of the last reload: a sample that finds others reloads.
     std::vector<win::DWORD> ReloadedIndexes;

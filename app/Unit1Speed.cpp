@@ -68,6 +68,7 @@ void TForm1::RebuildInterfaceRows(KeepFigures keep)
     }
     const int rows = static_cast<int>(IfTable.size());
     sgMIB->setRowCount(rows + 1);
+    GridFigures.assign(IfTable.size(), UnknownFigures); // the next sample writes every row
     IfCounters.assign(IfTable.size(), IfCounter{});
     ReloadedIndexes.resize(IfTable.size());
     // One read of the address table answers every row.
@@ -104,10 +105,17 @@ void TForm1::SampleInterfaces()
         GetIfTableRows(IfTable);
         RebuildInterfaceRows(KeepFigures::Yes);
     }
+    GridFigures.resize(IfCounters.size());
     for (std::size_t i = 0; i < IfCounters.size(); ++i) {
         IfCounter& counter = IfCounters[i];
         if (const IfOctets* octets = OctetsOf(i))
             counter.Sample(octets->In, octets->Out);
+        // Most interfaces show the same figures second after second: their texts are neither
+        // made nor compared again.
+        const IfFigures figures = FiguresOf(counter);
+        if (GridFigures[i] == figures)
+            continue;
+        GridFigures[i] = figures;
         const int row = static_cast<int>(i) + 1;
         SetGridCell(row, 3, KbpsText(counter.DeltaIn));
         SetGridCell(row, 4, KbpsText(counter.PeakIn));

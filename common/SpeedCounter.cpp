@@ -34,6 +34,26 @@ void IfCounter::Sample(std::uint64_t inOctets, std::uint64_t outOctets)
     PeakOut = std::max(PeakOut, DeltaOut);
 }
 
+namespace {
+
+std::int64_t Kbps(std::uint64_t bytes)
+{
+    return static_cast<std::int64_t>(bytes * 8 / 1000);
+}
+
+std::int64_t AverageKbps(std::uint64_t sum, std::uint32_t samples)
+{
+    return samples == 0 ? -1 : Kbps(sum / samples);
+}
+
+} // namespace
+
+IfFigures FiguresOf(const IfCounter& counter)
+{
+    return {Kbps(counter.DeltaIn),  Kbps(counter.PeakIn),  AverageKbps(counter.SumIn, counter.SamplesIn),
+            Kbps(counter.DeltaOut), Kbps(counter.PeakOut), AverageKbps(counter.SumOut, counter.SamplesOut)};
+}
+
 QString KbpsText(std::uint64_t bytes)
 {
     return QString::number(bytes * 8 / 1000);

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 
 namespace pulo {
@@ -33,6 +34,12 @@ struct IfCounter final
 // counter below the last one was reset, as when an interface restarts or a redial reuses its
 // name, and no traffic is counted then rather than a phantom of gigabytes.
 [[nodiscard]] std::uint64_t CounterDelta(std::uint64_t last, std::uint64_t now);
+
+// The six figures of an interface as the grid shows them (kbps in, peak in, average in, and
+// the same out; an average before the first sample with traffic is -1): when they are the same
+// as last time, so are the texts.
+using IfFigures = std::array<std::int64_t, 6>;
+[[nodiscard]] IfFigures FiguresOf(const IfCounter& counter);
 
 // The figure texts of the speed monitor.
 [[nodiscard]] QString KbpsText(std::uint64_t bytes);
