@@ -186,8 +186,15 @@ void PppdDial::Consume(std::string& pending)
 bool PppdDial::Reap(int& status)
 {
     const std::lock_guard lock(Lock);
-    if (!Reaped && waitpid(Process, &status, WNOHANG) == Process)
-        Reaped = true;
+    if (!Reaped) {
+        const pid_t reaped = waitpid(Process, &status, WNOHANG);
+        // ECHILD: somebody else of this process reaped it; it has ended all the same.
+        if (reaped == Process || (reaped < 0 && errno == ECHILD)) {
+            if (reaped < 0)
+                status = 0;
+            Reaped = true;
+        }
+    }
     return Reaped;
 }
 

@@ -91,7 +91,12 @@ protected:
         return Heard.Notes.empty() ? std::pair<win::RASCONNSTATE, win::DWORD>{0, 0} : Heard.Notes.back();
     }
 
-    static bool NoChildLeft() { return waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+    // Looks without reaping: reaping pppd is the dial's own business.
+    static bool NoChildLeft()
+    {
+        siginfo_t info{};
+        return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
+    }
     // pppd ends on its dial's own thread after a hang-up: within a few seconds, whatever it does.
     static bool NoChildLeftSoon()
     {
