@@ -59,8 +59,12 @@ bool Decode(const void* image, std::size_t size, Clip& clip)
         return false;
     if (Sdl()->LoadWAV_RW(stream, 1, &clip.Format, &clip.Samples, &clip.Length) == nullptr || clip.Length == 0)
         return false;
-    if (clip.Format.freq < LowestRate || clip.Format.freq > HighestRate || clip.Format.channels == 0)
+    if (clip.Format.freq < LowestRate || clip.Format.freq > HighestRate || clip.Format.channels == 0) {
+        // Refused after all: the samples go now, before the default sound is decoded in their place.
+        Sdl()->FreeWAV(clip.Samples);
+        clip.Samples = nullptr;
         return false;
+    }
     const Uint32 frameBytes = SDL_AUDIO_BITSIZE(clip.Format.format) / 8 * clip.Format.channels;
     const Uint64 longest = Uint64{LongestSeconds} * static_cast<Uint32>(clip.Format.freq) * frameBytes;
     if (clip.Length > longest)
