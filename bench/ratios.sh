@@ -137,8 +137,9 @@ echo "nload:                   $(percent "${cpu[$nload]}") of a core"
 traffic_ratio=$(ratio "${cpu[$idle]}" "${cpu[$bare]}")
 
 echo "== the rest"
-"$build/bench/log_write_bench"
-"$build/bench/speed_sample_bench" | grep SampleInterfaces || true
+for bench in log_write_bench speed_sample_bench; do
+    [ -x "$build/bench/$bench" ] && "$build/bench/$bench" 2>/dev/null | grep -v "^qt\." || true
+done
 
 echo "== ratios (aim)"
 echo "connected / not connected:           $connected_ratio   (<= 2)"
