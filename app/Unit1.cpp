@@ -24,6 +24,7 @@
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
+#include "usage/HistoryStore.h"
 #include "widgets/untAbout.h"
 
 #include <QAction>
@@ -205,6 +206,7 @@ void TForm1::FormCreate()
     // log and the settings file agree again.
     PrepareLogFile();
     RunGuarded([this] { LinesWaitingForTheLog = FinishInterruptedConnectionEnd(); });
+    OpenHistory();
     // The alarm flags are read with the rest: a limit the user did not activate never warns.
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);
     ReadMonthTotals(Totals);

@@ -40,6 +40,7 @@ class THTMLhelpRouter;
 class TfrmAbout;
 class TfrmConfig;
 class TfrmLog;
+class THistoryStore;
 class TRxTimerEvent;
 class TRxTimerList;
 class TRxTrayIcon;
@@ -97,6 +98,10 @@ public:
     void WaitForLineToDrop();
     // Says why the hang-up was refused and shows the line as still up.
     void ShowRefusedHangUp();
+    // The usage history's row of the connection: made at its start, written at least every five
+    // minutes while it lasts (WriteHistory(false), from the supervision tick) and at its end.
+    void HistoryConnectionBegins();
+    void WriteHistory(bool ended);
     // Shows an information message and waits for it; tests replace it.
     std::function<void(const QString& text)> Inform;
     void Configuration1Click();
@@ -149,6 +154,7 @@ public:
     bool SpeedShown = false;
     QString RasConnName;
     QString ActiveEntryName;
+    QString ActiveDeviceName; // the device the dialer reported with the entry
     bool DialStarted = false;     // the Dial button's mark
     bool HangUpRequested = false; // the Hang-up button's mark
     win::DWORD HangUpRefusal = 0; // the error of the last hang-up the system refused
@@ -245,6 +251,10 @@ private:
     void CreateWindows();
     // Watches the first interface that is up when the settings name none.
     void ChooseDefaultInterface();
+    // The usage history (Unit1Usage.cpp).
+    void OpenHistory();
+    void ImportLogInto(THistoryStore& store);
+    void HistoryFailed();
     void ApplyStartingColors();
     // Tells the platform which interfaces besides the dial-up links are connections.
     void CountConfiguredLinks();
@@ -277,6 +287,10 @@ private:
     bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place
     // Connection lines a log that could not be written still waits for, from the last run.
     QStringList LinesWaitingForTheLog;
+    // The usage history; none when it cannot be used.
+    std::unique_ptr<THistoryStore> History;
+    std::int64_t HistoryConnection = 0;
+    TDateTime LastHistoryWrite = 0;
 };
 
 } // namespace pulo

@@ -60,6 +60,7 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
     DialUp1->GetConnections();
     ComboBox1->setCurrentIndex(ComboBox1->findText(ActiveEntryName, Qt::MatchExactly | Qt::MatchCaseSensitive));
     ReloadInterfaces();
+    HistoryConnectionBegins();
 }
 
 void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
@@ -78,6 +79,7 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
     // does not count it again.
     ConnectionUnaccounted = false;
     RunGuarded([this] { UpdateLog(); });
+    WriteHistory(true);
     ConnectStart = 0;
     StatsXmit = 0;
     StatsRecv = 0;
@@ -148,6 +150,7 @@ void TForm1::AccountConnectionAtExit()
         return;
     ConnectionUnaccounted = false;
     RunGuarded([this] { UpdateLog(); });
+    WriteHistory(true);
     ConnectStart = 0;
     // Stored as at a disconnect, so that ending the program (or the computer) while online does
     // not lose the connection from the month.

@@ -62,6 +62,7 @@ void TForm1::DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryN
 {
     Label7b->setText(deviceName);
     ActiveEntryName = entryName;
+    ActiveDeviceName = deviceName;
     if (!HangUpRequested)
         return;
     HangUpRefusal = DialUp1->HangUpConnection(handle);

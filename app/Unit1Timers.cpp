@@ -53,6 +53,7 @@ void TForm1::RxTimerEvent1Timer()
     // detector reports the end, and the bytes must still be counted.
     StatsXmit = static_cast<double>(RasStats->StatsXmit);
     StatsRecv = static_cast<double>(RasStats->StatsRecv);
+    WriteHistory(false);
     if (!SpeedShown) {
         SpeedShown = true;
         const TDceSpeedText speed = DceSpeedText(PlatformId, RasStats->StatsConn);

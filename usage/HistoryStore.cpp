@@ -1,0 +1,359 @@
+#include "usage/HistoryStore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace pulo {
+
+namespace {
+
+// Each version's step from the one before; a database of version n runs the steps after n.
+const char* const Steps[][4] = {
+    // 1: the connections.
+    {"CREATE TABLE connections(id INTEGER PRIMARY KEY, start_utc INTEGER NOT NULL, start_offset INTEGER NOT NULL,"
+     " end_utc INTEGER NOT NULL, end_offset INTEGER NOT NULL, seconds INTEGER NOT NULL, sent INTEGER NOT NULL,"
+     " received INTEGER NOT NULL, entry TEXT NOT NULL, interface TEXT NOT NULL)",
+     "CREATE INDEX connections_by_start ON connections(start_utc)", nullptr, nullptr},
+    // 2: connections in progress, and the hours of each connection.
+    {"ALTER TABLE connections ADD COLUMN in_progress INTEGER NOT NULL DEFAULT 0",
+     "CREATE TABLE hours(connection INTEGER NOT NULL REFERENCES connections(id), hour_utc INTEGER NOT NULL,"
+     " seconds INTEGER NOT NULL, sent INTEGER NOT NULL, received INTEGER NOT NULL,"
+     " PRIMARY KEY(connection, hour_utc))",
+     "CREATE INDEX hours_by_hour ON hours(hour_utc)", nullptr},
+};
+static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
+
+QDateTime FromColumns(const QVariant& utc, const QVariant& offset)
+{
+    return QDateTime::fromSecsSinceEpoch(utc.toLongLong(), Qt::OffsetFromUTC, offset.toInt());
+}
+
+TUsageConnection ConnectionOf(const QSqlQuery& query)
+{
+    TUsageConnection connection;
+    connection.Id = query.value(0).toLongLong();
+    connection.Start = FromColumns(query.value(1), query.value(2));
+    connection.End = FromColumns(query.value(3), query.value(4));
+    connection.Seconds = query.value(5).toLongLong();
+    connection.Sent = query.value(6).toLongLong();
+    connection.Received = query.value(7).toLongLong();
+    connection.Entry = query.value(8).toString();
+    connection.Interface = query.value(9).toString();
+    connection.InProgress = query.value(10).toInt() != 0;
+    return connection;
+}
+
+const char* const ConnectionColumns = "id, start_utc, start_offset, end_utc, end_offset, seconds, sent, received, "
+                                      "entry, interface, in_progress";
+
+} // namespace
+
+THistoryStore::THistoryStore(QString path)
+    : FilePath(std::move(path)), ConnectionName(QStringLiteral("history-") + QUuid::createUuid().toString())
+{
+}
+
+THistoryStore::~THistoryStore()
+{
+    if (QSqlDatabase::contains(ConnectionName)) {
+        QSqlDatabase::database(ConnectionName, false).close();
+        QSqlDatabase::removeDatabase(ConnectionName);
+    }
+}
+
+bool THistoryStore::Fail(const QString& what)
+{
+    LastProblem = QStringLiteral("The usage history %1 cannot be used: %2.")
+                      .arg(FilePath, what.isEmpty() ? QStringLiteral("an unknown error") : what);
+    Usable = false;
+    return false;
+}
+
+bool THistoryStore::OpenFile(TAccess access)
+{
+    if (QSqlDatabase::contains(ConnectionName)) {
+        QSqlDatabase::database(ConnectionName, false).close();
+        QSqlDatabase::removeDatabase(ConnectionName);
+    }
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
+    if (!database.isValid())
+        return Fail(QStringLiteral("the SQLite driver of Qt is not installed"));
+    database.setDatabaseName(FilePath);
+    database.setConnectOptions(access == TAccess::ReadOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                                           : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!database.open())
+        return Fail(database.lastError().text());
+    return true;
+}
+
+bool THistoryStore::Damaged() const
+{
+    QSqlQuery check(QSqlDatabase::database(ConnectionName));
+    return !check.exec(QStringLiteral("PRAGMA integrity_check")) || !check.next() ||
+           check.value(0).toString() != QStringLiteral("ok");
+}
+
+void THistoryStore::SetAside(const QString& why)
+{
+    QSqlDatabase::database(ConnectionName, false).close();
+    const QString aside =
+        FilePath + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QFile::rename(FilePath, aside);
+    for (const char* companion : {"-wal", "-shm"})
+        QFile::rename(FilePath + QLatin1String(companion), aside + QLatin1String(companion));
+    LastProblem = QStringLiteral("The usage history %1 was damaged (%2). It was kept as %3 and a new one begun; "
+                                 "the settings file and the log are untouched.")
+                      .arg(FilePath, why, aside);
+}
+
+bool THistoryStore::Migrate()
+{
+    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
+    QSqlQuery query(database);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return Fail(query.lastError().text());
+    const int version = query.value(0).toInt();
+    query.finish(); // a statement still reading would keep the transaction below from starting
+    if (version > SchemaVersion)
+        return Fail(QStringLiteral("it was written by a newer PuloPro (schema %1)").arg(version));
+    if (version == SchemaVersion)
+        return true;
+    if (!database.transaction())
+        return Fail(database.lastError().text());
+    for (int step = version; step < SchemaVersion; ++step) {
+        for (const char* statement : Steps[step]) {
+            if (statement != nullptr && !query.exec(QString::fromLatin1(statement))) {
+                database.rollback();
+                return Fail(query.lastError().text());
+            }
+        }
+    }
+    if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) || !database.commit()) {
+        database.rollback();
+        return Fail(query.lastError().text());
+    }
+    return true;
+}
+
+bool THistoryStore::Open(TAccess access)
+{
+    LastProblem.clear();
+    Writable = access == TAccess::ReadWrite;
+    if (!Writable && !QFileInfo::exists(FilePath))
+        return Fail(QStringLiteral("there is none yet"));
+    if (!OpenFile(access))
+        return false;
+    if (Damaged()) {
+        if (!Writable)
+            return Fail(QStringLiteral("it is damaged"));
+        SetAside(QStringLiteral("it failed its integrity check"));
+        const QString setAside = LastProblem;
+        if (!OpenFile(access))
+            return false;
+        LastProblem = setAside;
+    }
+    if (Writable) {
+        QSqlQuery query(QSqlDatabase::database(ConnectionName));
+        if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return Fail(query.lastError().text());
+        query.finish();
+        if (!Migrate())
+            return false;
+    }
+    Usable = true;
+    return true;
+}
+
+std::int64_t THistoryStore::BeginConnection(const QDateTime& start, const QString& entry, const QString& interface)
+{
+    if (!Usable || !Writable)
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral(
+        "INSERT INTO connections(start_utc, start_offset, end_utc, end_offset, seconds, sent, received, entry,"
+        " interface, in_progress) VALUES(?, ?, ?, ?, 0, 0, 0, ?, ?, 1)"));
+    query.addBindValue(start.toSecsSinceEpoch());
+    query.addBindValue(start.offsetFromUtc());
+    query.addBindValue(start.toSecsSinceEpoch());
+    query.addBindValue(start.offsetFromUtc());
+    query.addBindValue(entry);
+    query.addBindValue(interface);
+    if (!query.exec()) {
+        Fail(query.lastError().text());
+        return 0;
+    }
+    return query.lastInsertId().toLongLong();
+}
+
+bool THistoryStore::UpdateConnection(
+    std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended)
+{
+    if (!Usable || !Writable || id == 0)
+        return false;
+    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
+    QSqlQuery query(database);
+    query.prepare(QStringLiteral("SELECT %1 FROM connections WHERE id = ?").arg(QLatin1String(ConnectionColumns)));
+    query.addBindValue(static_cast<qlonglong>(id));
+    if (!query.exec() || !query.next())
+        return Fail(query.lastError().text());
+    const TUsageConnection before = ConnectionOf(query);
+    query.finish();
+    const std::int64_t secondsNow = std::max<std::int64_t>(0, before.Start.secsTo(now));
+    // What came since the last write, shared out over the hours it spans.
+    const std::int64_t from = before.End.toSecsSinceEpoch();
+    const std::int64_t to = std::max<std::int64_t>(from, now.toSecsSinceEpoch());
+    const std::int64_t addSeconds = std::max<std::int64_t>(0, secondsNow - before.Seconds);
+    const std::int64_t addSent = std::max<std::int64_t>(0, sent - before.Sent);
+    const std::int64_t addReceived = std::max<std::int64_t>(0, received - before.Received);
+
+    if (!database.transaction())
+        return Fail(database.lastError().text());
+    const auto abandon = [&] {
+        const QString error = query.lastError().text();
+        database.rollback();
+        return Fail(error);
+    };
+    query.prepare(QStringLiteral("UPDATE connections SET end_utc = ?, end_offset = ?, seconds = ?, sent = ?,"
+                                 " received = ?, in_progress = ? WHERE id = ?"));
+    query.addBindValue(now.toSecsSinceEpoch());
+    query.addBindValue(now.offsetFromUtc());
+    query.addBindValue(static_cast<qlonglong>(secondsNow));
+    query.addBindValue(static_cast<qlonglong>(std::max(sent, before.Sent)));
+    query.addBindValue(static_cast<qlonglong>(std::max(received, before.Received)));
+    query.addBindValue(ended ? 0 : 1);
+    query.addBindValue(static_cast<qlonglong>(id));
+    if (!query.exec())
+        return abandon();
+    if (addSeconds > 0 || addSent > 0 || addReceived > 0) {
+        query.prepare(QStringLiteral(
+            "INSERT INTO hours(connection, hour_utc, seconds, sent, received) VALUES(?, ?, ?, ?, ?)"
+            " ON CONFLICT(connection, hour_utc) DO UPDATE SET seconds = seconds + excluded.seconds,"
+            " sent = sent + excluded.sent, received = received + excluded.received"));
+        const std::int64_t span = std::max<std::int64_t>(1, to - from);
+        std::int64_t givenSeconds = 0;
+        std::int64_t givenSent = 0;
+        std::int64_t givenReceived = 0;
+        for (std::int64_t hour = from - from % 3600; hour < std::max(to, from + 1); hour += 3600) {
+            const bool last = hour + 3600 >= to;
+            const std::int64_t overlap = std::min(to, hour + 3600) - std::max(from, hour);
+            const auto share = [&](std::int64_t total, std::int64_t& given) {
+                const std::int64_t part = last ? total - given : total * overlap / span;
+                given += part;
+                return static_cast<qlonglong>(part);
+            };
+            query.addBindValue(static_cast<qlonglong>(id));
+            query.addBindValue(static_cast<qlonglong>(hour));
+            query.addBindValue(share(addSeconds, givenSeconds));
+            query.addBindValue(share(addSent, givenSent));
+            query.addBindValue(share(addReceived, givenReceived));
+            if (!query.exec())
+                return abandon();
+        }
+    }
+    if (!database.commit())
+        return abandon();
+    return true;
+}
+
+bool THistoryStore::CloseAbandoned()
+{
+    if (!Usable || !Writable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    return query.exec(QStringLiteral("UPDATE connections SET in_progress = 0 WHERE in_progress = 1")) ||
+           Fail(query.lastError().text());
+}
+
+bool THistoryStore::AddFinished(const std::vector<TUsageConnection>& connections)
+{
+    if (!Usable || !Writable)
+        return false;
+    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
+    if (!database.transaction())
+        return Fail(database.lastError().text());
+    QSqlQuery query(database);
+    query.prepare(QStringLiteral(
+        "INSERT INTO connections(start_utc, start_offset, end_utc, end_offset, seconds, sent, received, entry,"
+        " interface, in_progress) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, 0)"));
+    for (const TUsageConnection& connection : connections) {
+        query.addBindValue(connection.Start.toSecsSinceEpoch());
+        query.addBindValue(connection.Start.offsetFromUtc());
+        query.addBindValue(connection.End.toSecsSinceEpoch());
+        query.addBindValue(connection.End.offsetFromUtc());
+        query.addBindValue(static_cast<qlonglong>(connection.Seconds));
+        query.addBindValue(static_cast<qlonglong>(connection.Sent));
+        query.addBindValue(static_cast<qlonglong>(connection.Received));
+        query.addBindValue(connection.Entry);
+        query.addBindValue(connection.Interface);
+        if (!query.exec()) {
+            const QString error = query.lastError().text();
+            database.rollback();
+            return Fail(error);
+        }
+    }
+    return database.commit() || Fail(database.lastError().text());
+}
+
+bool THistoryStore::IsEmpty() const
+{
+    if (!Usable)
+        return true;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    return !query.exec(QStringLiteral("SELECT 1 FROM connections LIMIT 1")) || !query.next();
+}
+
+std::vector<TUsageConnection> THistoryStore::Connections(const QDateTime& from, const QDateTime& to) const
+{
+    std::vector<TUsageConnection> found;
+    if (!Usable)
+        return found;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT %1 FROM connections WHERE start_utc >= ? AND start_utc < ? ORDER BY start_utc, id")
+                      .arg(QLatin1String(ConnectionColumns)));
+    query.addBindValue(from.toSecsSinceEpoch());
+    query.addBindValue(to.toSecsSinceEpoch());
+    if (query.exec())
+        while (query.next())
+            found.push_back(ConnectionOf(query));
+    return found;
+}
+
+std::vector<TUsageHour> THistoryStore::Hours(const QDateTime& from, const QDateTime& to) const
+{
+    std::vector<TUsageHour> found;
+    if (!Usable)
+        return found;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT hour_utc, SUM(seconds), SUM(sent), SUM(received) FROM hours"
+                                 " WHERE hour_utc >= ? AND hour_utc < ? GROUP BY hour_utc ORDER BY hour_utc"));
+    query.addBindValue(from.toSecsSinceEpoch());
+    query.addBindValue(to.toSecsSinceEpoch());
+    if (query.exec()) {
+        while (query.next()) {
+            found.push_back({QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC),
+                             query.value(1).toLongLong(), query.value(2).toLongLong(), query.value(3).toLongLong()});
+        }
+    }
+    return found;
+}
+
+std::optional<TUsageConnection> THistoryStore::Current() const
+{
+    if (!Usable)
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    if (!query.exec(QStringLiteral("SELECT %1 FROM connections WHERE in_progress = 1 ORDER BY start_utc DESC LIMIT 1")
+                        .arg(QLatin1String(ConnectionColumns))) ||
+        !query.next())
+        return std::nullopt;
+    return ConnectionOf(query);
+}
+
+} // namespace pulo

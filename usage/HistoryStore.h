@@ -1,0 +1,99 @@
+#pragma once
+
+// The usage history: every connection, with its start and end as UTC instants and the local
+// offset of each, its seconds and 64-bit bytes, its entry and interface, and per hour the time
+// and bytes of each connection. Kept in an SQLite database beside the settings file
+// ("pulopro.sqlite"), in WAL mode, one transaction per write, with a schema version and its
+// migrations. The connection in progress is written at least every five minutes, so a crash or a
+// power cut loses at most that much. The settings file and the log stay exactly as they are:
+// this is an addition to them, never a replacement.
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace pulo {
+
+struct TUsageConnection final
+{
+    std::int64_t Id = 0;
+    QDateTime Start; // with the local offset of the moment
+    QDateTime End;
+    std::int64_t Seconds = 0;
+    std::int64_t Sent = 0; // bytes
+    std::int64_t Received = 0;
+    QString Entry;
+    QString Interface;
+    bool InProgress = false; // not ended (or the program ended without ending it)
+};
+
+struct TUsageHour final
+{
+    QDateTime Hour; // the hour's start, UTC
+    std::int64_t Seconds = 0;
+    std::int64_t Sent = 0;
+    std::int64_t Received = 0;
+};
+
+class THistoryStore final
+{
+public:
+    enum class TAccess
+    {
+        ReadWrite,
+        ReadOnly, // another copy may be writing meanwhile (the command line)
+    };
+    // The schema this program writes; older databases are migrated when opened for writing.
+    static constexpr int SchemaVersion = 2;
+
+    explicit THistoryStore(QString path);
+    ~THistoryStore();
+    THistoryStore(const THistoryStore&) = delete;
+    THistoryStore& operator=(const THistoryStore&) = delete;
+
+    // Opens the database, made or migrated when writing. A damaged database (one that fails
+    // its integrity check or is no database) is renamed aside, never emptied, and a new one is
+    // begun; Problem() says so. False when it cannot be used at all (Problem() says why); for
+    // reading, also when there is no database yet.
+    bool Open(TAccess access);
+    [[nodiscard]] bool IsOpen() const { return Usable; }
+    // What went wrong, in words for the user; empty when nothing did.
+    [[nodiscard]] const QString& Problem() const { return LastProblem; }
+    [[nodiscard]] const QString& Path() const { return FilePath; }
+
+    // A connection begins: its row is made, in progress. Returns its id, 0 on failure.
+    [[nodiscard]] std::int64_t BeginConnection(const QDateTime& start, const QString& entry, const QString& interface);
+    // The connection's figures so far (bytes since it began): its row and the hours the time since
+    // the last write falls in (time and bytes shared out in proportion). ended closes the row.
+    bool UpdateConnection(std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
+    // Rows left in progress by a program that did not end them are closed as they stand.
+    bool CloseAbandoned();
+    // Connections from an older record (the log), in one transaction.
+    bool AddFinished(const std::vector<TUsageConnection>& connections);
+
+    [[nodiscard]] bool IsEmpty() const;
+    // Connections that began in [from, to), by start.
+    [[nodiscard]] std::vector<TUsageConnection> Connections(const QDateTime& from, const QDateTime& to) const;
+    // Hour sums of all connections in [from, to), by hour.
+    [[nodiscard]] std::vector<TUsageHour> Hours(const QDateTime& from, const QDateTime& to) const;
+    // The newest connection still in progress.
+    [[nodiscard]] std::optional<TUsageConnection> Current() const;
+
+private:
+    bool OpenFile(TAccess access);
+    bool Damaged() const;
+    bool Migrate();
+    void SetAside(const QString& why);
+    bool Fail(const QString& what);
+
+    QString FilePath;
+    QString ConnectionName;
+    bool Usable = false;
+    bool Writable = false;
+    QString LastProblem;
+};
+
+} // namespace pulo
