@@ -50,6 +50,12 @@ TUsageConnection ConnectionOf(const QSqlQuery& query)
     return connection;
 }
 
+// The columns are NOT NULL; a null text (no device, no name) is stored as an empty one.
+QString Text(const QString& text)
+{
+    return text.isNull() ? QString::fromLatin1("") : text;
+}
+
 const char* const ConnectionColumns = "id, start_utc, start_offset, end_utc, end_offset, seconds, sent, received, "
                                       "entry, interface, in_progress";
 
@@ -86,8 +92,9 @@ bool THistoryStore::OpenFile(TAccess access)
     if (!database.isValid())
         return Fail(QStringLiteral("the SQLite driver of Qt is not installed"));
     database.setDatabaseName(FilePath);
-    database.setConnectOptions(access == TAccess::ReadOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
-                                                           : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    database.setConnectOptions(access == TAccess::ReadOnly
+                                   ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!database.open())
         return Fail(database.lastError().text());
     return true;
@@ -103,8 +110,8 @@ bool THistoryStore::Damaged() const
 void THistoryStore::SetAside(const QString& why)
 {
     QSqlDatabase::database(ConnectionName, false).close();
-    const QString aside =
-        FilePath + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = FilePath + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QFile::rename(FilePath, aside);
     for (const char* companion : {"-wal", "-shm"})
         QFile::rename(FilePath + QLatin1String(companion), aside + QLatin1String(companion));
@@ -183,8 +190,8 @@ std::int64_t THistoryStore::BeginConnection(const QDateTime& start, const QStrin
     query.addBindValue(start.offsetFromUtc());
     query.addBindValue(start.toSecsSinceEpoch());
     query.addBindValue(start.offsetFromUtc());
-    query.addBindValue(entry);
-    query.addBindValue(interface);
+    query.addBindValue(Text(entry));
+    query.addBindValue(Text(interface));
     if (!query.exec()) {
         Fail(query.lastError().text());
         return 0;
@@ -232,10 +239,10 @@ bool THistoryStore::UpdateConnection(
     if (!query.exec())
         return abandon();
     if (addSeconds > 0 || addSent > 0 || addReceived > 0) {
-        query.prepare(QStringLiteral(
-            "INSERT INTO hours(connection, hour_utc, seconds, sent, received) VALUES(?, ?, ?, ?, ?)"
-            " ON CONFLICT(connection, hour_utc) DO UPDATE SET seconds = seconds + excluded.seconds,"
-            " sent = sent + excluded.sent, received = received + excluded.received"));
+        query.prepare(
+            QStringLiteral("INSERT INTO hours(connection, hour_utc, seconds, sent, received) VALUES(?, ?, ?, ?, ?)"
+                           " ON CONFLICT(connection, hour_utc) DO UPDATE SET seconds = seconds + excluded.seconds,"
+                           " sent = sent + excluded.sent, received = received + excluded.received"));
         const std::int64_t span = std::max<std::int64_t>(1, to - from);
         std::int64_t givenSeconds = 0;
         std::int64_t givenSent = 0;
@@ -290,8 +297,8 @@ bool THistoryStore::AddFinished(const std::vector<TUsageConnection>& connections
         query.addBindValue(static_cast<qlonglong>(connection.Seconds));
         query.addBindValue(static_cast<qlonglong>(connection.Sent));
         query.addBindValue(static_cast<qlonglong>(connection.Received));
-        query.addBindValue(connection.Entry);
-        query.addBindValue(connection.Interface);
+        query.addBindValue(Text(connection.Entry));
+        query.addBindValue(Text(connection.Interface));
         if (!query.exec()) {
             const QString error = query.lastError().text();
             database.rollback();
@@ -315,8 +322,9 @@ std::vector<TUsageConnection> THistoryStore::Connections(const QDateTime& from, 
     if (!Usable)
         return found;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(QStringLiteral("SELECT %1 FROM connections WHERE start_utc >= ? AND start_utc < ? ORDER BY start_utc, id")
-                      .arg(QLatin1String(ConnectionColumns)));
+    query.prepare(
+        QStringLiteral("SELECT %1 FROM connections WHERE start_utc >= ? AND start_utc < ? ORDER BY start_utc, id")
+            .arg(QLatin1String(ConnectionColumns)));
     query.addBindValue(from.toSecsSinceEpoch());
     query.addBindValue(to.toSecsSinceEpoch());
     if (query.exec())

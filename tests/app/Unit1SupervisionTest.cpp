@@ -1,8 +1,11 @@
 #include "app/Unit1.h"
+#include "common/ErrorBoundary.h"
 #include "platform/Mmsystem.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
+#include "usage/HistoryStore.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -115,6 +118,52 @@ TEST_F(Unit1SupervisionTest, TheDownloadLimitCountsTheConnectionInProgress)
     form.RxTimerEvent2Timer();
     EXPECT_EQ(test::SoundsPlayed(*Sim), QStringList{"Maximum.wav"});
     Sim->DropLine(line);
+}
+
+TEST_F(Unit1SupervisionTest, TheHistoryHoldsTheConnectionEveryFiveMinutesAndAtItsEnd)
+{
+    WriteIni("[General]\nSounds=0\n");
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    Sim->SetLineRates(line, 100, 1000);
+    form.KZInternetDetect1->Poll();
+    THistoryStore reader(Folder->filePath(QStringLiteral("pulopro.sqlite")));
+    ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
+    Run(form, 299);
+    EXPECT_EQ(reader.Current()->Seconds, 0) << "not yet five minutes";
+    Run(form, 2);
+    const std::optional<TUsageConnection> current = reader.Current();
+    ASSERT_TRUE(current.has_value()) << "what a crash now would leave";
+    EXPECT_GE(current->Seconds, 300);
+    EXPECT_GE(current->Received, 300000);
+    EXPECT_EQ(current->Entry, QStringLiteral("My ISP"));
+
+    Run(form, 99);
+    Sim->DropLine(line);
+    form.KZInternetDetect1->Poll();
+    const auto rows =
+        reader.Connections(QDateTime::currentDateTime().addYears(-5), QDateTime::currentDateTime().addYears(5));
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_FALSE(rows[0].InProgress);
+    EXPECT_EQ(rows[0].Received, 400000);
+}
+
+TEST_F(Unit1SupervisionTest, AHistoryThatCannotBeWrittenIsSaidOnceAndTheFilesGoOn)
+{
+    ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.sqlite")));
+    QStringList messages;
+    SetErrorReporter([&](const QString& message) { messages << message; });
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    form.KZInternetDetect1->Poll();
+    Run(form, 400);
+    Sim->DropLine(line);
+    form.KZInternetDetect1->Poll();
+    SetErrorReporter(nullptr);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("The usage history "))) << messages[0].toStdString();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
 }
 
 TEST_F(Unit1SupervisionTest, ConnectSpeedOnTheNineXFamily)

@@ -1,0 +1,131 @@
+#include "usage/HistoryStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace pulo {
+namespace {
+
+class HistoryStoreTest : public ::testing::Test
+{
+protected:
+    [[nodiscard]] QString Path() const { return Folder.filePath(QStringLiteral("pulopro.sqlite")); }
+    static QDateTime At(int day, int hour, int minute, int second = 0)
+    {
+        return QDateTime(QDate(2026, 12, day), QTime(hour, minute, second), Qt::OffsetFromUTC, 3600);
+    }
+    QTemporaryDir Folder;
+};
+
+TEST_F(HistoryStoreTest, AConnectionIsWrittenAsItGoesAndItsHoursAddUp)
+{
+    THistoryStore store(Path());
+    ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite)) << store.Problem().toStdString();
+    EXPECT_TRUE(store.IsEmpty());
+    // 23:50 to 00:10 across midnight, written at 23:55 (a flush) and at the end.
+    const std::int64_t id = store.BeginConnection(At(7, 23, 50), QStringLiteral("My ISP"), QStringLiteral("ppp0"));
+    ASSERT_NE(id, 0);
+    ASSERT_TRUE(store.UpdateConnection(id, At(7, 23, 55), 1000, 300000, false));
+
+    // Another copy reads it meanwhile (the command line): what a crash now would leave.
+    THistoryStore reader(Path());
+    ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
+    const std::optional<TUsageConnection> current = reader.Current();
+    ASSERT_TRUE(current.has_value());
+    EXPECT_EQ(current->Seconds, 300);
+    EXPECT_EQ(current->Received, 300000);
+
+    ASSERT_TRUE(store.UpdateConnection(id, At(8, 0, 10), 4000, 1200000, true));
+    const std::vector<TUsageConnection> rows = reader.Connections(At(7, 0, 0), At(9, 0, 0));
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_EQ(rows[0].Seconds, 1200);
+    EXPECT_EQ(rows[0].Sent, 4000);
+    EXPECT_EQ(rows[0].Received, 1200000);
+    EXPECT_EQ(rows[0].Entry, QStringLiteral("My ISP"));
+    EXPECT_EQ(rows[0].Start, At(7, 23, 50));
+    EXPECT_EQ(rows[0].Start.offsetFromUtc(), 3600) << "the local offset of the moment is kept";
+    EXPECT_FALSE(rows[0].InProgress);
+    EXPECT_FALSE(reader.Current().has_value());
+
+    const std::vector<TUsageHour> hours = reader.Hours(At(7, 0, 0), At(9, 0, 0));
+    ASSERT_EQ(hours.size(), 2U) << "the local hour before midnight and the one after";
+    std::int64_t seconds = 0;
+    std::int64_t received = 0;
+    for (const TUsageHour& hour : hours) {
+        seconds += hour.Seconds;
+        received += hour.Received;
+    }
+    EXPECT_EQ(seconds, 1200);
+    EXPECT_EQ(received, 1200000);
+    EXPECT_EQ(hours[1].Seconds, 600) << "00:00 to 00:10";
+    EXPECT_EQ(hours[1].Received, 600000) << "shared out in proportion to the time";
+}
+
+TEST_F(HistoryStoreTest, ADamagedDatabaseIsSetAsideNeverEmptied)
+{
+    QFile damaged(Path());
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    const QByteArray garbage = QByteArray("SQLite format 3") + QByteArray(4096, '\x5a');
+    damaged.write(garbage);
+    damaged.close();
+    THistoryStore store(Path());
+    ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+    EXPECT_TRUE(store.Problem().contains(QStringLiteral("damaged"))) << store.Problem().toStdString();
+    const QStringList aside = QDir(Folder.path()).entryList({QStringLiteral("pulopro.sqlite.damaged-*")});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(Folder.filePath(aside[0]));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), garbage) << "kept as it was";
+    EXPECT_NE(store.BeginConnection(At(7, 10, 0), QStringLiteral("x"), QString()), 0)
+        << "a new one works: " << store.Problem().toStdString();
+}
+
+TEST_F(HistoryStoreTest, AnOldDatabaseIsMigratedAndKeepsItsRows)
+{
+    {
+        // A database of schema 1, as the first history of PuloPro wrote it.
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        old.setDatabaseName(Path());
+        ASSERT_TRUE(old.open());
+        QSqlQuery query(old);
+        ASSERT_TRUE(query.exec(QStringLiteral(
+            "CREATE TABLE connections(id INTEGER PRIMARY KEY, start_utc INTEGER NOT NULL, start_offset INTEGER NOT "
+            "NULL, end_utc INTEGER NOT NULL, end_offset INTEGER NOT NULL, seconds INTEGER NOT NULL, sent INTEGER NOT "
+            "NULL, received INTEGER NOT NULL, entry TEXT NOT NULL, interface TEXT NOT NULL)")));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO connections VALUES(1, 1765000000, 3600, 1765000600, 3600, "
+                                              "600, 10, 20, 'Old ISP', 'ppp0')")));
+        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version = 1")));
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    THistoryStore store(Path());
+    ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite)) << store.Problem().toStdString();
+    const auto rows = store.Connections(QDateTime::fromSecsSinceEpoch(0), At(31, 0, 0));
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_EQ(rows[0].Entry, QStringLiteral("Old ISP"));
+    EXPECT_FALSE(rows[0].InProgress);
+    const std::int64_t id = store.BeginConnection(At(7, 10, 0), QStringLiteral("New ISP"), QString());
+    EXPECT_TRUE(store.UpdateConnection(id, At(7, 10, 5), 1, 2, true))
+        << "the hours of schema 2 are there: " << store.Problem().toStdString();
+}
+
+TEST_F(HistoryStoreTest, WhatCannotBeOpenedSaysWhy)
+{
+    ASSERT_TRUE(QDir(Folder.path()).mkdir(QStringLiteral("pulopro.sqlite")));
+    THistoryStore store(Path());
+    EXPECT_FALSE(store.Open(THistoryStore::TAccess::ReadWrite));
+    EXPECT_TRUE(store.Problem().startsWith(QStringLiteral("The usage history "))) << store.Problem().toStdString();
+    EXPECT_EQ(store.BeginConnection(At(7, 10, 0), QStringLiteral("x"), QString()), 0);
+
+    THistoryStore none(Folder.filePath(QStringLiteral("none.sqlite")));
+    EXPECT_FALSE(none.Open(THistoryStore::TAccess::ReadOnly)) << "reading makes nothing";
+    EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("none.sqlite"))));
+}
+
+} // namespace
+} // namespace pulo

@@ -1,0 +1,119 @@
+#include "common/FormatSettings.h"
+#include "settings/LogLines.h"
+#include "usage/BillingPeriod.h"
+#include "usage/Export.h"
+#include "usage/LogImport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace pulo {
+namespace {
+
+TEST(BillingPeriodTest, APeriodRunsFromItsBillingDayToTheNext)
+{
+    const struct
+    {
+        QDate Day;
+        int BillingDay;
+        QDate First;
+        QDate End;
+        int DaysLeft;
+    } cases[] = {
+        {{2026, 12, 8}, 1, {2026, 12, 1}, {2027, 1, 1}, 24},
+        {{2026, 12, 31}, 1, {2026, 12, 1}, {2027, 1, 1}, 1},
+        {{2026, 12, 14}, 15, {2026, 11, 15}, {2026, 12, 15}, 1},
+        {{2026, 12, 15}, 15, {2026, 12, 15}, {2027, 1, 15}, 31},
+        {{2027, 1, 31}, 28, {2027, 1, 28}, {2027, 2, 28}, 28},
+        {{2027, 3, 1}, 28, {2027, 2, 28}, {2027, 3, 28}, 27},
+        {{2027, 1, 10}, 31, {2027, 1, 1}, {2027, 2, 1}, 22}, // no such billing day: the calendar month
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Day.toString(Qt::ISODate).toStdString() + " day " + std::to_string(c.BillingDay));
+        const TBillingPeriod period = PeriodOf(c.Day, c.BillingDay);
+        EXPECT_EQ(period.First, c.First);
+        EXPECT_EQ(period.End, c.End);
+        EXPECT_EQ(DaysLeft(period, c.Day), c.DaysLeft);
+    }
+}
+
+TEST(BillingPeriodTest, TheForecastFollowsThePaceOfThePeriod)
+{
+    const TBillingPeriod december{{2026, 12, 1}, {2027, 1, 1}};
+    const QDateTime tenDaysIn(QDate(2026, 12, 11), QTime(0, 0));
+    EXPECT_EQ(ForecastDate(december, tenDaysIn, 1000, 2000), QDate(2026, 12, 21));
+    EXPECT_EQ(ForecastDate(december, tenDaysIn, 100, 2000), QDate(2027, 6, 19)) << "past the period: within it";
+    EXPECT_EQ(ForecastDate(december, tenDaysIn, 3000, 2000), QDate(2026, 12, 11)) << "already passed";
+    EXPECT_FALSE(ForecastDate(december, tenDaysIn, 0, 2000).has_value());
+    EXPECT_FALSE(ForecastDate(december, tenDaysIn, 1000, 0).has_value()) << "no limit";
+}
+
+TEST(LogImportTest, ConnectionLinesBecomeRowsAndOddLinesAreCounted)
+{
+    CurrentFormat() = FormatSettings{};
+    const TDateTime start = EncodeDate(2026, 12, 7) + EncodeTime(23, 50, 0, 0);
+    const QStringList log =
+        QStringList{ConnectionLine(std::floor(start), start, start + 1800.0 / 86400, 0, 30, 0, 123.456, 2345.678,
+                                   QStringLiteral("My \u2022 ISP")),
+                    QStringLiteral("my own note"),
+                    ConnectionLine(std::floor(start), start, start + 90180.0 / 86400, 25, 3, 0, 0, 1, QString()),
+                    QStringLiteral("32/13/2026 \u2022 10:00:00 \u2014> 11:00:00 \u2022 01:00:00 \u2022 1 \u2022 2 "
+                                   "\u2022 x")} +
+        MonthTotalsBlock(2, "25", "33", "0", 123.456, 2346.678);
+    const TLogImport import = ImportLogLines(log);
+    EXPECT_EQ(import.Unreadable, 2) << "the note and the impossible date";
+    ASSERT_EQ(import.Connections.size(), 2U);
+    const TUsageConnection& first = import.Connections[0];
+    EXPECT_EQ(first.Start, QDateTime(QDate(2026, 12, 7), QTime(23, 50)));
+    EXPECT_EQ(first.Seconds, 1800);
+    EXPECT_EQ(first.End, first.Start.addSecs(1800));
+    EXPECT_EQ(first.Sent, 123456);
+    EXPECT_EQ(first.Received, 2345678);
+    EXPECT_EQ(first.Entry, QStringLiteral("My \u2022 ISP"));
+    EXPECT_EQ(import.Connections[1].Seconds, 90180) << "a connection past a day";
+}
+
+TEST(ExportTest, CsvAndJsonReadBackWithOtherParsers)
+{
+    TUsageConnection tricky;
+    tricky.Start = QDateTime(QDate(2026, 12, 7), QTime(10, 0), Qt::OffsetFromUTC, 3600);
+    tricky.End = tricky.Start.addSecs(61);
+    tricky.Seconds = 61;
+    tricky.Sent = 5'100'000'000;
+    tricky.Received = 7;
+    tricky.Entry = QStringLiteral("ISP, \"the\" one\nsecond line \u00e9");
+    tricky.Interface = QStringLiteral("ppp0");
+    const std::vector<TUsageConnection> rows{tricky, tricky};
+
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QStringLiteral("import csv, sys, io\n"
+                                                       "rows = list(csv.reader(io.TextIOWrapper(sys.stdin.buffer, "
+                                                       "encoding='utf-8', newline='')))\n"
+                                                       "print(len(rows)); print(rows[0][5]); print(rows[1][5]); "
+                                                       "print(rows[1][3]); print(rows[1][0])")});
+    if (!python.waitForStarted())
+        GTEST_SKIP() << "skipped: python3 is not installed";
+    python.write(ConnectionsCsv(rows));
+    python.closeWriteChannel();
+    python.waitForFinished();
+    const QStringList read = QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'));
+    EXPECT_EQ(read.value(0), QStringLiteral("3"));
+    EXPECT_EQ(read.value(1), QStringLiteral("entry"));
+    EXPECT_EQ(read.value(2) + "\n" + read.value(3), tricky.Entry);
+    EXPECT_EQ(read.value(4), QStringLiteral("5100000000"));
+    EXPECT_EQ(read.value(5), QStringLiteral("2026-12-07T10:00:00+01:00"));
+
+    const QJsonArray json = QJsonDocument::fromJson(ConnectionsJson(rows)).array();
+    ASSERT_EQ(json.size(), 2);
+    EXPECT_EQ(json[0].toObject()[QStringLiteral("entry")].toString(), tricky.Entry);
+    EXPECT_EQ(json[0].toObject()[QStringLiteral("sent")].toInteger(), 5'100'000'000);
+    EXPECT_EQ(json[0].toObject()[QStringLiteral("end")].toString(), QStringLiteral("2026-12-07T10:01:01+01:00"));
+}
+
+} // namespace
+} // namespace pulo
