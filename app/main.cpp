@@ -1,6 +1,8 @@
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/ExitRequests.h"
 #include "app/Unit1.h"
+#include "common/BuildInfo.h"
 #include "platform/HtmlHelp.h"
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixBackend.h"
@@ -12,6 +14,13 @@
 int main(int argc, char* argv[])
 {
     win::InstallBackend(win::posix::MakePosixBackend());
+    // The command line needs no display and starts no window.
+    if (pulo::WantsCommandLine(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("pulopro"));
+        QCoreApplication::setApplicationVersion(QString::fromLatin1(pulo::ProgramVersion));
+        return pulo::RunCommandLine(QCoreApplication::arguments());
+    }
     QApplication application(argc, argv);
     pulo::InitApplication(application);
 

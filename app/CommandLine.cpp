@@ -1,0 +1,232 @@
+#include "app/CommandLine.h"
+
+#include "common/BuildInfo.h"
+#include "common/TSettings.h"
+#include "platform/Ras.h"
+#include "settings/FileLocations.h"
+#include "settings/PlanSettings.h"
+#include "settings/Settings.h"
+#include "sources/KZIntDet.h"
+#include "usage/Export.h"
+#include "usage/HistoryStore.h"
+#include "usage/PlanStatus.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace pulo {
+
+namespace {
+
+constexpr int Success = 0;
+constexpr int Failure = 1;
+constexpr int UsageError = 2;
+
+void Write(std::FILE* stream, const QByteArray& text)
+{
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
+    std::fflush(stream);
+}
+
+int Refuse(int status, const QString& message)
+{
+    Write(stderr, QStringLiteral("pulopro: %1\n").arg(message).toUtf8());
+    return status;
+}
+
+QString Megabytes(std::int64_t bytes)
+{
+    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
+}
+
+QString Clock(std::int64_t seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// The connection the system has up now, as the program's detector sees it; its entry.
+std::optional<QString> OnlineEntry()
+{
+    TKZInternetDetect detector;
+    detector.Poll();
+    if (!detector.Connected())
+        return std::nullopt;
+    win::RASCONNA records[1] = {};
+    records[0].dwSize = sizeof(win::RASCONNA);
+    win::DWORD size = sizeof records;
+    win::DWORD count = 0;
+    if (win::RasEnumConnectionsA(records, &size, &count) != 0 || count == 0)
+        return QString();
+    return QString::fromLocal8Bit(
+        records[0].szEntryName, static_cast<qsizetype>(strnlen(records[0].szEntryName, sizeof records[0].szEntryName)));
+}
+
+int Status(const THistoryStore& history, bool json)
+{
+    TSettings settings;
+    ReadSettings(settings, WithNIC::No);
+    const TPlanSettings plan = ReadPlanSettings();
+    std::optional<std::int64_t> limit;
+    if (settings.MaximumMB && settings.MaxMBAlarm > 0)
+        limit = static_cast<std::int64_t>(settings.MaxMBAlarm) * 1'000'000;
+    const QDateTime now = QDateTime::currentDateTime();
+    const TPlanStatus status = PlanStatusOf(history, now, plan.BillingDay, plan.CountsBoth, limit);
+    const std::optional<QString> entry = OnlineEntry();
+    std::optional<std::int64_t> seconds;
+    if (entry) {
+        if (const std::optional<TUsageConnection> current = history.Current())
+            seconds = current->Start.secsTo(now);
+    }
+    const QDate lastDay = status.Period.End.addDays(-1);
+    if (json) {
+        QJsonObject object{
+            {QStringLiteral("online"), entry.has_value()},
+            {QStringLiteral("entry"), entry ? QJsonValue(*entry) : QJsonValue()},
+            {QStringLiteral("secondsOnline"), seconds ? QJsonValue(static_cast<qint64>(*seconds)) : QJsonValue()},
+            {QStringLiteral("periodStart"), status.Period.First.toString(Qt::ISODate)},
+            {QStringLiteral("periodEnd"), lastDay.toString(Qt::ISODate)},
+            {QStringLiteral("daysLeft"), status.DaysLeft},
+            {QStringLiteral("sentBytes"), static_cast<qint64>(status.Sent)},
+            {QStringLiteral("receivedBytes"), static_cast<qint64>(status.Received)},
+            {QStringLiteral("countedBytes"), static_cast<qint64>(status.Counted)},
+            {QStringLiteral("limitBytes"),
+             status.Limit ? QJsonValue(static_cast<qint64>(*status.Limit)) : QJsonValue()},
+            {QStringLiteral("limitUsedPercent"),
+             status.LimitUsed ? QJsonValue(std::round(*status.LimitUsed * 10) / 10) : QJsonValue()},
+            {QStringLiteral("forecastDate"),
+             status.Forecast ? QJsonValue(status.Forecast->toString(Qt::ISODate)) : QJsonValue()},
+            {QStringLiteral("withinLimit"), status.WithinLimit()},
+        };
+        Write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+        return Success;
+    }
+    const QLocale english(QLocale::English);
+    QStringList parts;
+    if (entry) {
+        QString online = entry->isEmpty() ? QStringLiteral("Connected") : QStringLiteral("Connected to ") + *entry;
+        if (seconds)
+            online += QStringLiteral(" for ") + Clock(*seconds);
+        parts << online;
+    } else {
+        parts << QStringLiteral("Not connected");
+    }
+    parts << QStringLiteral("this period (%1 to %2) %3 received and %4 sent")
+                 .arg(english.toString(status.Period.First, QStringLiteral("d MMMM")),
+                      english.toString(lastDay, QStringLiteral("d MMMM")), Megabytes(status.Received),
+                      Megabytes(status.Sent));
+    if (status.Limit) {
+        parts << QStringLiteral("%1 % of the %2 limit")
+                     .arg(QString::number(*status.LimitUsed, 'f', 0), Megabytes(*status.Limit));
+    } else {
+        parts << QStringLiteral("no download limit set");
+    }
+    parts << (status.DaysLeft == 1 ? QStringLiteral("1 day left")
+                                   : QStringLiteral("%1 days left").arg(status.DaysLeft));
+    if (status.Limit) {
+        parts << (status.WithinLimit() ? QStringLiteral("within the limit")
+                                       : QStringLiteral("at this pace the limit is reached on ") +
+                                             english.toString(*status.Forecast, QStringLiteral("d MMMM")));
+    }
+    Write(stdout, parts.join(QStringLiteral(", ")).toUtf8() + '\n');
+    return Success;
+}
+
+std::optional<QDate> DateOption(const QString& text)
+{
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+} // namespace
+
+bool WantsCommandLine(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        // Qt's own options for the window (-platform, -style ...) take one dash.
+        if (std::strncmp(argv[i], "--", 2) == 0 || std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "-v") == 0)
+            return true;
+    }
+    return false;
+}
+
+int RunCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("PuloPro watches a dial-up style Internet connection. Without options it starts its window."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption status(QStringLiteral("status"),
+                                    QStringLiteral("One line: online or not, this billing period's totals, the limit "
+                                                   "used, days left and the forecast."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("The status as a JSON object."));
+    const QCommandLineOption exportFormat(QStringLiteral("export"),
+                                          QStringLiteral("The connections to standard output, as csv or json."),
+                                          QStringLiteral("format"));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("Export from this day on."),
+                                  QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Export up to this day, included."),
+                                QStringLiteral("YYYY-MM-DD"));
+    parser.addOptions({status, json, exportFormat, from, to});
+    if (!parser.parse(arguments))
+        return Refuse(UsageError, parser.errorText());
+    if (parser.isSet(help)) {
+        Write(stdout, parser.helpText().toUtf8());
+        return Success;
+    }
+    if (parser.isSet(version)) {
+        Write(stdout, QStringLiteral("pulopro %1\n").arg(QString::fromLatin1(ProgramVersion)).toUtf8());
+        return Success;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return Refuse(UsageError, QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
+    const bool wantsStatus = parser.isSet(status) || parser.isSet(json);
+    const bool wantsExport = parser.isSet(exportFormat);
+    if (wantsStatus == wantsExport)
+        return Refuse(UsageError, QStringLiteral("give --status (or --json) or --export; see --help"));
+    if (!wantsExport && (parser.isSet(from) || parser.isSet(to)))
+        return Refuse(UsageError, QStringLiteral("--from and --to go with --export"));
+
+    ChooseFileLocation();
+    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
+    const bool exists = QFileInfo::exists(history.Path());
+    if (exists && !history.Open(THistoryStore::TAccess::ReadOnly))
+        return Refuse(Failure, history.Problem());
+    // No history yet reads as an empty one.
+    if (wantsStatus)
+        return Status(history, parser.isSet(json));
+
+    const QString format = parser.value(exportFormat).toLower();
+    if (format != QStringLiteral("csv") && format != QStringLiteral("json"))
+        return Refuse(UsageError, QStringLiteral("--export takes csv or json, not ") + parser.value(exportFormat));
+    QDateTime start = QDateTime::fromSecsSinceEpoch(0);
+    QDateTime end = QDateTime(QDate(9999, 1, 1), QTime(0, 0));
+    if (parser.isSet(from)) {
+        const std::optional<QDate> day = DateOption(parser.value(from));
+        if (!day)
+            return Refuse(UsageError, QStringLiteral("--from: not a day (YYYY-MM-DD): ") + parser.value(from));
+        start = day->startOfDay();
+    }
+    if (parser.isSet(to)) {
+        const std::optional<QDate> day = DateOption(parser.value(to));
+        if (!day)
+            return Refuse(UsageError, QStringLiteral("--to: not a day (YYYY-MM-DD): ") + parser.value(to));
+        end = day->addDays(1).startOfDay();
+    }
+    const std::vector<TUsageConnection> connections = history.Connections(start, end);
+    Write(stdout, format == QStringLiteral("csv") ? ConnectionsCsv(connections) : ConnectionsJson(connections));
+    return Success;
+}
+
+} // namespace pulo

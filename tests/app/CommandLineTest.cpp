@@ -1,0 +1,131 @@
+// The command line end to end: the program itself, run without a display in a folder of its
+// own, on a history made by the store's own functions.
+
+#include "usage/HistoryStore.h"
+
+#include <QDate>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace pulo {
+namespace {
+
+class CommandLineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Folder.isValid());
+        Program = Folder.filePath(QStringLiteral("pulopro"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_EXECUTABLE), Program));
+    }
+
+    struct TRun
+    {
+        int Status = -1;
+        QByteArray Out;
+        QByteArray Err;
+    };
+    TRun Run(const QStringList& arguments) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(environment);
+        process.start(Program, arguments);
+        process.waitForFinished(20000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    void MakeHistory() const
+    {
+        THistoryStore store(Folder.filePath(QStringLiteral("pulopro.sqlite")));
+        ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+        const QDate today = QDate::currentDate();
+        for (const auto& [day, entry] : {std::pair{today, "My ISP"}, {today.addYears(-1), "Old, \"quoted\" ISP"}}) {
+            const QDateTime start(day, QTime(0, 30));
+            const std::int64_t id = store.BeginConnection(start, QString::fromUtf8(entry), QStringLiteral("ppp0"));
+            ASSERT_TRUE(store.UpdateConnection(id, start.addSecs(600), 1'000'000, 3'000'000, true));
+        }
+    }
+
+    QTemporaryDir Folder;
+    QString Program;
+};
+
+TEST_F(CommandLineTest, StatusAndExportAnswerWithoutADisplay)
+{
+    MakeHistory();
+    QFile ini(Folder.filePath(QStringLiteral("pulopro.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\nMaximumMB=1\nMaxMBAlarm=10\n");
+    ini.close();
+
+    const TRun status = Run({QStringLiteral("--status")});
+    EXPECT_EQ(status.Status, 0) << status.Err.toStdString();
+    EXPECT_TRUE(status.Out.contains("3.0 MB received and 1.0 MB sent")) << status.Out.toStdString();
+    EXPECT_TRUE(status.Out.contains("30 % of the 10.0 MB limit")) << status.Out.toStdString();
+    EXPECT_EQ(status.Out.count('\n'), 1) << "one line";
+
+    const TRun json = Run({QStringLiteral("--json")});
+    ASSERT_EQ(json.Status, 0);
+    const QJsonObject object = QJsonDocument::fromJson(json.Out).object();
+    EXPECT_EQ(object[QStringLiteral("receivedBytes")].toInteger(), 3'000'000);
+    EXPECT_EQ(object[QStringLiteral("limitBytes")].toInteger(), 10'000'000);
+    EXPECT_DOUBLE_EQ(object[QStringLiteral("limitUsedPercent")].toDouble(), 30.0);
+    EXPECT_TRUE(object.contains(QStringLiteral("forecastDate")));
+    EXPECT_EQ(object[QStringLiteral("periodStart")].toString(),
+              QDate(QDate::currentDate().year(), QDate::currentDate().month(), 1).toString(Qt::ISODate));
+
+    const TRun all = Run({QStringLiteral("--export"), QStringLiteral("json")});
+    ASSERT_EQ(all.Status, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(all.Out).array();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].toObject()[QStringLiteral("entry")].toString(), QStringLiteral("Old, \"quoted\" ISP"));
+
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const TRun csv = Run({QStringLiteral("--export"), QStringLiteral("csv"), QStringLiteral("--from"), today,
+                          QStringLiteral("--to"), today});
+    ASSERT_EQ(csv.Status, 0);
+    EXPECT_EQ(csv.Out.count("\r\n"), 2) << "the header and today's connection";
+    EXPECT_TRUE(csv.Out.contains(",600,1000000,3000000,My ISP,ppp0\r\n")) << csv.Out.toStdString();
+}
+
+TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
+{
+    const struct
+    {
+        QStringList Arguments;
+        int Status;
+    } cases[] = {
+        {{QStringLiteral("--export"), QStringLiteral("xml")}, 2},
+        {{QStringLiteral("--export"), QStringLiteral("csv"), QStringLiteral("--from"), QStringLiteral("2026-02-30")},
+         2},
+        {{QStringLiteral("--status"), QStringLiteral("--export"), QStringLiteral("csv")}, 2},
+        {{QStringLiteral("--no-such-option")}, 2},
+        {{QStringLiteral("--status")}, 0},
+        {{QStringLiteral("--export"), QStringLiteral("csv")}, 0},
+        {{QStringLiteral("--version")}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+        const TRun run = Run(c.Arguments);
+        EXPECT_EQ(run.Status, c.Status);
+        EXPECT_EQ(run.Err.isEmpty(), c.Status == 0) << run.Err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.sqlite")))) << "reading made no history";
+    EXPECT_EQ(Run({QStringLiteral("--export"), QStringLiteral("csv")}).Out,
+              QByteArray("start,end,seconds,sent,received,entry,interface\r\n"));
+}
+
+} // namespace
+} // namespace pulo
