@@ -4,6 +4,7 @@
 #include "app/LabelColor.h"
 #include "app/PrescaledIcon.h"
 #include "common/AlarmColor.h"
+#include "common/BillingPeriod.h"
 #include "common/ClockText.h"
 #include "common/ErrorBoundary.h"
 #include "common/NumberText.h"
@@ -12,6 +13,7 @@
 #include "platform/HtmlHelp.h"
 #include "settings/LogFile.h"
 #include "settings/LogJournal.h"
+#include "settings/PlanSettings.h"
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "settings/frmConfig.h"
@@ -20,11 +22,11 @@
 #include "sources/IPHelper.h"
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
+#include "usage/HistoryStore.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
 #include "widgets/TimerLst.h"
-#include "usage/HistoryStore.h"
 #include "widgets/untAbout.h"
 
 #include <QAction>
@@ -209,6 +211,7 @@ void TForm1::FormCreate()
     OpenHistory();
     // The alarm flags are read with the rest: a limit the user did not activate never warns.
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);
+    Plan = ReadPlanSettings();
     ReadMonthTotals(Totals);
     CountConfiguredLinks();
     RestoreWindowPosition(*this, PlacementSection);
@@ -220,9 +223,11 @@ void TForm1::FormCreate()
 
     ApplyStartingColors();
 
+    // The month totals belong to the month in which the running billing period began.
     const DateParts today = DecodeDate(Now());
-    CurrentYear = today.Year;
-    CurrentMonth = today.Month;
+    const QDate periodFirst = PeriodOf(QDate(today.Year, today.Month, today.Day), Plan.BillingDay).First;
+    CurrentYear = static_cast<std::uint16_t>(periodFirst.year());
+    CurrentMonth = static_cast<std::uint16_t>(periodFirst.month());
     CurrentDay = today.Day;
     if (Totals.StoredMonth == 0)
         Totals.StoredMonth = CurrentMonth;
@@ -300,7 +305,7 @@ void TForm1::ApplyStartingColors()
         SetFontColor(Label3b, TimeAlarmColor);
     }
     MBAlarmColor =
-        RaiseLimitColor(MBAlarmColor, Totals.TotRCV, Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
+        RaiseLimitColor(MBAlarmColor, LimitCountedKB(0, 0), Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
     if (MBAlarmColor != clBlack) {
         SetFontColor(Label11b, MBAlarmColor);
         SetFontColor(Label6b, MBAlarmColor);

@@ -11,6 +11,7 @@
 #include "common/TSettings.h"
 #include "platform/Iphlpapi.h"
 #include "platform/Ras.h"
+#include "settings/PlanSettings.h"
 #include "sources/IPHelper.h"
 #include "widgets/TimerHost.h"
 #include "widgets/TrayShell.h"
@@ -81,6 +82,9 @@ public:
     void RxTimerEvent3Timer();
     void RxTimerEvent4Timer();
     void btnAlarmOffClick();
+    // The kilobytes the download limit counts: the month's and the running connection's
+    // received bytes, and its sent ones too when the plan counts both.
+    [[nodiscard]] double LimitCountedKB(std::int64_t sent, std::int64_t received) const;
     void ViewLogfile1Click();
     // Dialling (Unit1Dial.cpp).
     void DialUp1EntryGet(const QString& entryName, const QByteArray& entryBytes = {});
@@ -133,8 +137,10 @@ public:
     void ResetSpeedMonitor();
     void btnResetClick();
 
-    // Working settings and month totals.
+    // Working settings and month totals, and the data plan's keys (billing day, what the
+    // download limit counts).
     TSettings Settings;
+    TPlanSettings Plan;
     TMonthTotals Totals;
     std::uint16_t CurrentYear = 0;
     std::uint16_t CurrentMonth = 0;
@@ -154,7 +160,7 @@ public:
     bool SpeedShown = false;
     QString RasConnName;
     QString ActiveEntryName;
-    QString ActiveDeviceName; // the device the dialer reported with the entry
+    QString ActiveDeviceName;     // the device the dialer reported with the entry
     bool DialStarted = false;     // the Dial button's mark
     bool HangUpRequested = false; // the Hang-up button's mark
     win::DWORD HangUpRefusal = 0; // the error of the last hang-up the system refused

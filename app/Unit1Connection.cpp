@@ -111,7 +111,7 @@ void TForm1::UpdateLog()
     DateParts current{CurrentYear, CurrentMonth, CurrentDay};
     ClockParts past{PastHours, PastMinutes, PastSeconds};
     TLogContext context{Totals,      current,         past,      Settings.Logging, ConnectStart,
-                        ConnectDate, ActiveEntryName, StatsXmit, StatsRecv};
+                        ConnectDate, ActiveEntryName, StatsXmit, StatsRecv,        Plan.BillingDay};
     // The state follows the writer even when the log itself could not be written: the
     // connection has been counted.
     const auto takeBack = [&] {

@@ -66,12 +66,20 @@ void TForm1::RxTimerEvent1Timer()
     // limit: the figure this colour paints includes it, and the alarm must sound while the user
     // passes the limit, not at the next connection.
     const double receivedKB = Totals.TotRCV + static_cast<double>(RasStats->StatsRecv) / 1000;
-    MBAlarmColor = RaiseLimitColor(MBAlarmColor, receivedKB, Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
+    MBAlarmColor = RaiseLimitColor(MBAlarmColor, LimitCountedKB(RasStats->StatsXmit, RasStats->StatsRecv),
+                                   Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
     Label5b->setText(QString::number(RasStats->StatsXmit));
     Label6b->setText(QString::number(RasStats->StatsRecv));
     SetFontColor(Label11b, MBAlarmColor);
     Label10b->setText(FloatToStr((static_cast<double>(RasStats->StatsXmit) / 1000 + Totals.TotTMT) / 1000));
     Label11b->setText(FloatToStr(receivedKB / 1000));
+}
+
+double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const
+{
+    // The plan's QuotaCounts: received only (the download limit as it always was), or both ways.
+    const double receivedKB = Totals.TotRCV + static_cast<double>(received) / 1000;
+    return Plan.CountsBoth ? receivedKB + Totals.TotTMT + static_cast<double>(sent) / 1000 : receivedKB;
 }
 
 void TForm1::RxTimerEvent2Timer()

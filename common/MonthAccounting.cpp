@@ -1,5 +1,7 @@
 #include "common/MonthAccounting.h"
 
+#include "common/BillingPeriod.h"
+
 #include <cmath>
 #include <limits>
 
@@ -29,7 +31,11 @@ std::optional<TFinishedConnection> CountConnection(TMonthTotals& totals, const T
     counted.ConnSentKB = end.StatsXmit / 1000;
     counted.ConnRecvKB = end.StatsRecv / 1000;
     counted.StartDate = DecodeDate(end.ConnectStart);
-    counted.SameMonth = totals.StoredMonth == counted.StartDate.Month;
+    const QDate periodFirst =
+        PeriodOf(QDate(counted.StartDate.Year, counted.StartDate.Month, counted.StartDate.Day), end.BillingDay).First;
+    counted.PeriodMonth = {static_cast<std::uint16_t>(periodFirst.year()),
+                           static_cast<std::uint16_t>(periodFirst.month()), counted.StartDate.Day};
+    counted.SameMonth = totals.StoredMonth == counted.PeriodMonth.Month;
 
     const auto seconds = static_cast<double>(counted.ConnSeconds);
     if (counted.SameMonth) {

@@ -19,6 +19,8 @@ struct TConnectionEnd final
     bool Logging = true;
     double StatsXmit = 0; // bytes sent, as last read
     double StatsRecv = 0; // bytes received
+    // The day the user's billing month starts (1: the calendar month).
+    int BillingDay = 1;
 };
 
 // What one counted connection adds, as the log line shows it.
@@ -31,8 +33,11 @@ struct TFinishedConnection final
     int Seconds = 0;
     double ConnSentKB = 0;
     double ConnRecvKB = 0;
-    DateParts StartDate; // a connection counts in the month it started
-    // The totals already belonged to that month: the log's last totals block is replaced.
+    DateParts StartDate; // the day it started
+    // The month (and its year) in which the billing period of its start began: a connection
+    // counts in that period. With a billing day of 1, the month it started.
+    DateParts PeriodMonth;
+    // The totals already belonged to that period: the log's last totals block is replaced.
     // Otherwise the totals restarted with this connection alone.
     bool SameMonth = false;
 };

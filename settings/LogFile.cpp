@@ -6,8 +6,8 @@
 #include "platform/RegularFile.h"
 #include "settings/FileLocations.h"
 #include "settings/LogJournal.h"
-#include "settings/LogTail.h"
 #include "settings/LogLines.h"
+#include "settings/LogTail.h"
 #include "settings/RichText.h"
 #include "settings/Settings.h"
 
@@ -60,11 +60,13 @@ void SaveLog(const QStringList& lines)
 void TLogWriter::UpdateLog(TLogContext& context)
 {
     const TDateTime end = Now();
-    const TConnectionEnd ended{context.ConnectStart, end, context.Logging, context.StatsXmit, context.StatsRecv};
+    const TConnectionEnd ended{context.ConnectStart, end, context.Logging, context.StatsXmit, context.StatsRecv,
+                               context.BillingDay};
     const std::optional<TFinishedConnection> counted = CountConnection(context.Totals, ended);
     if (!counted)
         return;
-    context.Current = counted->StartDate;
+    // "Month" is the month in which the connection's billing period began.
+    context.Current = counted->PeriodMonth;
     context.Past = SplitSeconds(context.Totals.TotTime);
     PendingLines << ConnectionLine(context.ConnectDate, context.ConnectStart, end, counted->Hours, counted->Minutes,
                                    counted->Seconds, counted->ConnSentKB, counted->ConnRecvKB, context.ActiveEntryName);

@@ -40,6 +40,7 @@ struct TLogContext final
     QString ActiveEntryName;
     double StatsXmit = 0; // bytes of this connection
     double StatsRecv = 0;
+    int BillingDay = 1; // the totals roll over on this day of the month
 };
 
 // Writes one finished connection: counts it into the month totals and appends its line and

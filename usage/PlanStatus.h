@@ -3,7 +3,7 @@
 // Where the plan stands: this billing period's figures from the history, the limit used and
 // the forecast. What the command line's --status prints and the tray and the Usage window show.
 
-#include "usage/BillingPeriod.h"
+#include "common/BillingPeriod.h"
 #include "usage/HistoryStore.h"
 
 #include <cstdint>

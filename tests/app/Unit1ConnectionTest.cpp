@@ -198,6 +198,34 @@ TEST_F(Unit1ConnectionTest, ARefusedWriteIsShownAndTheDisplayStillResets)
     EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
 }
 
+TEST_F(Unit1ConnectionTest, TheMonthTotalsRollOverOnTheBillingDay)
+{
+    WriteIni("[General]\nBillingDay=15\nSounds=0\n[Stats]\nMonth=11\nTotCon=5\nTotTime=100\n");
+    const struct
+    {
+        int Day;
+        const char* Month;
+        const char* TotCon;
+    } cases[] = {
+        {14, "11", "6"}, // still the period that began on 15 November
+        {15, "12", "1"}, // the period of December begins
+        {20, "12", "2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Day);
+        Sim->SetNow(2026, 12, c.Day, 10, 0, 0);
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        Sim->SetNow(2026, 12, c.Day, 10, 30, 0);
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Stats/Month").toString(), c.Month);
+        EXPECT_EQ(ini.value("Stats/TotCon").toString(), c.TotCon);
+    }
+}
+
 TEST_F(Unit1ConnectionTest, AConnectionTheLogRefusedIsCountedOnceAndLoggedAtTheNextStart)
 {
     const QString logPath = Folder->filePath("pulopro.log");

@@ -102,6 +102,18 @@ TEST_F(Unit1SupervisionTest, ASessionPastFourGigabytesKeepsItsFiguresToTheTotals
     EXPECT_EQ(ini.value("Stats/TotTMT").toString(), "3000000");
 }
 
+TEST_F(Unit1SupervisionTest, ALimitThatCountsBothWaysCountsWhatWasSent)
+{
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=4\nQuotaCounts=both\n[Stats]\nTotRCV=1000\nTotTMT=1000\n");
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    Sim->SetLineRates(line, 1e6, 0);
+    form.KZInternetDetect1->Poll();
+    Run(form, 3);
+    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::red)) << "2 MB stored and 3 MB sent pass 4 MB";
+    Sim->DropLine(line);
+}
+
 TEST_F(Unit1SupervisionTest, TheDownloadLimitCountsTheConnectionInProgress)
 {
     WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=4\n[Stats]\nTotRCV=1000\n");

@@ -65,6 +65,27 @@ TEST(MonthAccountingTest, CountsAConnectionIntoTheMonthItStarted)
          january,
          0,
          0},
+        {"billing day 15: 10 February is still January's period",
+         january,
+         {At(2027, 2, 10, 9, 0), At(2027, 2, 10, 9, 10), true, 0, 0, 15},
+         true,
+         {4, 7800, 500, 40, 1},
+         600,
+         1},
+        {"billing day 15: 15 February starts February's period",
+         january,
+         {At(2027, 2, 15, 0, 0), At(2027, 2, 15, 0, 10), true, 0, 0, 15},
+         true,
+         {1, 600, 0, 0, 1},
+         600,
+         2},
+        {"billing day 28: 1 March is February's period",
+         {3, 7200, 500, 40, 2},
+         {At(2027, 3, 1, 9, 0), At(2027, 3, 1, 9, 10), true, 0, 0, 28},
+         true,
+         {4, 7800, 500, 40, 2},
+         600,
+         2},
         {"a count at the largest integer stays there",
          {2147483647, 0, 0, 0, 1},
          {At(2027, 1, 5, 8, 0), At(2027, 1, 5, 8, 1), true, 0, 0},
@@ -100,7 +121,7 @@ TEST(MonthAccountingTest, CountsAConnectionIntoTheMonthItStarted)
         EXPECT_EQ(totals.StoredMonth, c.After.StoredMonth);
         if (counted) {
             EXPECT_EQ(counted->ConnSeconds, c.Seconds);
-            EXPECT_EQ(counted->StartDate.Month, c.Month);
+            EXPECT_EQ(counted->PeriodMonth.Month, c.Month);
             EXPECT_EQ(counted->Hours * 3600 + counted->Minutes * 60 + counted->Seconds, c.Seconds);
         }
     }

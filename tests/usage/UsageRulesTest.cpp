@@ -1,6 +1,6 @@
+#include "common/BillingPeriod.h"
 #include "common/FormatSettings.h"
 #include "settings/LogLines.h"
-#include "usage/BillingPeriod.h"
 #include "usage/Export.h"
 #include "usage/LogImport.h"
 

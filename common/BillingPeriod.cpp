@@ -1,4 +1,4 @@
-#include "usage/BillingPeriod.h"
+#include "common/BillingPeriod.h"
 
 namespace pulo {
 
@@ -27,7 +27,8 @@ ForecastDate(const TBillingPeriod& period, const QDateTime& now, std::int64_t co
     const qint64 elapsed = start.secsTo(now);
     if (elapsed <= 0)
         return std::nullopt;
-    const double secondsToLimit = static_cast<double>(elapsed) * static_cast<double>(limit) / static_cast<double>(counted);
+    const double secondsToLimit =
+        static_cast<double>(elapsed) * static_cast<double>(limit) / static_cast<double>(counted);
     return start.addSecs(static_cast<qint64>(secondsToLimit)).date();
 }
 
