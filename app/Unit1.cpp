@@ -135,6 +135,7 @@ void TForm1::CreateWindows()
         RxTimerEvent4->SetInterval(OnlineSoundPeriod(seconds));
     };
     host.ShowMainWindow = [this] { RestoreApplication(); };
+    host.Plan = &Plan;
     if (HTMLhelpRouter1 != nullptr)
         host.ShowHelp = [this] { HTMLhelpRouter1->ShowTopic(QString(), QStringLiteral("cfgGen")); };
     // The dialog's creation reads the settings again, StartHidden with them: the window goes

@@ -87,6 +87,7 @@ TfrmConfig::TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent)
     CreateAlarmsPage();
     CreateSoundsPage();
     CreateAdapterPage();
+    CreatePlanPage();
 
     btnSave = MakeButton(this, "btnSave", "&OK", "Save changes", {120, 382, 75, 25});
     btnCancel = MakeButton(this, "btnCancel", "&Cancel", "Quit without changes", {200, 382, 75, 25});
@@ -249,17 +250,20 @@ void TfrmConfig::LoadControls()
     SpinEdit1->SetValue(Settings.OnlineInterval);
     SpinEdit2->SetValue(Settings.MaxTimeAlarm);
     SpinEdit3->SetValue(Settings.MaxMBAlarm);
+    LoadPlanControls();
 }
 
 void TfrmConfig::FormCreate()
 {
     ReadSettings(Settings, WithNIC::Yes);
+    ReadPlan();
     LoadControls();
 }
 
 void TfrmConfig::OpenConfig()
 {
     ReadSettings(Settings, WithNIC::No);
+    ReadPlan();
     LoadControls();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -328,12 +332,14 @@ void TfrmConfig::btnSaveClick()
     Settings.OnlineSnd = edOnline->Text();
     Settings.MaximumSnd = edMaximum->Text();
     WriteSettings(Settings); // a refused write raises: the dialog stays open
+    StorePlan();
     CloseConfig();
 }
 
 void TfrmConfig::btnCancelClick()
 {
     ReadSettings(Settings, WithNIC::No);
+    ReadPlan();
     CloseConfig();
 }
 

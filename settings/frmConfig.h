@@ -5,6 +5,7 @@
 // whole run, never modal; while it is shown the main window is hidden.
 
 #include "common/TSettings.h"
+#include "settings/PlanSettings.h"
 
 #include <QDialog>
 
@@ -37,6 +38,8 @@ struct TConfigHost final
     std::function<void()> ShowMainWindow;
     // Opens the help on the dialog's topic; none: no help is installed.
     std::function<void()> ShowHelp;
+    // The data plan's working values, shared like the settings; none: no " Plan " page values.
+    TPlanSettings* Plan = nullptr;
 };
 
 class TfrmConfig final : public QDialog
@@ -85,6 +88,10 @@ public:
     QPushButton* Button2 = nullptr;
     QTableWidget* sgNICS = nullptr;
     QPushButton* btnSelectNIC = nullptr;
+    // The " Plan " page (frmConfigPlan.cpp).
+    TSpinEdit* SpinBillingDay = nullptr;
+    QRadioButton* RadioQuotaReceived = nullptr;
+    QRadioButton* RadioQuotaBoth = nullptr;
 
     // The warning of an OK without either sound option; tests replace the message box.
     std::function<void(const QString& text)> Warn;
@@ -97,6 +104,10 @@ private:
     void CreateAlarmsPage();
     void CreateSoundsPage();
     void CreateAdapterPage();
+    void CreatePlanPage();
+    void LoadPlanControls();
+    void ReadPlan();
+    void StorePlan();
     void LoadControls();
     void FillAdapterGrid();
     void CloseConfig();

@@ -30,6 +30,7 @@ protected:
         host.InterfaceCount = [this] { return Grid.rowCount() - 1; };
         host.SetOnlineSoundInterval = [this](std::int32_t seconds) { Interval = seconds; };
         host.ShowMainWindow = [this] { ++MainShown; };
+        host.Plan = &Plan;
         auto dialog = std::make_unique<TfrmConfig>(Settings, host);
         dialog->Warn = [this](const QString& text) { Warnings << text; };
         return dialog;
@@ -45,6 +46,7 @@ protected:
     }
 
     TSettings Settings;
+    TPlanSettings Plan;
     QTableWidget Grid{3, 9};
     QStringList Previewed;
     QStringList Warnings;
@@ -184,6 +186,38 @@ TEST_F(frmConfigTest, ARefusedWriteKeepsTheDialogOpen)
     dialog->edConnect->SetText(QStringLiteral("/tmp/mine.wav"));
     dialog->Button4->click();
     EXPECT_EQ(Previewed, QStringList{"/tmp/mine.wav"});
+}
+
+TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
+{
+    WriteIni("[General]\nBillingDay=40\nQuotaCounts=both\n");
+    auto dialog = Make();
+    dialog->OpenConfig();
+    EXPECT_EQ(dialog->Pages->tabText(dialog->Pages->count() - 1), QStringLiteral(" Plan "));
+    EXPECT_EQ(dialog->SpinBillingDay->Value(), 1) << "a day past 28 reads as the calendar month";
+    EXPECT_TRUE(dialog->RadioQuotaBoth->isChecked());
+
+    dialog->Pages->setCurrentIndex(dialog->Pages->count() - 1);
+    dialog->SpinBillingDay->setFocus();
+    dialog->SpinBillingDay->clear();
+    QTest::keyClicks(dialog->SpinBillingDay, QStringLiteral("31"));
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(dialog->SpinBillingDay, &leave);
+    EXPECT_EQ(dialog->SpinBillingDay->Value(), 28) << "held to its range";
+    dialog->SpinBillingDay->SetValue(15);
+    dialog->RadioQuotaReceived->setChecked(true);
+    dialog->btnSave->click();
+    EXPECT_EQ(Stored("General/BillingDay"), QStringLiteral("15"));
+    EXPECT_EQ(Stored("General/QuotaCounts"), QStringLiteral("received"));
+    EXPECT_EQ(Plan, (TPlanSettings{15, false}));
+
+    dialog->OpenConfig();
+    dialog->SpinBillingDay->SetValue(3);
+    dialog->RadioQuotaBoth->setChecked(true);
+    dialog->btnCancel->click();
+    EXPECT_EQ(Stored("General/BillingDay"), QStringLiteral("15"));
+    EXPECT_EQ(Plan, (TPlanSettings{15, false}));
+    EXPECT_EQ(dialog->SpinBillingDay->Value(), 15);
 }
 
 } // namespace
