@@ -144,12 +144,13 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QWidget(parent)
     Credits->setToolTip(QStringLiteral("Click to close"));
     Paint(Credits, Navy, Yellow);
     Credits->Picture = CreditsPicture();
-    Credits->Lines = QStringList(8, QString()) + QStringList{QStringLiteral("Pulo Pro 2.0"),
-                                                             QString(),
-                                                             QStringLiteral("Your Internet connection, watched"),
-                                                             QString(),
-                                                             QStringLiteral("by the PuloPro developers"),
-                                                             QString()};
+    Credits->Lines =
+        QStringList(8, QString()) + QStringList{QStringLiteral("Pulo Pro 2.0"),
+                                                QString(),
+                                                QStringLiteral("Version ") + QString::fromLatin1(ProgramVersion),
+                                                QString(),
+                                                QStringLiteral("by the PuloPro developers"),
+                                                QString()};
     Credits->OnClick = [this](QObject*) { Panel1Click(); };
     const QString mail = MailAddress();
     URL2 = MakeLink(this, "URL2", mail, mail, TAdressType::atMail, "Send e-mail", {87, 172, 100, 13});
