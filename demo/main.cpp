@@ -6,11 +6,13 @@
 #include "app/ExitRequests.h"
 #include "app/Unit1.h"
 #include "demo/LineSimulator.h"
+#include "desktop/SingleInstance.h"
 #include "platform/HtmlHelp.h"
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixSound.h"
 #include "platform/sim/SimBackend.h"
 #include "settings/FileLocations.h"
+#include "settings/Settings.h"
 #include "widgets/HelpViewer.h"
 
 #include <QApplication>
@@ -37,9 +39,14 @@ int main(int argc, char* argv[])
     pulo::InitApplication(application);
 
     pulo::ChooseFileLocation();
+    // A second start only brings the running copy's window up.
+    pulo::TSingleInstance single(pulo::SettingsPath());
+    if (!single.Claim())
+        return 0;
     win::InstalledBackend().Help = pulo::MakeViewerHelpService();
     win::RegisterHelpModule(win::InstalledBackend().Modules);
     pulo::TForm1 Form1;
+    single.OnRaise = [&Form1] { Form1.RestoreApplication(); };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     Form1.ShowAtStart();

@@ -1,0 +1,40 @@
+#pragma once
+
+// One copy of the program per settings file: two copies would both write the same settings file
+// and log, and the last writer would win. The first copy listens on a local socket named from
+// the settings file's path; a second start finds it, asks it to show its window and ends. A
+// socket left behind by a copy that was killed is taken over. The command line (--status,
+// --export) only reads and never asks.
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace pulo {
+
+class TSingleInstance final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TSingleInstance(const QString& settingsPath, QObject* parent = nullptr);
+
+    // True when this is the only copy (it now listens for later starts); false when another
+    // copy runs and has been asked to show its window: this one should end.
+    [[nodiscard]] bool Claim();
+    // The socket's path, in $XDG_RUNTIME_DIR (or the temporary folder), per user.
+    [[nodiscard]] const QString& SocketPath() const { return Path; }
+
+    // A later start asked for the window.
+    std::function<void()> OnRaise;
+
+private:
+    void Answer();
+
+    QString Path;
+    QLocalServer Server;
+};
+
+} // namespace pulo

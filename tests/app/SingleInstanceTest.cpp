@@ -1,0 +1,109 @@
+// One copy per settings file, with the program itself: a second start ends at once, leaving the
+// first to show its window; a socket left by a killed copy does not keep a new one from running.
+
+#include "desktop/SingleInstance.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace pulo {
+namespace {
+
+// The runtime folder the sockets go to, for one test, the old one back after it.
+class TRuntimeFolder final
+{
+public:
+    explicit TRuntimeFolder(const QString& folder) : Old(qgetenv("XDG_RUNTIME_DIR"))
+    {
+        qputenv("XDG_RUNTIME_DIR", folder.toLocal8Bit());
+    }
+    ~TRuntimeFolder() { Old.isEmpty() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", Old); }
+    TRuntimeFolder(const TRuntimeFolder&) = delete;
+    TRuntimeFolder& operator=(const TRuntimeFolder&) = delete;
+
+private:
+    QByteArray Old;
+};
+
+class SingleInstanceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Folder.isValid());
+        Program = Folder.filePath(QStringLiteral("pulopro"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_EXECUTABLE), Program));
+        Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        Environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
+    }
+    void Start(QProcess& process) const
+    {
+        process.setProcessEnvironment(Environment);
+        process.start(Program, {});
+        ASSERT_TRUE(process.waitForStarted());
+    }
+    [[nodiscard]] QString Socket() const
+    {
+        const TRuntimeFolder runtime(Folder.path());
+        return TSingleInstance(Folder.filePath(QStringLiteral("pulopro.ini"))).SocketPath();
+    }
+
+    QTemporaryDir Folder;
+    QString Program;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_F(SingleInstanceTest, ASecondStartRaisesTheFirstAndEnds)
+{
+    QProcess first;
+    Start(first);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(Socket()); }, 10000)) << "the first copy listens";
+    QProcess second;
+    Start(second);
+    ASSERT_TRUE(second.waitForFinished(10000)) << "the second start ends";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // A copy killed leaves its socket behind: the next start runs all the same.
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    first.waitForFinished();
+    ASSERT_TRUE(QFile::exists(Socket())) << "the socket is left behind";
+    QProcess third;
+    Start(third);
+    EXPECT_FALSE(third.waitForFinished(2000)) << "it runs, as the only copy";
+    third.kill();
+    third.waitForFinished();
+}
+
+TEST(SingleInstanceClaimTest, TheFirstClaimListensTheSecondAsksItToRaise)
+{
+    QTemporaryDir folder;
+    const TRuntimeFolder runtime(folder.path());
+    const QString settings = folder.filePath(QStringLiteral("pulopro.ini"));
+    TSingleInstance first(settings);
+    int raised = 0;
+    first.OnRaise = [&] { ++raised; };
+    ASSERT_TRUE(first.Claim());
+    // The second asks from a thread of its own, as another process would, while this one answers.
+    bool secondRuns = true;
+    std::thread later([&] {
+        TSingleInstance second(settings);
+        secondRuns = second.Claim();
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 5000));
+    later.join();
+    EXPECT_FALSE(secondRuns);
+    TSingleInstance other(folder.filePath(QStringLiteral("other.ini")));
+    EXPECT_TRUE(other.Claim()) << "another settings file is another copy";
+}
+
+} // namespace
+} // namespace pulo
