@@ -198,6 +198,7 @@ void TForm1::CreateComponents(const TForm1Services& services)
                            PrescaledIcon(QStringLiteral(":/icons/tray-frame2.xpm"))});
     RxTrayIcon1->SetInterval(150);
     RxTrayIcon1->OnClick = [this](QObject*, TMouseButton, TShiftState, int, int) { RxTrayIcon1Click(); };
+    CreateTrayMenu();
     RxTrayIcon1->Loaded();
 }
 

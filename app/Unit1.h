@@ -27,6 +27,7 @@ class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTableWidget;
 
@@ -82,6 +83,9 @@ public:
     void RxTimerEvent3Timer();
     void RxTimerEvent4Timer();
     void btnAlarmOffClick();
+    // The tray icon's menu brought up to date, and its status tip (Unit1Tray.cpp).
+    void UpdateTrayMenu();
+    void ShowTrayStatus();
     // The kilobytes the download limit counts: the month's and the running connection's
     // received bytes, and its sent ones too when the plan counts both.
     [[nodiscard]] double LimitCountedKB(std::int64_t sent, std::int64_t received) const;
@@ -240,6 +244,15 @@ public:
     QAction* ViewLogfile1 = nullptr;
     QAction* C1 = nullptr;
     QAction* About1 = nullptr;
+    // The tray icon's menu.
+    QMenu* TrayMenu = nullptr;
+    QAction* TrayRestore = nullptr;
+    QMenu* TrayDial = nullptr;
+    QAction* TrayHangUp = nullptr;
+    QAction* TrayViewLog = nullptr;
+    QAction* TrayConfiguration = nullptr;
+    QAction* TrayMute = nullptr;
+    QAction* TrayExit = nullptr;
 
 Q_SIGNALS:
     // The window closed for good after File > Exit: the program ends.
@@ -257,6 +270,9 @@ private:
     void CreateWindows();
     // Watches the first interface that is up when the settings name none.
     void ChooseDefaultInterface();
+    void CreateTrayMenu();
+    // The supervision tick's own work: time online, the connection, its bytes and colours.
+    void SuperviseConnection();
     // The usage history (Unit1Usage.cpp).
     void OpenHistory();
     void ImportLogInto(THistoryStore& store);

@@ -18,6 +18,13 @@ namespace pulo {
 void TForm1::RxTimerEvent1Timer()
 {
     WatchTrayHost();
+    SuperviseConnection();
+    // The tray sends the tip on only when it changed.
+    ShowTrayStatus();
+}
+
+void TForm1::SuperviseConnection()
+{
     if (IsOnline()) {
         const TDateTime now = Now();
         OnlineElapsed = now - ConnectStart;

@@ -135,6 +135,14 @@ void TRxTrayIcon::SetActive(bool value)
         Hide();
 }
 
+void TRxTrayIcon::SetStatus(const QString& value)
+{
+    if (value == StatusText)
+        return;
+    StatusText = value;
+    Shell->ShowLongTip(value.isEmpty() ? QString() : QString::fromUtf8(TipText(HintText)) + QLatin1Char('\n') + value);
+}
+
 void TRxTrayIcon::SetHint(const QString& value)
 {
     if (value == HintText)

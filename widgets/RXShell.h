@@ -22,7 +22,6 @@ class QMenu;
 
 namespace pulo {
 
-
 enum class TMouseButton
 {
     mbLeft,
@@ -60,6 +59,10 @@ public:
     void SetActive(bool value);
     [[nodiscard]] const QString& Hint() const { return HintText; }
     void SetHint(const QString& value);
+    // A status shown under the hint's tip where the desktop shows long tips ("Connected to ..."):
+    // the tip becomes the hint's, a line break and this. Sent only when it changes.
+    [[nodiscard]] const QString& Status() const { return StatusText; }
+    void SetStatus(const QString& value);
     [[nodiscard]] const QIcon& Icon() const { return StillIcon; }
     void SetIcon(const QIcon& value);
     [[nodiscard]] const QList<QIcon>& Icons() const { return Frames; }
@@ -110,6 +113,7 @@ private:
     std::unique_ptr<ITrayShell> Shell;
     bool IsActive = true;
     QString HintText;
+    QString StatusText;
     QIcon StillIcon;
     QList<QIcon> Frames;
     bool IsAnimated = false;

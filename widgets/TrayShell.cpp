@@ -59,11 +59,21 @@ private:
             Icon->setIcon(image);
             ShownImage = image.cacheKey();
         }
-        if (data.uFlags & win::NIF_TIP) {
-            const QString tip = QString::fromUtf8(data.szTip);
-            if (tip != Icon->toolTip())
-                Icon->setToolTip(tip);
-        }
+        if (data.uFlags & win::NIF_TIP)
+            ApplyTip(LongTip.isEmpty() ? QString::fromUtf8(data.szTip) : LongTip);
+    }
+
+    void ApplyTip(const QString& tip)
+    {
+        if (Icon && tip != Icon->toolTip())
+            Icon->setToolTip(tip);
+    }
+
+    void ShowLongTip(const QString& tip) override
+    {
+        LongTip = tip;
+        if (!tip.isEmpty())
+            ApplyTip(tip);
     }
 
     // Qt reports whole clicks; the component expects the button messages that make them up.
@@ -95,6 +105,7 @@ private:
 
     std::unique_ptr<QSystemTrayIcon> Icon;
     qint64 ShownImage = 0;
+    QString LongTip;
     // Asking Qt whether there is a notification area builds a tray icon of the platform each
     // time: the answer is kept for a while.
     mutable QElapsedTimer Asked;

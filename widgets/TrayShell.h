@@ -23,6 +23,9 @@ public:
     virtual bool NotifyIcon(win::DWORD message, const win::NOTIFYICONDATAA& data, const QIcon& image) = 0;
     // Whether the desktop has a notification area right now.
     [[nodiscard]] virtual bool TrayAvailable() const = 0;
+    // A tip longer than the record's 63 bytes, shown in place of the record's from now on
+    // (empty: the record's again). A shell without long tips keeps the record's.
+    virtual void ShowLongTip(const QString& tip) { static_cast<void>(tip); }
 
     // The shell's callback: the record's callback message and a mouse message (WM_LBUTTONDOWN ...).
     std::function<void(win::UINT callbackMessage, win::UINT mouseMessage)> OnNotify;

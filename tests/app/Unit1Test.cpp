@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -543,6 +544,46 @@ TEST_F(Unit1TrayTest, ATrayHostThatGoesAwayBringsTheWindowBack)
     EXPECT_FALSE(form.isVisible());
     form.frmConfig->btnCancel->click();
     EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(Unit1TrayTest, TheTrayMenuDoesWhatTheWindowsControlsDo)
+{
+    WriteIni("[General]\nSounds=0\nMaximumTime=1\nMaxTimeAlarm=1\n[Stats]\nTotTime=4000\n");
+    TForm1 form(Services());
+    EXPECT_EQ(form.RxTrayIcon1->PopupMenu, form.TrayMenu) << "a right click opens it";
+    Q_EMIT form.TrayMenu->aboutToShow();
+    EXPECT_EQ(form.TrayDial->actions().size(), 2) << "the phonebook";
+    EXPECT_TRUE(form.TrayDial->isEnabled());
+    EXPECT_FALSE(form.TrayHangUp->isEnabled());
+    EXPECT_FALSE(form.TrayMute->isEnabled());
+
+    Sim->AddLine("My ISP", "10.64.0.2");
+    form.KZInternetDetect1->Poll();
+    form.RxTimerEvent1Timer(); // past the time limit: red
+    Q_EMIT form.TrayMenu->aboutToShow();
+    EXPECT_FALSE(form.TrayDial->isEnabled());
+    EXPECT_TRUE(form.TrayHangUp->isEnabled());
+    EXPECT_TRUE(form.TrayMute->isEnabled()) << "the alarm sounds";
+    const QList<QAction*> entries = form.TrayDial->actions();
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const QAction* entry) {
+        return entry->text() == QStringLiteral("My ISP") && entry->isChecked();
+    }));
+    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("Connected to My ISP for 00:00:00\nThis period: 0.0 MB\n")))
+        << Log->LongTip.toStdString();
+    EXPECT_TRUE(Log->LongTip.startsWith(QStringLiteral("Pulo - Click to restore\n")));
+    const int tips = Log->LongTips;
+    form.ShowTrayStatus();
+    EXPECT_EQ(Log->LongTips, tips) << "an unchanged tip is not sent again";
+
+    form.TrayMute->trigger();
+    EXPECT_TRUE(form.AlarmMuted);
+    Sim->HungUp.clear();
+    form.TrayHangUp->trigger();
+    EXPECT_FALSE(Sim->HungUp.empty()) << "as Hang up";
+    bool exited = false;
+    QObject::connect(&form, &TForm1::Exited, &form, [&] { exited = true; });
+    form.TrayExit->trigger();
+    EXPECT_TRUE(exited);
 }
 
 TEST_F(Unit1TrayTest, StartupHiddenStartsInTheTrayUntilTheDialogCloses)

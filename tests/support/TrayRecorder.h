@@ -24,6 +24,8 @@ struct TrayLog
     std::vector<TrayCall> Calls;
     bool Available = true;
     bool Shown = false;
+    QString LongTip;
+    int LongTips = 0; // how often a long tip was sent
 
     [[nodiscard]] std::string Messages() const
     {
@@ -55,6 +57,11 @@ public:
         }
     }
     bool TrayAvailable() const override { return Log->Available; }
+    void ShowLongTip(const QString& tip) override
+    {
+        Log->LongTip = tip;
+        ++Log->LongTips;
+    }
 
 private:
     std::shared_ptr<TrayLog> Log;

@@ -1,0 +1,87 @@
+// The tray icon's menu and its status tip: what a user on a desktop panel expects of a tray
+// program. The menu's entries do exactly what the window's controls do and follow their
+// enabled states; the tip tells whether the line is up and where the billing period stands.
+
+#include "app/Unit1.h"
+#include "common/BillingPeriod.h"
+#include "common/ErrorBoundary.h"
+#include "common/TrayStatus.h"
+#include "widgets/RXShell.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+
+namespace pulo {
+
+namespace {
+
+QAction* MenuAction(QMenu* menu, const char* name, const QString& caption, const std::function<void()>& handler)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    QObject::connect(action, &QAction::triggered, menu, [handler] { RunGuarded(handler); });
+    return action;
+}
+
+} // namespace
+
+void TForm1::CreateTrayMenu()
+{
+    TrayMenu = new QMenu(this);
+    TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
+    TrayRestore = MenuAction(TrayMenu, "TrayRestore", QStringLiteral("&Restore"), [this] { RestoreApplication(); });
+    TrayDial = TrayMenu->addMenu(QStringLiteral("&Dial"));
+    TrayDial->setObjectName(QStringLiteral("TrayDial"));
+    TrayHangUp = MenuAction(TrayMenu, "TrayHangUp", QStringLiteral("H&ang up"), [this] { BitBtn1Click(); });
+    TrayMenu->addSeparator();
+    TrayViewLog =
+        MenuAction(TrayMenu, "TrayViewLog", QStringLiteral("View &Log file"), [this] { ViewLogfile1Click(); });
+    TrayConfiguration =
+        MenuAction(TrayMenu, "TrayConfiguration", QStringLiteral("&Configuration"), [this] { Configuration1Click(); });
+    TrayMute = MenuAction(TrayMenu, "TrayMute", QStringLiteral("&Mute"), [this] { btnAlarmOffClick(); });
+    TrayMenu->addSeparator();
+    TrayExit = MenuAction(TrayMenu, "TrayExit", QStringLiteral("E&xit"), [this] { Exit1Click(); });
+    connect(TrayMenu, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateTrayMenu(); }); });
+    RxTrayIcon1->PopupMenu = TrayMenu;
+}
+
+void TForm1::UpdateTrayMenu()
+{
+    // Dial: the phonebook as the Connection list has it, the active entry checked.
+    TrayDial->clear();
+    for (int i = 0; i < ComboBox1->count(); ++i) {
+        QAction* entry = TrayDial->addAction(ComboBox1->itemText(i));
+        entry->setCheckable(true);
+        entry->setChecked(IsOnline() && ComboBox1->itemText(i) == ActiveEntryName);
+        connect(entry, &QAction::triggered, this, [this, i] {
+            RunGuarded([this, i] {
+                ComboBox1->setCurrentIndex(i);
+                BitBtn2Click();
+            });
+        });
+    }
+    TrayDial->setEnabled(BitBtn2->isEnabled() && ComboBox1->count() > 0);
+    TrayHangUp->setEnabled(BitBtn1->isEnabled());
+    // Mute while the maximum alarm sounds.
+    TrayMute->setEnabled(IsOnline() && !AlarmMuted && btnAlarmOff->isEnabled() &&
+                         (MBAlarmColor == clRed || TimeAlarmColor == clRed));
+}
+
+void TForm1::ShowTrayStatus()
+{
+    TTrayFigures figures;
+    figures.Online = IsOnline();
+    figures.Entry = ActiveEntryName;
+    figures.OnlineClock = figures.Online ? OnlineText : QString();
+    figures.PeriodMB =
+        LimitCountedKB(static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv)) / 1000;
+    if (Settings.MaximumMB && Settings.MaxMBAlarm > 0)
+        figures.LimitMB = static_cast<double>(Settings.MaxMBAlarm);
+    const QDate today = ToQDateTime(Now()).date();
+    figures.DaysLeft = DaysLeft(PeriodOf(today, Plan.BillingDay), today);
+    RxTrayIcon1->SetStatus(TrayStatusText(figures));
+}
+
+} // namespace pulo

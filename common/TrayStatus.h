@@ -1,0 +1,26 @@
+#pragma once
+
+// The status the tray icon's tip shows under its hint: the connection and its time online, the
+// billing period's megabytes (of the limit, when one is active) and the days left in it.
+
+#include <QString>
+
+#include <optional>
+
+namespace pulo {
+
+struct TTrayFigures final
+{
+    bool Online = false;
+    QString Entry;
+    QString OnlineClock;           // "01:02:03"
+    double PeriodMB = 0;           // what the limit counts, this period so far
+    std::optional<double> LimitMB; // the active download limit
+    int DaysLeft = 0;
+};
+
+// "Connected to My ISP for 01:02:03" or "Not connected", then "This period: 123.4 of 4000 MB"
+// and "24 days left", one a line.
+[[nodiscard]] QString TrayStatusText(const TTrayFigures& figures);
+
+} // namespace pulo
