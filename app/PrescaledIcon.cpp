@@ -12,10 +12,10 @@ QIcon PrescaledIcon(const QString& resource)
     if (image.isNull())
         return icon;
     for (const int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(QPixmap::fromImage(image.size() == QSize(size, size)
-                                              ? image
-                                              : image.scaled(size, size, Qt::KeepAspectRatio,
-                                                             Qt::SmoothTransformation)));
+        icon.addPixmap(
+            QPixmap::fromImage(image.size() == QSize(size, size)
+                                   ? image
+                                   : image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     return icon;
 }
 

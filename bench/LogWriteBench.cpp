@@ -67,8 +67,8 @@ int Child(int lines, const QString& folder)
     pulo::ClockParts past;
     pulo::TLogWriter writer;
     const pulo::TDateTime now = pulo::Now();
-    pulo::TLogContext context{totals, current, past, true, now - 600.0 / 86400, std::floor(now),
-                              QStringLiteral("My ISP"), 1000, 2000};
+    pulo::TLogContext context{
+        totals, current, past, true, now - 600.0 / 86400, std::floor(now), QStringLiteral("My ISP"), 1000, 2000};
     const long peakBefore = PeakKiB();
     const double before = CpuMilliseconds();
     writer.UpdateLog(context);

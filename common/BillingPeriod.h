@@ -26,9 +26,7 @@ struct TBillingPeriod final
 // The day on which the counted bytes reach the limit if they go on growing at the pace of the
 // period so far; nothing without a limit or without anything counted yet. A limit already
 // passed gives today.
-[[nodiscard]] std::optional<QDate> ForecastDate(const TBillingPeriod& period,
-                                                const QDateTime& now,
-                                                std::int64_t counted,
-                                                std::int64_t limit);
+[[nodiscard]] std::optional<QDate>
+ForecastDate(const TBillingPeriod& period, const QDateTime& now, std::int64_t counted, std::int64_t limit);
 
 } // namespace pulo

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -24,7 +24,8 @@ constexpr qint64 TailWindow = 256 * 1024;
 class TOpenFile final
 {
 public:
-    explicit TOpenFile(const QByteArray& path) : Fd(open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
+    explicit TOpenFile(const QByteArray& path)
+        : Fd(open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
     {
     }
     ~TOpenFile()
@@ -93,8 +94,7 @@ bool AppendToOwnLog(const TLogJournal& journal)
         firstLine = at + static_cast<qint64>(std::strlen(RichTextBreak));
         from = at;
     }
-    const QStringList last =
-        ReadRichText(header + tail.mid(firstLine, bodyEnd - firstLine) + QByteArray(RichTextEnd));
+    const QStringList last = ReadRichText(header + tail.mid(firstLine, bodyEnd - firstLine) + QByteArray(RichTextEnd));
 
     const QStringList added = journal.Lines + journal.Block;
     qint64 keep = 0;

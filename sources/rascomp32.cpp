@@ -5,7 +5,6 @@
 #include "platform/Winreg.h"
 #include "sources/PerfDataReader.h"
 
-
 #include <algorithm>
 #include <cstring>
 

@@ -18,17 +18,16 @@ const SdlLibrary* Load()
     if (library == nullptr)
         return nullptr;
     static SdlLibrary sdl;
-    const bool complete = Resolve(library, "SDL_RWFromConstMem", sdl.RWFromConstMem) &&
-                          Resolve(library, "SDL_LoadWAV_RW", sdl.LoadWAV_RW) &&
-                          Resolve(library, "SDL_FreeWAV", sdl.FreeWAV) &&
-                          Resolve(library, "SDL_InitSubSystem", sdl.InitSubSystem) &&
-                          Resolve(library, "SDL_QuitSubSystem", sdl.QuitSubSystem) &&
-                          Resolve(library, "SDL_OpenAudioDevice", sdl.OpenAudioDevice) &&
-                          Resolve(library, "SDL_CloseAudioDevice", sdl.CloseAudioDevice) &&
-                          Resolve(library, "SDL_QueueAudio", sdl.QueueAudio) &&
-                          Resolve(library, "SDL_GetQueuedAudioSize", sdl.GetQueuedAudioSize) &&
-                          Resolve(library, "SDL_PauseAudioDevice", sdl.PauseAudioDevice) &&
-                          Resolve(library, "SDL_Delay", sdl.Delay);
+    const bool complete =
+        Resolve(library, "SDL_RWFromConstMem", sdl.RWFromConstMem) &&
+        Resolve(library, "SDL_LoadWAV_RW", sdl.LoadWAV_RW) && Resolve(library, "SDL_FreeWAV", sdl.FreeWAV) &&
+        Resolve(library, "SDL_InitSubSystem", sdl.InitSubSystem) &&
+        Resolve(library, "SDL_QuitSubSystem", sdl.QuitSubSystem) &&
+        Resolve(library, "SDL_OpenAudioDevice", sdl.OpenAudioDevice) &&
+        Resolve(library, "SDL_CloseAudioDevice", sdl.CloseAudioDevice) &&
+        Resolve(library, "SDL_QueueAudio", sdl.QueueAudio) &&
+        Resolve(library, "SDL_GetQueuedAudioSize", sdl.GetQueuedAudioSize) &&
+        Resolve(library, "SDL_PauseAudioDevice", sdl.PauseAudioDevice) && Resolve(library, "SDL_Delay", sdl.Delay);
     // The library stays loaded for the program's life: sounds may still be playing at its end.
     return complete ? &sdl : nullptr;
 }
