@@ -9,8 +9,11 @@
 #include "common/ErrorBoundary.h"
 #include "common/NumberText.h"
 #include "common/Supervision.h"
+#include "desktop/Autostart.h"
+#include "desktop/Notifications.h"
 #include "platform/Backend.h"
 #include "platform/HtmlHelp.h"
+#include "settings/FileLocations.h"
 #include "settings/LogFile.h"
 #include "settings/LogJournal.h"
 #include "settings/PlanSettings.h"
@@ -136,6 +139,12 @@ void TForm1::CreateWindows()
     };
     host.ShowMainWindow = [this] { RestoreApplication(); };
     host.Plan = &Plan;
+    host.Desktop = &Desktop;
+    // Offered to an installed copy; a portable one moves with its folder.
+    if (FileLocation() == TFileLocation::UserFolders) {
+        host.AutostartEnabled = [] { return AutostartEnabled(); };
+        host.SetAutostart = [](bool enabled) { return SetAutostart(enabled); };
+    }
     if (HTMLhelpRouter1 != nullptr)
         host.ShowHelp = [this] { HTMLhelpRouter1->ShowTopic(QString(), QStringLiteral("cfgGen")); };
     // The dialog's creation reads the settings again, StartHidden with them: the window goes
@@ -199,6 +208,7 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTrayIcon1->SetInterval(150);
     RxTrayIcon1->OnClick = [this](QObject*, TMouseButton, TShiftState, int, int) { RxTrayIcon1Click(); };
     CreateTrayMenu();
+    CreateNotifier(services);
     RxTrayIcon1->Loaded();
 }
 
@@ -214,6 +224,7 @@ void TForm1::FormCreate()
     // The alarm flags are read with the rest: a limit the user did not activate never warns.
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);
     Plan = ReadPlanSettings();
+    Desktop = ReadDesktopSettings();
     ReadMonthTotals(Totals);
     CountConfiguredLinks();
     RestoreWindowPosition(*this, PlacementSection);

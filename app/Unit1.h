@@ -11,6 +11,7 @@
 #include "common/TSettings.h"
 #include "platform/Iphlpapi.h"
 #include "platform/Ras.h"
+#include "settings/DesktopSettings.h"
 #include "settings/PlanSettings.h"
 #include "sources/IPHelper.h"
 #include "widgets/TimerHost.h"
@@ -43,6 +44,8 @@ class TfrmAbout;
 class TfrmConfig;
 class TfrmLog;
 class THistoryStore;
+class TNotifier;
+enum class TNotice;
 class TRxTimerEvent;
 class TRxTimerList;
 class TRxTrayIcon;
@@ -52,6 +55,8 @@ struct TForm1Services
 {
     TimerHostFactory Timers = MakeQtTimerHost;
     std::function<std::unique_ptr<ITrayShell>()> TrayShell = MakeQtTrayShell;
+    // Desktop notifications; none: the session bus's service (or the tray's balloon).
+    std::function<std::unique_ptr<TNotifier>()> Notifier;
 };
 
 class TForm1 final : public QMainWindow
@@ -110,6 +115,9 @@ public:
     // minutes while it lasts (WriteHistory(false), from the supervision tick) and at its end.
     void HistoryConnectionBegins();
     void WriteHistory(bool ended);
+    void NoticeConnected();
+    void NoticeDisconnected();
+    void NoticeDialFailed(const QString& reason);
     // Shows an information message and waits for it; tests replace it.
     std::function<void(const QString& text)> Inform;
     void Configuration1Click();
@@ -145,6 +153,7 @@ public:
     // download limit counts).
     TSettings Settings;
     TPlanSettings Plan;
+    TDesktopSettings Desktop;
     TMonthTotals Totals;
     std::uint16_t CurrentYear = 0;
     std::uint16_t CurrentMonth = 0;
@@ -271,8 +280,15 @@ private:
     // Watches the first interface that is up when the settings name none.
     void ChooseDefaultInterface();
     void CreateTrayMenu();
-    // The supervision tick's own work: time online, the connection, its bytes and colours.
+    // The supervision tick's own work: time online, the connection, its bytes and colours;
+    // and what a change of colour tells the desktop.
     void SuperviseConnection();
+    void CheckConnection();
+    // Desktop notifications (Unit1Notices.cpp).
+    void CreateNotifier(const TForm1Services& services);
+    void Notice(TNotice kind, const QString& summary, const QString& body);
+    void NoticeLimitColors(TColor timeBefore, TColor downloadBefore);
+    void NoticeForecast(std::int64_t sent, std::int64_t received);
     // The usage history (Unit1Usage.cpp).
     void OpenHistory();
     void ImportLogInto(THistoryStore& store);
@@ -309,6 +325,8 @@ private:
     bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place
     // Connection lines a log that could not be written still waits for, from the last run.
     QStringList LinesWaitingForTheLog;
+    std::unique_ptr<TNotifier> Notifier;
+    QDate ForecastWarned; // the period whose forecast warning was given
     // The usage history; none when it cannot be used.
     std::unique_ptr<THistoryStore> History;
     std::int64_t HistoryConnection = 0;

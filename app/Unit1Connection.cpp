@@ -61,6 +61,7 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
     ComboBox1->setCurrentIndex(ComboBox1->findText(ActiveEntryName, Qt::MatchExactly | Qt::MatchCaseSensitive));
     ReloadInterfaces();
     HistoryConnectionBegins();
+    NoticeConnected();
 }
 
 void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
@@ -80,6 +81,7 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
     ConnectionUnaccounted = false;
     RunGuarded([this] { UpdateLog(); });
     WriteHistory(true);
+    NoticeDisconnected();
     ConnectStart = 0;
     StatsXmit = 0;
     StatsRecv = 0;

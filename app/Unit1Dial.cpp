@@ -111,12 +111,14 @@ void TForm1::DialUp1AsyncEvent(int /*state*/, int error, const QString& messageT
     if (error != 0) {
         SetFontColor(Label1b, clBlack);
         ReturnToRestAfterDial();
+        NoticeDialFailed(messageText);
     }
 }
 
 void TForm1::DialUp1Error()
 {
     Label1b->setText(QStringLiteral("      Connection Error ..."));
+    NoticeDialFailed(QStringLiteral("Connection error. Reset modem and retry."));
     Inform(QStringLiteral("Connection error. Reset modem and retry."));
     SetFontColor(Label1b, clBlack);
     Label1b->setText(QStringLiteral("      Not connected"));

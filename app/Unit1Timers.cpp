@@ -25,6 +25,14 @@ void TForm1::RxTimerEvent1Timer()
 
 void TForm1::SuperviseConnection()
 {
+    const TColor timeBefore = TimeAlarmColor;
+    const TColor downloadBefore = MBAlarmColor;
+    CheckConnection();
+    NoticeLimitColors(timeBefore, downloadBefore);
+}
+
+void TForm1::CheckConnection()
+{
     if (IsOnline()) {
         const TDateTime now = Now();
         OnlineElapsed = now - ConnectStart;
@@ -80,6 +88,7 @@ void TForm1::SuperviseConnection()
     SetFontColor(Label11b, MBAlarmColor);
     Label10b->setText(FloatToStr((static_cast<double>(RasStats->StatsXmit) / 1000 + Totals.TotTMT) / 1000));
     Label11b->setText(FloatToStr(receivedKB / 1000));
+    NoticeForecast(RasStats->StatsXmit, RasStats->StatsRecv);
 }
 
 double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const

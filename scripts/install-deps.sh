@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     clang-format clang libclang-rt-14-dev
     iproute2 xvfb xauth xdotool trayer x11-utils
+    python3-dbusmock dbus-daemon appstream
     unrtf poppler-utils
     librsvg2-bin desktop-file-utils dpkg-dev file
     fp-utils libchm-dev

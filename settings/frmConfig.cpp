@@ -125,6 +125,7 @@ void TfrmConfig::CreateGeneralPage()
     CheckBox9 =
         MakeCheck(page, "CheckBox9", "Auto-Hide on disconnect", "Hide in System Tray on disconnection", {24, 88});
     CheckBox4 = MakeCheck(page, "CheckBox4", "Time online logging", "Keep logfile of all connections", {24, 120});
+    CreateDesktopChecks(page);
     Pages->addTab(page, QStringLiteral(" General "));
 }
 
@@ -251,12 +252,14 @@ void TfrmConfig::LoadControls()
     SpinEdit2->SetValue(Settings.MaxTimeAlarm);
     SpinEdit3->SetValue(Settings.MaxMBAlarm);
     LoadPlanControls();
+    LoadDesktopControls();
 }
 
 void TfrmConfig::FormCreate()
 {
     ReadSettings(Settings, WithNIC::Yes);
     ReadPlan();
+    ReadDesktop();
     LoadControls();
 }
 
@@ -264,6 +267,7 @@ void TfrmConfig::OpenConfig()
 {
     ReadSettings(Settings, WithNIC::No);
     ReadPlan();
+    ReadDesktop();
     LoadControls();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -333,6 +337,7 @@ void TfrmConfig::btnSaveClick()
     Settings.MaximumSnd = edMaximum->Text();
     WriteSettings(Settings); // a refused write raises: the dialog stays open
     StorePlan();
+    StoreDesktop();
     CloseConfig();
 }
 
@@ -340,6 +345,7 @@ void TfrmConfig::btnCancelClick()
 {
     ReadSettings(Settings, WithNIC::No);
     ReadPlan();
+    ReadDesktop();
     CloseConfig();
 }
 

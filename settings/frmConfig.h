@@ -5,6 +5,7 @@
 // whole run, never modal; while it is shown the main window is hidden.
 
 #include "common/TSettings.h"
+#include "settings/DesktopSettings.h"
 #include "settings/PlanSettings.h"
 
 #include <QDialog>
@@ -40,6 +41,11 @@ struct TConfigHost final
     std::function<void()> ShowHelp;
     // The data plan's working values, shared like the settings; none: no " Plan " page values.
     TPlanSettings* Plan = nullptr;
+    // The desktop's working values (notifications), shared likewise.
+    TDesktopSettings* Desktop = nullptr;
+    // The autostart entry; none: not offered (a portable copy).
+    std::function<bool()> AutostartEnabled;
+    std::function<bool(bool enabled)> SetAutostart;
 };
 
 class TfrmConfig final : public QDialog
@@ -92,6 +98,9 @@ public:
     TSpinEdit* SpinBillingDay = nullptr;
     QRadioButton* RadioQuotaReceived = nullptr;
     QRadioButton* RadioQuotaBoth = nullptr;
+    // The " General " page's desktop checks (frmConfigDesktop.cpp).
+    QCheckBox* CheckNotify = nullptr;
+    QCheckBox* CheckAutostart = nullptr;
 
     // The warning of an OK without either sound option; tests replace the message box.
     std::function<void(const QString& text)> Warn;
@@ -108,6 +117,10 @@ private:
     void LoadPlanControls();
     void ReadPlan();
     void StorePlan();
+    void CreateDesktopChecks(QWidget* page);
+    void LoadDesktopControls();
+    void ReadDesktop();
+    void StoreDesktop();
     void LoadControls();
     void FillAdapterGrid();
     void CloseConfig();

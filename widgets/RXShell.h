@@ -63,6 +63,8 @@ public:
     // the tip becomes the hint's, a line break and this. Sent only when it changes.
     [[nodiscard]] const QString& Status() const { return StatusText; }
     void SetStatus(const QString& value);
+    // A message in a balloon by the icon (a desktop without notifications).
+    void ShowBalloon(const QString& title, const QString& text) { Shell->ShowBalloon(title, text); }
     [[nodiscard]] const QIcon& Icon() const { return StillIcon; }
     void SetIcon(const QIcon& value);
     [[nodiscard]] const QList<QIcon>& Icons() const { return Frames; }

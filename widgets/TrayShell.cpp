@@ -69,6 +69,12 @@ private:
             Icon->setToolTip(tip);
     }
 
+    void ShowBalloon(const QString& title, const QString& text) override
+    {
+        if (Icon && Icon->isVisible())
+            Icon->showMessage(title, text, QSystemTrayIcon::Information, 8000);
+    }
+
     void ShowLongTip(const QString& tip) override
     {
         LongTip = tip;

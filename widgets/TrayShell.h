@@ -26,6 +26,12 @@ public:
     // A tip longer than the record's 63 bytes, shown in place of the record's from now on
     // (empty: the record's again). A shell without long tips keeps the record's.
     virtual void ShowLongTip(const QString& tip) { static_cast<void>(tip); }
+    // A message in a balloon by the icon, where the desktop has no notification service.
+    virtual void ShowBalloon(const QString& title, const QString& text)
+    {
+        static_cast<void>(title);
+        static_cast<void>(text);
+    }
 
     // The shell's callback: the record's callback message and a mouse message (WM_LBUTTONDOWN ...).
     std::function<void(win::UINT callbackMessage, win::UINT mouseMessage)> OnNotify;

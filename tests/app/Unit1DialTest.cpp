@@ -42,6 +42,7 @@ TEST_F(Unit1DialTest, AFailedDialPutsTheWindowBackToRest)
     form.BitBtn2->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.BitBtn2->isVisibleTo(&form); }, 5000));
     EXPECT_EQ(form.Label1b->text(), QStringLiteral("There was no answer.")) << "the reason stays on screen";
+    EXPECT_EQ(Log->Balloons, QStringList{"Dial failed / There was no answer."}) << "and reaches the desktop";
     EXPECT_FALSE(form.BitBtn1->isVisibleTo(&form));
     EXPECT_EQ(test::SoundsPlayed(*Sim), (QStringList{"Dialing.wav", "DefaultDiscon.wav"}));
     EXPECT_FALSE(form.DialStarted);

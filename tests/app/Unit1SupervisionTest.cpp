@@ -178,6 +178,26 @@ TEST_F(Unit1SupervisionTest, AHistoryThatCannotBeWrittenIsSaidOnceAndTheFilesGoO
     EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
 }
 
+TEST_F(Unit1SupervisionTest, TheDesktopIsToldOfConnectionsAndLimitsUnlessNotifyIsOff)
+{
+    for (const bool notify : {true, false}) {
+        SCOPED_TRACE(notify ? "Notify=1" : "Notify=0");
+        WriteIni(notify ? "[General]\nSounds=0\nMaximumTime=1\nMaxTimeAlarm=10\n[Stats]\nTotTime=34000\n"
+                        : "[General]\nSounds=0\nMaximumTime=1\nMaxTimeAlarm=10\nNotify=0\n[Stats]\nTotTime=34000\n");
+        Log->Balloons.clear(); // the tests' desktop has no notification service: the tray's balloon
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        Run(form, 201);
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        const QStringList expected = {"Connected to My ISP / Address 10.64.0.2",
+                                      "Time online near the limit / The month's limit is 10 hours.",
+                                      "Disconnected from My ISP / Online 00:03:21, 0.0 MB received, 0.0 MB sent"};
+        EXPECT_EQ(Log->Balloons, notify ? expected : QStringList{});
+    }
+}
+
 TEST_F(Unit1SupervisionTest, ConnectSpeedOnTheNineXFamily)
 {
     for (const auto& [speed, text, unit] : {std::tuple{33600U, "33600", "bps"}, std::tuple{9600U, "    N/A", ""}}) {

@@ -5,6 +5,7 @@
 #include "widgets/TrayShell.h"
 
 #include <QIcon>
+#include <QStringList>
 
 #include <memory>
 #include <string>
@@ -25,7 +26,8 @@ struct TrayLog
     bool Available = true;
     bool Shown = false;
     QString LongTip;
-    int LongTips = 0; // how often a long tip was sent
+    QStringList Balloons; // "title / text"
+    int LongTips = 0;     // how often a long tip was sent
 
     [[nodiscard]] std::string Messages() const
     {
@@ -57,6 +59,7 @@ public:
         }
     }
     bool TrayAvailable() const override { return Log->Available; }
+    void ShowBalloon(const QString& title, const QString& text) override { Log->Balloons << title + " / " + text; }
     void ShowLongTip(const QString& tip) override
     {
         Log->LongTip = tip;

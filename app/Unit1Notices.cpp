@@ -1,0 +1,81 @@
+// Desktop notifications of what the window shows: a connection coming up and going down, a
+// limit turning yellow or red, the plan's forecast, a dial that failed and why. Each kind
+// replaces its previous one; sounds are not affected; the key Notify turns them off.
+
+#include "app/Unit1.h"
+#include "common/BillingPeriod.h"
+#include "desktop/Notifications.h"
+#include "widgets/RXShell.h"
+
+#include <QLabel>
+
+namespace pulo {
+
+void TForm1::CreateNotifier(const TForm1Services& services)
+{
+    Notifier = services.Notifier ? services.Notifier() : std::make_unique<TNotifier>();
+    Notifier->Fallback = [this](const QString& summary, const QString& body) {
+        RxTrayIcon1->ShowBalloon(summary, body);
+    };
+}
+
+void TForm1::Notice(TNotice kind, const QString& summary, const QString& body)
+{
+    Notifier->Enabled = Desktop.Notify;
+    Notifier->Notify(kind, summary, body);
+}
+
+void TForm1::NoticeConnected()
+{
+    Notice(TNotice::Connected,
+           ActiveEntryName.isEmpty() ? QStringLiteral("Connected") : QStringLiteral("Connected to ") + ActiveEntryName,
+           QStringLiteral("Address ") + Label2b->text());
+}
+
+void TForm1::NoticeDisconnected()
+{
+    Notice(TNotice::Disconnected,
+           ActiveEntryName.isEmpty() ? QStringLiteral("Disconnected")
+                                     : QStringLiteral("Disconnected from ") + ActiveEntryName,
+           QStringLiteral("Online %1, %2 MB received, %3 MB sent")
+               .arg(OnlineText.isEmpty() ? QStringLiteral("00:00:00") : OnlineText,
+                    QString::number(StatsRecv / 1e6, 'f', 1), QString::number(StatsXmit / 1e6, 'f', 1)));
+}
+
+void TForm1::NoticeLimitColors(TColor timeBefore, TColor downloadBefore)
+{
+    const auto told = [](TColor color) { return color == clRed ? QStringLiteral("past") : QStringLiteral("near"); };
+    if (TimeAlarmColor != timeBefore && TimeAlarmColor != clBlack)
+        Notice(TNotice::TimeLimit, QStringLiteral("Time online %1 the limit").arg(told(TimeAlarmColor)),
+               QStringLiteral("The month's limit is %1 hours.").arg(Settings.MaxTimeAlarm));
+    if (MBAlarmColor != downloadBefore && MBAlarmColor != clBlack)
+        Notice(TNotice::DownloadLimit, QStringLiteral("Download %1 the limit").arg(told(MBAlarmColor)),
+               QStringLiteral("%1 of %2 MB this period.").arg(Label11b->text()).arg(Settings.MaxMBAlarm));
+}
+
+void TForm1::NoticeForecast(std::int64_t sent, std::int64_t received)
+{
+    // Once a period: at this pace the limit is reached before the period ends.
+    if (!Settings.MaximumMB || Settings.MaxMBAlarm <= 0)
+        return;
+    const QDateTime now = ToQDateTime(Now());
+    const TBillingPeriod period = PeriodOf(now.date(), Plan.BillingDay);
+    if (ForecastWarned == period.First)
+        return;
+    const auto counted = static_cast<std::int64_t>(LimitCountedKB(sent, received) * 1000);
+    const std::optional<QDate> reached =
+        ForecastDate(period, now, counted, static_cast<std::int64_t>(Settings.MaxMBAlarm) * 1'000'000);
+    if (!reached || *reached >= period.End || counted >= static_cast<std::int64_t>(Settings.MaxMBAlarm) * 1'000'000)
+        return;
+    ForecastWarned = period.First;
+    Notice(TNotice::Forecast, QStringLiteral("Download limit ahead"),
+           QStringLiteral("At this pace the limit is reached on %1.")
+               .arg(QLocale(QLocale::English).toString(*reached, QStringLiteral("d MMMM"))));
+}
+
+void TForm1::NoticeDialFailed(const QString& reason)
+{
+    Notice(TNotice::DialFailed, QStringLiteral("Dial failed"), reason.trimmed());
+}
+
+} // namespace pulo

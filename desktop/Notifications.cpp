@@ -1,0 +1,48 @@
+#include "desktop/Notifications.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace pulo {
+
+namespace {
+
+constexpr int ServiceTimeoutMs = 2000;
+
+} // namespace
+
+TNotifier::TNotifier(QDBusConnection bus, QObject* parent) : QObject(parent), Bus(std::move(bus)) {}
+
+void TNotifier::Notify(TNotice kind, const QString& summary, const QString& body)
+{
+    if (!Enabled)
+        return;
+    const auto fallBack = [this, summary, body] {
+        if (Fallback)
+            Fallback(summary, body);
+    };
+    if (!Bus.isConnected()) {
+        fallBack();
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    const auto previous = Shown.find(kind);
+    call << QStringLiteral("PuloPro") << (previous != Shown.end() ? previous->second : 0U) << QStringLiteral("pulopro")
+         << summary << body << QStringList()
+         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("pulopro")}} << -1;
+    auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call, ServiceTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, kind, fallBack](QDBusPendingCallWatcher* done) {
+        const QDBusPendingReply<quint32> reply = *done;
+        if (reply.isError())
+            fallBack();
+        else
+            Shown[kind] = reply.value();
+        done->deleteLater();
+    });
+}
+
+} // namespace pulo

@@ -1,0 +1,47 @@
+#pragma once
+
+// Desktop notifications through org.freedesktop.Notifications on the session bus, as PuloPro
+// (its name and icon): each kind of event replaces the previous notification of its kind
+// rather than stacking. Where the service is missing (or answers with an error) the message
+// goes to the fallback, the tray icon's own balloon. Calls never wait for the service.
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+
+namespace pulo {
+
+enum class TNotice
+{
+    Connected,
+    Disconnected,
+    TimeLimit,
+    DownloadLimit,
+    Forecast,
+    DialFailed,
+};
+
+class TNotifier final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // bus: where the service is looked for (the session bus; tests give a private one).
+    explicit TNotifier(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+
+    void Notify(TNotice kind, const QString& summary, const QString& body);
+
+    // Off: nothing is shown (the "Notify" key).
+    bool Enabled = true;
+    // Shows the message where there is no notification service: the tray's balloon.
+    std::function<void(const QString& summary, const QString& body)> Fallback;
+
+private:
+    QDBusConnection Bus;
+    std::map<TNotice, quint32> Shown; // the id of each kind's last notification
+};
+
+} // namespace pulo

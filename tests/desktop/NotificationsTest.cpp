@@ -1,0 +1,124 @@
+// Desktop notifications against a real D-Bus daemon on a private bus, with python3-dbusmock's
+// notification daemon standing in for the desktop's.
+
+#include "desktop/Notifications.h"
+
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace pulo {
+namespace {
+
+class NotificationsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!Daemon.waitForStarted() || !Daemon.waitForReadyRead(5000))
+            GTEST_SKIP() << "skipped: dbus-daemon is not installed";
+        Address = QString::fromUtf8(Daemon.readLine().trimmed());
+        Bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(Address, QStringLiteral("notices")));
+        ASSERT_TRUE(Bus->isConnected());
+    }
+    void TearDown() override
+    {
+        StopService();
+        if (Bus)
+            QDBusConnection::disconnectFromBus(QStringLiteral("notices"));
+        Bus.reset();
+        Daemon.kill();
+        Daemon.waitForFinished();
+    }
+
+    bool StartService()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), Address);
+        Service.setProcessEnvironment(environment);
+        Service.start(QStringLiteral("/usr/bin/python3"),
+                      {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                       QStringLiteral("notification_daemon"), QStringLiteral("-l"), Log()});
+        return Service.waitForStarted() &&
+               QTest::qWaitFor(
+                   [&] {
+                       return Bus->interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications"));
+                   },
+                   10000);
+    }
+    void StopService()
+    {
+        Service.kill();
+        Service.waitForFinished();
+    }
+    [[nodiscard]] QString Log() const { return Folder.filePath(QStringLiteral("calls.log")); }
+    [[nodiscard]] QStringList Calls() const
+    {
+        QFile file(Log());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList calls;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.contains(" Notify "))
+                calls << QString::fromUtf8(line.mid(line.indexOf(" Notify ") + 8));
+        return calls;
+    }
+    bool WaitForCalls(int count) const
+    {
+        return QTest::qWaitFor([&] { return Calls().size() >= count; }, 10000);
+    }
+
+    QProcess Daemon;
+    QProcess Service;
+    QString Address;
+    QTemporaryDir Folder;
+    std::unique_ptr<QDBusConnection> Bus;
+};
+
+TEST_F(NotificationsTest, EachKindReplacesItsOwnAndNothingShowsWhenOff)
+{
+    if (!StartService())
+        GTEST_SKIP() << "skipped: python3-dbusmock is not installed";
+    TNotifier notifier(*Bus);
+    int fallbacks = 0;
+    notifier.Fallback = [&](const QString&, const QString&) { ++fallbacks; };
+    notifier.Notify(TNotice::Connected, QStringLiteral("Connected to My ISP"), QStringLiteral("Address 10.64.0.2"));
+    ASSERT_TRUE(WaitForCalls(1));
+    QTest::qWait(100); // the reply with the notification's id
+    notifier.Notify(TNotice::Disconnected, QStringLiteral("Disconnected"), QStringLiteral("00:10:00, 1.5 MB"));
+    ASSERT_TRUE(WaitForCalls(2));
+    notifier.Notify(TNotice::Connected, QStringLiteral("Connected to Backup"), QStringLiteral("Address 10.64.0.3"));
+    ASSERT_TRUE(WaitForCalls(3));
+    const QStringList calls = Calls();
+    EXPECT_TRUE(calls[0].startsWith(QStringLiteral("\"PuloPro\" 0 \"pulopro\" \"Connected to My ISP\" \"Address "
+                                                   "10.64.0.2\"")))
+        << calls[0].toStdString();
+    EXPECT_TRUE(calls[1].startsWith(QStringLiteral("\"PuloPro\" 0 "))) << "another kind stacks beside it";
+    EXPECT_TRUE(calls[2].startsWith(QStringLiteral("\"PuloPro\" 1 \"pulopro\" \"Connected to Backup\"")))
+        << "replaces the first: " << calls[2].toStdString();
+    EXPECT_EQ(fallbacks, 0);
+
+    notifier.Enabled = false;
+    notifier.Notify(TNotice::DialFailed, QStringLiteral("Dial failed"), QStringLiteral("The line is busy."));
+    QTest::qWait(300);
+    EXPECT_EQ(Calls().size(), 3) << "Notify=0";
+}
+
+TEST_F(NotificationsTest, WithoutTheServiceTheTraysBalloonShowsIt)
+{
+    TNotifier notifier(*Bus);
+    QStringList balloons;
+    notifier.Fallback = [&](const QString& summary, const QString& body) { balloons << summary + " / " + body; };
+    notifier.Notify(TNotice::DownloadLimit, QStringLiteral("Download limit passed"), QStringLiteral("4.1 of 4 MB"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !balloons.isEmpty(); }, 5000));
+    EXPECT_EQ(balloons, QStringList{"Download limit passed / 4.1 of 4 MB"});
+}
+
+} // namespace
+} // namespace pulo
