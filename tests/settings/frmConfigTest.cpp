@@ -220,5 +220,37 @@ TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
     EXPECT_EQ(dialog->SpinBillingDay->Value(), 15);
 }
 
+TEST_F(frmConfigTest, DesktopNotificationsAndStartingWithTheDesktop)
+{
+    auto portable = Make();
+    portable->OpenConfig();
+    EXPECT_FALSE(portable->CheckAutostart->isVisibleTo(portable.get())) << "a portable copy is not autostarted";
+    portable->btnCancel->click();
+
+    TDesktopSettings desktop;
+    bool autostart = false;
+    TConfigHost host;
+    host.Desktop = &desktop;
+    host.AutostartEnabled = [&] { return autostart; };
+    host.SetAutostart = [&](bool enabled) { return autostart = enabled, true; };
+    TfrmConfig dialog(Settings, host);
+    dialog.OpenConfig();
+    EXPECT_TRUE(dialog.CheckNotify->isChecked()) << "on by default";
+    EXPECT_TRUE(dialog.CheckAutostart->isVisibleTo(&dialog));
+    dialog.CheckNotify->setChecked(false);
+    dialog.CheckAutostart->setChecked(true);
+    dialog.btnSave->click();
+    EXPECT_EQ(Stored("General/Notify"), QStringLiteral("0"));
+    EXPECT_FALSE(desktop.Notify);
+    EXPECT_TRUE(autostart);
+
+    dialog.OpenConfig();
+    dialog.CheckNotify->setChecked(true);
+    dialog.CheckAutostart->setChecked(false);
+    dialog.btnCancel->click();
+    EXPECT_EQ(Stored("General/Notify"), QStringLiteral("0"));
+    EXPECT_TRUE(autostart) << "Cancel changes nothing";
+}
+
 } // namespace
 } // namespace pulo
