@@ -25,11 +25,7 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-ip link set lo up
-ip link add vA type veth peer name vB
-ip link set vA up
-ip link set vB up
-row=$(ip -o link show | awk -F': ' '{print $1, $2}' | sort -n | awk '{print $2}' | sed 's/@.*//' | grep -n '^vA$' | cut -d: -f1)
+. bench/veth.sh
 
 number=80
 while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done

@@ -20,12 +20,7 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
 
-ip link set lo up
-ip link add vA type veth peer name vB
-ip link set vA up
-ip link set vB up
-# The speed monitor's row of vA: the interfaces in index order, counted from 1.
-row=$(ip -o link show | awk -F': ' '{print $1, $2}' | sort -n | awk '{print $2}' | sed 's/@.*//' | grep -n '^vA$' | cut -d: -f1)
+. bench/veth.sh
 
 export DISPLAY=:78
 Xvfb "$DISPLAY" -screen 0 1024x768x24 >/dev/null 2>&1 &

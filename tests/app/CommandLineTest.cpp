@@ -1,6 +1,7 @@
 // The command line end to end: the program itself, run without a display in a folder of its
 // own, on a history made by the store's own functions.
 
+#include "tests/support/ProgramCopy.h"
 #include "usage/HistoryStore.h"
 
 #include <QDate>
@@ -22,8 +23,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Folder.isValid());
-        Program = Folder.filePath(QStringLiteral("pulopro"));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_EXECUTABLE), Program));
+        Program = test::CopyProgram(Folder);
+        ASSERT_TRUE(QFile::exists(Program));
     }
 
     struct TRun

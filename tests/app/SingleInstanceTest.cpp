@@ -3,6 +3,8 @@
 
 #include "desktop/SingleInstance.h"
 
+#include "tests/support/ProgramCopy.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -38,8 +40,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Folder.isValid());
-        Program = Folder.filePath(QStringLiteral("pulopro"));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_EXECUTABLE), Program));
+        Program = test::CopyProgram(Folder);
+        ASSERT_TRUE(QFile::exists(Program));
         Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         Environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
     }
