@@ -26,6 +26,7 @@
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
 #include "usage/HistoryStore.h"
+#include "usage/window/frmUsage.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
@@ -100,6 +101,7 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     connect(C1, &QAction::triggered, this, [this] { RunGuarded([this] { C1Click(); }); });
     connect(Configuration1, &QAction::triggered, this, [this] { RunGuarded([this] { Configuration1Click(); }); });
     connect(ViewLogfile1, &QAction::triggered, this, [this] { RunGuarded([this] { ViewLogfile1Click(); }); });
+    connect(Usage1, &QAction::triggered, this, [this] { RunGuarded([this] { Usage1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn2Click(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn1Click(); }); });
     connect(btnAlarmOff, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnAlarmOffClick(); }); });

@@ -45,6 +45,7 @@ class TfrmConfig;
 class TfrmLog;
 class THistoryStore;
 class TNotifier;
+class TfrmUsage;
 enum class TNotice;
 class TRxTimerEvent;
 class TRxTimerList;
@@ -95,6 +96,8 @@ public:
     // received bytes, and its sent ones too when the plan counts both.
     [[nodiscard]] double LimitCountedKB(std::int64_t sent, std::int64_t received) const;
     void ViewLogfile1Click();
+    // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
+    void Usage1Click();
     // Dialling (Unit1Dial.cpp).
     void DialUp1EntryGet(const QString& entryName, const QByteArray& entryBytes = {});
     void DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryName, const QString& deviceName);
@@ -253,12 +256,14 @@ public:
     QAction* ViewLogfile1 = nullptr;
     QAction* C1 = nullptr;
     QAction* About1 = nullptr;
+    QAction* Usage1 = nullptr; // View > Usage
     // The tray icon's menu.
     QMenu* TrayMenu = nullptr;
     QAction* TrayRestore = nullptr;
     QMenu* TrayDial = nullptr;
     QAction* TrayHangUp = nullptr;
     QAction* TrayViewLog = nullptr;
+    QAction* TrayUsage = nullptr;
     QAction* TrayConfiguration = nullptr;
     QAction* TrayMute = nullptr;
     QAction* TrayExit = nullptr;
@@ -326,6 +331,7 @@ private:
     // Connection lines a log that could not be written still waits for, from the last run.
     QStringList LinesWaitingForTheLog;
     std::unique_ptr<TNotifier> Notifier;
+    std::unique_ptr<TfrmUsage> frmUsage;
     QDate ForecastWarned; // the period whose forecast warning was given
     // The usage history; none when it cannot be used.
     std::unique_ptr<THistoryStore> History;

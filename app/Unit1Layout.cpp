@@ -184,6 +184,8 @@ void TForm1::CreateMenu()
     Configuration1->setObjectName(QStringLiteral("Configuration1"));
     ViewLogfile1 = view->addAction(QStringLiteral("View &Log file"));
     ViewLogfile1->setObjectName(QStringLiteral("ViewLogfile1"));
+    Usage1 = view->addAction(QStringLiteral("&Usage"));
+    Usage1->setObjectName(QStringLiteral("Usage1"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("H&elp"));
     help->setObjectName(QStringLiteral("Help1"));

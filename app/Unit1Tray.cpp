@@ -38,6 +38,7 @@ void TForm1::CreateTrayMenu()
     TrayMenu->addSeparator();
     TrayViewLog =
         MenuAction(TrayMenu, "TrayViewLog", QStringLiteral("View &Log file"), [this] { ViewLogfile1Click(); });
+    TrayUsage = MenuAction(TrayMenu, "TrayUsage", QStringLiteral("&Usage"), [this] { Usage1Click(); });
     TrayConfiguration =
         MenuAction(TrayMenu, "TrayConfiguration", QStringLiteral("&Configuration"), [this] { Configuration1Click(); });
     TrayMute = MenuAction(TrayMenu, "TrayMute", QStringLiteral("&Mute"), [this] { btnAlarmOffClick(); });

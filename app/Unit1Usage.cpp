@@ -8,12 +8,17 @@
 #include "common/PuloError.h"
 #include "settings/FileLocations.h"
 #include "settings/LogFile.h"
+#include "settings/SavePosition.h"
 #include "usage/HistoryStore.h"
 #include "usage/LogImport.h"
+#include "usage/window/frmUsage.h"
 
 namespace pulo {
 
 namespace {
+
+// The Usage window's place and size, kept as the main window's are.
+constexpr const char* UsagePlacementSection = "UsagePlacement";
 
 // The figures of the connection in progress are written at least this often.
 constexpr double HistoryWriteDays = 300.0 / 86400;
@@ -80,6 +85,32 @@ void TForm1::WriteHistory(bool ended)
         HistoryFailed();
     if (ended)
         HistoryConnection = 0;
+}
+
+void TForm1::Usage1Click()
+{
+    if (!frmUsage) {
+        TUsageHost host;
+        host.History = [this] { return History.get(); };
+        host.BillingDay = [this] { return Plan.BillingDay; };
+        host.CountsBoth = [this] { return Plan.CountsBoth; };
+        host.Limit = [this]() -> std::optional<std::int64_t> {
+            if (!Settings.MaximumMB || Settings.MaxMBAlarm <= 0)
+                return std::nullopt;
+            return static_cast<std::int64_t>(Settings.MaxMBAlarm) * 1'000'000;
+        };
+        host.Online = [this] { return IsOnline(); };
+        host.Now = [] { return ToQDateTime(Now()); };
+        frmUsage = std::make_unique<TfrmUsage>(host);
+        RestoreWindowPosition(*frmUsage, UsagePlacementSection);
+        frmUsage->OnClose = [this] { RunGuarded([this] { SaveWindowPosition(*frmUsage, UsagePlacementSection); }); };
+    }
+    // The figures of the connection in progress, as of now.
+    LastHistoryWrite = 0;
+    WriteHistory(false);
+    frmUsage->show();
+    frmUsage->raise();
+    frmUsage->activateWindow();
 }
 
 void TForm1::HistoryFailed()

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libqt6sql6-sqlite
+    qt6-base-dev qt6-base-dev-tools libgl-dev libqt6sql6-sqlite qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
     libsdl2-dev
     googletest libgtest-dev libgmock-dev
     clang-format clang libclang-rt-14-dev

@@ -333,6 +333,23 @@ std::vector<TUsageConnection> THistoryStore::Connections(const QDateTime& from, 
     return found;
 }
 
+std::vector<TUsageConnection> THistoryStore::ConnectionsWithoutHours(const QDateTime& from, const QDateTime& to) const
+{
+    std::vector<TUsageConnection> found;
+    if (!Usable)
+        return found;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT %1 FROM connections c WHERE start_utc >= ? AND start_utc < ?"
+                                 " AND NOT EXISTS (SELECT 1 FROM hours h WHERE h.connection = c.id) ORDER BY start_utc")
+                      .arg(QLatin1String(ConnectionColumns)));
+    query.addBindValue(from.toSecsSinceEpoch());
+    query.addBindValue(to.toSecsSinceEpoch());
+    if (query.exec())
+        while (query.next())
+            found.push_back(ConnectionOf(query));
+    return found;
+}
+
 std::vector<TUsageHour> THistoryStore::Hours(const QDateTime& from, const QDateTime& to) const
 {
     std::vector<TUsageHour> found;

@@ -79,6 +79,9 @@ public:
     [[nodiscard]] std::vector<TUsageConnection> Connections(const QDateTime& from, const QDateTime& to) const;
     // Hour sums of all connections in [from, to), by hour.
     [[nodiscard]] std::vector<TUsageHour> Hours(const QDateTime& from, const QDateTime& to) const;
+    // Connections that began in [from, to) without hours of their own (taken from the log).
+    [[nodiscard]] std::vector<TUsageConnection> ConnectionsWithoutHours(const QDateTime& from,
+                                                                        const QDateTime& to) const;
     // The newest connection still in progress.
     [[nodiscard]] std::optional<TUsageConnection> Current() const;
 

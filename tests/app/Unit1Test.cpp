@@ -122,7 +122,7 @@ TEST_F(Unit1Test, ControlsCarryTheirCaptionsAndHints)
             menu << QStringLiteral("  ") + item->text();
     }
     EXPECT_EQ(menu, (QStringList{"&File", "  &Hide", "  E&xit", "&View", "  &Configuration", "  View &Log file",
-                                 "H&elp", "  C&ontents", "  &About"}));
+                                 "  &Usage", "H&elp", "  C&ontents", "  &About"}));
     EXPECT_EQ(form.C1->shortcut(), QKeySequence(Qt::Key_F1));
 }
 

@@ -1,0 +1,75 @@
+#include "usage/UsageFigures.h"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace pulo {
+
+std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPeriod& period)
+{
+    std::vector<TUsageBar> bars;
+    for (QDate day = period.First; day < period.End; day = day.addDays(1))
+        bars.push_back({day, day.addDays(1)});
+    const auto barOf = [&](const QDate& day) -> TUsageBar* {
+        const qint64 at = period.First.daysTo(day);
+        return at >= 0 && at < static_cast<qint64>(bars.size()) ? &bars[static_cast<std::size_t>(at)] : nullptr;
+    };
+    const QDateTime from = period.First.startOfDay();
+    const QDateTime to = period.End.startOfDay();
+    for (const TUsageHour& hour : history.Hours(from, to)) {
+        if (TUsageBar* bar = barOf(hour.Hour.toLocalTime().date())) {
+            bar->Sent += hour.Sent;
+            bar->Received += hour.Received;
+            bar->Seconds += hour.Seconds;
+        }
+    }
+    for (const TUsageConnection& connection : history.ConnectionsWithoutHours(from, to)) {
+        if (TUsageBar* bar = barOf(connection.Start.toLocalTime().date())) {
+            bar->Sent += connection.Sent;
+            bar->Received += connection.Received;
+            bar->Seconds += connection.Seconds;
+        }
+    }
+    return bars;
+}
+
+std::vector<TUsageBar> PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count)
+{
+    std::vector<TUsageBar> bars;
+    const QDate current = PeriodOf(today, billingDay).First;
+    for (int back = count - 1; back >= 0; --back) {
+        TUsageBar bar{current.addMonths(-back), current.addMonths(-back + 1)};
+        for (const TUsageConnection& connection : history.Connections(bar.First.startOfDay(), bar.End.startOfDay())) {
+            bar.Sent += connection.Sent;
+            bar.Received += connection.Received;
+            bar.Seconds += connection.Seconds;
+        }
+        bars.push_back(bar);
+    }
+    return bars;
+}
+
+TUsageUnit UnitFor(std::int64_t largest)
+{
+    return largest > 1'000'000'000 ? TUsageUnit{QStringLiteral("GB"), 1e9} : TUsageUnit{QStringLiteral("MB"), 1e6};
+}
+
+QString InUnit(std::int64_t bytes, const TUsageUnit& unit)
+{
+    const double value = static_cast<double>(bytes) / unit.Bytes;
+    const int decimals = value >= 100 ? 0 : value >= 10 ? 1 : 2;
+    return QString::number(value, 'f', decimals) + QLatin1Char(' ') + unit.Name;
+}
+
+QString ForecastText(const TPlanStatus& status)
+{
+    if (!status.Limit)
+        return QStringLiteral("no limit set");
+    if (status.WithinLimit())
+        return QStringLiteral("within the limit");
+    return QStringLiteral("at this pace the limit is reached on ") +
+           QLocale(QLocale::English).toString(*status.Forecast, QStringLiteral("d MMMM"));
+}
+
+} // namespace pulo

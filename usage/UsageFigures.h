@@ -1,0 +1,47 @@
+#pragma once
+
+// The figures the Usage window draws, from the history: a bar per day of a billing period and a
+// bar per period, the unit they are shown in, and the forecast in words. Time and bytes of a
+// connection the program recorded fall on the local days of its hours (a connection across
+// midnight shares itself out); a connection taken from the log falls on the day it began.
+
+#include "common/BillingPeriod.h"
+#include "usage/HistoryStore.h"
+#include "usage/PlanStatus.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace pulo {
+
+struct TUsageBar final
+{
+    QDate First; // the day, or the period's first day
+    QDate End;   // the day after it, or after the period
+    std::int64_t Sent = 0;
+    std::int64_t Received = 0;
+    std::int64_t Seconds = 0;
+};
+
+// One bar per day of the period, from its first day to its last.
+[[nodiscard]] std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPeriod& period);
+// One bar per billing period, the oldest first, the one holding today last.
+[[nodiscard]] std::vector<TUsageBar>
+PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count = 12);
+
+// The unit bars are drawn in: megabytes, or gigabytes once the largest passes 1000 MB.
+struct TUsageUnit final
+{
+    QString Name;
+    double Bytes = 1e6;
+};
+[[nodiscard]] TUsageUnit UnitFor(std::int64_t largest);
+// A figure in the unit with sensible precision: "12.3 MB", "1.25 GB".
+[[nodiscard]] QString InUnit(std::int64_t bytes, const TUsageUnit& unit);
+
+// "at this pace the limit is reached on 21 December", "within the limit", or "no limit set".
+[[nodiscard]] QString ForecastText(const TPlanStatus& status);
+
+} // namespace pulo

@@ -1,0 +1,396 @@
+#include "usage/window/frmUsage.h"
+
+#include "usage/Export.h"
+#include "usage/UsageFigures.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+#include <QStackedBarSeries>
+#include <QSvgGenerator>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+
+namespace pulo {
+
+namespace {
+
+constexpr int LiveMs = 60 * 1000;
+
+QString Clock(std::int64_t seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// The chart follows the desktop: its light or dark palette and its font.
+void Dress(QChart* chart, const QWidget* owner)
+{
+    const QPalette palette = owner->palette();
+    chart->setTheme(palette.color(QPalette::Window).lightness() < 128 ? QChart::ChartThemeDark
+                                                                      : QChart::ChartThemeLight);
+    chart->setBackgroundBrush(palette.color(QPalette::Base));
+    chart->setFont(owner->font());
+    chart->legend()->setFont(owner->font());
+    chart->legend()->setAlignment(Qt::AlignBottom);
+}
+
+// Received and sent stacked, with their exact figures in a tip.
+QStackedBarSeries* StackedBars(const std::vector<TUsageBar>& bars, const TUsageUnit& unit, QChart* chart)
+{
+    auto* received = new QBarSet(QStringLiteral("Received"));
+    auto* sent = new QBarSet(QStringLiteral("Sent"));
+    for (const TUsageBar& bar : bars) {
+        *received << static_cast<double>(bar.Received) / unit.Bytes;
+        *sent << static_cast<double>(bar.Sent) / unit.Bytes;
+    }
+    auto* series = new QStackedBarSeries(chart);
+    series->append(received);
+    series->append(sent);
+    const auto tip = [bars](bool shown, int index) {
+        if (!shown || index < 0 || index >= static_cast<int>(bars.size())) {
+            QToolTip::hideText();
+            return;
+        }
+        const TUsageBar& bar = bars[static_cast<std::size_t>(index)];
+        const QLocale english(QLocale::English);
+        QToolTip::showText(QCursor::pos(),
+                           QStringLiteral("%1\nReceived: %2 bytes\nSent: %3 bytes\nOnline: %4")
+                               .arg(bar.End.daysTo(bar.First) == -1
+                                        ? english.toString(bar.First, QStringLiteral("d MMMM yyyy"))
+                                        : english.toString(bar.First, QStringLiteral("d MMMM")) +
+                                              QStringLiteral(" to ") +
+                                              english.toString(bar.End.addDays(-1), QStringLiteral("d MMMM yyyy")),
+                                    english.toString(static_cast<qlonglong>(bar.Received)),
+                                    english.toString(static_cast<qlonglong>(bar.Sent)), Clock(bar.Seconds)));
+    };
+    QObject::connect(received, &QBarSet::hovered, chart, tip);
+    QObject::connect(sent, &QBarSet::hovered, chart, tip);
+    chart->addSeries(series);
+    return series;
+}
+
+QLineSeries* Line(QChart* chart, const QString& name, const QList<QPointF>& points, Qt::PenStyle style)
+{
+    auto* line = new QLineSeries(chart);
+    line->setName(name);
+    line->append(points);
+    QPen pen = line->pen();
+    pen.setStyle(style);
+    pen.setWidthF(2);
+    line->setPen(pen);
+    chart->addSeries(line);
+    return line;
+}
+
+} // namespace
+
+TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : QWidget(parent, Qt::Window), Host(std::move(host))
+{
+    setObjectName(QStringLiteral("frmUsage"));
+    setWindowTitle(QStringLiteral("PuloPro - Usage"));
+    resize(760, 560);
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setWordWrap(true);
+    UsageTabs = new QTabWidget(this);
+    UsageTabs->setObjectName(QStringLiteral("UsageTabs"));
+    chartPeriod = new QChartView(new QChart, this);
+    chartPeriod->setObjectName(QStringLiteral("chartPeriod"));
+    chartPeriod->setRenderHint(QPainter::Antialiasing);
+    chartPeriods = new QChartView(new QChart, this);
+    chartPeriods->setObjectName(QStringLiteral("chartPeriods"));
+    chartPeriods->setRenderHint(QPainter::Antialiasing);
+    tblConnections = new QTableWidget(0, 6, this);
+    tblConnections->setObjectName(QStringLiteral("tblConnections"));
+    tblConnections->setHorizontalHeaderLabels({QStringLiteral("Start"), QStringLiteral("End"),
+                                               QStringLiteral("Duration"), QStringLiteral("Sent (bytes)"),
+                                               QStringLiteral("Received (bytes)"), QStringLiteral("Entry")});
+    tblConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblConnections->setSortingEnabled(true);
+    tblConnections->horizontalHeader()->setStretchLastSection(true);
+    UsageTabs->addTab(chartPeriod, QStringLiteral("This period"));
+    UsageTabs->addTab(chartPeriods, QStringLiteral("Last 12 periods"));
+    UsageTabs->addTab(tblConnections, QStringLiteral("Connections"));
+
+    btnSaveChart = new QPushButton(QStringLiteral("Save &chart..."), this);
+    btnSaveChart->setObjectName(QStringLiteral("btnSaveChart"));
+    btnSaveConnections = new QPushButton(QStringLiteral("Save c&onnections..."), this);
+    btnSaveConnections->setObjectName(QStringLiteral("btnSaveConnections"));
+    btnClose = new QPushButton(QStringLiteral("&Close"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnSaveChart);
+    buttons->addWidget(btnSaveConnections);
+    buttons->addStretch();
+    buttons->addWidget(btnClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblSummary);
+    layout->addWidget(UsageTabs, 1);
+    layout->addLayout(buttons);
+
+    connect(btnSaveChart, &QPushButton::clicked, this, [this] { AskAndSaveChart(); });
+    connect(btnSaveConnections, &QPushButton::clicked, this, [this] { AskAndSaveConnections(); });
+    connect(btnClose, &QPushButton::clicked, this, [this] { close(); });
+    Live.setInterval(LiveMs);
+    connect(&Live, &QTimer::timeout, this, [this] {
+        if (Host.Online && Host.Online())
+            Refresh();
+    });
+}
+
+void TfrmUsage::Refresh()
+{
+    const THistoryStore* history = Host.History ? Host.History() : nullptr;
+    const THistoryStore& from = history != nullptr ? *history : NoHistory;
+    const QDateTime now = Host.Now ? Host.Now() : QDateTime::currentDateTime();
+    const TPlanStatus status =
+        PlanStatusOf(from, now, Host.BillingDay ? Host.BillingDay() : 1, Host.CountsBoth && Host.CountsBoth(),
+                     Host.Limit ? Host.Limit() : std::nullopt);
+    const TUsageUnit unit = UnitFor(std::max(status.Sent + status.Received, status.Limit.value_or(0)));
+    QString summary =
+        QStringLiteral("This period (%1 to %2): %3 received, %4 sent")
+            .arg(QLocale(QLocale::English).toString(status.Period.First, QStringLiteral("d MMMM")),
+                 QLocale(QLocale::English).toString(status.Period.End.addDays(-1), QStringLiteral("d MMMM")),
+                 InUnit(status.Received, unit), InUnit(status.Sent, unit));
+    if (status.Limit)
+        summary += QStringLiteral(" - %1 % of the %2 limit")
+                       .arg(QString::number(*status.LimitUsed, 'f', 0), InUnit(*status.Limit, unit));
+    summary += QStringLiteral(" - %1 days left - %2").arg(status.DaysLeft).arg(ForecastText(status));
+    if (history == nullptr)
+        summary = QStringLiteral("There is no usage history to show. ") + summary;
+    lblSummary->setText(summary);
+    DrawPeriod(status);
+    DrawPeriods(status);
+    FillConnections(status);
+}
+
+void TfrmUsage::DrawPeriod(const TPlanStatus& status)
+{
+    const THistoryStore* history = Host.History ? Host.History() : nullptr;
+    const std::vector<TUsageBar> bars = DayBars(history != nullptr ? *history : NoHistory, status.Period);
+    std::int64_t largest = status.Limit.value_or(0);
+    for (const TUsageBar& bar : bars)
+        largest = std::max(largest, bar.Sent + bar.Received);
+    const TUsageUnit unit = UnitFor(largest);
+
+    auto* chart = new QChart;
+    Dress(chart, this);
+    chart->setTitle(QStringLiteral("This period, day by day (%1)").arg(unit.Name));
+    QStackedBarSeries* series = StackedBars(bars, unit, chart);
+    // Today's bar stands out.
+    const QDate today = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date();
+    const qint64 todayAt = status.Period.First.daysTo(today);
+    for (QBarSet* set : series->barSets()) {
+        set->setSelectedColor(set->color().darker(160));
+        if (todayAt >= 0 && todayAt < static_cast<qint64>(bars.size()))
+            set->selectBar(static_cast<int>(todayAt));
+    }
+    QStringList days;
+    double highest = 0;
+    QList<QPointF> online;
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        days << QString::number(bars[i].First.day());
+        highest = std::max(highest, static_cast<double>(bars[i].Sent + bars[i].Received) / unit.Bytes);
+        online << QPointF(static_cast<double>(i), static_cast<double>(bars[i].Seconds) / 3600);
+    }
+    auto* axisX = new QBarCategoryAxis(chart);
+    axisX->append(days);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    series->attachAxis(axisX);
+    auto* axisY = new QValueAxis(chart);
+    axisY->setTitleText(unit.Name);
+    axisY->setLabelFormat(QStringLiteral("%.1f"));
+    chart->addAxis(axisY, Qt::AlignLeft);
+    series->attachAxis(axisY);
+    const auto last = static_cast<double>(bars.size()) - 0.5;
+    if (status.Limit) {
+        const double limit = static_cast<double>(*status.Limit) / unit.Bytes;
+        highest = std::max(highest, limit);
+        for (QLineSeries* line :
+             {Line(chart, QStringLiteral("Limit"), {{-0.5, limit}, {last, limit}}, Qt::SolidLine)}) {
+            line->attachAxis(axisX);
+            line->attachAxis(axisY);
+        }
+        // What the limit counts so far, and on at the same pace to the period's end.
+        if (todayAt >= 0 && status.Counted > 0) {
+            const double counted = static_cast<double>(status.Counted) / unit.Bytes;
+            const double perDay = counted / static_cast<double>(todayAt + 1);
+            const double projected = perDay * static_cast<double>(bars.size());
+            highest = std::max(highest, projected);
+            QLineSeries* pace = Line(chart, QStringLiteral("Forecast"),
+                                     {{static_cast<double>(todayAt), counted}, {last, projected}}, Qt::DashLine);
+            pace->attachAxis(axisX);
+            pace->attachAxis(axisY);
+        }
+    }
+    axisY->setRange(0, highest > 0 ? highest * 1.1 : 1);
+    QLineSeries* hours = Line(chart, QStringLiteral("Online (hours)"), online, Qt::DotLine);
+    auto* axisHours = new QValueAxis(chart);
+    axisHours->setTitleText(QStringLiteral("hours"));
+    axisHours->setRange(0, 24);
+    chart->addAxis(axisHours, Qt::AlignRight);
+    hours->attachAxis(axisX);
+    hours->attachAxis(axisHours);
+    QChart* old = chartPeriod->chart();
+    chartPeriod->setChart(chart);
+    delete old;
+}
+
+void TfrmUsage::DrawPeriods(const TPlanStatus& status)
+{
+    const THistoryStore* history = Host.History ? Host.History() : nullptr;
+    const QDate today = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date();
+    const std::vector<TUsageBar> bars =
+        PeriodBars(history != nullptr ? *history : NoHistory, today, Host.BillingDay ? Host.BillingDay() : 1);
+    std::int64_t largest = status.Limit.value_or(0);
+    for (const TUsageBar& bar : bars)
+        largest = std::max(largest, bar.Sent + bar.Received);
+    const TUsageUnit unit = UnitFor(largest);
+    auto* chart = new QChart;
+    Dress(chart, this);
+    chart->setTitle(QStringLiteral("The last 12 periods (%1)").arg(unit.Name));
+    QStackedBarSeries* series = StackedBars(bars, unit, chart);
+    QStringList names;
+    for (const TUsageBar& bar : bars)
+        names << QLocale(QLocale::English).toString(bar.First, QStringLiteral("MMM yy"));
+    auto* axisX = new QBarCategoryAxis(chart);
+    axisX->append(names);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    series->attachAxis(axisX);
+    auto* axisY = new QValueAxis(chart);
+    axisY->setTitleText(unit.Name);
+    axisY->setLabelFormat(QStringLiteral("%.1f"));
+    chart->addAxis(axisY, Qt::AlignLeft);
+    series->attachAxis(axisY);
+    axisY->setRange(0, largest > 0 ? static_cast<double>(largest) / unit.Bytes * 1.1 : 1);
+    if (status.Limit) {
+        const double limit = static_cast<double>(*status.Limit) / unit.Bytes;
+        QLineSeries* line = Line(chart, QStringLiteral("Limit"),
+                                 {{-0.5, limit}, {static_cast<double>(bars.size()) - 0.5, limit}}, Qt::SolidLine);
+        line->attachAxis(axisX);
+        line->attachAxis(axisY);
+    }
+    QChart* old = chartPeriods->chart();
+    chartPeriods->setChart(chart);
+    delete old;
+}
+
+void TfrmUsage::FillConnections(const TPlanStatus& status)
+{
+    const THistoryStore* history = Host.History ? Host.History() : nullptr;
+    Shown = history != nullptr ? history->Connections(status.Period.First.startOfDay(), status.Period.End.startOfDay())
+                               : std::vector<TUsageConnection>{};
+    tblConnections->setSortingEnabled(false);
+    tblConnections->setRowCount(static_cast<int>(Shown.size()));
+    for (int row = 0; row < static_cast<int>(Shown.size()); ++row) {
+        const TUsageConnection& connection = Shown[static_cast<std::size_t>(row)];
+        const auto cell = [&](int column, const QVariant& value, const QString& text) {
+            auto* item = new QTableWidgetItem;
+            item->setData(Qt::DisplayRole, text);
+            item->setData(Qt::UserRole, value);
+            tblConnections->setItem(row, column, item);
+        };
+        const QLocale english(QLocale::English);
+        cell(0, connection.Start, connection.Start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        cell(1, connection.End, connection.End.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        auto* duration = new QTableWidgetItem;
+        duration->setData(Qt::DisplayRole, static_cast<qlonglong>(connection.Seconds));
+        duration->setToolTip(Clock(connection.Seconds));
+        tblConnections->setItem(row, 2, duration);
+        for (const auto& [column, bytes] : {std::pair{3, connection.Sent}, {4, connection.Received}}) {
+            auto* item = new QTableWidgetItem;
+            item->setData(Qt::DisplayRole, static_cast<qlonglong>(bytes)); // sorts as a number
+            tblConnections->setItem(row, column, item);
+        }
+        tblConnections->setItem(row, 5, new QTableWidgetItem(connection.Entry));
+    }
+    tblConnections->setSortingEnabled(true);
+}
+
+bool TfrmUsage::SaveChart(const QString& path)
+{
+    auto* view = qobject_cast<QChartView*>(UsageTabs->currentWidget());
+    if (view == nullptr)
+        view = chartPeriod;
+    if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(view->size());
+        svg.setViewBox(view->rect());
+        svg.setTitle(windowTitle());
+        QPainter painter;
+        if (!painter.begin(&svg))
+            return false;
+        view->render(&painter);
+        return painter.end() && QFile::exists(path);
+    }
+    return view->grab().save(path, "PNG");
+}
+
+bool TfrmUsage::SaveConnections(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray bytes =
+        path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? ConnectionsJson(Shown) : ConnectionsCsv(Shown);
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+void TfrmUsage::AskAndSaveChart()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save chart"), QStringLiteral("usage.png"),
+                                                      QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"));
+    if (!path.isEmpty())
+        SaveChart(path);
+}
+
+void TfrmUsage::AskAndSaveConnections()
+{
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save connections"), QStringLiteral("connections.csv"),
+                                     QStringLiteral("CSV (*.csv);;JSON (*.json)"));
+    if (!path.isEmpty())
+        SaveConnections(path);
+}
+
+void TfrmUsage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Refresh();
+    Live.start();
+}
+
+void TfrmUsage::hideEvent(QHideEvent* event)
+{
+    Live.stop(); // no cost while hidden
+    QWidget::hideEvent(event);
+}
+
+void TfrmUsage::closeEvent(QCloseEvent* event)
+{
+    if (OnClose)
+        OnClose();
+    QWidget::closeEvent(event);
+}
+
+} // namespace pulo

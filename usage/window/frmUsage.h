@@ -1,0 +1,82 @@
+#pragma once
+
+// The Usage window: this billing period as a bar per day (received and sent stacked, time online
+// as a line, today marked, the limit and the forecast's projection), the last twelve periods as
+// a bar each, a summary strip, and the period's connections in a table that sorts. Charts save
+// as PNG or SVG, connections as CSV or JSON. It is not modal; while a connection is up it is
+// drawn again once a minute, and not at all while hidden.
+
+#include "usage/HistoryStore.h"
+#include "usage/PlanStatus.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QChartView;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+
+namespace pulo {
+
+// What the window needs of the program.
+struct TUsageHost final
+{
+    std::function<const THistoryStore*()> History; // none while the history cannot be used
+    std::function<int()> BillingDay;
+    std::function<bool()> CountsBoth;
+    std::function<std::optional<std::int64_t>()> Limit; // bytes, when the download limit is active
+    std::function<bool()> Online;
+    std::function<QDateTime()> Now;
+};
+
+class TfrmUsage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmUsage(TUsageHost host, QWidget* parent = nullptr);
+
+    // Draws everything again from the history.
+    void Refresh();
+    // Saves the chart on show (PNG or SVG by the name's ending) or the period's connections (CSV
+    // or JSON); false when the file could not be written.
+    bool SaveChart(const QString& path);
+    bool SaveConnections(const QString& path);
+
+    QLabel* lblSummary = nullptr;
+    QTabWidget* UsageTabs = nullptr;
+    QChartView* chartPeriod = nullptr;
+    QChartView* chartPeriods = nullptr;
+    QTableWidget* tblConnections = nullptr;
+    QPushButton* btnSaveChart = nullptr;
+    QPushButton* btnSaveConnections = nullptr;
+    QPushButton* btnClose = nullptr;
+
+    // Run once the window is closed: its place is kept.
+    std::function<void()> OnClose;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void DrawPeriod(const TPlanStatus& status);
+    void DrawPeriods(const TPlanStatus& status);
+    void FillConnections(const TPlanStatus& status);
+    void AskAndSaveChart();
+    void AskAndSaveConnections();
+
+    TUsageHost Host;
+    const THistoryStore NoHistory{QString()}; // stands in, empty, while there is no history
+    QTimer Live;
+    std::vector<TUsageConnection> Shown;
+};
+
+} // namespace pulo
