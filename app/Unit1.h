@@ -98,6 +98,8 @@ public:
     void ViewLogfile1Click();
     // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
     void Usage1Click();
+    // The usage history; null when it cannot be used.
+    [[nodiscard]] THistoryStore* UsageHistory() const { return History.get(); }
     // Dialling (Unit1Dial.cpp).
     void DialUp1EntryGet(const QString& entryName, const QByteArray& entryBytes = {});
     void DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryName, const QString& deviceName);

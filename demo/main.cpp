@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/ExitRequests.h"
 #include "app/Unit1.h"
+#include "demo/DemoHistory.h"
 #include "demo/LineSimulator.h"
 #include "desktop/SingleInstance.h"
 #include "platform/HtmlHelp.h"
@@ -13,9 +14,11 @@
 #include "platform/sim/SimBackend.h"
 #include "settings/FileLocations.h"
 #include "settings/Settings.h"
+#include "usage/HistoryStore.h"
 #include "widgets/HelpViewer.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char* argv[])
 {
@@ -45,7 +48,11 @@ int main(int argc, char* argv[])
         return 0;
     win::InstalledBackend().Help = pulo::MakeViewerHelpService();
     win::RegisterHelpModule(win::InstalledBackend().Modules);
+    // The demo's first start makes up a few months of history for the Usage window.
+    const bool firstStart = !QFileInfo::exists(pulo::ProgramFilePath(QStringLiteral(".sqlite")));
     pulo::TForm1 Form1;
+    if (firstStart && Form1.UsageHistory() != nullptr)
+        pulo::FillDemoHistory(*Form1.UsageHistory(), QDate::currentDate());
     single.OnRaise = [&Form1] { Form1.RestoreApplication(); };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);

@@ -88,18 +88,23 @@ QStackedBarSeries* StackedBars(const std::vector<TUsageBar>& bars, const TUsageU
     return series;
 }
 
-QLineSeries* Line(QChart* chart, const QString& name, const QList<QPointF>& points, Qt::PenStyle style)
+QLineSeries*
+Line(QChart* chart, const QString& name, const QList<QPointF>& points, Qt::PenStyle style, const QColor& color)
 {
     auto* line = new QLineSeries(chart);
     line->setName(name);
     line->append(points);
-    QPen pen = line->pen();
+    chart->addSeries(line); // the theme first, then the line's own pen
+    QPen pen(color);
     pen.setStyle(style);
     pen.setWidthF(2);
     line->setPen(pen);
-    chart->addSeries(line);
     return line;
 }
+
+const QColor LimitColor(0xd6, 0x27, 0x28);
+const QColor ForecastColor(0xff, 0x7f, 0x0e);
+const QColor OnlineColor(0x8c, 0x8c, 0x8c);
 
 } // namespace
 
@@ -214,6 +219,7 @@ void TfrmUsage::DrawPeriod(const TPlanStatus& status)
     }
     auto* axisX = new QBarCategoryAxis(chart);
     axisX->append(days);
+    axisX->setTruncateLabels(false); // a day's number is short; never "..."
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis(chart);
@@ -226,7 +232,7 @@ void TfrmUsage::DrawPeriod(const TPlanStatus& status)
         const double limit = static_cast<double>(*status.Limit) / unit.Bytes;
         highest = std::max(highest, limit);
         for (QLineSeries* line :
-             {Line(chart, QStringLiteral("Limit"), {{-0.5, limit}, {last, limit}}, Qt::SolidLine)}) {
+             {Line(chart, QStringLiteral("Limit"), {{-0.5, limit}, {last, limit}}, Qt::SolidLine, LimitColor)}) {
             line->attachAxis(axisX);
             line->attachAxis(axisY);
         }
@@ -236,14 +242,15 @@ void TfrmUsage::DrawPeriod(const TPlanStatus& status)
             const double perDay = counted / static_cast<double>(todayAt + 1);
             const double projected = perDay * static_cast<double>(bars.size());
             highest = std::max(highest, projected);
-            QLineSeries* pace = Line(chart, QStringLiteral("Forecast"),
-                                     {{static_cast<double>(todayAt), counted}, {last, projected}}, Qt::DashLine);
+            QLineSeries* pace =
+                Line(chart, QStringLiteral("Forecast"), {{static_cast<double>(todayAt), counted}, {last, projected}},
+                     Qt::DashLine, ForecastColor);
             pace->attachAxis(axisX);
             pace->attachAxis(axisY);
         }
     }
     axisY->setRange(0, highest > 0 ? highest * 1.1 : 1);
-    QLineSeries* hours = Line(chart, QStringLiteral("Online (hours)"), online, Qt::DotLine);
+    QLineSeries* hours = Line(chart, QStringLiteral("Online (hours)"), online, Qt::DotLine, OnlineColor);
     auto* axisHours = new QValueAxis(chart);
     axisHours->setTitleText(QStringLiteral("hours"));
     axisHours->setRange(0, 24);
@@ -274,6 +281,7 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
         names << QLocale(QLocale::English).toString(bar.First, QStringLiteral("MMM yy"));
     auto* axisX = new QBarCategoryAxis(chart);
     axisX->append(names);
+    axisX->setTruncateLabels(false);
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis(chart);
@@ -284,8 +292,9 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
     axisY->setRange(0, largest > 0 ? static_cast<double>(largest) / unit.Bytes * 1.1 : 1);
     if (status.Limit) {
         const double limit = static_cast<double>(*status.Limit) / unit.Bytes;
-        QLineSeries* line = Line(chart, QStringLiteral("Limit"),
-                                 {{-0.5, limit}, {static_cast<double>(bars.size()) - 0.5, limit}}, Qt::SolidLine);
+        QLineSeries* line =
+            Line(chart, QStringLiteral("Limit"), {{-0.5, limit}, {static_cast<double>(bars.size()) - 0.5, limit}},
+                 Qt::SolidLine, LimitColor);
         line->attachAxis(axisX);
         line->attachAxis(axisY);
     }

@@ -1,0 +1,14 @@
+#pragma once
+
+// A few months of made-up connections for the demo's first start, so that the Usage window has
+// something to show without a line.
+
+#include <QDate>
+
+namespace pulo {
+
+class THistoryStore;
+
+void FillDemoHistory(THistoryStore& history, const QDate& today);
+
+} // namespace pulo
