@@ -2,7 +2,7 @@
 
 #include "app/AutoSizeLabel.h"
 #include "app/LabelColor.h"
-#include "app/PrescaledIcon.h"
+#include "app/TrayImages.h"
 #include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
 #include "common/ClockText.h"
@@ -87,7 +87,7 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     resize(544, 423);
 
     InitResources();
-    setWindowIcon(QIcon(QStringLiteral(":/icons/pulopro.xpm")));
+    setWindowIcon(WindowImage());
 
     CreateControls();
     CreateMenu();
@@ -204,9 +204,9 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTrayIcon1 = new TRxTrayIcon(services.TrayShell(), this);
     RxTrayIcon1->setObjectName(QStringLiteral("RxTrayIcon1"));
     RxTrayIcon1->SetHint(QStringLiteral("Pulo - Click to restore"));
-    RxTrayIcon1->SetIcon(PrescaledIcon(QStringLiteral(":/icons/tray-still.xpm")));
-    RxTrayIcon1->SetIcons({PrescaledIcon(QStringLiteral(":/icons/tray-frame1.xpm")),
-                           PrescaledIcon(QStringLiteral(":/icons/tray-frame2.xpm"))});
+    // At rest both arrows grey; while connected the sent and the received arrow light in turn.
+    RxTrayIcon1->SetIcon(TrayImage(ArrowAtRest, ArrowAtRest));
+    RxTrayIcon1->SetIcons({TrayImage(ArrowAtRest, SentLit), TrayImage(ReceivedLit, ArrowAtRest)});
     RxTrayIcon1->SetInterval(150);
     RxTrayIcon1->OnClick = [this](QObject*, TMouseButton, TShiftState, int, int) { RxTrayIcon1Click(); };
     CreateTrayMenu();

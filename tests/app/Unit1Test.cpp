@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "app/AutoSizeLabel.h"
+#include "app/TrayImages.h"
 #include "common/ErrorBoundary.h"
 #include "settings/frmConfig.h"
 #include "sources/KZIntDet.h"
@@ -613,6 +614,20 @@ TEST_F(Unit1TrayTest, WithoutATrayHidingMinimisesUntilOneAppears)
     form.BitBtn3->click();
     EXPECT_TRUE(form.RxTrayIcon1->Registered());
     EXPECT_FALSE(form.isVisible());
+}
+
+TEST(TrayImagesTest, TheIconsAreDrawnForTheScreensRatio)
+{
+    const QIcon still = TrayImage(ArrowAtRest, ArrowAtRest);
+    const QIcon sent = TrayImage(ArrowAtRest, SentLit);
+    for (const qreal ratio : {1.0, 2.0}) {
+        SCOPED_TRACE(ratio);
+        const QPixmap drawn = still.pixmap(QSize(22, 22), ratio);
+        EXPECT_EQ(drawn.size(), QSize(22, 22) * ratio) << "drawn at the ratio, not scaled up";
+        EXPECT_EQ(drawn.devicePixelRatio(), ratio);
+    }
+    EXPECT_NE(still.pixmap(32, 32).toImage(), sent.pixmap(32, 32).toImage()) << "a lit arrow shows";
+    EXPECT_FALSE(WindowImage().isNull());
 }
 
 } // namespace
