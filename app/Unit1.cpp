@@ -127,8 +127,6 @@ void TForm1::ChooseDefaultInterface()
 
 void TForm1::CreateWindows()
 {
-    frmAbout = std::make_unique<TfrmAbout>();
-    frmAbout->OnClose = [this] { RestoreApplication(); };
     TConfigHost host;
     host.Preview = [this](const QString& waveName) {
         PlayerWave1->WaveName = waveName;
@@ -387,6 +385,12 @@ void TForm1::WatchTrayHost()
 
 void TForm1::About1Click()
 {
+    // The About box is made when it is first asked for: nothing of it is needed before, and a
+    // program that runs for months in the tray need not carry it.
+    if (!frmAbout) {
+        frmAbout = std::make_unique<TfrmAbout>();
+        frmAbout->OnClose = [this] { RestoreApplication(); };
+    }
     hide();
     frmAbout->ShowAbout();
 }

@@ -207,7 +207,7 @@ public:
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
     TPlayerWave* PlayerWave1 = nullptr;
-    // The About box, shown in place of the window.
+    // The About box, shown in place of the window; made at its first showing.
     std::unique_ptr<TfrmAbout> frmAbout;
     // The configuration dialog, shown in place of the window.
     std::unique_ptr<TfrmConfig> frmConfig;
