@@ -316,15 +316,16 @@ bool THistoryStore::IsEmpty() const
     return !query.exec(QStringLiteral("SELECT 1 FROM connections LIMIT 1")) || !query.next();
 }
 
-std::vector<TUsageConnection> THistoryStore::Connections(const QDateTime& from, const QDateTime& to) const
+std::vector<TUsageConnection>
+THistoryStore::ConnectionsWhere(const char* condition, const QDateTime& from, const QDateTime& to) const
 {
     std::vector<TUsageConnection> found;
     if (!Usable)
         return found;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(
-        QStringLiteral("SELECT %1 FROM connections WHERE start_utc >= ? AND start_utc < ? ORDER BY start_utc, id")
-            .arg(QLatin1String(ConnectionColumns)));
+    query.prepare(QStringLiteral("SELECT %1 FROM connections c WHERE start_utc >= ? AND start_utc < ?%2"
+                                 " ORDER BY start_utc, id")
+                      .arg(QLatin1String(ConnectionColumns), QLatin1String(condition)));
     query.addBindValue(from.toSecsSinceEpoch());
     query.addBindValue(to.toSecsSinceEpoch());
     if (query.exec())
@@ -333,21 +334,14 @@ std::vector<TUsageConnection> THistoryStore::Connections(const QDateTime& from, 
     return found;
 }
 
+std::vector<TUsageConnection> THistoryStore::Connections(const QDateTime& from, const QDateTime& to) const
+{
+    return ConnectionsWhere("", from, to);
+}
+
 std::vector<TUsageConnection> THistoryStore::ConnectionsWithoutHours(const QDateTime& from, const QDateTime& to) const
 {
-    std::vector<TUsageConnection> found;
-    if (!Usable)
-        return found;
-    QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(QStringLiteral("SELECT %1 FROM connections c WHERE start_utc >= ? AND start_utc < ?"
-                                 " AND NOT EXISTS (SELECT 1 FROM hours h WHERE h.connection = c.id) ORDER BY start_utc")
-                      .arg(QLatin1String(ConnectionColumns)));
-    query.addBindValue(from.toSecsSinceEpoch());
-    query.addBindValue(to.toSecsSinceEpoch());
-    if (query.exec())
-        while (query.next())
-            found.push_back(ConnectionOf(query));
-    return found;
+    return ConnectionsWhere(" AND NOT EXISTS (SELECT 1 FROM hours h WHERE h.connection = c.id)", from, to);
 }
 
 std::vector<TUsageHour> THistoryStore::Hours(const QDateTime& from, const QDateTime& to) const

@@ -91,6 +91,9 @@ private:
     bool Migrate();
     void SetAside(const QString& why);
     bool Fail(const QString& what);
+    // Connections that began in [from, to) and meet the further SQL condition (" AND ...").
+    [[nodiscard]] std::vector<TUsageConnection>
+    ConnectionsWhere(const char* condition, const QDateTime& from, const QDateTime& to) const;
 
     QString FilePath;
     QString ConnectionName;

@@ -188,78 +188,108 @@ void TfrmUsage::Refresh()
     FillConnections(status);
 }
 
+namespace {
+
+// A chart of stacked bars with its category and value axes, in the unit its largest figure
+// (or the limit) asks for, and the limit as a line when there is one.
+struct TBarChart final
+{
+    QChart* Chart = nullptr;
+    QStackedBarSeries* Series = nullptr;
+    QBarCategoryAxis* X = nullptr;
+    QValueAxis* Y = nullptr;
+    TUsageUnit Unit;
+    double Highest = 0; // in the unit
+};
+
+TBarChart MakeBarChart(const std::vector<TUsageBar>& bars,
+                       const QStringList& categories,
+                       const QString& title,
+                       std::optional<std::int64_t> limit,
+                       const QWidget* owner)
+{
+    TBarChart made;
+    std::int64_t largest = limit.value_or(0);
+    for (const TUsageBar& bar : bars)
+        largest = std::max(largest, bar.Sent + bar.Received);
+    made.Unit = UnitFor(largest);
+    made.Highest = static_cast<double>(largest) / made.Unit.Bytes;
+    made.Chart = new QChart;
+    Dress(made.Chart, owner);
+    made.Chart->setTitle(QStringLiteral("%1 (%2)").arg(title, made.Unit.Name));
+    made.Series = StackedBars(bars, made.Unit, made.Chart);
+    made.X = new QBarCategoryAxis(made.Chart);
+    made.X->append(categories);
+    made.X->setTruncateLabels(false); // short names; never "..."
+    made.Chart->addAxis(made.X, Qt::AlignBottom);
+    made.Series->attachAxis(made.X);
+    made.Y = new QValueAxis(made.Chart);
+    made.Y->setTitleText(made.Unit.Name);
+    made.Y->setLabelFormat(QStringLiteral("%.1f"));
+    made.Chart->addAxis(made.Y, Qt::AlignLeft);
+    made.Series->attachAxis(made.Y);
+    if (limit) {
+        const double at = static_cast<double>(*limit) / made.Unit.Bytes;
+        QLineSeries* line = Line(made.Chart, QStringLiteral("Limit"),
+                                 {{-0.5, at}, {static_cast<double>(bars.size()) - 0.5, at}}, Qt::SolidLine, LimitColor);
+        line->attachAxis(made.X);
+        line->attachAxis(made.Y);
+    }
+    return made;
+}
+
+// Shows the chart in the view, the one it showed before deleted.
+void Show(QChartView* view, TBarChart& made)
+{
+    made.Y->setRange(0, made.Highest > 0 ? made.Highest * 1.1 : 1);
+    QChart* old = view->chart();
+    view->setChart(made.Chart);
+    delete old;
+}
+
+} // namespace
+
 void TfrmUsage::DrawPeriod(const TPlanStatus& status)
 {
     const THistoryStore* history = Host.History ? Host.History() : nullptr;
     const std::vector<TUsageBar> bars = DayBars(history != nullptr ? *history : NoHistory, status.Period);
-    std::int64_t largest = status.Limit.value_or(0);
+    QStringList days;
     for (const TUsageBar& bar : bars)
-        largest = std::max(largest, bar.Sent + bar.Received);
-    const TUsageUnit unit = UnitFor(largest);
+        days << QString::number(bar.First.day());
+    TBarChart made = MakeBarChart(bars, days, QStringLiteral("This period, day by day"), status.Limit, this);
 
-    auto* chart = new QChart;
-    Dress(chart, this);
-    chart->setTitle(QStringLiteral("This period, day by day (%1)").arg(unit.Name));
-    QStackedBarSeries* series = StackedBars(bars, unit, chart);
     // Today's bar stands out.
     const QDate today = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date();
     const qint64 todayAt = status.Period.First.daysTo(today);
-    for (QBarSet* set : series->barSets()) {
+    for (QBarSet* set : made.Series->barSets()) {
         set->setSelectedColor(set->color().darker(160));
         if (todayAt >= 0 && todayAt < static_cast<qint64>(bars.size()))
             set->selectBar(static_cast<int>(todayAt));
     }
-    QStringList days;
-    double highest = 0;
+    // What the limit counts so far, and on at the same pace to the period's end.
+    if (status.Limit && todayAt >= 0 && status.Counted > 0) {
+        const double counted = static_cast<double>(status.Counted) / made.Unit.Bytes;
+        const double projected = counted / static_cast<double>(todayAt + 1) * static_cast<double>(bars.size());
+        made.Highest = std::max(made.Highest, projected);
+        QLineSeries* pace =
+            Line(made.Chart, QStringLiteral("Forecast"),
+                 {{static_cast<double>(todayAt), counted}, {static_cast<double>(bars.size()) - 0.5, projected}},
+                 Qt::DashLine, ForecastColor);
+        pace->attachAxis(made.X);
+        pace->attachAxis(made.Y);
+    }
+    // Time online, in hours of the day, on an axis of its own.
     QList<QPointF> online;
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        days << QString::number(bars[i].First.day());
-        highest = std::max(highest, static_cast<double>(bars[i].Sent + bars[i].Received) / unit.Bytes);
+    for (std::size_t i = 0; i < bars.size(); ++i)
         online << QPointF(static_cast<double>(i), static_cast<double>(bars[i].Seconds) / 3600);
-    }
-    auto* axisX = new QBarCategoryAxis(chart);
-    axisX->append(days);
-    axisX->setTruncateLabels(false); // a day's number is short; never "..."
-    chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    auto* axisY = new QValueAxis(chart);
-    axisY->setTitleText(unit.Name);
-    axisY->setLabelFormat(QStringLiteral("%.1f"));
-    chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
-    const auto last = static_cast<double>(bars.size()) - 0.5;
-    if (status.Limit) {
-        const double limit = static_cast<double>(*status.Limit) / unit.Bytes;
-        highest = std::max(highest, limit);
-        for (QLineSeries* line :
-             {Line(chart, QStringLiteral("Limit"), {{-0.5, limit}, {last, limit}}, Qt::SolidLine, LimitColor)}) {
-            line->attachAxis(axisX);
-            line->attachAxis(axisY);
-        }
-        // What the limit counts so far, and on at the same pace to the period's end.
-        if (todayAt >= 0 && status.Counted > 0) {
-            const double counted = static_cast<double>(status.Counted) / unit.Bytes;
-            const double perDay = counted / static_cast<double>(todayAt + 1);
-            const double projected = perDay * static_cast<double>(bars.size());
-            highest = std::max(highest, projected);
-            QLineSeries* pace =
-                Line(chart, QStringLiteral("Forecast"), {{static_cast<double>(todayAt), counted}, {last, projected}},
-                     Qt::DashLine, ForecastColor);
-            pace->attachAxis(axisX);
-            pace->attachAxis(axisY);
-        }
-    }
-    axisY->setRange(0, highest > 0 ? highest * 1.1 : 1);
-    QLineSeries* hours = Line(chart, QStringLiteral("Online (hours)"), online, Qt::DotLine, OnlineColor);
-    auto* axisHours = new QValueAxis(chart);
+    QLineSeries* hours = Line(made.Chart, QStringLiteral("Online (hours)"), online, Qt::DotLine, OnlineColor);
+    auto* axisHours = new QValueAxis(made.Chart);
     axisHours->setTitleText(QStringLiteral("hours"));
     axisHours->setRange(0, 24);
-    chart->addAxis(axisHours, Qt::AlignRight);
-    hours->attachAxis(axisX);
+    made.Chart->addAxis(axisHours, Qt::AlignRight);
+    hours->attachAxis(made.X);
     hours->attachAxis(axisHours);
-    QChart* old = chartPeriod->chart();
-    chartPeriod->setChart(chart);
-    delete old;
+    Show(chartPeriod, made);
 }
 
 void TfrmUsage::DrawPeriods(const TPlanStatus& status)
@@ -268,39 +298,11 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
     const QDate today = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date();
     const std::vector<TUsageBar> bars =
         PeriodBars(history != nullptr ? *history : NoHistory, today, Host.BillingDay ? Host.BillingDay() : 1);
-    std::int64_t largest = status.Limit.value_or(0);
-    for (const TUsageBar& bar : bars)
-        largest = std::max(largest, bar.Sent + bar.Received);
-    const TUsageUnit unit = UnitFor(largest);
-    auto* chart = new QChart;
-    Dress(chart, this);
-    chart->setTitle(QStringLiteral("The last 12 periods (%1)").arg(unit.Name));
-    QStackedBarSeries* series = StackedBars(bars, unit, chart);
     QStringList names;
     for (const TUsageBar& bar : bars)
         names << QLocale(QLocale::English).toString(bar.First, QStringLiteral("MMM yy"));
-    auto* axisX = new QBarCategoryAxis(chart);
-    axisX->append(names);
-    axisX->setTruncateLabels(false);
-    chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    auto* axisY = new QValueAxis(chart);
-    axisY->setTitleText(unit.Name);
-    axisY->setLabelFormat(QStringLiteral("%.1f"));
-    chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
-    axisY->setRange(0, largest > 0 ? static_cast<double>(largest) / unit.Bytes * 1.1 : 1);
-    if (status.Limit) {
-        const double limit = static_cast<double>(*status.Limit) / unit.Bytes;
-        QLineSeries* line =
-            Line(chart, QStringLiteral("Limit"), {{-0.5, limit}, {static_cast<double>(bars.size()) - 0.5, limit}},
-                 Qt::SolidLine, LimitColor);
-        line->attachAxis(axisX);
-        line->attachAxis(axisY);
-    }
-    QChart* old = chartPeriods->chart();
-    chartPeriods->setChart(chart);
-    delete old;
+    TBarChart made = MakeBarChart(bars, names, QStringLiteral("The last 12 periods"), status.Limit, this);
+    Show(chartPeriods, made);
 }
 
 void TfrmUsage::FillConnections(const TPlanStatus& status)
