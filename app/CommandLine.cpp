@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "common/AlarmColor.h"
 #include "common/BuildInfo.h"
+#include "common/ClockText.h"
 #include "common/TSettings.h"
 #include "platform/Ras.h"
 #include "settings/FileLocations.h"
@@ -47,14 +49,6 @@ QString Megabytes(std::int64_t bytes)
     return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
-QString Clock(std::int64_t seconds)
-{
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
 // The connection the system has up now, as the program's detector sees it; its entry.
 std::optional<QString> OnlineEntry()
 {
@@ -77,9 +71,7 @@ int Status(const THistoryStore& history, bool json)
     TSettings settings;
     ReadSettings(settings, WithNIC::No);
     const TPlanSettings plan = ReadPlanSettings();
-    std::optional<std::int64_t> limit;
-    if (settings.MaximumMB && settings.MaxMBAlarm > 0)
-        limit = static_cast<std::int64_t>(settings.MaxMBAlarm) * 1'000'000;
+    const std::optional<std::int64_t> limit = DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm);
     const QDateTime now = QDateTime::currentDateTime();
     const TPlanStatus status = PlanStatusOf(history, now, plan.BillingDay, plan.CountsBoth, limit);
     const std::optional<QString> entry = OnlineEntry();
@@ -116,7 +108,8 @@ int Status(const THistoryStore& history, bool json)
     if (entry) {
         QString online = entry->isEmpty() ? QStringLiteral("Connected") : QStringLiteral("Connected to ") + *entry;
         if (seconds)
-            online += QStringLiteral(" for ") + Clock(*seconds);
+            online +=
+                QStringLiteral(" for ") + ClockText(SplitSeconds(static_cast<double>(*seconds)), OnlineHourDigits);
         parts << online;
     } else {
         parts << QStringLiteral("Not connected");

@@ -3,6 +3,7 @@
 // replaces its previous one; sounds are not affected; the key Notify turns them off.
 
 #include "app/Unit1.h"
+#include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
 #include "desktop/Notifications.h"
 #include "widgets/RXShell.h"
@@ -56,16 +57,16 @@ void TForm1::NoticeLimitColors(TColor timeBefore, TColor downloadBefore)
 void TForm1::NoticeForecast(std::int64_t sent, std::int64_t received)
 {
     // Once a period: at this pace the limit is reached before the period ends.
-    if (!Settings.MaximumMB || Settings.MaxMBAlarm <= 0)
+    const std::optional<std::int64_t> limit = DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm);
+    if (!limit)
         return;
     const QDateTime now = ToQDateTime(Now());
     const TBillingPeriod period = PeriodOf(now.date(), Plan.BillingDay);
     if (ForecastWarned == period.First)
         return;
     const auto counted = static_cast<std::int64_t>(LimitCountedKB(sent, received) * 1000);
-    const std::optional<QDate> reached =
-        ForecastDate(period, now, counted, static_cast<std::int64_t>(Settings.MaxMBAlarm) * 1'000'000);
-    if (!reached || *reached >= period.End || counted >= static_cast<std::int64_t>(Settings.MaxMBAlarm) * 1'000'000)
+    const std::optional<QDate> reached = ForecastDate(period, now, counted, *limit);
+    if (!reached || *reached >= period.End || counted >= *limit)
         return;
     ForecastWarned = period.First;
     Notice(TNotice::Forecast, QStringLiteral("Download limit ahead"),

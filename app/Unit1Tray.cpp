@@ -3,6 +3,7 @@
 // enabled states; the tip tells whether the line is up and where the billing period stands.
 
 #include "app/Unit1.h"
+#include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
 #include "common/ErrorBoundary.h"
 #include "common/TrayStatus.h"
@@ -78,8 +79,8 @@ void TForm1::ShowTrayStatus()
     figures.OnlineClock = figures.Online ? OnlineText : QString();
     figures.PeriodMB =
         LimitCountedKB(static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv)) / 1000;
-    if (Settings.MaximumMB && Settings.MaxMBAlarm > 0)
-        figures.LimitMB = static_cast<double>(Settings.MaxMBAlarm);
+    if (const std::optional<std::int64_t> limit = DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm))
+        figures.LimitMB = static_cast<double>(*limit) / 1e6;
     const QDate today = ToQDateTime(Now()).date();
     figures.DaysLeft = DaysLeft(PeriodOf(today, Plan.BillingDay), today);
     RxTrayIcon1->SetStatus(TrayStatusText(figures));

@@ -4,6 +4,7 @@
 // log go on as before.
 
 #include "app/Unit1.h"
+#include "common/AlarmColor.h"
 #include "common/ErrorBoundary.h"
 #include "common/PuloError.h"
 #include "settings/FileLocations.h"
@@ -94,11 +95,7 @@ void TForm1::Usage1Click()
         host.History = [this] { return History.get(); };
         host.BillingDay = [this] { return Plan.BillingDay; };
         host.CountsBoth = [this] { return Plan.CountsBoth; };
-        host.Limit = [this]() -> std::optional<std::int64_t> {
-            if (!Settings.MaximumMB || Settings.MaxMBAlarm <= 0)
-                return std::nullopt;
-            return static_cast<std::int64_t>(Settings.MaxMBAlarm) * 1'000'000;
-        };
+        host.Limit = [this] { return DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
         frmUsage = std::make_unique<TfrmUsage>(host);

@@ -17,4 +17,11 @@ TColor RaiseAlarmColor(TColor current, double total, std::int32_t limit, std::ui
     return color;
 }
 
+std::optional<std::int64_t> DownloadLimitBytes(bool active, std::int32_t limitMB)
+{
+    if (!active || limitMB <= 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(limitMB) * KilobytesPerMB * 1000;
+}
+
 } // namespace pulo

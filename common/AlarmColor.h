@@ -6,6 +6,7 @@
 #include "common/Colors.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace pulo {
 
@@ -15,6 +16,10 @@ inline constexpr std::uint32_t KilobytesPerMB = 1000; // the received limit is s
 // The colour after comparing total (strictly) with limit x unitsPerLimit. The limit is taken
 // as unsigned, so a negative limit from a hand-edited file never triggers;
 // the product is worked out in 64 bits so that large limits do not wrap around.
+// The download limit in bytes while the user has it active; none otherwise (or for a limit of
+// zero or less from a hand-edited file).
+[[nodiscard]] std::optional<std::int64_t> DownloadLimitBytes(bool active, std::int32_t limitMB);
+
 [[nodiscard]] TColor RaiseAlarmColor(TColor current, double total, std::int32_t limit, std::uint32_t unitsPerLimit);
 
 } // namespace pulo

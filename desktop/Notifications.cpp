@@ -42,6 +42,7 @@ void TNotifier::Notify(TNotice kind, const QString& summary, const QString& body
         else
             Shown[kind] = reply.value();
         done->deleteLater();
+        Q_EMIT Answered();
     });
 }
 

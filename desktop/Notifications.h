@@ -39,6 +39,10 @@ public:
     // Shows the message where there is no notification service: the tray's balloon.
     std::function<void(const QString& summary, const QString& body)> Fallback;
 
+Q_SIGNALS:
+    // The service answered a notification (or refused it and the fallback showed it).
+    void Answered();
+
 private:
     QDBusConnection Bus;
     std::map<TNotice, quint32> Shown; // the id of each kind's last notification

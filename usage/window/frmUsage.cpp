@@ -1,5 +1,6 @@
 #include "usage/window/frmUsage.h"
 
+#include "common/ClockText.h"
 #include "usage/Export.h"
 #include "usage/UsageFigures.h"
 
@@ -35,10 +36,7 @@ constexpr int LiveMs = 60 * 1000;
 
 QString Clock(std::int64_t seconds)
 {
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return ClockText(SplitSeconds(static_cast<double>(seconds)), OnlineHourDigits);
 }
 
 // The chart follows the desktop: its light or dark palette and its font.
