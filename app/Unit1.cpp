@@ -307,6 +307,7 @@ void TForm1::CountConfiguredLinks()
     for (const QString& pattern : ReadLinks())
         patterns.push_back(QFile::encodeName(pattern).toStdString());
     win::InstalledBackend().Ras->CountLinks(patterns);
+    win::InstalledBackend().Ras->CountMetered(ReadMetered());
 }
 
 void TForm1::ApplyStartingColors()

@@ -78,6 +78,9 @@ public:
     // "?" patterns; each counts while it is up with an IPv4 address. A backend whose
     // connections are all dial-up lines ignores them.
     virtual void CountLinks(const std::vector<std::string>& patterns) = 0;
+    // Whether a connection the system takes for metered (a phone's hotspot) counts as a
+    // connection too; a backend that cannot tell ignores it.
+    virtual void CountMetered(bool /*counts*/) {}
     // The phonebook's entry names and the dialling devices, in the system's order.
     [[nodiscard]] virtual std::vector<std::string> PhonebookEntries() = 0;
     [[nodiscard]] virtual std::vector<RasDevice> Devices() = 0;

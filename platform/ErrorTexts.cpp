@@ -209,6 +209,18 @@ constexpr std::array<const char*, 200> RasTexts = {
     "Connection sharing cannot be turned on: the address range is in use elsewhere.",                 // 799
 };
 
+// Our own codes, for mobile broadband and the network service (see Ras.h).
+constexpr std::array<const char*, 8> OwnTexts = {
+    "There is no SIM card in the modem.",                                            // 900
+    "The modem's SIM card is locked: it needs its PIN (or PUK) before it can dial.", // 901
+    "The SIM card was refused: it is not valid, or the PIN given for it was wrong.", // 902
+    "The mobile network refused to register the modem.",                             // 903
+    "The modem could not register with the mobile network.",                         // 904
+    "The access point name (APN) was refused.",                                      // 905
+    "NetworkManager stopped before the connection was made.",                        // 906
+    "NetworkManager refused the request.",                                           // 907
+};
+
 struct SystemText
 {
     DWORD Code;
@@ -240,7 +252,9 @@ constexpr SystemText SystemTexts[] = {
 
 const char* RasErrorText(DWORD code)
 {
-    return code >= 600 && code < 800 ? RasTexts[code - 600] : nullptr;
+    if (code >= 600 && code < 800)
+        return RasTexts[code - 600];
+    return code >= 900 && code < 900 + OwnTexts.size() ? OwnTexts[code - 900] : nullptr;
 }
 
 const char* SystemErrorText(DWORD code)

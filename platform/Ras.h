@@ -71,6 +71,17 @@ constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr DWORD ERROR_DLL_INIT_FAILED = 1114;
 constexpr DWORD ERROR_RAS_NOT_AVAILABLE = 1157; // what the program reports for a missing RAS library
 
+// Codes of our own, past the system's range, for what a mobile-broadband modem or the network
+// service reports and no remote access code says.
+constexpr DWORD ERROR_SIM_NOT_INSERTED = 900;
+constexpr DWORD ERROR_SIM_LOCKED = 901;
+constexpr DWORD ERROR_SIM_REFUSED = 902;
+constexpr DWORD ERROR_REGISTRATION_DENIED = 903;
+constexpr DWORD ERROR_REGISTRATION_FAILED = 904;
+constexpr DWORD ERROR_APN_REFUSED = 905;
+constexpr DWORD ERROR_NETWORK_SERVICE_STOPPED = 906;
+constexpr DWORD ERROR_NETWORK_SERVICE_REFUSED = 907;
+
 constexpr DWORD RAS_MaxPhoneNumber = 128;
 constexpr DWORD RAS_MaxCallbackNumber = 128;
 constexpr DWORD UNLEN = 256;

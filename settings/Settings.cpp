@@ -126,6 +126,11 @@ QStringList ReadLinks()
     return ini.ReadString(General, "Links", QString()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+bool ReadMetered()
+{
+    return TIniFile(SettingsPath()).ReadInteger(General, "Metered", 1) != 0;
+}
+
 void ReadMonthTotals(TMonthTotals& totals)
 {
     const TIniFile ini(SettingsPath());

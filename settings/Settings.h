@@ -48,6 +48,9 @@ void WriteNIC(std::int32_t row);
 // "General" / Links: the further interfaces to count as connections (a VPN, say), by name with
 // "*" and "?" patterns, as the user typed them separated by blanks. Nothing writes the key.
 [[nodiscard]] QStringList ReadLinks();
+// "General" / Metered: whether a connection the system takes for metered (a phone's hotspot)
+// counts as a connection; 1 (the default) or 0.
+[[nodiscard]] bool ReadMetered();
 
 // Reads the month totals ("Stats"); every key defaults to 0.
 void ReadMonthTotals(TMonthTotals& totals);

@@ -1,5 +1,7 @@
 #include "platform/posix/PosixRas.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
@@ -49,9 +51,54 @@ bool PppoePluginInstalled()
 
 } // namespace
 
-PosixRas::PosixRas(std::string pidDirectory, std::string peersDirectory)
-    : PidDirectory(std::move(pidDirectory)), PeersDirectory(std::move(peersDirectory))
+PosixRas::PosixRas(std::string pidDirectory, std::string peersDirectory, std::string networkManagerBus)
+    : PidDirectory(std::move(pidDirectory)), PeersDirectory(std::move(peersDirectory)),
+      NmBus(std::move(networkManagerBus))
 {
+}
+
+NmClient* PosixRas::NetworkManager()
+{
+    if (!NmTried && QCoreApplication::instance() != nullptr) {
+        NmTried = true;
+        Nm = std::make_unique<NmClient>(NmBus);
+        // The phonebook is read once at start: wait for the service's profiles, briefly.
+        Nm->WaitForFirstRead(std::chrono::seconds(2));
+    }
+    return Nm.get();
+}
+
+bool PosixRas::TakeNetworkManagerChanges()
+{
+    NmClient* nm = NetworkManager();
+    if (nm == nullptr || nm->Generation() == NmSeen)
+        return false;
+    NmSeen = nm->Generation();
+    NmNow = nm->Current();
+    auto counted = nm::CountedConnections(*NmNow, MeteredCounts);
+    const bool changed =
+        counted.size() != NmCounted.size() ||
+        !std::equal(counted.begin(), counted.end(), NmCounted.begin(), [](const auto& a, const auto& b) {
+            return a.ActivePath == b.ActivePath && a.IpInterface == b.IpInterface && a.EntryName == b.EntryName &&
+                   a.DeviceName == b.DeviceName;
+        });
+    NmCounted = std::move(counted);
+    return changed;
+}
+
+bool PosixRas::IsPeer(const std::string& entry) const
+{
+    std::error_code error;
+    return IsPeerName(entry) && std::filesystem::is_regular_file(std::filesystem::path(PeersDirectory) / entry, error);
+}
+
+const nm::Profile* PosixRas::NmProfile(const std::string& entry)
+{
+    TakeNetworkManagerChanges();
+    for (const nm::Profile* profile : nm::DialUpProfiles(*NmNow))
+        if (profile->Id == entry)
+            return profile;
+    return nullptr;
 }
 
 std::vector<std::string> PosixRas::PhonebookEntries()
@@ -63,6 +110,10 @@ std::vector<std::string> PosixRas::PhonebookEntries()
         if (IsPeerName(name) && file.is_regular_file(error))
             names.push_back(name);
     }
+    TakeNetworkManagerChanges();
+    for (const nm::Profile* profile : nm::DialUpProfiles(*NmNow))
+        if (std::find(names.begin(), names.end(), profile->Id) == names.end())
+            names.push_back(profile->Id);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -108,15 +159,37 @@ void PosixRas::CountLinks(const std::vector<std::string>& patterns)
     PatternsChanged = true;
 }
 
+void PosixRas::CountMetered(bool counts)
+{
+    if (counts == MeteredCounts)
+        return;
+    MeteredCounts = counts;
+    NmCounted = nm::CountedConnections(*NmNow, MeteredCounts);
+    PatternsChanged = true;
+}
+
 void PosixRas::Refresh()
 {
     const bool changed = Table.Update();
-    if (!changed && !PatternsChanged)
+    const bool nmChanged = TakeNetworkManagerChanges();
+    if (!changed && !PatternsChanged && !nmChanged)
         return;
     PatternsChanged = false;
     std::vector<Connection> fresh;
     {
         for (const auto& [index, link] : Table.Links()) {
+            const auto line = std::find_if(NmCounted.begin(), NmCounted.end(), [&](const nm::Counted& counted) {
+                return counted.IpInterface == link.Name;
+            });
+            if (line != NmCounted.end() && (link.Flags & IFF_UP) != 0) {
+                Connection connection;
+                connection.Link = {static_cast<HRASCONN>(link.Index), line->EntryName, line->DeviceType,
+                                   line->DeviceName};
+                connection.Address = link.Address;
+                connection.NmActive = line->ActivePath;
+                fresh.push_back(std::move(connection));
+                continue;
+            }
             if (!Counts(link))
                 continue;
             Connection connection;
@@ -147,6 +220,25 @@ const PosixRas::Connection* PosixRas::Find(HRASCONN connection)
 void PosixRas::ForgetFinishedDials()
 {
     std::erase_if(Dials, [](const auto& dial) { return dial.second->Finished(); });
+    std::erase_if(NmDials, [](const auto& dial) { return dial.second->Finished(); });
+}
+
+std::shared_ptr<NmDial> PosixRas::FindNmDial(HRASCONN handle)
+{
+    const auto found = NmDials.find(handle);
+    return found != NmDials.end() && !found->second->Finished() ? found->second : nullptr;
+}
+
+const PosixRas::Connection* PosixRas::LinkOf(const NmDial& dial)
+{
+    if (!dial.LinkUp())
+        return nullptr;
+    Refresh();
+    const std::string active = dial.ActivePath();
+    for (const Connection& candidate : Current)
+        if (!active.empty() && candidate.NmActive == active)
+            return &candidate;
+    return nullptr;
 }
 
 PppdDial* PosixRas::FindDial(HRASCONN handle)
@@ -170,19 +262,24 @@ const std::vector<RasLink>& PosixRas::Connections()
 {
     Refresh();
     ForgetFinishedDials();
-    if (std::none_of(Dials.begin(), Dials.end(), [](const auto& dial) { return dial.second->Dialling(); }))
+    const auto dialling = [](const auto& dial) { return dial.second->Dialling(); };
+    if (std::none_of(Dials.begin(), Dials.end(), dialling) && std::none_of(NmDials.begin(), NmDials.end(), dialling))
         return Links;
     Listed = Links;
     for (const auto& [handle, dial] : Dials)
         if (dial->Dialling())
             Listed.push_back({handle, dial->Entry(), "modem", "pppd"});
+    for (const auto& [handle, dial] : NmDials)
+        if (dial->Dialling())
+            Listed.push_back({handle, dial->Entry(), dial->DeviceType(), "NetworkManager"});
     return Listed;
 }
 
 DWORD PosixRas::Address(HRASCONN connection, std::string& address)
 {
-    if (PppdDial* dial = FindDial(connection)) {
-        const Connection* link = LinkOf(*dial);
+    const std::shared_ptr<NmDial> nmDial = FindNmDial(connection);
+    if (PppdDial* dial = FindDial(connection); dial != nullptr || nmDial != nullptr) {
+        const Connection* link = dial != nullptr ? LinkOf(*dial) : LinkOf(*nmDial);
         if (link == nullptr || link->Address.empty())
             return ERROR_PROJECTION_NOT_COMPLETE;
         address = link->Address;
@@ -207,6 +304,13 @@ DWORD PosixRas::Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link)
             link = {connection, dial->Entry(), "modem", "pppd"};
             return ERROR_SUCCESS;
         }
+    } else if (const std::shared_ptr<NmDial> nmDial = FindNmDial(connection)) {
+        found = LinkOf(*nmDial);
+        if (found == nullptr) {
+            state = nmDial->LinkUp() ? RASCS_Authenticated : nmDial->State();
+            link = {connection, nmDial->Entry(), nmDial->DeviceType(), "NetworkManager"};
+            return ERROR_SUCCESS;
+        }
     } else {
         found = Find(connection);
     }
@@ -219,15 +323,20 @@ DWORD PosixRas::Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link)
 
 bool PosixRas::HasEntry(const std::string& entry)
 {
-    std::error_code error;
-    return IsPeerName(entry) && std::filesystem::is_regular_file(std::filesystem::path(PeersDirectory) / entry, error);
+    return IsPeer(entry) || NmProfile(entry) != nullptr;
 }
 
 DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& handle)
 {
-    if (!HasEntry(entry))
-        return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     ForgetFinishedDials();
+    if (!IsPeer(entry)) {
+        const nm::Profile* profile = NmProfile(entry);
+        if (profile == nullptr)
+            return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        handle = NextDial++;
+        NmDials[handle] = Nm->Activate(entry, *profile, std::move(notify));
+        return ERROR_SUCCESS;
+    }
     std::unique_ptr<PppdDial> dial;
     const DWORD started = PppdDial::Start(entry, std::move(notify), dial);
     if (started != ERROR_SUCCESS)
@@ -251,11 +360,20 @@ DWORD PosixRas::HangUp(HRASCONN connection)
         dial->HangUp();
         return ERROR_SUCCESS;
     }
-    if (Dials.contains(connection))
+    if (const std::shared_ptr<NmDial> dial = FindNmDial(connection)) {
+        if (!dial->LinkUp()) {
+            Nm->Cancel(dial);
+            return ERROR_SUCCESS;
+        }
+        return Nm->Deactivate(dial->ActivePath());
+    }
+    if (Dials.contains(connection) || NmDials.contains(connection))
         return ERROR_SUCCESS; // a dial that has ended already
     const Connection* found = Find(connection);
     if (found == nullptr)
         return ERROR_INVALID_HANDLE;
+    if (!found->NmActive.empty())
+        return Nm->Deactivate(found->NmActive);
     if (found->Pppd.Pid == 0)
         return ERROR_NOT_SUPPORTED;
     for (auto& [handle, dial] : Dials) {

@@ -6,9 +6,15 @@
 // system lists a connection that is not connected yet, so that it can be hung up). A link's
 // handle is its interface index, a dial's the one Dial gave; the link's own IPv4 address is its
 // IP projection. The link list is read again only when the kernel reports a change.
+//
+// Where NetworkManager runs, its lines join them: its dial-up profiles are phonebook entries
+// (a peer of the same name is the one dialled), dialling and hanging up go through it, and its
+// active connections of the dial-up kinds, or on a device it takes for metered, count, under
+// the profile's name, on the interface that carries their traffic.
 
 #include "platform/Backend.h"
 #include "platform/posix/Netlink.h"
+#include "platform/posix/NmClient.h"
 #include "platform/posix/PppdDial.h"
 #include "platform/posix/PppdLink.h"
 #include "platform/posix/ProcessEnd.h"
@@ -23,7 +29,10 @@ namespace win::posix {
 class PosixRas final : public IRasService
 {
 public:
-    explicit PosixRas(std::string pidDirectory = "/var/run", std::string peersDirectory = "/etc/ppp/peers");
+    // networkManagerBus: the bus NetworkManager is looked for on (empty: the system bus).
+    explicit PosixRas(std::string pidDirectory = "/var/run",
+                      std::string peersDirectory = "/etc/ppp/peers",
+                      std::string networkManagerBus = {});
 
     [[nodiscard]] const std::vector<RasLink>& Connections() override;
     [[nodiscard]] DWORD Address(HRASCONN connection, std::string& address) override;
@@ -33,13 +42,15 @@ public:
     // that may not be signalled gives ERROR_ACCESS_DENIED.
     [[nodiscard]] DWORD HangUp(HRASCONN connection) override;
     void CountLinks(const std::vector<std::string>& patterns) override;
+    void CountMetered(bool counts) override;
     // The peers pppd can be called for (the files of the peers folder with plain names).
     [[nodiscard]] std::vector<std::string> PhonebookEntries() override;
     // The modems present (serial ports with a UART, USB and ACM modems) and PPPoE where pppd's
     // plugin for it is installed.
     [[nodiscard]] std::vector<RasDevice> Devices() override;
     [[nodiscard]] bool HasEntry(const std::string& entry) override;
-    // Runs pppd for the entry (see PppdDial); the handle stands for that pppd until it ends.
+    // Runs pppd for a peer (see PppdDial), or has NetworkManager activate its profile; the
+    // handle stands for that dial until the connection it made ends.
     [[nodiscard]] DWORD Dial(const std::string& entry, DialNotify notify, HRASCONN& handle) override;
     ~PosixRas() override;
     PosixRas(const PosixRas&) = delete;
@@ -51,6 +62,7 @@ private:
         RasLink Link;
         std::string Address;
         PppdLink Pppd;
+        std::string NmActive; // NetworkManager's active connection, for its lines
     };
 
     void Refresh();
@@ -61,9 +73,25 @@ private:
     [[nodiscard]] const Connection* LinkOf(const PppdDial& dial);
     [[nodiscard]] bool Counts(const NetLink& link) const;
     [[nodiscard]] const Connection* Find(HRASCONN connection);
+    // NetworkManager, once there is an application to run its thread (made on first use).
+    [[nodiscard]] NmClient* NetworkManager();
+    // Takes the newest reading of NetworkManager; true when it changed what counts.
+    bool TakeNetworkManagerChanges();
+    [[nodiscard]] const nm::Profile* NmProfile(const std::string& entry);
+    [[nodiscard]] std::shared_ptr<NmDial> FindNmDial(HRASCONN handle);
+    [[nodiscard]] const Connection* LinkOf(const NmDial& dial);
+    [[nodiscard]] bool IsPeer(const std::string& entry) const;
 
     std::string PidDirectory;
     std::string PeersDirectory;
+    std::string NmBus;
+    std::unique_ptr<NmClient> Nm;
+    bool NmTried = false;
+    bool MeteredCounts = true;
+    std::uint64_t NmSeen = 0;
+    std::shared_ptr<const nm::Snapshot> NmNow = std::make_shared<nm::Snapshot>();
+    std::vector<nm::Counted> NmCounted;
+    std::map<HRASCONN, std::shared_ptr<NmDial>> NmDials;
     std::vector<std::string> Patterns;
     bool PatternsChanged = false;
     LinkTable Table;

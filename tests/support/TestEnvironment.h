@@ -19,6 +19,8 @@ public:
         qputenv("XDG_DATA_HOME", Home.filePath(QStringLiteral("data")).toLocal8Bit());
         // No notification reaches the desktop of whoever runs the tests.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+        // Nor is the machine's NetworkManager asked anything: tests that want one start their own.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "disabled:");
     }
 
 private:

@@ -229,6 +229,7 @@ TEST_F(PosixDialTest, AFailedDialEndsWhenPppdDoesAndIsForgotten)
 {
     // A connect script's child that keeps pppd's output open must not hold the dial's end.
     Peer("failing", "exit 8 child-holds-output");
+    (void)Connections(); // the first use starts the service's own threads (NetworkManager's)
     const int threadsBefore = Threads();
     win::HRASCONN handle = 0;
     ASSERT_EQ(Dial("failing", handle), 0U);
