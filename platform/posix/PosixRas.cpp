@@ -75,6 +75,10 @@ bool PosixRas::TakeNetworkManagerChanges()
         return false;
     NmSeen = nm->Generation();
     NmNow = nm->Current();
+    std::erase_if(NmEnding, [this](const std::string& path) {
+        return std::none_of(NmNow->Actives.begin(), NmNow->Actives.end(),
+                            [&](const nm::Active& active) { return active.Path == path; });
+    });
     auto counted = nm::CountedConnections(*NmNow, MeteredCounts);
     const bool changed =
         counted.size() != NmCounted.size() ||
@@ -262,16 +266,24 @@ const std::vector<RasLink>& PosixRas::Connections()
 {
     Refresh();
     ForgetFinishedDials();
+    // A dial whose connection is listed already (the service has shown it before telling the
+    // dial) is that connection.
+    const auto nmDialling = [this](const auto& dial) {
+        const std::string active = dial.second->ActivePath();
+        return dial.second->Dialling() &&
+               (active.empty() || std::none_of(Current.begin(), Current.end(),
+                                               [&](const Connection& c) { return c.NmActive == active; }));
+    };
     const auto dialling = [](const auto& dial) { return dial.second->Dialling(); };
-    if (std::none_of(Dials.begin(), Dials.end(), dialling) && std::none_of(NmDials.begin(), NmDials.end(), dialling))
+    if (std::none_of(Dials.begin(), Dials.end(), dialling) && std::none_of(NmDials.begin(), NmDials.end(), nmDialling))
         return Links;
     Listed = Links;
     for (const auto& [handle, dial] : Dials)
         if (dial->Dialling())
             Listed.push_back({handle, dial->Entry(), "modem", "pppd"});
-    for (const auto& [handle, dial] : NmDials)
-        if (dial->Dialling())
-            Listed.push_back({handle, dial->Entry(), dial->DeviceType(), "NetworkManager"});
+    for (const auto& entry : NmDials)
+        if (nmDialling(entry))
+            Listed.push_back({entry.first, entry.second->Entry(), entry.second->DeviceType(), "NetworkManager"});
     return Listed;
 }
 
@@ -346,6 +358,17 @@ DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& hand
     return ERROR_SUCCESS;
 }
 
+DWORD PosixRas::DeactivateNm(const std::string& activePath)
+{
+    // The dial and the connection it made are one line: it is asked to end once.
+    if (NmEnding.contains(activePath))
+        return ERROR_SUCCESS;
+    const DWORD result = Nm->Deactivate(activePath);
+    if (result == ERROR_SUCCESS)
+        NmEnding.insert(activePath);
+    return result;
+}
+
 PosixRas::~PosixRas()
 {
     // Each pppd still running is asked to end at once, then waited for together.
@@ -365,7 +388,7 @@ DWORD PosixRas::HangUp(HRASCONN connection)
             Nm->Cancel(dial);
             return ERROR_SUCCESS;
         }
-        return Nm->Deactivate(dial->ActivePath());
+        return DeactivateNm(dial->ActivePath());
     }
     if (Dials.contains(connection) || NmDials.contains(connection))
         return ERROR_SUCCESS; // a dial that has ended already
@@ -373,7 +396,7 @@ DWORD PosixRas::HangUp(HRASCONN connection)
     if (found == nullptr)
         return ERROR_INVALID_HANDLE;
     if (!found->NmActive.empty())
-        return Nm->Deactivate(found->NmActive);
+        return DeactivateNm(found->NmActive);
     if (found->Pppd.Pid == 0)
         return ERROR_NOT_SUPPORTED;
     for (auto& [handle, dial] : Dials) {

@@ -21,6 +21,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,8 @@ private:
     [[nodiscard]] std::shared_ptr<NmDial> FindNmDial(HRASCONN handle);
     [[nodiscard]] const Connection* LinkOf(const NmDial& dial);
     [[nodiscard]] bool IsPeer(const std::string& entry) const;
+    // Has NetworkManager take the connection down (once, however often it is asked).
+    [[nodiscard]] DWORD DeactivateNm(const std::string& activePath);
 
     std::string PidDirectory;
     std::string PeersDirectory;
@@ -92,6 +95,7 @@ private:
     std::shared_ptr<const nm::Snapshot> NmNow = std::make_shared<nm::Snapshot>();
     std::vector<nm::Counted> NmCounted;
     std::map<HRASCONN, std::shared_ptr<NmDial>> NmDials;
+    std::set<std::string> NmEnding; // active connections asked to end, until they have
     std::vector<std::string> Patterns;
     bool PatternsChanged = false;
     LinkTable Table;

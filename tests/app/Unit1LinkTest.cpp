@@ -4,14 +4,17 @@
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
 #include "tests/support/NetnsTestMain.h"
+#include "tests/support/NmService.h"
 #include "tests/support/TunLink.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 
 namespace pulo {
 namespace {
@@ -85,6 +88,56 @@ TEST_F(Unit1LinkTest, ADialledLinkIsNamedAndCountedWhenTheProgramEndsRightAfterH
     QFile log(Folder->filePath("pulopro.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ReadRichText(log.readAll()).value(0).endsWith(QStringLiteral(" \u2022 myisp")));
+}
+
+TEST_F(Unit1LinkTest, ANetworkManagerMobileLineIsDialledShownLoggedAndHungUp)
+{
+    test::TNmService nm;
+    if (const QString why = nm.StartBus(); !why.isEmpty())
+        GTEST_SKIP() << "skipped: " << why.toStdString();
+    if (!nm.StartService())
+        GTEST_SKIP() << "skipped: python3-dbusmock is not installed";
+    nm.Mock("AddLineDevice", {QStringLiteral("modem0"), 8U, QStringLiteral("ttyUSB2"), QStringLiteral("wwan0"), 0U,
+                              QStringLiteral("10.64.9.2")});
+    nm.Mock("AddProfile", {QStringLiteral("Telco 4G"), QStringLiteral("gsm")});
+    test::TunLink wwan("wwan0", test::LinkTypeNone);
+    ASSERT_TRUE(wwan.Valid() && wwan.SetUp(true) && wwan.SetAddress("10.64.9.2", "10.64.0.1"));
+
+    Sim->SetNow(2026, 12, 8, 10, 0, 0);
+    TForm1 form(Services());
+    const int entry = form.ComboBox1->findText(QStringLiteral("Telco 4G"));
+    ASSERT_GE(entry, 0) << "the profile is in the Connection list";
+    form.ComboBox1->setCurrentIndex(entry);
+    form.BitBtn2->click();
+    const auto shows = [&](const char* text) {
+        return QTest::qWaitFor(
+            [&] {
+                form.KZInternetDetect1->Poll();
+                return form.Label1b->text() == QLatin1String(text);
+            },
+            5000);
+    };
+    ASSERT_TRUE(shows("      Connected")) << form.Label1b->text().toStdString();
+    EXPECT_EQ(form.ActiveEntryName, QStringLiteral("Telco 4G"));
+    EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.9.2"));
+    EXPECT_EQ(form.Label7b->text(), QStringLiteral("Mobile broadband (ttyUSB2)"));
+
+    Sim->SetNow(2026, 12, 8, 10, 30, 0);
+    form.BitBtn1->click();
+    EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Not connected"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            form.KZInternetDetect1->Poll();
+            return !form.KZInternetDetect1->Connected();
+        },
+        5000));
+    EXPECT_EQ(nm.CallCount("DeactivateConnection"), 1);
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
+    EXPECT_EQ(ini.value("Stats/TotTime").toString(), "1800");
+    QFile log(Folder->filePath("pulopro.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ReadRichText(log.readAll()).value(0).endsWith(QStringLiteral(" \u2022 Telco 4G")));
 }
 
 } // namespace

@@ -78,7 +78,8 @@ int TNmService::CallCount(const char* method) const
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     int count = 0;
-    for (const QByteArray& line : file.readAll().split('\n'))
+    const QByteArray all = file.readAll();
+    for (const QByteArray& line : all.split('\n'))
         count += line.contains(QByteArray(" ") + method + ' ') && !line.contains(" raised: ") ? 1 : 0;
     return count;
 }
