@@ -94,15 +94,7 @@ class NmWorker final : public QObject
 
 public:
     NmWorker(NmClient& client, QString address) : Client(client), Address(std::move(address)) {}
-    ~NmWorker() override
-    {
-        // Dials this program started and the user has not seen connected are not left running.
-        for (const auto& dial : Dials)
-            if (!dial->Connected && !dial->ActivePath().empty())
-                (void)Bus.call(DeactivateCall(dial->ActivePath()), QDBus::Block, HangUpTimeout);
-        Bus = QDBusConnection(QString());
-        QDBusConnection::disconnectFromBus(Name);
-    }
+    ~NmWorker() override = default;
     NmWorker(const NmWorker&) = delete;
     NmWorker& operator=(const NmWorker&) = delete;
 
@@ -116,6 +108,21 @@ public:
     }
 
 public Q_SLOTS:
+    // Ends the following on the worker's own thread, before the thread ends.
+    void Stop()
+    {
+        // Dials this program started and the user has not seen connected are not left running.
+        for (const auto& dial : Dials)
+            if (!dial->Connected && !dial->ActivePath().empty())
+                (void)Bus.call(DeactivateCall(dial->ActivePath()), QDBus::Block, HangUpTimeout);
+        Dials.clear();
+        RefreshTimer.stop();
+        delete Watcher;
+        Watcher = nullptr;
+        Bus = QDBusConnection(QString());
+        QDBusConnection::disconnectFromBus(Name);
+    }
+
     void Start()
     {
         Name = QStringLiteral("pulopro-networkmanager-%1").arg(reinterpret_cast<quintptr>(this));
@@ -315,14 +322,15 @@ NmClient::NmClient(std::string busAddress)
     Worker = new NmWorker(*this, BusAddress(busAddress));
     Worker->moveToThread(Thread);
     QObject::connect(Thread, &QThread::started, Worker, &NmWorker::Start);
-    QObject::connect(Thread, &QThread::finished, Worker, &QObject::deleteLater);
     Thread->start();
 }
 
 NmClient::~NmClient()
 {
+    QMetaObject::invokeMethod(Worker, &NmWorker::Stop, Qt::BlockingQueuedConnection);
     Thread->quit();
     Thread->wait();
+    delete Worker; // its thread has ended, and it holds nothing of it any more
     delete Thread;
 }
 

@@ -62,6 +62,10 @@ NmClient* PosixRas::NetworkManager()
     if (!NmTried && QCoreApplication::instance() != nullptr) {
         NmTried = true;
         Nm = std::make_unique<NmClient>(NmBus);
+        // Its thread and bus connection end with the application, not after it, when this
+        // service may still be installed.
+        NmOwner = std::make_unique<QObject>();
+        QObject::connect(QCoreApplication::instance(), &QObject::destroyed, NmOwner.get(), [this] { Nm.reset(); });
         // The phonebook is read once at start: wait for the service's profiles, briefly.
         Nm->WaitForFirstRead(std::chrono::seconds(2));
     }

@@ -19,6 +19,8 @@
 #include "platform/posix/PppdLink.h"
 #include "platform/posix/ProcessEnd.h"
 
+#include <QObject>
+
 #include <map>
 #include <memory>
 #include <set>
@@ -89,6 +91,7 @@ private:
     std::string PeersDirectory;
     std::string NmBus;
     std::unique_ptr<NmClient> Nm;
+    std::unique_ptr<QObject> NmOwner; // ties Nm to the application's lifetime
     bool NmTried = false;
     bool MeteredCounts = true;
     std::uint64_t NmSeen = 0;
