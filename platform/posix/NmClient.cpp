@@ -112,9 +112,11 @@ public Q_SLOTS:
     void Stop()
     {
         // Dials this program started and the user has not seen connected are not left running.
-        for (const auto& dial : Dials)
+        for (const auto& dial : Dials) {
             if (!dial->Connected && !dial->ActivePath().empty())
                 (void)Bus.call(DeactivateCall(dial->ActivePath()), QDBus::Block, HangUpTimeout);
+            dial->Fail(ERROR_NETWORK_SERVICE_STOPPED); // a caller waiting for the end is told
+        }
         Dials.clear();
         RefreshTimer.stop();
         delete Watcher;
