@@ -5,6 +5,7 @@
 // menu and the buttons. Its handlers stay short; the rules live in common/ and settings/.
 
 #include "app/AutoSizeLabel.h"
+#include "app/TrayShellChoice.h"
 #include "common/Colors.h"
 #include "common/DateTime.h"
 #include "common/SpeedCounter.h"
@@ -55,7 +56,7 @@ class TRxTrayIcon;
 struct TForm1Services
 {
     TimerHostFactory Timers = MakeQtTimerHost;
-    std::function<std::unique_ptr<ITrayShell>()> TrayShell = MakeQtTrayShell;
+    std::function<std::unique_ptr<ITrayShell>()> TrayShell = MakeDesktopTrayShell;
     // Desktop notifications; none: the session bus's service (or the tray's balloon).
     std::function<std::unique_ptr<TNotifier>()> Notifier;
 };

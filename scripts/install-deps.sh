@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6sql6-sqlite qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
-    libsdl2-dev
+    libsdl2-dev libxcb1-dev libxcb-render0-dev
     googletest libgtest-dev libgmock-dev
     clang-format clang libclang-rt-14-dev
     iproute2 xvfb xauth xdotool trayer x11-utils
