@@ -60,7 +60,10 @@ window=$(xdotool search --onlyvisible --name "Pulo Pro" | head -n 1)
 
 # The docked icon: a small window of the program's inside the tray host's panel.
 icon_place() {
-    xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {inpanel = 1; next}
+    xwininfo -root -tree | awk '
+        function depth(line) { match(line, /^ */); return RLENGTH }
+        /"panel": \("panel" "trayer"\)/ {inpanel = 1; paneldepth = depth($0); next}
+        inpanel && depth($0) <= paneldepth {inpanel = 0} # past the panel'"'"'s own windows
         inpanel && /\("pulopro" "PuloPro"\)/ {
             split($0, parts, "  +"); geometry = $(NF - 1); absolute = $NF
             split(geometry, wh, /[x+]/); split(absolute, xy, "+")
@@ -83,4 +86,19 @@ for button in 1 3; do
     fi
     await xdotool search --onlyvisible --name "Pulo Pro" || fail "a click ($button) on the tray icon did not bring the window back"
 done
+
+# The tray host restarts (a panel restart): the icon does not linger on the desktop meanwhile,
+# and docks again in the new one.
+for pid in $(pgrep -x trayer); do kill "$pid"; done
+tray_host_gone() { ! tray_host_up; }
+await tray_host_gone || fail "the tray host did not end"
+sleep 0.5
+for id in $(xwininfo -root -children | awk '/\("pulopro" "PuloPro"\)/ && !/" Pulo Pro"/ {print $1}'); do
+    xwininfo -id "$id" | grep -q "IsViewable" && fail "the icon stayed on the desktop without a tray"
+done
+NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=disabled: \
+    trayer --edge top --align right --widthtype pixel --width 100 --height 32 >>"$work/trayer.log" 2>&1 &
+pids+=($!)
+await tray_host_up || fail "the tray host did not start again"
+await icon_place || fail "the tray icon did not dock in the new tray"
 echo "tray end to end: 1 passed, 0 failed"
