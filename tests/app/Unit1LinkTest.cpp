@@ -140,5 +140,38 @@ TEST_F(Unit1LinkTest, ANetworkManagerMobileLineIsDialledShownLoggedAndHungUp)
     EXPECT_TRUE(ReadRichText(log.readAll()).value(0).endsWith(QStringLiteral(" \u2022 Telco 4G")));
 }
 
+TEST_F(Unit1LinkTest, APhoneHotspotCountsUnlessTheMeteredKeyTurnsItOff)
+{
+    test::TNmService nm;
+    if (const QString why = nm.StartBus(); !why.isEmpty())
+        GTEST_SKIP() << "skipped: " << why.toStdString();
+    if (!nm.StartService())
+        GTEST_SKIP() << "skipped: python3-dbusmock is not installed";
+    const QString wifi = nm.Mock("AddLineDevice", {QStringLiteral("wifi0"), 2U, QStringLiteral("wlan0"),
+                                                   QStringLiteral("wlan0"), 3U, QStringLiteral("192.168.43.20")});
+    const QString hotspot = nm.Mock("AddProfile", {QStringLiteral("Phone"), QStringLiteral("802-11-wireless")});
+    nm.Mock("ActivateAt", {hotspot, wifi});
+    test::TunLink wlan("wlan0", test::LinkTypeNone);
+    ASSERT_TRUE(wlan.Valid() && wlan.SetUp(true) && wlan.SetAddress("192.168.43.20", "192.168.43.1"));
+
+    for (const char* setting : {"", "Metered=0\n"}) {
+        QFile ini(IniPath());
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QByteArray("[General]\n") + setting);
+        ini.close();
+        TForm1 form(Services());
+        const bool counted = QTest::qWaitFor(
+            [&] {
+                form.KZInternetDetect1->Poll();
+                return form.ActiveEntryName == QStringLiteral("Phone");
+            },
+            *setting == 0 ? 5000 : 500);
+        EXPECT_EQ(counted, *setting == 0) << setting;
+        if (counted) {
+            EXPECT_EQ(form.Label7b->text(), QStringLiteral("Wi-Fi (wlan0)"));
+        }
+    }
+}
+
 } // namespace
 } // namespace pulo
