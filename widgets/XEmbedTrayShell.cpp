@@ -406,6 +406,11 @@ void XEmbedTrayShell::Drain()
         Handle(event);
         std::free(event);
     }
+    // A connection the server has closed stays readable: it is not watched any more.
+    if (xcb_connection_has_error(Connection) != 0) {
+        Events->setEnabled(false);
+        Manager = XCB_NONE;
+    }
 }
 
 void XEmbedTrayShell::Handle(const xcb_generic_event_t* event)
