@@ -79,6 +79,10 @@ bool PosixRas::TakeNetworkManagerChanges()
         return false;
     NmSeen = nm->Generation();
     NmNow = nm->Current();
+    // NetworkManager away (restarted, updated): the lines it ran go on while their interfaces
+    // do, so that a restart does not cut a connection in two; once it is back, it decides.
+    if (!NmNow->Running)
+        return false;
     std::erase_if(NmEnding, [this](const std::string& path) {
         return std::none_of(NmNow->Actives.begin(), NmNow->Actives.end(),
                             [&](const nm::Active& active) { return active.Path == path; });
@@ -172,7 +176,8 @@ void PosixRas::CountMetered(bool counts)
     if (counts == MeteredCounts)
         return;
     MeteredCounts = counts;
-    NmCounted = nm::CountedConnections(*NmNow, MeteredCounts);
+    if (NmNow->Running)
+        NmCounted = nm::CountedConnections(*NmNow, MeteredCounts);
     PatternsChanged = true;
 }
 
@@ -367,6 +372,8 @@ DWORD PosixRas::DeactivateNm(const std::string& activePath)
     // The dial and the connection it made are one line: it is asked to end once.
     if (NmEnding.contains(activePath))
         return ERROR_SUCCESS;
+    if (!Nm)
+        return ERROR_NETWORK_SERVICE_STOPPED;
     const DWORD result = Nm->Deactivate(activePath);
     if (result == ERROR_SUCCESS)
         NmEnding.insert(activePath);
@@ -389,7 +396,8 @@ DWORD PosixRas::HangUp(HRASCONN connection)
     }
     if (const std::shared_ptr<NmDial> dial = FindNmDial(connection)) {
         if (!dial->LinkUp()) {
-            Nm->Cancel(dial);
+            if (Nm)
+                Nm->Cancel(dial);
             return ERROR_SUCCESS;
         }
         return DeactivateNm(dial->ActivePath());

@@ -138,6 +138,24 @@ TEST_F(NetworkManagerTest, AMobileProfileIsAnEntryThatDialsHangsUpAndCountsUnder
     EXPECT_TRUE(QTest::qWaitFor([&] { return ras->Connections().empty(); }, 5000));
 }
 
+TEST_F(NetworkManagerTest, ALineGoesOnWhileTheServiceRestarts)
+{
+    TunLink wwan("wwan0", LinkTypeNone);
+    ASSERT_TRUE(wwan.Valid() && wwan.SetUp(true) && wwan.SetAddress("10.64.9.2", "10.64.0.1"));
+    auto ras = MakeRas();
+    Told told;
+    win::HRASCONN dial = 0;
+    DialMobile(*ras, told, dial);
+    ASSERT_EQ(ras->Connections().size(), 1U);
+
+    Nm.StopService();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ras->PhonebookEntries().size() == 2; }, 5000)) << "the stop is seen";
+    EXPECT_EQ(ras->Connections().size(), 1U) << "one connection, not two halves";
+    // Back without the line: it has ended.
+    ASSERT_TRUE(Nm.StartService());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ras->Connections().empty(); }, 5000));
+}
+
 TEST_F(NetworkManagerTest, AFailedDialEndsWithTheModemsReason)
 {
     struct Case
