@@ -141,7 +141,7 @@ public Q_SLOTS:
             for (const char* name : {"InterfacesAdded", "InterfacesRemoved"})
                 Bus.connect(service, QStringLiteral("/org/freedesktop"),
                             QStringLiteral("org.freedesktop.DBus.ObjectManager"), QString::fromLatin1(name), this,
-                            SLOT(Changed()));
+                            SLOT(ObjectsChanged(QDBusMessage)));
             Bus.connect(service, QString(), QStringLiteral("org.freedesktop.NetworkManager.Settings.Connection"),
                         QStringLiteral("Updated"), this, SLOT(ProfileUpdated(QDBusMessage)));
             Bus.connect(service, QString(), QStringLiteral("org.freedesktop.NetworkManager.Device"),
@@ -200,7 +200,19 @@ public Q_SLOTS:
     }
 
 private Q_SLOTS:
-    void Changed() { RefreshTimer.start(); }
+    void ObjectsChanged(const QDBusMessage& message)
+    {
+        // Access points come and go with every scan; only the objects read here matter.
+        static const QStringList Read = {
+            QStringLiteral("/Devices/"),
+            QStringLiteral("/ActiveConnection/"),
+            QStringLiteral("/Settings/"),
+            QStringLiteral("/IP4Config/"),
+        };
+        const QString path = message.arguments().value(0).value<QDBusObjectPath>().path();
+        if (std::any_of(Read.begin(), Read.end(), [&](const QString& part) { return path.contains(part); }))
+            RefreshTimer.start();
+    }
 
     void PropertiesChanged(const QDBusMessage& message)
     {
