@@ -150,11 +150,18 @@ public Q_SLOTS:
                         QStringLiteral("StateChanged"), this, SLOT(ActiveStateChanged(QDBusMessage)));
         }
         Refresh();
-        Client.FirstReadDone = true;
-        {
-            const std::lock_guard lock(Client.FirstReadLock);
-        }
-        Client.FirstRead.notify_all();
+        // Told from the thread's event loop, so that the loop is running before the caller
+        // goes on (and before a short-lived application can end under it).
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                Client.FirstReadDone = true;
+                {
+                    const std::lock_guard lock(Client.FirstReadLock);
+                }
+                Client.FirstRead.notify_all();
+            },
+            Qt::QueuedConnection);
     }
 
     void Follow(std::shared_ptr<NmDial> dial)
