@@ -27,10 +27,11 @@ protected:
         PULO_NEEDS_NETWORK_NAMESPACE();
         Unit1TrayTest::SetUp();
         ASSERT_TRUE(PidFolder.isValid());
-        // Real links, simulated clock, sound and settings folder.
+        // Real links and their statistics; simulated clock, sound and settings folder.
         auto posix = win::posix::MakePosixBackend(PidFolder.path().toStdString());
         win::InstalledBackend().Ras = std::move(posix->Ras);
         win::InstalledBackend().IpHelper = std::move(posix->IpHelper);
+        win::InstalledBackend().Registry = std::move(posix->Registry);
     }
 
     QTemporaryDir PidFolder;
@@ -121,6 +122,17 @@ TEST_F(Unit1LinkTest, ANetworkManagerMobileLineIsDialledShownLoggedAndHungUp)
     EXPECT_EQ(form.ActiveEntryName, QStringLiteral("Telco 4G"));
     EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.9.2"));
     EXPECT_EQ(form.Label7b->text(), QStringLiteral("Mobile broadband (ttyUSB2)"));
+    // Its bytes are the interface's own: five packets of 600 bytes in.
+    std::vector<unsigned char> packet(600, 0);
+    packet[0] = 0x45;
+    packet[2] = 600 >> 8;
+    packet[3] = 600 & 0xFF;
+    packet[8] = 64;
+    packet[9] = 17;
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(wwan.Receive(packet));
+    form.RxTimerEvent1Timer();
+    EXPECT_EQ(form.Label6b->text(), QStringLiteral("3000"));
 
     Sim->SetNow(2026, 12, 8, 10, 30, 0);
     form.BitBtn1->click();
