@@ -123,14 +123,8 @@ TEST_F(Unit1LinkTest, ANetworkManagerMobileLineIsDialledShownLoggedAndHungUp)
     EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.9.2"));
     EXPECT_EQ(form.Label7b->text(), QStringLiteral("Mobile broadband (ttyUSB2)"));
     // Its bytes are the interface's own: five packets of 600 bytes in.
-    std::vector<unsigned char> packet(600, 0);
-    packet[0] = 0x45;
-    packet[2] = 600 >> 8;
-    packet[3] = 600 & 0xFF;
-    packet[8] = 64;
-    packet[9] = 17;
     for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(wwan.Receive(packet));
+        ASSERT_TRUE(wwan.Receive(test::Ipv4Packet(600)));
     form.RxTimerEvent1Timer();
     EXPECT_EQ(form.Label6b->text(), QStringLiteral("3000"));
 

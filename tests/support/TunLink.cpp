@@ -150,4 +150,15 @@ bool RunCommand(std::vector<std::string> arguments)
     return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+std::vector<unsigned char> Ipv4Packet(std::size_t length)
+{
+    std::vector<unsigned char> packet(length, 0);
+    packet[0] = 0x45; // version 4, a header of 20 bytes
+    packet[2] = static_cast<unsigned char>(length >> 8);
+    packet[3] = static_cast<unsigned char>(length & 0xFF);
+    packet[8] = 64; // time to live
+    packet[9] = 17; // UDP
+    return packet;
+}
+
 } // namespace pulo::test

@@ -3,6 +3,7 @@
 // A point-to-point link made for a test, in the test's own network namespace: a tun device,
 // with the PPP link type when asked, gone as soon as the object is.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ private:
     int Fd = -1;
     std::string LinkName;
 };
+
+// An IPv4 (UDP) packet of this many bytes, as it would arrive on a link.
+[[nodiscard]] std::vector<unsigned char> Ipv4Packet(std::size_t length);
 
 // Makes a tun device that stays after its descriptor is closed (for making many cheaply).
 [[nodiscard]] bool MakePersistentTun(const std::string& name);

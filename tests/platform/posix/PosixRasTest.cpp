@@ -175,14 +175,8 @@ TEST_F(PosixRasTest, StatisticsFollowTheLinksOwnCounters)
     close(sender);
     EXPECT_GE(link->TakeSent(), 20 * 1028);
     // And 5 packets of 600 bytes in from the far end.
-    std::vector<unsigned char> packet(600, 0);
-    packet[0] = 0x45;
-    packet[2] = 600 >> 8;
-    packet[3] = 600 & 0xFF;
-    packet[8] = 64;
-    packet[9] = 17;
     for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(link->Receive(packet));
+        ASSERT_TRUE(link->Receive(test::Ipv4Packet(600)));
 
     ASSERT_TRUE(ras.GetStats());
     std::vector<win::posix::NetCounters> counters;
