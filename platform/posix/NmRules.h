@@ -69,6 +69,8 @@ struct Counted
     std::string EntryName;
     std::string DeviceType;
     std::string DeviceName;
+
+    bool operator==(const Counted&) const = default;
 };
 
 constexpr std::uint32_t ActiveActivating = 1;

@@ -88,14 +88,10 @@ bool PosixRas::TakeNetworkManagerChanges()
                             [&](const nm::Active& active) { return active.Path == path; });
     });
     auto counted = nm::CountedConnections(*NmNow, MeteredCounts);
-    const bool changed =
-        counted.size() != NmCounted.size() ||
-        !std::equal(counted.begin(), counted.end(), NmCounted.begin(), [](const auto& a, const auto& b) {
-            return a.ActivePath == b.ActivePath && a.IpInterface == b.IpInterface && a.EntryName == b.EntryName &&
-                   a.DeviceName == b.DeviceName;
-        });
+    if (counted == NmCounted)
+        return false;
     NmCounted = std::move(counted);
-    return changed;
+    return true;
 }
 
 bool PosixRas::IsPeer(const std::string& entry) const
@@ -352,7 +348,7 @@ DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& hand
     ForgetFinishedDials();
     if (!IsPeer(entry)) {
         const nm::Profile* profile = NmProfile(entry);
-        if (profile == nullptr)
+        if (profile == nullptr || !Nm)
             return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
         handle = NextDial++;
         NmDials[handle] = Nm->Activate(entry, *profile, std::move(notify));
