@@ -248,7 +248,7 @@ private Q_SLOTS:
         for (const auto& dial : Dials) {
             if (dial->Done || dial->DevicePath != message.path().toStdString())
                 continue;
-            if (state == nm::DeviceFailed || (state <= 30 && reason != 0))
+            if (state == nm::DeviceFailed || (state <= nm::DeviceDisconnected && reason != 0))
                 dial->DeviceReason = reason;
             else if (!dial->Connected)
                 dial->Reach(nm::DialStateOf(state));
@@ -261,7 +261,7 @@ private Q_SLOTS:
         const std::uint32_t state = message.arguments().value(0).toUInt();
         const std::uint32_t reason = message.arguments().value(1).toUInt();
         for (const auto& dial : Dials)
-            if (!dial->Done && dial->ActivePath() == message.path().toStdString() && state >= nm::ActiveDeactivated - 1)
+            if (!dial->Done && dial->ActivePath() == message.path().toStdString() && state >= nm::ActiveDeactivating)
                 dial->ActiveReason = reason;
         RefreshTimer.start();
     }

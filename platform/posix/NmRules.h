@@ -75,7 +75,9 @@ struct Counted
 
 constexpr std::uint32_t ActiveActivating = 1;
 constexpr std::uint32_t ActiveActivated = 2;
+constexpr std::uint32_t ActiveDeactivating = 3;
 constexpr std::uint32_t ActiveDeactivated = 4;
+constexpr std::uint32_t DeviceDisconnected = 30;
 constexpr std::uint32_t DeviceFailed = 120;
 
 // Mobile broadband, PPPoE, Bluetooth, VPN and WireGuard profiles.
