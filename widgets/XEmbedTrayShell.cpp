@@ -84,7 +84,6 @@ private:
     bool Added = false;
     win::UINT Callback = 0;
     QIcon Shown;
-    qint64 ShownKey = 0;
     QString Tip;
     QString LongTip;
     bool Hovering = false;
@@ -343,9 +342,8 @@ bool XEmbedTrayShell::NotifyIcon(win::DWORD message, const win::NOTIFYICONDATAA&
     }
     if (message != win::NIM_ADD && message != win::NIM_MODIFY)
         return false;
-    if (data.uFlags & win::NIF_ICON && image.cacheKey() != ShownKey) {
+    if (data.uFlags & win::NIF_ICON && image.cacheKey() != Shown.cacheKey()) {
         Shown = image;
-        ShownKey = image.cacheKey();
         Paint();
     }
     if (data.uFlags & win::NIF_TIP)

@@ -311,10 +311,7 @@ private:
             dial.Fail(nm::DialError(deviceReason, dial.ActiveReason));
             return;
         }
-        const nm::Device* device = nullptr;
-        for (const nm::Device& candidate : Current.Devices)
-            if (!active->Devices.empty() && candidate.Path == active->Devices.front())
-                device = &candidate;
+        const nm::Device* device = nm::OwnDevice(Current, *active);
         if (device == nullptr || dial.Connected)
             return;
         dial.DevicePath = device->Path;

@@ -21,6 +21,8 @@ constexpr std::uint32_t DeviceBluetooth = 5;
 constexpr std::uint32_t DeviceModem = 8;
 constexpr std::uint32_t DeviceWireGuard = 29;
 
+} // namespace
+
 const Device* OwnDevice(const Snapshot& snapshot, const Active& active)
 {
     for (const std::string& path : active.Devices) {
@@ -31,6 +33,8 @@ const Device* OwnDevice(const Snapshot& snapshot, const Active& active)
     }
     return nullptr;
 }
+
+namespace {
 
 struct ReasonError
 {

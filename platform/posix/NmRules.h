@@ -73,13 +73,14 @@ struct Counted
     bool operator==(const Counted&) const = default;
 };
 
-constexpr std::uint32_t ActiveActivating = 1;
 constexpr std::uint32_t ActiveActivated = 2;
 constexpr std::uint32_t ActiveDeactivating = 3;
 constexpr std::uint32_t ActiveDeactivated = 4;
 constexpr std::uint32_t DeviceDisconnected = 30;
 constexpr std::uint32_t DeviceFailed = 120;
 
+// The device the active connection runs on: the one of its devices that names it as its own.
+[[nodiscard]] const Device* OwnDevice(const Snapshot& snapshot, const Active& active);
 // Mobile broadband, PPPoE, Bluetooth, VPN and WireGuard profiles.
 [[nodiscard]] bool IsDialUpKind(const std::string& type);
 // The dial-up profiles' names, each once, in the service's order.
