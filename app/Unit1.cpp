@@ -25,6 +25,7 @@
 #include "sources/IPHelper.h"
 #include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
+#include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 #include "usage/window/frmUsage.h"
 #include "widgets/HelpRouter.h"
@@ -106,9 +107,10 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     connect(BitBtn1, &QPushButton::clicked, this, [this] { RunGuarded([this] { BitBtn1Click(); }); });
     connect(btnAlarmOff, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnAlarmOffClick(); }); });
 
-    RunGuarded([this] { FormCreate(); });
+    RunGuarded([&] { FormCreate(services); });
     CreateWindows();
     ChooseDefaultInterface();
+    Created = true;
 }
 
 void TForm1::ChooseDefaultInterface()
@@ -175,7 +177,12 @@ void TForm1::CreateComponents(const TForm1Services& services)
     const auto addEvent = [this](const char* name, std::int32_t interval, void (TForm1::*handler)()) {
         auto event = std::make_unique<TRxTimerEvent>(QString::fromLatin1(name));
         event->SetInterval(interval);
-        event->OnTimer = [this, handler](TRxTimerEvent*) { (this->*handler)(); };
+        // A message box shown while the window is being made runs the timers in its own loop;
+        // the events wait until every component they use exists.
+        event->OnTimer = [this, handler](TRxTimerEvent*) {
+            if (Created)
+                (this->*handler)();
+        };
         // The list owns the event even when arming its timer fails, so the window always has
         // its four events; the failure is shown and the window goes on.
         TRxTimerEvent* joined = event.get();
@@ -212,7 +219,7 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTrayIcon1->Loaded();
 }
 
-void TForm1::FormCreate()
+void TForm1::FormCreate(const TForm1Services& services)
 {
     if (const QString refusal = PrepareSettingsFile(); !refusal.isEmpty())
         ShowErrorMessage(refusal);
@@ -220,7 +227,7 @@ void TForm1::FormCreate()
     // log and the settings file agree again.
     PrepareLogFile();
     RunGuarded([this] { LinesWaitingForTheLog = FinishInterruptedConnectionEnd(); });
-    OpenHistory();
+    OpenHistory(services);
     // The alarm flags are read with the rest: a limit the user did not activate never warns.
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);
     Plan = ReadPlanSettings();

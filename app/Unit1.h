@@ -44,6 +44,7 @@ class THTMLhelpRouter;
 class TfrmAbout;
 class TfrmConfig;
 class TfrmLog;
+class THistoryRecorder;
 class THistoryStore;
 class TNotifier;
 class TfrmUsage;
@@ -59,6 +60,8 @@ struct TForm1Services
     std::function<std::unique_ptr<ITrayShell>()> TrayShell = MakeDesktopTrayShell;
     // Desktop notifications; none: the session bus's service (or the tray's balloon).
     std::function<std::unique_ptr<TNotifier>()> Notifier;
+    // How long a refused write of the usage history waits before it is tried again.
+    int HistoryRetryMs = 10000;
 };
 
 class TForm1 final : public QMainWindow
@@ -75,7 +78,7 @@ public:
     void ShowAtStart();
 
     // Handlers.
-    void FormCreate();
+    void FormCreate(const TForm1Services& services);
     void FormActivate();
     void Hide1Click();
     void BitBtn3Click();
@@ -99,8 +102,8 @@ public:
     void ViewLogfile1Click();
     // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
     void Usage1Click();
-    // The usage history; null when it cannot be used.
-    [[nodiscard]] THistoryStore* UsageHistory() const { return History.get(); }
+    // The usage history's writer (on a thread of its own).
+    [[nodiscard]] THistoryRecorder* UsageRecorder() const { return History.get(); }
     // Dialling (Unit1Dial.cpp).
     void DialUp1EntryGet(const QString& entryName, const QByteArray& entryBytes = {});
     void DialUp1ActiveConnection(win::HRASCONN handle, const QString& entryName, const QString& deviceName);
@@ -298,9 +301,9 @@ private:
     void NoticeLimitColors(TColor timeBefore, TColor downloadBefore);
     void NoticeForecast(std::int64_t sent, std::int64_t received);
     // The usage history (Unit1Usage.cpp).
-    void OpenHistory();
-    void ImportLogInto(THistoryStore& store);
-    void HistoryFailed();
+    void OpenHistory(const TForm1Services& services);
+    // The history as the Usage window reads it, on this thread; null while there is none.
+    [[nodiscard]] const THistoryStore* HistoryReader();
     void ApplyStartingColors();
     // Tells the platform which interfaces besides the dial-up links are connections.
     void CountConfiguredLinks();
@@ -328,6 +331,7 @@ private:
     // Interfaces by index as of the last reload: a sample that finds others reloads.
     std::vector<win::DWORD> ReloadedIndexes;
 
+    bool Created = false; // every component and window the timed events use exists
     bool StartMinimized = false;
     bool ShownForLostTray = false;
     bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place
@@ -336,8 +340,12 @@ private:
     std::unique_ptr<TNotifier> Notifier;
     std::unique_ptr<TfrmUsage> frmUsage;
     QDate ForecastWarned; // the period whose forecast warning was given
-    // The usage history; none when it cannot be used.
-    std::unique_ptr<THistoryStore> History;
+    // The usage history: written on a thread of its own, read here for the Usage window.
+    std::unique_ptr<THistoryRecorder> History;
+    std::unique_ptr<THistoryStore> HistoryRead;
+    // Why the history is not written now (or what its import could not read), for the Usage
+    // window; said once as a notice.
+    QString HistoryProblem;
     std::int64_t HistoryConnection = 0;
     TDateTime LastHistoryWrite = 0;
 };

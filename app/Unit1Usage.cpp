@@ -1,17 +1,18 @@
 // The usage history beside the seed's files: opened (and the log imported into it once) at
 // start, a row per connection written at its start, at least every five minutes while it lasts
-// and at its end. A history that cannot be written is reported once; the settings file and the
-// log go on as before.
+// and at its end. The writes wait on the recorder's thread while the history cannot take them,
+// reported once; the settings file and the log go on as before.
 
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
 #include "common/ErrorBoundary.h"
 #include "common/PuloError.h"
+#include "desktop/Notifications.h"
 #include "settings/FileLocations.h"
 #include "settings/LogFile.h"
 #include "settings/SavePosition.h"
+#include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
-#include "usage/LogImport.h"
 #include "usage/window/frmUsage.h"
 
 namespace pulo {
@@ -32,45 +33,49 @@ QDateTime Moment(TDateTime value)
 
 } // namespace
 
-void TForm1::OpenHistory()
+void TForm1::OpenHistory(const TForm1Services& services)
 {
-    auto store = std::make_unique<THistoryStore>(ProgramFilePath(QStringLiteral(".sqlite")));
-    const bool opened = store->Open(THistoryStore::TAccess::ReadWrite);
-    if (!store->Problem().isEmpty())
-        ShowErrorMessage(store->Problem());
-    if (!opened)
-        return;
-    store->CloseAbandoned();
-    if (store->IsEmpty())
-        ImportLogInto(*store);
-    History = std::move(store);
+    // Opened, settled and the log taken in on the recorder's thread: nothing of it holds up the
+    // window's start, and what it has to say comes as a notice once the window runs.
+    History = std::make_unique<THistoryRecorder>(
+        ProgramFilePath(QStringLiteral(".sqlite")),
+        [] {
+            try {
+                return LoadLog();
+            } catch (const PuloError&) {
+                return QStringList(); // no log to take in, or none that can be read
+            }
+        },
+        services.HistoryRetryMs);
+    History->OnMessage = [this](const QString& message) {
+        HistoryProblem = message;
+        Notice(TNotice::History, QStringLiteral("Usage history"), message);
+        if (frmUsage)
+            frmUsage->Refresh();
+    };
+    History->OnWritten = [this] {
+        if (History->Problem().isEmpty())
+            HistoryProblem.clear();
+    };
 }
 
-void TForm1::ImportLogInto(THistoryStore& store)
+const THistoryStore* TForm1::HistoryReader()
 {
-    QStringList lines;
-    try {
-        lines = LoadLog();
-    } catch (const PuloError&) {
-        return; // no log to import, or none that can be read: the history starts empty
+    // Read-only beside the writer; opened once there is a history to read.
+    if (!HistoryRead || !HistoryRead->IsOpen()) {
+        HistoryRead = std::make_unique<THistoryStore>(History ? History->Path() : QString());
+        if (!HistoryRead->Open(THistoryStore::TAccess::ReadOnly))
+            return nullptr;
     }
-    const TLogImport import = ImportLogLines(lines);
-    if (!import.Connections.empty())
-        store.AddFinished(import.Connections);
-    if (import.Unreadable > 0)
-        ShowErrorMessage(QStringLiteral("%1 lines of the log could not be read as connections and were not taken "
-                                        "into the usage history.")
-                             .arg(import.Unreadable));
+    return HistoryRead.get();
 }
 
 void TForm1::HistoryConnectionBegins()
 {
     if (!History)
         return;
-    HistoryConnection = History->BeginConnection(Moment(ConnectStart), ActiveEntryName, ActiveDeviceName);
+    HistoryConnection = History->Begin(Moment(ConnectStart), ActiveEntryName, ActiveDeviceName);
     LastHistoryWrite = Now();
-    if (HistoryConnection == 0)
-        HistoryFailed();
 }
 
 void TForm1::WriteHistory(bool ended)
@@ -81,9 +86,8 @@ void TForm1::WriteHistory(bool ended)
     if (!ended && now - LastHistoryWrite < HistoryWriteDays)
         return;
     LastHistoryWrite = now;
-    if (!History->UpdateConnection(HistoryConnection, Moment(now), static_cast<std::int64_t>(StatsXmit),
-                                   static_cast<std::int64_t>(StatsRecv), ended))
-        HistoryFailed();
+    History->Update(HistoryConnection, Moment(now), static_cast<std::int64_t>(StatsXmit),
+                    static_cast<std::int64_t>(StatsRecv), ended);
     if (ended)
         HistoryConnection = 0;
 }
@@ -92,7 +96,7 @@ void TForm1::Usage1Click()
 {
     if (!frmUsage) {
         TUsageHost host;
-        host.History = [this] { return History.get(); };
+        host.History = [this] { return HistoryReader(); };
         host.BillingDay = [this] { return Plan.BillingDay; };
         host.CountsBoth = [this] { return Plan.CountsBoth; };
         host.Limit = [this] { return DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm); };
@@ -102,21 +106,15 @@ void TForm1::Usage1Click()
         RestoreWindowPosition(*frmUsage, UsagePlacementSection);
         frmUsage->OnClose = [this] { RunGuarded([this] { SaveWindowPosition(*frmUsage, UsagePlacementSection); }); };
     }
-    // The figures of the connection in progress, as of now.
+    // The figures of the connection in progress, as of now; a history that is busy is shown as it
+    // stands rather than keeping the window from opening.
     LastHistoryWrite = 0;
     WriteHistory(false);
+    if (History)
+        History->Flush(250);
     frmUsage->show();
     frmUsage->raise();
     frmUsage->activateWindow();
-}
-
-void TForm1::HistoryFailed()
-{
-    // Said once; from then on the program keeps to the settings file and the log.
-    if (History)
-        ShowErrorMessage(History->Problem() + QStringLiteral(" The settings file and the log are still written."));
-    History.reset();
-    HistoryConnection = 0;
 }
 
 } // namespace pulo

@@ -6,7 +6,7 @@
 
 namespace pulo {
 
-void FillDemoHistory(THistoryStore& history, const QDate& today)
+bool FillDemoHistory(THistoryStore& history, const QDate& today)
 {
     std::mt19937 random(20261208); // the same history at every first start
     std::uniform_int_distribution<int> perDay(0, 3);
@@ -22,9 +22,10 @@ void FillDemoHistory(THistoryStore& history, const QDate& today)
             const QString entry = i % 2 == 0 ? QStringLiteral("My ISP") : QStringLiteral("Backup ISP");
             const std::int64_t id = history.BeginConnection(start, entry, QStringLiteral("Standard 56000 bps Modem"));
             if (!history.UpdateConnection(id, start.addSecs(seconds), received / 10, received, true))
-                return;
+                return false;
         }
     }
+    return true;
 }
 
 } // namespace pulo

@@ -9,6 +9,6 @@ namespace pulo {
 
 class THistoryStore;
 
-void FillDemoHistory(THistoryStore& history, const QDate& today);
+[[nodiscard]] bool FillDemoHistory(THistoryStore& history, const QDate& today);
 
 } // namespace pulo

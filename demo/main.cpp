@@ -14,6 +14,7 @@
 #include "platform/sim/SimBackend.h"
 #include "settings/FileLocations.h"
 #include "settings/Settings.h"
+#include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 #include "widgets/HelpViewer.h"
 
@@ -51,8 +52,11 @@ int main(int argc, char* argv[])
     // The demo's first start makes up a few months of history for the Usage window.
     const bool firstStart = !QFileInfo::exists(pulo::ProgramFilePath(QStringLiteral(".sqlite")));
     pulo::TForm1 Form1;
-    if (firstStart && Form1.UsageHistory() != nullptr)
-        pulo::FillDemoHistory(*Form1.UsageHistory(), QDate::currentDate());
+    if (firstStart) {
+        Form1.UsageRecorder()->Run([today = QDate::currentDate()](pulo::THistoryStore& history) {
+            return pulo::FillDemoHistory(history, today);
+        });
+    }
     single.OnRaise = [&Form1] { Form1.RestoreApplication(); };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);

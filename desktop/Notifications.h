@@ -22,6 +22,7 @@ enum class TNotice
     DownloadLimit,
     Forecast,
     DialFailed,
+    History,
 };
 
 class TNotifier final : public QObject

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace pulo {
 
@@ -27,6 +28,10 @@ const char* const Steps[][4] = {
      " seconds INTEGER NOT NULL, sent INTEGER NOT NULL, received INTEGER NOT NULL,"
      " PRIMARY KEY(connection, hour_utc))",
      "CREATE INDEX hours_by_hour ON hours(hour_utc)", nullptr},
+    // 3: what the history knows of itself; a history with rows has had the log taken in.
+    {"CREATE TABLE facts(key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+     "INSERT INTO facts(key, value) SELECT 'log_imported', '1' WHERE EXISTS (SELECT 1 FROM connections)", nullptr,
+     nullptr},
 };
 static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
 
@@ -92,9 +97,11 @@ bool THistoryStore::OpenFile(TAccess access)
     if (!database.isValid())
         return Fail(QStringLiteral("the SQLite driver of Qt is not installed"));
     database.setDatabaseName(FilePath);
+    // The writer runs on a thread of its own and tries again later; it waits only briefly, so that
+    // the program can always end soon.
     database.setConnectOptions(access == TAccess::ReadOnly
                                    ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
-                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     if (!database.open())
         return Fail(database.lastError().text());
     return true;
@@ -155,6 +162,11 @@ bool THistoryStore::Open(TAccess access)
     Writable = access == TAccess::ReadWrite;
     if (!Writable && !QFileInfo::exists(FilePath))
         return Fail(QStringLiteral("there is none yet"));
+    // A folder, a pipe, a device or a link that leads nowhere would hang or fail inside SQLite;
+    // only a regular file (or none yet) is opened.
+    const QFileInfo file(FilePath);
+    if ((file.exists() || file.isSymLink()) && !(file.exists() && file.isFile()))
+        return Fail(QStringLiteral("it is not a regular file"));
     if (!OpenFile(access))
         return false;
     if (Damaged()) {
@@ -269,23 +281,9 @@ bool THistoryStore::UpdateConnection(
     return true;
 }
 
-bool THistoryStore::CloseAbandoned()
+bool THistoryStore::InsertFinished(const std::vector<TUsageConnection>& connections)
 {
-    if (!Usable || !Writable)
-        return false;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    return query.exec(QStringLiteral("UPDATE connections SET in_progress = 0 WHERE in_progress = 1")) ||
-           Fail(query.lastError().text());
-}
-
-bool THistoryStore::AddFinished(const std::vector<TUsageConnection>& connections)
-{
-    if (!Usable || !Writable)
-        return false;
-    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
-    if (!database.transaction())
-        return Fail(database.lastError().text());
-    QSqlQuery query(database);
     query.prepare(QStringLiteral(
         "INSERT INTO connections(start_utc, start_offset, end_utc, end_offset, seconds, sent, received, entry,"
         " interface, in_progress) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, 0)"));
@@ -300,12 +298,110 @@ bool THistoryStore::AddFinished(const std::vector<TUsageConnection>& connections
         query.addBindValue(Text(connection.Entry));
         query.addBindValue(Text(connection.Interface));
         if (!query.exec()) {
-            const QString error = query.lastError().text();
-            database.rollback();
-            return Fail(error);
+            LastError = query.lastError().text();
+            return false;
         }
     }
+    return true;
+}
+
+bool THistoryStore::AddFinished(const std::vector<TUsageConnection>& connections)
+{
+    if (!Usable || !Writable)
+        return false;
+    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
+    if (!database.transaction())
+        return Fail(database.lastError().text());
+    if (!InsertFinished(connections)) {
+        database.rollback();
+        return Fail(LastError);
+    }
     return database.commit() || Fail(database.lastError().text());
+}
+
+bool THistoryStore::LogImported() const
+{
+    if (!Usable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    return query.exec(QStringLiteral("SELECT 1 FROM facts WHERE key = 'log_imported'")) && query.next();
+}
+
+bool THistoryStore::AddImported(const std::vector<TUsageConnection>& connections)
+{
+    if (!Usable || !Writable)
+        return false;
+    // The rows and the mark that they were taken in go together: a kill between the two would
+    // otherwise import the log twice.
+    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
+    if (!database.transaction())
+        return Fail(database.lastError().text());
+    QSqlQuery query(database);
+    if (!InsertFinished(connections) ||
+        !query.exec(QStringLiteral("INSERT OR REPLACE INTO facts(key, value) VALUES('log_imported', '1')"))) {
+        const QString error = LastError.isEmpty() ? query.lastError().text() : LastError;
+        database.rollback();
+        return Fail(error);
+    }
+    return database.commit() || Fail(database.lastError().text());
+}
+
+bool THistoryStore::ReconcileAbandoned(const std::vector<TUsageConnection>& logged)
+{
+    if (!Usable || !Writable)
+        return false;
+    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
+    QSqlQuery query(database);
+    if (!query.exec(
+            QStringLiteral("SELECT %1 FROM connections WHERE in_progress = 1").arg(QLatin1String(ConnectionColumns))))
+        return Fail(query.lastError().text());
+    std::vector<TUsageConnection> abandoned;
+    while (query.next())
+        abandoned.push_back(ConnectionOf(query));
+    query.finish();
+    if (abandoned.empty())
+        return true;
+    if (!database.transaction())
+        return Fail(database.lastError().text());
+    const auto abandon = [&] {
+        const QString error = query.lastError().text();
+        database.rollback();
+        return Fail(error);
+    };
+    for (const TUsageConnection& row : abandoned) {
+        query.prepare(QStringLiteral("DELETE FROM hours WHERE connection = ?"));
+        query.addBindValue(static_cast<qlonglong>(row.Id));
+        if (!query.exec())
+            return abandon();
+        // The log's line of the same start and entry is the connection as it was counted (the
+        // log writer gives the start to the second; a second either way is the same start).
+        const auto line = std::find_if(logged.begin(), logged.end(), [&](const TUsageConnection& candidate) {
+            return candidate.Entry == row.Entry && std::abs(candidate.Start.secsTo(row.Start)) <= 1;
+        });
+        if (line == logged.end()) {
+            query.prepare(QStringLiteral("DELETE FROM connections WHERE id = ?"));
+        } else {
+            query.prepare(QStringLiteral("UPDATE connections SET end_utc = ?, end_offset = ?, seconds = ?, sent = ?,"
+                                         " received = ?, in_progress = 0 WHERE id = ?"));
+            query.addBindValue(line->End.toSecsSinceEpoch());
+            query.addBindValue(line->End.offsetFromUtc());
+            query.addBindValue(static_cast<qlonglong>(line->Seconds));
+            query.addBindValue(static_cast<qlonglong>(line->Sent));
+            query.addBindValue(static_cast<qlonglong>(line->Received));
+        }
+        query.addBindValue(static_cast<qlonglong>(row.Id));
+        if (!query.exec())
+            return abandon();
+    }
+    return database.commit() || abandon();
+}
+
+bool THistoryStore::HasAbandoned() const
+{
+    if (!Usable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    return query.exec(QStringLiteral("SELECT 1 FROM connections WHERE in_progress = 1 LIMIT 1")) && query.next();
 }
 
 bool THistoryStore::IsEmpty() const

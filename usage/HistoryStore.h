@@ -47,7 +47,7 @@ public:
         ReadOnly, // another copy may be writing meanwhile (the command line)
     };
     // The schema this program writes; older databases are migrated when opened for writing.
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     explicit THistoryStore(QString path);
     ~THistoryStore();
@@ -69,12 +69,22 @@ public:
     // The connection's figures so far (bytes since it began): its row and the hours the time since
     // the last write falls in (time and bytes shared out in proportion). ended closes the row.
     bool UpdateConnection(std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
-    // Rows left in progress by a program that did not end them are closed as they stand.
-    bool CloseAbandoned();
-    // Connections from an older record (the log), in one transaction.
+    // Rows left in progress by a program that did not end them (a kill, a power cut): the log and
+    // the month totals count a connection only at its end, so such a row takes the figures of
+    // the log's line of the same start and entry when there is one (logged: the log's lines as
+    // read by ImportLogLines), and is removed when there is none. False, with Problem(), when the
+    // history could not be written; it is then as it was.
+    bool ReconcileAbandoned(const std::vector<TUsageConnection>& logged);
+    // Finished connections, in one transaction.
     bool AddFinished(const std::vector<TUsageConnection>& connections);
+    // The log's connections, with the mark that the log has been taken in, in one transaction.
+    bool AddImported(const std::vector<TUsageConnection>& connections);
+    // Whether the log has been taken in (a history that had rows before the mark existed has).
+    [[nodiscard]] bool LogImported() const;
 
     [[nodiscard]] bool IsEmpty() const;
+    // Whether rows were left in progress (see ReconcileAbandoned).
+    [[nodiscard]] bool HasAbandoned() const;
     // Connections that began in [from, to), by start.
     [[nodiscard]] std::vector<TUsageConnection> Connections(const QDateTime& from, const QDateTime& to) const;
     // Hour sums of all connections in [from, to), by hour.
@@ -91,6 +101,8 @@ private:
     bool Migrate();
     void SetAside(const QString& why);
     bool Fail(const QString& what);
+    // Inserts within the caller's transaction; false (LastError set) when a row was refused.
+    bool InsertFinished(const std::vector<TUsageConnection>& connections);
     // Connections that began in [from, to) and meet the further SQL condition (" AND ...").
     [[nodiscard]] std::vector<TUsageConnection>
     ConnectionsWhere(const char* condition, const QDateTime& from, const QDateTime& to) const;
@@ -100,6 +112,7 @@ private:
     bool Usable = false;
     bool Writable = false;
     QString LastProblem;
+    QString LastError;
 };
 
 } // namespace pulo

@@ -1,0 +1,210 @@
+#include "usage/HistoryRecorder.h"
+
+#include "usage/LogImport.h"
+
+#include <chrono>
+
+namespace pulo {
+
+namespace {
+
+// At the program's end what waits is written for at most this long, so that the program always
+// ends soon; and a refused write is then tried again this often.
+constexpr int EndingWaitMs = 2000;
+constexpr int EndingRetryMs = 200;
+
+} // namespace
+
+THistoryRecorder::THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs)
+    : FilePath(std::move(path)), ReadLog(std::move(readLog)), RetryMs(retryMs)
+{
+    Thread = std::thread([this] { Work(); });
+}
+
+THistoryRecorder::~THistoryRecorder()
+{
+    {
+        const std::lock_guard guard(Lock);
+        Ending = true;
+    }
+    Wake.notify_all();
+    Flush(EndingWaitMs);
+    {
+        const std::lock_guard guard(Lock);
+        Stopping = true;
+    }
+    Wake.notify_all();
+    Thread.join();
+}
+
+std::int64_t THistoryRecorder::Begin(const QDateTime& start, const QString& entry, const QString& interface)
+{
+    std::int64_t key = 0;
+    {
+        const std::lock_guard guard(Lock);
+        key = ++LastKey;
+    }
+    Enqueue(TBegin{key, start, entry, interface});
+    return key;
+}
+
+void THistoryRecorder::Update(
+    std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended)
+{
+    Enqueue(TUpdate{key, now, sent, received, ended});
+}
+
+void THistoryRecorder::Run(std::function<bool(THistoryStore&)> job)
+{
+    Enqueue(TJob(std::move(job)));
+}
+
+void THistoryRecorder::Enqueue(TWrite write)
+{
+    {
+        const std::lock_guard guard(Lock);
+        // While the history cannot be written the figures of a running connection pile up; only
+        // the newest of them matters (the front may be being written, and is left alone).
+        const auto* update = std::get_if<TUpdate>(&write);
+        if (update != nullptr && !update->Ended && (Waiting.size() >= 2 || (!Waiting.empty() && !Busy))) {
+            auto* last = std::get_if<TUpdate>(&Waiting.back());
+            if (last != nullptr && last->Key == update->Key && !last->Ended) {
+                *last = *update;
+                return;
+            }
+        }
+        Waiting.push_back(std::move(write));
+    }
+    Wake.notify_all();
+}
+
+bool THistoryRecorder::Flush(int timeoutMs)
+{
+    std::unique_lock lock(Lock);
+    return Settled.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                            [this] { return Opened && Waiting.empty() && !Busy; });
+}
+
+QString THistoryRecorder::Problem() const
+{
+    const std::lock_guard guard(Lock);
+    return CurrentProblem;
+}
+
+void THistoryRecorder::Tell(const QString& message)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, message] {
+            if (OnMessage)
+                OnMessage(message);
+        },
+        Qt::QueuedConnection);
+}
+
+bool THistoryRecorder::OpenStore(THistoryStore& store)
+{
+    if (!store.Open(THistoryStore::TAccess::ReadWrite))
+        return false;
+    if (Opened)
+        return true; // opened again after a refused write: the rest was done at the start
+    if (!store.Problem().isEmpty())
+        Tell(store.Problem()); // a damaged history was set aside
+    const bool importing = !store.LogImported();
+    TLogImport logged;
+    if (importing || store.HasAbandoned())
+        logged = ImportLogLines(ReadLog ? ReadLog() : QStringList());
+    if (!store.ReconcileAbandoned(logged.Connections))
+        return false;
+    if (importing) {
+        if (!store.AddImported(logged.Connections))
+            return false;
+        if (logged.Unreadable > 0)
+            Tell(QStringLiteral("%1 lines of the log could not be read as connections and were not taken "
+                                "into the usage history.")
+                     .arg(logged.Unreadable));
+    }
+    return true;
+}
+
+bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
+{
+    if (const auto* begin = std::get_if<TBegin>(&write)) {
+        const std::int64_t id = store.BeginConnection(begin->Start, begin->Entry, begin->Interface);
+        if (id == 0)
+            return false;
+        Rows[begin->Key] = id;
+        return true;
+    }
+    if (const auto* update = std::get_if<TUpdate>(&write)) {
+        const auto row = Rows.find(update->Key);
+        if (row == Rows.end())
+            return true; // a connection whose start was never reported
+        if (!store.UpdateConnection(row->second, update->Now, update->Sent, update->Received, update->Ended))
+            return false;
+        if (update->Ended)
+            Rows.erase(row);
+        return true;
+    }
+    return std::get<TJob>(write)(store);
+}
+
+void THistoryRecorder::Work()
+{
+    // The store lives on this thread: a database connection belongs to the thread that made it.
+    THistoryStore store(FilePath);
+    bool usable = false;
+    bool told = false;
+    std::unique_lock lock(Lock);
+    while (!Stopping) {
+        bool written = true;
+        if (!usable) {
+            lock.unlock();
+            usable = OpenStore(store);
+            lock.lock();
+            Opened = Opened || usable;
+            written = usable;
+        }
+        if (usable) {
+            Settled.notify_all();
+            Wake.wait(lock, [this] { return Stopping || !Waiting.empty(); });
+            if (Waiting.empty())
+                break;
+            const TWrite write = Waiting.front();
+            Busy = true;
+            lock.unlock();
+            written = Write(store, write);
+            lock.lock();
+            Busy = false;
+            if (written) {
+                Waiting.pop_front();
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        if (OnWritten)
+                            OnWritten();
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+        if (written) {
+            if (told)
+                CurrentProblem.clear();
+            told = false;
+            continue;
+        }
+        // Refused (busy, full, gone): said once, opened again and tried again a little later.
+        usable = false;
+        CurrentProblem = store.Problem();
+        if (!told) {
+            told = true;
+            Tell(CurrentProblem + QStringLiteral(" What was not written waits and is written once it can be; the "
+                                                 "settings file and the log are still written."));
+        }
+        Settled.notify_all();
+        Wake.wait_for(lock, std::chrono::milliseconds(Ending ? EndingRetryMs : RetryMs), [this] { return Stopping; });
+    }
+    Settled.notify_all();
+}
+
+} // namespace pulo

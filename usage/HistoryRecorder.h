@@ -1,0 +1,101 @@
+#pragma once
+
+// Writes the usage history on a thread of its own, so that a busy database (another program
+// holding it), a full disk or a slow one never holds up the window. What the window reports
+// (a connection begins, its figures so far, its end) waits in order until it is written; a
+// write that is refused is tried again a little later, and nothing that waits is lost while the
+// program runs. The first thing the thread does is open the history: make or migrate it, settle
+// the rows a killed program left in progress against the log, and take the log in once.
+
+#include "usage/HistoryStore.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <variant>
+
+namespace pulo {
+
+class THistoryRecorder final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // readLog: the log's lines, read on the recorder's thread (empty when there is none or it
+    // cannot be read). retryMs: how long a refused write waits before it is tried again.
+    THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs = 10000);
+    // Writes what still waits for at most a moment (the program is ending), then stops.
+    ~THistoryRecorder() override;
+    THistoryRecorder(const THistoryRecorder&) = delete;
+    THistoryRecorder& operator=(const THistoryRecorder&) = delete;
+
+    // A connection begins; returns the key its later figures are reported under.
+    [[nodiscard]] std::int64_t Begin(const QDateTime& start, const QString& entry, const QString& interface);
+    // The connection's figures so far (bytes since it began); ended closes it.
+    void Update(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
+    // Any other write, in turn with the rest (the demo's made-up past); false from the job is a
+    // refused write, tried again.
+    void Run(std::function<bool(THistoryStore&)> job);
+    // Waits until everything reported has been written; false when timeoutMs passed first.
+    bool Flush(int timeoutMs);
+    // What keeps the history from being written now, in words; empty while it is written.
+    [[nodiscard]] QString Problem() const;
+    [[nodiscard]] const QString& Path() const { return FilePath; }
+
+    // Said on the owner's thread: a problem with the history (once until it is written again),
+    // or what the log's import could not read.
+    std::function<void(const QString& message)> OnMessage;
+    // Said on the owner's thread after something reported has been written.
+    std::function<void()> OnWritten;
+
+private:
+    struct TBegin final
+    {
+        std::int64_t Key;
+        QDateTime Start;
+        QString Entry;
+        QString Interface;
+    };
+    struct TUpdate final
+    {
+        std::int64_t Key;
+        QDateTime Now;
+        std::int64_t Sent;
+        std::int64_t Received;
+        bool Ended;
+    };
+    using TJob = std::function<bool(THistoryStore&)>;
+    using TWrite = std::variant<TBegin, TUpdate, TJob>;
+
+    void Enqueue(TWrite write);
+    void Work();
+    bool OpenStore(THistoryStore& store);
+    bool Write(THistoryStore& store, const TWrite& write);
+    void Tell(const QString& message);
+
+    const QString FilePath;
+    const std::function<QStringList()> ReadLog;
+    const int RetryMs;
+
+    mutable std::mutex Lock;
+    std::condition_variable Wake;    // the thread: something to write, or the end
+    std::condition_variable Settled; // Flush: the queue is empty
+    std::deque<TWrite> Waiting;      // the front is being written until it has been
+    bool Opened = false;             // the history was opened, settled and its log taken in
+    bool Busy = false;
+    bool Ending = false; // the program is ending: refused writes are tried again sooner
+    bool Stopping = false;
+    QString CurrentProblem;
+    std::int64_t LastKey = 0;
+    std::map<std::int64_t, std::int64_t> Rows; // the thread's: key -> row id
+    std::thread Thread;
+};
+
+} // namespace pulo
