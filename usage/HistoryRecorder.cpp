@@ -23,12 +23,16 @@ THistoryRecorder::THistoryRecorder(QString path, std::function<QStringList()> re
 
 THistoryRecorder::~THistoryRecorder()
 {
+    bool opened = false;
     {
         const std::lock_guard guard(Lock);
         Ending = true;
+        opened = Opened;
     }
     Wake.notify_all();
-    Flush(EndingWaitMs);
+    // A history that could not even be opened will not be in the next moments either.
+    if (opened)
+        Flush(EndingWaitMs);
     {
         const std::lock_guard guard(Lock);
         Stopping = true;

@@ -77,6 +77,53 @@ TEST(LogImportTest, ConnectionLinesBecomeRowsAndOddLinesAreCounted)
     EXPECT_EQ(import.Connections[1].Seconds, 90180) << "a connection past a day";
 }
 
+TEST(LogImportTest, ALogWrittenUnderOtherFormatsIsReadOneWayAndImpossibleFiguresAreNot)
+{
+    CurrentFormat() = FormatSettings{}; // today's desktop writes dd/MM/yyyy
+    const QString tail = QStringLiteral(" \u2022 00:10:00 \u2022      1.5 \u2022       20 \u2022 My ISP");
+    const auto line = [&](const char* date, const char* time) {
+        return QString::fromLatin1(date) + QStringLiteral(" \u2022 ") + QString::fromLatin1(time) +
+               QStringLiteral(" \u2014> 10:10:00") + tail;
+    };
+    struct Row
+    {
+        const char* Name;
+        QStringList Lines;
+        QDate FirstDay; // of the first connection
+        int Read;
+        int Unreadable;
+    };
+    const Row rows[] = {
+        {"today's format", {line("01/12/2026", "10:00:00"), line("31/12/2026", "10:00:00")}, {2026, 12, 1}, 2, 0},
+        // 13/04 can only be a day first: the file is read that way, 03/04 with it.
+        {"another day-first log", {line("03.04.2024", "10:00:00"), line("13.04.2024", "10:00:00")}, {2024, 4, 3}, 2, 0},
+        {"a month-first log", {line("04/03/2024", "10:00:00"), line("04/13/2024", "10:00:00")}, {2024, 4, 3}, 2, 0},
+        {"ISO dates, 12-hour times", {line("2024-04-03", "10:00:00 AM")}, {2024, 4, 3}, 1, 0},
+        {"two-digit years", {line("03/04/24", "10:00:00")}, {2024, 4, 3}, 1, 0},
+        {"absurd figures",
+         {line("01/12/2026", "10:00:00"),
+          QStringLiteral("01/12/2026 \u2022 10:00:00 \u2014> 10:10:00 \u2022 00:10:00 \u2022 1e300 \u2022 1 \u2022 x"),
+          QStringLiteral("01/12/2026 \u2022 10:00:00 \u2014> 10:10:00 \u2022 9223372036854775807:00:00 \u2022 1 "
+                         "\u2022 1 \u2022 x"),
+          QStringLiteral("01/12/2026 \u2022 10:00:00 \u2014> 10:10:00 \u2022 00:10:00 \u2022 -1 \u2022 1 \u2022 x")},
+         {2026, 12, 1},
+         1,
+         3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TLogImport import = ImportLogLines(row.Lines);
+        EXPECT_EQ(import.Unreadable, row.Unreadable);
+        ASSERT_EQ(static_cast<int>(import.Connections.size()), row.Read);
+        EXPECT_EQ(import.Connections[0].Start, QDateTime(row.FirstDay, QTime(10, 0)));
+        EXPECT_EQ(import.Connections[0].Sent, 1500);
+        for (const TUsageConnection& connection : import.Connections) {
+            EXPECT_GE(connection.End, connection.Start);
+            EXPECT_GE(connection.Received, 0);
+        }
+    }
+}
+
 TEST(ExportTest, CsvAndJsonReadBackWithOtherParsers)
 {
     TUsageConnection tricky;
