@@ -102,6 +102,8 @@ public:
     void ViewLogfile1Click();
     // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
     void Usage1Click();
+    // Tells the desktop of a problem without waiting for anyone (the program is ending unattended).
+    void NoticeProblem(const QString& message);
     // The usage history's writer (on a thread of its own).
     [[nodiscard]] THistoryRecorder* UsageRecorder() const { return History.get(); }
     // Dialling (Unit1Dial.cpp).

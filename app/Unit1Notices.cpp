@@ -74,6 +74,11 @@ void TForm1::NoticeForecast(std::int64_t sent, std::int64_t received)
                .arg(QLocale(QLocale::English).toString(*reached, QStringLiteral("d MMMM"))));
 }
 
+void TForm1::NoticeProblem(const QString& message)
+{
+    Notice(TNotice::Problem, QStringLiteral("PuloPro"), message);
+}
+
 void TForm1::NoticeDialFailed(const QString& reason)
 {
     Notice(TNotice::DialFailed, QStringLiteral("Dial failed"), reason.trimmed());

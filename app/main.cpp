@@ -33,10 +33,11 @@ int main(int argc, char* argv[])
         return 0;
     win::InstalledBackend().Help = pulo::MakeViewerHelpService();
     win::RegisterHelpModule(win::InstalledBackend().Modules);
+    pulo::TExitRequests exits(application, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     pulo::TForm1 Form1;
     single.OnRaise = [&Form1] { Form1.RestoreApplication(); };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
-    pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
+    exits.Attach(Form1);
     Form1.ShowAtStart();
     return QApplication::exec();
 }

@@ -51,6 +51,7 @@ int main(int argc, char* argv[])
     win::RegisterHelpModule(win::InstalledBackend().Modules);
     // The demo's first start makes up a few months of history for the Usage window.
     const bool firstStart = !QFileInfo::exists(pulo::ProgramFilePath(QStringLiteral(".sqlite")));
+    pulo::TExitRequests exits(application, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     pulo::TForm1 Form1;
     if (firstStart) {
         Form1.UsageRecorder()->Run([today = QDate::currentDate()](pulo::THistoryStore& history) {
@@ -59,7 +60,7 @@ int main(int argc, char* argv[])
     }
     single.OnRaise = [&Form1] { Form1.RestoreApplication(); };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
-    pulo::EndLikeExit(application, Form1, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
+    exits.Attach(Form1);
     Form1.ShowAtStart();
     pulo::LineSimulator simulator(sim, Form1);
     simulator.show();

@@ -23,6 +23,7 @@ enum class TNotice
     Forecast,
     DialFailed,
     History,
+    Problem, // what could not be written while nobody was there to be asked
 };
 
 class TNotifier final : public QObject
