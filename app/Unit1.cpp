@@ -226,7 +226,10 @@ void TForm1::FormCreate(const TForm1Services& services)
     // A connection end a kill interrupted is finished before the totals are read, so that the
     // log and the settings file agree again.
     PrepareLogFile();
-    RunGuarded([this] { LinesWaitingForTheLog = FinishInterruptedConnectionEnd(); });
+    const TInterruptedEnd interrupted = FinishInterruptedConnectionEnd();
+    LinesWaitingForTheLog = interrupted.Waiting;
+    for (const QString& problem : interrupted.Problems)
+        NoticeProblem(problem);
     OpenHistory(services);
     // The alarm flags are read with the rest: a limit the user did not activate never warns.
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);

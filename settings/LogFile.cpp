@@ -79,7 +79,12 @@ void TLogWriter::UpdateLog(TLogContext& context)
                                      context.Past.Seconds, context.Totals.TotTMT, context.Totals.TotRCV);
     journal.Totals = context.Totals;
     journal.Totals.StoredMonth = context.Current.Month;
-    SaveLogJournal(journal);
+    // Without its side file a kill could leave the log and the totals disagreeing, or an older
+    // side file would be finished in its place: the log is not touched, and the line waits.
+    if (!SaveLogJournal(journal)) {
+        RemoveLogJournal();
+        throw PuloError(QStringLiteral("Failed to Save Stream"));
+    }
 
     CreateLogIfMissing();
     // Our own log has its end rewritten alone; any other is read and written whole.

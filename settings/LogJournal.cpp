@@ -13,12 +13,37 @@ namespace pulo {
 
 namespace {
 
-const QByteArray Header = QByteArrayLiteral("PuloPro connection end 1");
+// Version 2 escapes backslashes and line breaks in its texts (a connection's name may hold a
+// line break); version 1 files, from before, are read as they stand.
+const QByteArray Header = QByteArrayLiteral("PuloPro connection end 2");
+const QByteArray HeaderUnescaped = QByteArrayLiteral("PuloPro connection end 1");
 constexpr std::size_t LargestJournal = 1024 * 1024;
 
 QByteArray Number(double value)
 {
     return QByteArray::number(value, 'g', 17);
+}
+
+QByteArray Escaped(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    bytes.replace('\\', "\\\\").replace('\n', "\\n").replace('\r', "\\r");
+    return bytes;
+}
+
+QString Unescaped(const QByteArray& bytes)
+{
+    QByteArray text;
+    text.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\\' || i + 1 == bytes.size()) {
+            text += bytes[i];
+            continue;
+        }
+        const char next = bytes[++i];
+        text += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return QString::fromUtf8(text);
 }
 
 } // namespace
@@ -38,9 +63,9 @@ bool SaveLogJournal(const TLogJournal& journal)
     text += "TotTMT=" + Number(journal.Totals.TotTMT) + '\n';
     text += QByteArray("Replace=") + (journal.ReplaceBlock ? "1" : "0") + '\n';
     for (const QString& line : journal.Lines)
-        text += "Line=" + line.toUtf8() + '\n';
+        text += "Line=" + Escaped(line) + '\n';
     for (const QString& line : journal.Block)
-        text += "Block=" + line.toUtf8() + '\n';
+        text += "Block=" + Escaped(line) + '\n';
     return win::ReplaceFileAtomically(QFile::encodeName(LogJournalPath()).toStdString(),
                                       std::string_view(text.constData(), static_cast<std::size_t>(text.size()))) ==
            win::ERROR_SUCCESS;
@@ -52,8 +77,11 @@ std::optional<TLogJournal> LoadLogJournal()
     if (read.Error != win::ERROR_SUCCESS)
         return std::nullopt;
     const QList<QByteArray> lines = QByteArray::fromStdString(read.Bytes).split('\n');
-    if (lines.value(0) != Header)
+    if (lines.value(0) != Header && lines.value(0) != HeaderUnescaped)
         return std::nullopt;
+    const auto text = [escaped = lines.value(0) == Header](const QByteArray& value) {
+        return escaped ? Unescaped(value) : QString::fromUtf8(value);
+    };
     TLogJournal journal;
     int figures = 0;
     for (const QByteArray& line : lines.mid(1)) {
@@ -77,10 +105,10 @@ std::optional<TLogJournal> LoadLogJournal()
             journal.ReplaceBlock = value == "1";
             continue;
         } else if (key == "Line") {
-            journal.Lines << QString::fromUtf8(value);
+            journal.Lines << text(value);
             continue;
         } else if (key == "Block") {
-            journal.Block << QString::fromUtf8(value);
+            journal.Block << text(value);
             continue;
         } else {
             continue;
@@ -111,16 +139,30 @@ QStringList WithJournal(QStringList lines, const TLogJournal& journal)
 
 bool LogHolds(const QStringList& lines, const TLogJournal& journal)
 {
-    const QStringList tail = journal.Lines + journal.Block;
-    return lines.size() >= tail.size() && lines.mid(lines.size() - tail.size()) == tail;
+    // Compared as text: a line with a line break in it (a connection's name) is two lines of
+    // the log once read back.
+    const QString tail = (journal.Lines + journal.Block).join(QLatin1Char('\n'));
+    const QString log = lines.join(QLatin1Char('\n'));
+    return log.endsWith(tail) && (log.size() == tail.size() || log[log.size() - tail.size() - 1] == QLatin1Char('\n'));
 }
 
-QStringList FinishInterruptedConnectionEnd()
+TInterruptedEnd FinishInterruptedConnectionEnd()
 {
+    TInterruptedEnd finished;
     const std::optional<TLogJournal> journal = LoadLogJournal();
     if (!journal) {
-        RemoveLogJournal(); // a torn or foreign side file holds nothing to finish
-        return {};
+        if (QFile::exists(LogJournalPath())) {
+            // Cut short or not ours: nothing in it is trusted, and nothing of it is thrown away.
+            const QString aside = LogJournalPath() + QStringLiteral(".unreadable");
+            QFile::remove(aside);
+            finished.Problems
+                << (QFile::rename(LogJournalPath(), aside)
+                        ? QStringLiteral("The unfinished connection end %1 could not be read; it was "
+                                         "kept as %2.")
+                              .arg(LogJournalPath(), aside)
+                        : QStringLiteral("The unfinished connection end %1 could not be read.").arg(LogJournalPath()));
+        }
+        return finished;
     }
     bool logged = false;
     try {
@@ -132,12 +174,19 @@ QStringList FinishInterruptedConnectionEnd()
     } catch (const PuloError&) {
         // The log still cannot be written: its lines keep waiting, the totals are stored.
     }
-    TMonthTotals totals = journal->Totals;
-    WriteMonthTotals(totals);
     if (!logged)
-        return journal->Lines;
-    RemoveLogJournal();
-    return {};
+        finished.Waiting = journal->Lines;
+    try {
+        TMonthTotals totals = journal->Totals;
+        WriteMonthTotals(totals);
+    } catch (const PuloError& error) {
+        // The side file stays for the next start; the lines wait meanwhile.
+        finished.Problems << error.Message();
+        return finished;
+    }
+    if (logged)
+        RemoveLogJournal();
+    return finished;
 }
 
 } // namespace pulo

@@ -26,8 +26,8 @@ struct TLogJournal final
 };
 
 [[nodiscard]] QString LogJournalPath();
-// Best effort: false when it could not be written (the two files are still written).
-bool SaveLogJournal(const TLogJournal& journal);
+// False when it could not be written.
+[[nodiscard]] bool SaveLogJournal(const TLogJournal& journal);
 // Nothing when there is none or it is not one of ours.
 [[nodiscard]] std::optional<TLogJournal> LoadLogJournal();
 void RemoveLogJournal();
@@ -38,9 +38,15 @@ void RemoveLogJournal();
 // Whether the log already ends with the journal's lines and block.
 [[nodiscard]] bool LogHolds(const QStringList& lines, const TLogJournal& journal);
 
-// Finishes a connection end a kill or a refused write interrupted (see above). Returns the
-// lines still waiting for a log that cannot be written, which the log writer keeps; raises
-// "Unable to write to ..." when the settings file refuses the totals.
-[[nodiscard]] QStringList FinishInterruptedConnectionEnd();
+struct TInterruptedEnd final
+{
+    QStringList Waiting;  // lines still waiting for a log that cannot be written; the writer keeps them
+    QStringList Problems; // what could not be done ("Unable to write to ..."), for the user
+};
+
+// Finishes a connection end a kill or a refused write interrupted (see above). A side file that
+// cannot be read is set aside (".unreadable"), never deleted; one whose totals the settings file
+// refuses stays for the next start.
+[[nodiscard]] TInterruptedEnd FinishInterruptedConnectionEnd();
 
 } // namespace pulo

@@ -282,50 +282,80 @@ TEST_F(LogWriterTest, ALogThatCouldNotBeReadBackIsNeverWritten)
 
 TEST_F(LogWriterTest, AnInterruptedConnectionEndIsFinishedAtTheNextStart)
 {
-    // Three ways a connection end can stop half way: before the log, after the log, and with a
-    // log that refuses it. The side file finishes it once; the two files then agree.
+    // Ways a connection end can stop half way: before the log, after the log, with a log that
+    // refuses it, with the settings file refusing too. The side file finishes it once; the two
+    // files then agree, and nothing waiting is dropped.
     const struct
     {
         const char* Name;
         bool LogWritten;
         bool LogWritable;
+        bool SettingsWritable;
+        QString Line;
     } cases[] = {
-        {"killed before the log was written", false, true},
-        {"killed between the log and the settings", true, true},
-        {"a log that still cannot be written", false, false},
+        {"killed before the log was written", false, true, true, "10/05/2027 \u2022 a connection"},
+        {"killed between the log and the settings", true, true, true, "10/05/2027 \u2022 a connection"},
+        {"a name with a line break, logged", true, true, true, "10/05/2027 \u2022 My\nPhone \\n"},
+        {"a name with a line break, not logged", false, true, true, "10/05/2027 \u2022 My\r\nPhone"},
+        {"a log that still cannot be written", false, false, true, "10/05/2027 \u2022 a connection"},
+        {"neither file can be written", false, false, false, "10/05/2027 \u2022 a connection"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         QFile::remove(Folder->filePath("pulopro.log"));
         QFile::remove(IniPath());
         TLogJournal journal;
-        journal.Lines = {"10/05/2027 \u2022 a connection"};
+        journal.Lines = {c.Line};
         journal.Block = MonthTotalsBlock(4, "1", "0", "0", 10, 20);
         journal.ReplaceBlock = true;
         journal.Totals = {4, 3600, 20, 10, 5};
         ASSERT_TRUE(SaveLogJournal(journal));
         const QStringList older = QStringList{"an older line"} + MonthTotalsBlock(3, "0", "50", "0", 5, 10);
         SaveLog(c.LogWritten ? WithJournal(older, journal) : older);
+        const QStringList logged = Written();
         if (!c.LogWritable) {
             // A folder in the log's place: nothing can make it a log.
             QFile::remove(Folder->filePath("pulopro.log"));
             ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.log")));
         }
+        if (!c.SettingsWritable) {
+            ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.ini")));
+        }
 
-        const QStringList waiting = FinishInterruptedConnectionEnd();
-        EXPECT_EQ(waiting, c.LogWritable ? QStringList{} : journal.Lines);
-        EXPECT_EQ(Written(), c.LogWritable ? WithJournal(older, journal) : QStringList{"<missing>"});
+        const TInterruptedEnd finished = FinishInterruptedConnectionEnd();
+        EXPECT_EQ(finished.Waiting, c.LogWritable ? QStringList{} : journal.Lines);
+        EXPECT_EQ(finished.Problems.isEmpty(), c.SettingsWritable) << finished.Problems.join(' ').toStdString();
+        EXPECT_EQ(QFile::exists(LogJournalPath()), !c.LogWritable || !c.SettingsWritable);
+        if (!c.SettingsWritable) {
+            QDir(Folder->filePath("pulopro.ini")).removeRecursively();
+            QDir(Folder->filePath("pulopro.log")).removeRecursively();
+            continue;
+        }
+        EXPECT_EQ(Written(),
+                  c.LogWritable ? (c.LogWritten ? logged : WithJournal(older, journal)) : QStringList{"<missing>"});
         TMonthTotals stored;
         ReadMonthTotals(stored);
         EXPECT_EQ(stored.TotCon, 4);
         EXPECT_EQ(stored.StoredMonth, 5);
-        EXPECT_EQ(QFile::exists(LogJournalPath()), !c.LogWritable);
-        EXPECT_TRUE(FinishInterruptedConnectionEnd().isEmpty() || !c.LogWritable) << "finishing twice is harmless";
-        if (c.LogWritable)
-            EXPECT_EQ(Written().size(), older.size() + 1);
-        else
+        const QStringList once = Written();
+        EXPECT_TRUE(FinishInterruptedConnectionEnd().Waiting.isEmpty() || !c.LogWritable)
+            << "finishing twice is harmless";
+        EXPECT_EQ(Written(), once) << "the line is written once";
+        if (!c.LogWritable)
             QDir(Folder->filePath("pulopro.log")).removeRecursively();
     }
+
+    // A side file that does not read is kept aside and said, never silently deleted.
+    QFile torn(LogJournalPath());
+    ASSERT_TRUE(torn.open(QIODevice::WriteOnly));
+    torn.write("PuloPro connection end 2\nMonth=5\nTotCon=");
+    torn.close();
+    const TInterruptedEnd finished = FinishInterruptedConnectionEnd();
+    ASSERT_EQ(finished.Problems.size(), 1);
+    EXPECT_TRUE(finished.Problems[0].contains(QStringLiteral("could not be read")))
+        << finished.Problems[0].toStdString();
+    EXPECT_FALSE(QFile::exists(LogJournalPath()));
+    EXPECT_TRUE(QFile::exists(LogJournalPath() + QStringLiteral(".unreadable")));
 }
 
 TEST_F(LogWriterTest, RewritingTheEndAloneGivesWhatRewritingTheWholeLogGives)
@@ -387,7 +417,7 @@ TEST_F(LogWriterTest, AfterAnyNumberOfKillsTheLogAndTheTotalsAgree)
         child.kill();
         child.waitForFinished();
     }
-    ASSERT_TRUE(FinishInterruptedConnectionEnd().isEmpty());
+    ASSERT_TRUE(FinishInterruptedConnectionEnd().Waiting.isEmpty());
     TMonthTotals stored;
     ReadMonthTotals(stored);
     const QStringList log = Written();

@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     pulo::SetFileLocation(pulo::TFileLocation::BesideExecutable);
 
     pulo::TLogWriter writer;
-    writer.KeepWaiting(pulo::FinishInterruptedConnectionEnd());
+    writer.KeepWaiting(pulo::FinishInterruptedConnectionEnd().Waiting);
     pulo::TMonthTotals totals;
     pulo::ReadMonthTotals(totals);
     pulo::DateParts current{};
