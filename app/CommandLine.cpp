@@ -19,10 +19,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace pulo {
 
@@ -32,16 +35,50 @@ constexpr int Success = 0;
 constexpr int Failure = 1;
 constexpr int UsageError = 2;
 
-void Write(std::FILE* stream, const QByteArray& text)
+// Why the last write to standard output failed.
+int WriteError = 0;
+
+// Standard output was closed when the program started.
+bool OutputClosed = false;
+
+// False when not all of it reached the stream (a closed output, a full disk).
+[[nodiscard]] bool Write(std::FILE* stream, const QByteArray& text)
 {
-    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
-    std::fflush(stream);
+    if (stream == stdout && OutputClosed)
+        return false;
+    errno = 0;
+    const std::size_t written = std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
+    const bool complete =
+        std::fflush(stream) == 0 && written == static_cast<std::size_t>(text.size()) && std::ferror(stream) == 0;
+    if (!complete && stream == stdout)
+        WriteError = errno != 0 ? errno : EIO;
+    return complete;
 }
 
 int Refuse(int status, const QString& message)
 {
-    Write(stderr, QStringLiteral("pulopro: %1\n").arg(message).toUtf8());
+    (void)Write(stderr, QStringLiteral("pulopro: %1\n").arg(message).toUtf8());
     return status;
+}
+
+int OutputFailed()
+{
+    return Refuse(
+        Failure,
+        QStringLiteral("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(WriteError))));
+}
+
+// What the program printed is its answer: one that did not all get out is a failure.
+int Answer(std::FILE* stream, const QByteArray& text)
+{
+    return Write(stream, text) ? Success : OutputFailed();
+}
+
+// A value echoed in a message is cut short: it may be anything a script passed.
+QString Shown(const QString& value)
+{
+    constexpr qsizetype Longest = 40;
+    return value.size() <= Longest ? value : value.left(Longest) + QStringLiteral("...");
 }
 
 QString Megabytes(std::int64_t bytes)
@@ -100,8 +137,7 @@ int Status(const THistoryStore& history, bool json)
              status.Forecast ? QJsonValue(status.Forecast->toString(Qt::ISODate)) : QJsonValue()},
             {QStringLiteral("withinLimit"), status.WithinLimit()},
         };
-        Write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
-        return Success;
+        return Answer(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
     }
     const QLocale english(QLocale::English);
     QStringList parts;
@@ -131,14 +167,36 @@ int Status(const THistoryStore& history, bool json)
                                        : QStringLiteral("at this pace the limit is reached on ") +
                                              english.toString(*status.Forecast, QStringLiteral("d MMMM")));
     }
-    Write(stdout, parts.join(QStringLiteral(", ")).toUtf8() + '\n');
-    return Success;
+    return Answer(stdout, parts.join(QStringLiteral(", ")).toUtf8() + '\n');
 }
 
+// A day of the common era as YYYY-MM-DD, nothing else.
 std::optional<QDate> DateOption(const QString& text)
 {
+    static const QRegularExpression day(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
+    if (!day.match(text).hasMatch())
+        return std::nullopt;
     const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+    return date.isValid() && date.year() >= 1 ? std::optional<QDate>(date) : std::nullopt;
+}
+
+// The connections of [from, to) written as they are read.
+int Export(const THistoryStore& history, TExportFormat::TKind kind, std::int64_t from, std::int64_t to)
+{
+    TExportFormat format(kind);
+    if (!Write(stdout, format.Begin()))
+        return OutputFailed();
+    bool written = true;
+    const bool read = history.ForEachConnection(from, to, [&](const TUsageConnection& connection) {
+        written = Write(stdout, format.Row(connection));
+        return written;
+    });
+    if (!written)
+        return OutputFailed();
+    // No history yet reads as an empty one.
+    if (!read && history.IsOpen())
+        return Refuse(Failure, QStringLiteral("the usage history %1 could not be read").arg(history.Path()));
+    return Answer(stdout, format.End());
 }
 
 } // namespace
@@ -153,8 +211,12 @@ bool WantsCommandLine(int argc, char** argv)
     return false;
 }
 
-int RunCommandLine(const QStringList& arguments)
+int RunCommandLine(const QStringList& arguments, bool outputClosed)
 {
+    if (outputClosed) {
+        OutputClosed = true;
+        WriteError = EBADF;
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("PuloPro watches a dial-up style Internet connection. Without options it starts its window."));
@@ -174,16 +236,13 @@ int RunCommandLine(const QStringList& arguments)
     parser.addOptions({status, json, exportFormat, from, to});
     if (!parser.parse(arguments))
         return Refuse(UsageError, parser.errorText());
-    if (parser.isSet(help)) {
-        Write(stdout, parser.helpText().toUtf8());
-        return Success;
-    }
-    if (parser.isSet(version)) {
-        Write(stdout, QStringLiteral("pulopro %1\n").arg(QString::fromLatin1(ProgramVersion)).toUtf8());
-        return Success;
-    }
+    if (parser.isSet(help))
+        return Answer(stdout, parser.helpText().toUtf8());
+    if (parser.isSet(version))
+        return Answer(stdout, QStringLiteral("pulopro %1\n").arg(QString::fromLatin1(ProgramVersion)).toUtf8());
     if (!parser.positionalArguments().isEmpty())
-        return Refuse(UsageError, QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
+        return Refuse(UsageError,
+                      QStringLiteral("unexpected argument: ") + Shown(parser.positionalArguments().first()));
     const bool wantsStatus = parser.isSet(status) || parser.isSet(json);
     const bool wantsExport = parser.isSet(exportFormat);
     if (wantsStatus == wantsExport)
@@ -202,24 +261,27 @@ int RunCommandLine(const QStringList& arguments)
 
     const QString format = parser.value(exportFormat).toLower();
     if (format != QStringLiteral("csv") && format != QStringLiteral("json"))
-        return Refuse(UsageError, QStringLiteral("--export takes csv or json, not ") + parser.value(exportFormat));
-    QDateTime start = QDateTime::fromSecsSinceEpoch(0);
-    QDateTime end = QDateTime(QDate(9999, 1, 1), QTime(0, 0));
+        return Refuse(UsageError,
+                      QStringLiteral("--export takes csv or json, not ") + Shown(parser.value(exportFormat)));
+    // Without --from or --to the range has no end on that side.
+    std::int64_t start = std::numeric_limits<std::int64_t>::min();
+    std::int64_t end = std::numeric_limits<std::int64_t>::max();
     if (parser.isSet(from)) {
         const std::optional<QDate> day = DateOption(parser.value(from));
         if (!day)
-            return Refuse(UsageError, QStringLiteral("--from: not a day (YYYY-MM-DD): ") + parser.value(from));
-        start = day->startOfDay();
+            return Refuse(UsageError, QStringLiteral("--from: not a day (YYYY-MM-DD): ") + Shown(parser.value(from)));
+        start = day->startOfDay().toSecsSinceEpoch();
     }
     if (parser.isSet(to)) {
         const std::optional<QDate> day = DateOption(parser.value(to));
         if (!day)
-            return Refuse(UsageError, QStringLiteral("--to: not a day (YYYY-MM-DD): ") + parser.value(to));
-        end = day->addDays(1).startOfDay();
+            return Refuse(UsageError, QStringLiteral("--to: not a day (YYYY-MM-DD): ") + Shown(parser.value(to)));
+        end = day->addDays(1).startOfDay().toSecsSinceEpoch();
     }
-    const std::vector<TUsageConnection> connections = history.Connections(start, end);
-    Write(stdout, format == QStringLiteral("csv") ? ConnectionsCsv(connections) : ConnectionsJson(connections));
-    return Success;
+    if (start >= end)
+        return Refuse(UsageError, QStringLiteral("--from is after --to"));
+    return Export(history, format == QStringLiteral("csv") ? TExportFormat::TKind::Csv : TExportFormat::TKind::Json,
+                  start, end);
 }
 
 } // namespace pulo

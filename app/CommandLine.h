@@ -13,7 +13,8 @@ namespace pulo {
 
 // Whether the arguments ask for the command line rather than the window.
 [[nodiscard]] bool WantsCommandLine(int argc, char** argv);
-// Does what the arguments ask; returns the exit status.
-[[nodiscard]] int RunCommandLine(const QStringList& arguments);
+// Does what the arguments ask; returns the exit status. outputClosed: standard output was closed
+// when the program started (nothing printed can reach anyone: a failure).
+[[nodiscard]] int RunCommandLine(const QStringList& arguments, bool outputClosed = false);
 
 } // namespace pulo

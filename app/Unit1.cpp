@@ -146,6 +146,7 @@ void TForm1::CreateWindows()
     if (FileLocation() == TFileLocation::UserFolders) {
         host.AutostartEnabled = [] { return AutostartEnabled(); };
         host.SetAutostart = [](bool enabled) { return SetAutostart(enabled); };
+        host.AutostartPath = [] { return AutostartPath(); };
     }
     if (HTMLhelpRouter1 != nullptr)
         host.ShowHelp = [this] { HTMLhelpRouter1->ShowTopic(QString(), QStringLiteral("cfgGen")); };

@@ -7,6 +7,7 @@
 #include "platform/HtmlHelp.h"
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixBackend.h"
+#include "platform/posix/StandardStreams.h"
 #include "settings/FileLocations.h"
 #include "settings/Settings.h"
 #include "widgets/HelpViewer.h"
@@ -15,13 +16,14 @@
 
 int main(int argc, char* argv[])
 {
+    const bool outputClosed = win::posix::ReserveStandardStreams();
     win::InstallBackend(win::posix::MakePosixBackend());
     // The command line needs no display and starts no window.
     if (pulo::WantsCommandLine(argc, argv)) {
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("pulopro"));
         QCoreApplication::setApplicationVersion(QString::fromLatin1(pulo::ProgramVersion));
-        return pulo::RunCommandLine(QCoreApplication::arguments());
+        return pulo::RunCommandLine(QCoreApplication::arguments(), outputClosed);
     }
     QApplication application(argc, argv);
     pulo::InitApplication(application);

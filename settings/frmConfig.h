@@ -46,6 +46,7 @@ struct TConfigHost final
     // The autostart entry; none: not offered (a portable copy).
     std::function<bool()> AutostartEnabled;
     std::function<bool(bool enabled)> SetAutostart;
+    std::function<QString()> AutostartPath; // named when the entry cannot be written
 };
 
 class TfrmConfig final : public QDialog

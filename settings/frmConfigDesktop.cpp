@@ -2,6 +2,7 @@
 // notifications (the key Notify) and starting with the desktop (an autostart entry, offered to
 // an installed copy only). Kept to the dialog's rules: OK stores, Cancel reverts.
 
+#include "common/PuloError.h"
 #include "settings/DesktopSettings.h"
 #include "settings/frmConfig.h"
 
@@ -47,8 +48,11 @@ void TfrmConfig::StoreDesktop()
         WriteDesktopSettings(desktop); // a refused write raises: the dialog stays open
         *Host.Desktop = desktop;
     }
-    if (Host.SetAutostart && Host.AutostartEnabled && Host.AutostartEnabled() != CheckAutostart->isChecked())
-        Host.SetAutostart(CheckAutostart->isChecked());
+    // Refused as the settings file is: said, and the dialog stays open.
+    if (Host.SetAutostart && Host.AutostartEnabled && Host.AutostartEnabled() != CheckAutostart->isChecked() &&
+        !Host.SetAutostart(CheckAutostart->isChecked()))
+        throw PuloError(QStringLiteral("Unable to write to %1")
+                            .arg(Host.AutostartPath ? Host.AutostartPath() : QStringLiteral("the autostart entry")));
 }
 
 } // namespace pulo

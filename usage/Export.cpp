@@ -1,8 +1,9 @@
 #include "usage/Export.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <utility>
 
 namespace pulo {
 
@@ -25,32 +26,57 @@ QString Instant(const QDateTime& moment)
 
 } // namespace
 
-QByteArray ConnectionsCsv(const std::vector<TUsageConnection>& connections)
+QByteArray TExportFormat::Begin() const
 {
-    QByteArray out = "start,end,seconds,sent,received,entry,interface\r\n";
-    for (const TUsageConnection& connection : connections) {
-        out += CsvField(Instant(connection.Start)) + ',' + CsvField(Instant(connection.End)) + ',' +
+    return Kind == TKind::Csv ? QByteArray("start,end,seconds,sent,received,entry,interface\r\n") : QByteArray("[");
+}
+
+QByteArray TExportFormat::Row(const TUsageConnection& connection)
+{
+    const bool first = std::exchange(First, false);
+    if (Kind == TKind::Csv) {
+        return CsvField(Instant(connection.Start)) + ',' + CsvField(Instant(connection.End)) + ',' +
                QByteArray::number(static_cast<qlonglong>(connection.Seconds)) + ',' +
                QByteArray::number(static_cast<qlonglong>(connection.Sent)) + ',' +
                QByteArray::number(static_cast<qlonglong>(connection.Received)) + ',' + CsvField(connection.Entry) +
                ',' + CsvField(connection.Interface) + "\r\n";
     }
-    return out;
+    const QJsonObject object{{QStringLiteral("start"), Instant(connection.Start)},
+                             {QStringLiteral("end"), Instant(connection.End)},
+                             {QStringLiteral("seconds"), static_cast<qint64>(connection.Seconds)},
+                             {QStringLiteral("sent"), static_cast<qint64>(connection.Sent)},
+                             {QStringLiteral("received"), static_cast<qint64>(connection.Received)},
+                             {QStringLiteral("entry"), connection.Entry},
+                             {QStringLiteral("interface"), connection.Interface}};
+    return (first ? QByteArray("\n  ") : QByteArray(",\n  ")) + QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray TExportFormat::End() const
+{
+    return Kind == TKind::Csv ? QByteArray() : QByteArray(First ? "]\n" : "\n]\n");
+}
+
+namespace {
+
+QByteArray Whole(TExportFormat::TKind kind, const std::vector<TUsageConnection>& connections)
+{
+    TExportFormat format(kind);
+    QByteArray out = format.Begin();
+    for (const TUsageConnection& connection : connections)
+        out += format.Row(connection);
+    return out + format.End();
+}
+
+} // namespace
+
+QByteArray ConnectionsCsv(const std::vector<TUsageConnection>& connections)
+{
+    return Whole(TExportFormat::TKind::Csv, connections);
 }
 
 QByteArray ConnectionsJson(const std::vector<TUsageConnection>& connections)
 {
-    QJsonArray array;
-    for (const TUsageConnection& connection : connections) {
-        array.append(QJsonObject{{QStringLiteral("start"), Instant(connection.Start)},
-                                 {QStringLiteral("end"), Instant(connection.End)},
-                                 {QStringLiteral("seconds"), static_cast<qint64>(connection.Seconds)},
-                                 {QStringLiteral("sent"), static_cast<qint64>(connection.Sent)},
-                                 {QStringLiteral("received"), static_cast<qint64>(connection.Received)},
-                                 {QStringLiteral("entry"), connection.Entry},
-                                 {QStringLiteral("interface"), connection.Interface}});
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    return Whole(TExportFormat::TKind::Json, connections);
 }
 
 } // namespace pulo

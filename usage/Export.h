@@ -13,6 +13,26 @@
 
 namespace pulo {
 
+// The same written piece by piece, as the connections are read: Begin(), a Row() for each,
+// End(); a long history is never held whole in memory.
+class TExportFormat final
+{
+public:
+    enum class TKind
+    {
+        Csv,
+        Json,
+    };
+    explicit TExportFormat(TKind kind) : Kind(kind) {}
+    [[nodiscard]] QByteArray Begin() const;
+    [[nodiscard]] QByteArray Row(const TUsageConnection& connection);
+    [[nodiscard]] QByteArray End() const;
+
+private:
+    TKind Kind;
+    bool First = true;
+};
+
 [[nodiscard]] QByteArray ConnectionsCsv(const std::vector<TUsageConnection>& connections);
 [[nodiscard]] QByteArray ConnectionsJson(const std::vector<TUsageConnection>& connections);
 

@@ -435,6 +435,27 @@ std::vector<TUsageConnection> THistoryStore::Connections(const QDateTime& from, 
     return ConnectionsWhere("", from, to);
 }
 
+bool THistoryStore::ForEachConnection(std::int64_t fromUtc,
+                                      std::int64_t toUtc,
+                                      const std::function<bool(const TUsageConnection&)>& each) const
+{
+    if (!Usable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT %1 FROM connections WHERE start_utc >= ? AND start_utc < ? ORDER BY start_utc, id")
+            .arg(QLatin1String(ConnectionColumns)));
+    query.addBindValue(static_cast<qlonglong>(fromUtc));
+    query.addBindValue(static_cast<qlonglong>(toUtc));
+    if (!query.exec())
+        return false;
+    while (query.next())
+        if (!each(ConnectionOf(query)))
+            return false;
+    return query.lastError().type() == QSqlError::NoError;
+}
+
 std::vector<TUsageConnection> THistoryStore::ConnectionsWithoutHours(const QDateTime& from, const QDateTime& to) const
 {
     return ConnectionsWhere(" AND NOT EXISTS (SELECT 1 FROM hours h WHERE h.connection = c.id)", from, to);

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -87,6 +88,11 @@ public:
     [[nodiscard]] bool HasAbandoned() const;
     // Connections that began in [from, to), by start.
     [[nodiscard]] std::vector<TUsageConnection> Connections(const QDateTime& from, const QDateTime& to) const;
+    // The same one at a time, as read (seconds since the epoch, UTC); each returns false to stop.
+    // False when the history could not be read or each stopped.
+    bool ForEachConnection(std::int64_t fromUtc,
+                           std::int64_t toUtc,
+                           const std::function<bool(const TUsageConnection&)>& each) const;
     // Hour sums of all connections in [from, to), by hour.
     [[nodiscard]] std::vector<TUsageHour> Hours(const QDateTime& from, const QDateTime& to) const;
     // Connections that began in [from, to) without hours of their own (taken from the log).

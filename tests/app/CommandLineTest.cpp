@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace pulo {
 namespace {
 
@@ -112,6 +114,12 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
         {{QStringLiteral("--export"), QStringLiteral("csv"), QStringLiteral("--from"), QStringLiteral("2026-02-30")},
          2},
         {{QStringLiteral("--status"), QStringLiteral("--export"), QStringLiteral("csv")}, 2},
+        {{QStringLiteral("--export"), QStringLiteral("csv"), QStringLiteral("--from"), QStringLiteral("2026-12-08"),
+          QStringLiteral("--to"), QStringLiteral("2026-12-01")},
+         2},
+        {{QStringLiteral("--export"), QStringLiteral("csv"), QStringLiteral("--from"), QStringLiteral("-001-01-01")},
+         2},
+        {{QStringLiteral("--export"), QString(100000, QLatin1Char('x'))}, 2},
         {{QStringLiteral("--no-such-option")}, 2},
         {{QStringLiteral("--status")}, 0},
         {{QStringLiteral("--export"), QStringLiteral("csv")}, 0},
@@ -122,10 +130,38 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
         const TRun run = Run(c.Arguments);
         EXPECT_EQ(run.Status, c.Status);
         EXPECT_EQ(run.Err.isEmpty(), c.Status == 0) << run.Err.toStdString();
+        EXPECT_LT(run.Err.size(), 200) << "one short line";
     }
     EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.sqlite")))) << "reading made no history";
     EXPECT_EQ(Run({QStringLiteral("--export"), QStringLiteral("csv")}).Out,
               QByteArray("start,end,seconds,sent,received,entry,interface\r\n"));
+}
+
+TEST_F(CommandLineTest, AnAnswerThatCannotBeWrittenIsAFailure)
+{
+    MakeHistory();
+    for (const bool closed : {true, false}) {
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("--status")}, QStringList{QStringLiteral("--export"), QStringLiteral("json")},
+              QStringList{QStringLiteral("--help")}}) {
+            SCOPED_TRACE((closed ? "closed output: " : "full disk: ") + arguments.join(' ').toStdString());
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove(QStringLiteral("DISPLAY"));
+            process.setProcessEnvironment(environment);
+            if (closed)
+                process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+            else
+                process.setStandardOutputFile(QStringLiteral("/dev/full"));
+            process.start(Program, arguments);
+            ASSERT_TRUE(process.waitForFinished(20000));
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(process.exitCode(), 1);
+            const QByteArray said = process.readAllStandardError();
+            EXPECT_EQ(said.count('\n'), 1) << said.toStdString();
+            EXPECT_TRUE(said.startsWith("pulopro: cannot write to standard output")) << said.toStdString();
+        }
+    }
 }
 
 } // namespace

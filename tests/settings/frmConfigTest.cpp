@@ -1,5 +1,6 @@
 #include "settings/frmConfig.h"
 
+#include "common/ErrorBoundary.h"
 #include "common/PuloError.h"
 #include "platform/ProfileText.h"
 #include "settings/FilenameEdit.h"
@@ -250,6 +251,19 @@ TEST_F(frmConfigTest, DesktopNotificationsAndStartingWithTheDesktop)
     dialog.btnCancel->click();
     EXPECT_EQ(Stored("General/Notify"), QStringLiteral("0"));
     EXPECT_TRUE(autostart) << "Cancel changes nothing";
+
+    // An entry that cannot be written is said, as the settings file's refusal is.
+    QStringList messages;
+    SetErrorReporter([&](const QString& message) { messages << message; });
+    host.SetAutostart = [](bool) { return false; };
+    host.AutostartPath = [] { return QStringLiteral("/home/u/.config/autostart/pulopro.desktop"); };
+    TfrmConfig refused(Settings, host);
+    refused.OpenConfig();
+    refused.CheckAutostart->setChecked(false);
+    refused.btnSave->click();
+    SetErrorReporter(nullptr);
+    EXPECT_EQ(messages, QStringList{"Unable to write to /home/u/.config/autostart/pulopro.desktop"});
+    EXPECT_TRUE(refused.isVisible()) << "the dialog stays open";
 }
 
 } // namespace
