@@ -430,6 +430,12 @@ void TForm1::RxTrayIcon1Click()
     RestoreApplication();
 }
 
+void TForm1::RaiseForSecondStart()
+{
+    Settings.StartHidden = false;
+    RestoreApplication();
+}
+
 void TForm1::RestoreApplication()
 {
     HiddenToTray = false;

@@ -102,6 +102,9 @@ public:
     void ViewLogfile1Click();
     // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
     void Usage1Click();
+    // A second start asked for the window: it comes up and stays, even before the first
+    // activation that would send a window started hidden to the tray.
+    void RaiseForSecondStart();
     // Tells the desktop of a problem without waiting for anyone (the program is ending unattended).
     void NoticeProblem(const QString& message);
     // The usage history's writer (on a thread of its own).

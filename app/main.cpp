@@ -37,7 +37,7 @@ int main(int argc, char* argv[])
     win::RegisterHelpModule(win::InstalledBackend().Modules);
     pulo::TExitRequests exits(application, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     pulo::TForm1 Form1;
-    single.OnRaise = [&Form1] { Form1.RestoreApplication(); };
+    single.OnRaise = [&Form1] { Form1.RaiseForSecondStart(); };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     exits.Attach(Form1);
     Form1.ShowAtStart();

@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
             return pulo::FillDemoHistory(history, today);
         });
     }
-    single.OnRaise = [&Form1] { Form1.RestoreApplication(); };
+    single.OnRaise = [&Form1] { Form1.RaiseForSecondStart(); };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     exits.Attach(Form1);
     Form1.ShowAtStart();

@@ -2,10 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
 
+#include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pulo {
@@ -15,10 +18,27 @@ namespace {
 constexpr int AnswerMs = 1000;
 const QByteArray Raise = QByteArrayLiteral("raise\n");
 
+// A folder only this user can write: nobody else can put a socket or a file in the socket's
+// place there (to stop this program, or to turn the guard off).
+bool Private(const QString& folder, mode_t othersMayNot)
+{
+    struct stat status = {};
+    const QByteArray path = QFile::encodeName(folder);
+    return !folder.isEmpty() && lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == getuid() && (status.st_mode & othersMayNot) == 0 && access(path.constData(), W_OK) == 0;
+}
+
+// $XDG_RUNTIME_DIR when it is the user's own and writable (su, ssh and cron often leave it unset
+// or another user's); else a folder of the user's own in the temporary folder, made 0700. Empty
+// when there is neither.
 QString SocketFolder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
+    if (Private(runtime, S_IWGRP | S_IWOTH))
+        return runtime;
+    const QString own = QDir::tempPath() + QStringLiteral("/pulopro-%1").arg(getuid());
+    (void)mkdir(QFile::encodeName(own).constData(), 0700);
+    return Private(own, S_IRWXG | S_IRWXO) ? own : QString();
 }
 
 } // namespace
@@ -27,13 +47,19 @@ TSingleInstance::TSingleInstance(const QString& settingsPath, QObject* parent) :
 {
     const QString canonical = QFileInfo(settingsPath).absoluteFilePath();
     const QByteArray digest = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
-    Path = SocketFolder() + QStringLiteral("/pulopro-%1-%2").arg(getuid()).arg(QString::fromLatin1(digest));
+    const QString folder = SocketFolder();
+    if (!folder.isEmpty())
+        Path = folder + QStringLiteral("/pulopro-%1-%2").arg(getuid()).arg(QString::fromLatin1(digest));
     Server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&Server, &QLocalServer::newConnection, this, [this] { Answer(); });
 }
 
 bool TSingleInstance::Claim()
 {
+    if (Path.isEmpty()) {
+        std::fprintf(stderr, "PuloPro: no private folder for the single-copy guard; a second copy is not stopped\n");
+        return true;
+    }
     // Two copies started at the same moment must not both take the socket over.
     QLockFile lock(Path + QStringLiteral(".lock"));
     lock.setStaleLockTime(5000);
@@ -59,7 +85,7 @@ void TSingleInstance::Answer()
 {
     while (QLocalSocket* caller = Server.nextPendingConnection()) {
         connect(caller, &QLocalSocket::disconnected, caller, &QObject::deleteLater);
-        connect(caller, &QLocalSocket::readyRead, this, [this, caller] {
+        const auto answer = [this, caller] {
             if (!caller->canReadLine())
                 return;
             const QByteArray request = caller->readLine();
@@ -67,7 +93,10 @@ void TSingleInstance::Answer()
             caller->flush();
             if (request == Raise && OnRaise)
                 OnRaise();
-        });
+        };
+        connect(caller, &QLocalSocket::readyRead, this, answer);
+        // The request may have come with the connection, before there was anyone to be told.
+        answer();
     }
 }
 

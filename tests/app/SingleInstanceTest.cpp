@@ -5,15 +5,19 @@
 
 #include "tests/support/ProgramCopy.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <thread>
+#include <unistd.h>
 
 namespace pulo {
 namespace {
@@ -94,17 +98,68 @@ TEST(SingleInstanceClaimTest, TheFirstClaimListensTheSecondAsksItToRaise)
     int raised = 0;
     first.OnRaise = [&] { ++raised; };
     ASSERT_TRUE(first.Claim());
-    // The second asks from a thread of its own, as another process would, while this one answers.
-    bool secondRuns = true;
-    std::thread later([&] {
-        TSingleInstance second(settings);
-        secondRuns = second.Claim();
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 5000));
-    later.join();
-    EXPECT_FALSE(secondRuns);
+    // Later starts ask from a thread of their own, as another process would, while this one
+    // answers; every one of them raises the window, however its request and its connection arrive.
+    constexpr int Starts = 20;
+    for (int start = 1; start <= Starts; ++start) {
+        bool secondRuns = true;
+        std::thread later([&] {
+            TSingleInstance second(settings);
+            secondRuns = second.Claim();
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return raised == start; }, 5000)) << "start " << start;
+        later.join();
+        EXPECT_FALSE(secondRuns);
+    }
     TSingleInstance other(folder.filePath(QStringLiteral("other.ini")));
     EXPECT_TRUE(other.Claim()) << "another settings file is another copy";
+}
+
+TEST(SingleInstanceClaimTest, WithoutARuntimeFolderOfItsOwnTheGuardUsesAPrivateOne)
+{
+    QTemporaryDir folder;
+    const QString temporary = folder.filePath(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkdir(temporary));
+    const QByteArray oldTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temporary.toLocal8Bit());
+    const QString others = folder.filePath(QStringLiteral("others"));
+    ASSERT_TRUE(QDir().mkdir(others));
+    const bool canGiveAway = ::chown(others.toLocal8Bit().constData(), 65534, 65534) == 0;
+    const struct
+    {
+        const char* Name;
+        QString Runtime;
+    } cases[] = {{"unset", QString()}, {"another user's", canGiveAway ? others : QString()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TRuntimeFolder runtime(c.Runtime);
+        if (c.Runtime.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        const QString settings = folder.filePath(QStringLiteral("pulopro.ini"));
+        TSingleInstance first(settings);
+        const QFileInfo socketFolder(QFileInfo(first.SocketPath()).path());
+        EXPECT_EQ(socketFolder.path(), temporary) << first.SocketPath().toStdString();
+        EXPECT_EQ(socketFolder.ownerId(), ::getuid());
+        EXPECT_EQ(socketFolder.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
+                                                QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther),
+                  QFile::Permissions());
+        ASSERT_TRUE(first.Claim());
+        std::atomic<int> secondRuns = -1;
+        std::thread later([&] { secondRuns = TSingleInstance(settings).Claim() ? 1 : 0; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return secondRuns >= 0; }, 10000));
+        later.join();
+        EXPECT_EQ(secondRuns, 0) << "the guard holds";
+    }
+    // Someone else made the private folder's name first: it is not used, and nothing is put in it.
+    if (canGiveAway) {
+        const QString taken = temporary + QStringLiteral("/pulopro-%1").arg(::getuid());
+        QDir(taken).removeRecursively();
+        ASSERT_TRUE(QDir().mkdir(taken));
+        ASSERT_EQ(::chown(taken.toLocal8Bit().constData(), 65534, 65534), 0);
+        qunsetenv("XDG_RUNTIME_DIR");
+        EXPECT_TRUE(TSingleInstance(folder.filePath(QStringLiteral("pulopro.ini"))).SocketPath().isEmpty());
+    }
+    oldTemporary.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemporary);
 }
 
 } // namespace

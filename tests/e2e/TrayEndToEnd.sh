@@ -87,6 +87,16 @@ for button in 1 3; do
     await xdotool search --onlyvisible --name "Pulo Pro" || fail "a click ($button) on the tray icon did not bring the window back"
 done
 
+# A second start brings the hidden window back, every time, and ends.
+for round in 1 2 3 4 5 6; do
+    xdotool windowfocus --sync "$window"
+    xdotool key alt+h
+    await bash -c "! xdotool search --onlyvisible --name 'Pulo Pro'" || fail "Hide left the window on screen"
+    (cd "$work" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" timeout 20 ./pulopro >>"$work/second.log" 2>&1) ||
+        fail "the second start did not end by itself (round $round)"
+    await xdotool search --onlyvisible --name "Pulo Pro" || fail "a second start did not bring the window back (round $round)"
+done
+
 # The tray host restarts (a panel restart): the icon does not linger on the desktop meanwhile,
 # and docks again in the new one.
 for pid in $(pgrep -x trayer); do kill "$pid"; done
@@ -101,4 +111,17 @@ NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=disabled: \
 pids+=($!)
 await tray_host_up || fail "the tray host did not start again"
 await icon_place || fail "the tray icon did not dock in the new tray"
+# Started hidden, the first activation sends the window to the tray; a second start's window
+# comes up and stays.
+for pid in $(pgrep -f "$work/pulopro" ; pgrep -x pulopro); do kill "$pid" 2>/dev/null; done
+await bash -c "! xdotool search --name 'Pulo Pro'" || fail "the program did not end"
+printf '[General]\nStartHidden=1\n' >>"$work/pulopro.ini"
+(cd "$work" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" exec ./pulopro >"$work/hidden.log" 2>&1) &
+pids+=($!)
+await icon_place || fail "started hidden, the tray icon did not dock"
+(cd "$work" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" timeout 20 ./pulopro >>"$work/second.log" 2>&1) ||
+    fail "the second start did not end by itself"
+await xdotool search --onlyvisible --name "Pulo Pro" || fail "a second start did not bring the hidden window back"
+sleep 1
+xdotool search --onlyvisible --name "Pulo Pro" >/dev/null || fail "the raised window went back to the tray"
 echo "tray end to end: 1 passed, 0 failed"
