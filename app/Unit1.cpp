@@ -161,7 +161,12 @@ void TForm1::CreateWindows()
     };
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The statistics component hangs up its connection as it goes; a line that is not a
+    // dial-up line is the user's and stays up.
+    win::InstalledBackend().Ras->ProgramEnds();
+}
 
 void TForm1::CreateComponents(const TForm1Services& services)
 {

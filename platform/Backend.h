@@ -51,6 +51,11 @@ struct RasLink
     std::string EntryName;
     std::string DeviceType;
     std::string DeviceName;
+    // The interface's counters when the connection began, for a line on an interface that was
+    // there before it (a Wi-Fi or Ethernet card, a modem's network interface): its figures are
+    // what came since. Zero for a link made for the connection, whose counters start with it.
+    std::uint64_t SentBefore = 0;
+    std::uint64_t ReceivedBefore = 0;
 };
 
 // One device the Remote Access Service can dial with.
@@ -81,6 +86,10 @@ public:
     // Whether a connection the system takes for metered (a phone's hotspot) counts as a
     // connection too; a backend that cannot tell ignores it.
     virtual void CountMetered(bool /*counts*/) {}
+    // The program is ending: from now on a hang-up ends only the lines the program exists to
+    // dial (modem, mobile broadband, PPPoE, Bluetooth); one the system keeps up for other use
+    // (Wi-Fi, Ethernet, a hotspot, a VPN) is left up. A backend of dial-up lines only ignores it.
+    virtual void ProgramEnds() {}
     // The phonebook's entry names and the dialling devices, in the system's order.
     [[nodiscard]] virtual std::vector<std::string> PhonebookEntries() = 0;
     [[nodiscard]] virtual std::vector<RasDevice> Devices() = 0;

@@ -137,6 +137,11 @@ bool IsDialUpKind(const std::string& type)
     return std::find(DialUpKinds.begin(), DialUpKinds.end(), type) != DialUpKinds.end();
 }
 
+bool EndsWithProgram(const std::string& type)
+{
+    return type == "gsm" || type == "cdma" || type == "pppoe" || type == "bluetooth";
+}
+
 std::vector<const Profile*> DialUpProfiles(const Snapshot& snapshot)
 {
     std::vector<const Profile*> profiles;

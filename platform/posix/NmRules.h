@@ -83,6 +83,9 @@ constexpr std::uint32_t DeviceFailed = 120;
 [[nodiscard]] const Device* OwnDevice(const Snapshot& snapshot, const Active& active);
 // Mobile broadband, PPPoE, Bluetooth, VPN and WireGuard profiles.
 [[nodiscard]] bool IsDialUpKind(const std::string& type);
+// The kinds whose line ends with the program, as a modem's does: mobile broadband, PPPoE and
+// Bluetooth dial-up.
+[[nodiscard]] bool EndsWithProgram(const std::string& type);
 // The dial-up profiles' names, each once, in the service's order.
 [[nodiscard]] std::vector<const Profile*> DialUpProfiles(const Snapshot& snapshot);
 // The active connections that count: dial-up kinds, and with meteredCounts those whose device

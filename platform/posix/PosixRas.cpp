@@ -185,6 +185,7 @@ void PosixRas::Refresh()
         return;
     PatternsChanged = false;
     std::vector<Connection> fresh;
+    std::vector<NetCounters> counters; // read once, when a line on an older interface appears
     {
         for (const auto& [index, link] : Table.Links()) {
             const auto line = std::find_if(NmCounted.begin(), NmCounted.end(), [&](const nm::Counted& counted) {
@@ -196,6 +197,7 @@ void PosixRas::Refresh()
                                    line->DeviceName};
                 connection.Address = link.Address;
                 connection.NmActive = line->ActivePath;
+                StartCounting(connection, link, counters);
                 fresh.push_back(std::move(connection));
                 continue;
             }
@@ -215,6 +217,29 @@ void PosixRas::Refresh()
     Links.clear();
     for (const Connection& connection : Current)
         Links.push_back(connection.Link);
+}
+
+void PosixRas::StartCounting(Connection& connection, const NetLink& link, std::vector<NetCounters>& counters) const
+{
+    // A PPP link is made for its connection: its counters start at zero.
+    if (link.Type == ARPHRD_PPP)
+        return;
+    // An activation is one connection: it keeps the counters it began with.
+    for (const Connection& known : Current) {
+        if (known.NmActive == connection.NmActive && known.Link.Handle == connection.Link.Handle) {
+            connection.Link.SentBefore = known.Link.SentBefore;
+            connection.Link.ReceivedBefore = known.Link.ReceivedBefore;
+            return;
+        }
+    }
+    if (counters.empty() && !DumpCounters(counters))
+        return;
+    for (const NetCounters& interface : counters) {
+        if (interface.Index == link.Index) {
+            connection.Link.SentBefore = interface.TxBytes;
+            connection.Link.ReceivedBefore = interface.RxBytes;
+        }
+    }
 }
 
 const PosixRas::Connection* PosixRas::Find(HRASCONN connection)
@@ -365,6 +390,12 @@ DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& hand
 
 DWORD PosixRas::DeactivateNm(const std::string& activePath)
 {
+    if (Ending) {
+        const auto active = std::find_if(NmNow->Actives.begin(), NmNow->Actives.end(),
+                                         [&](const nm::Active& candidate) { return candidate.Path == activePath; });
+        if (active != NmNow->Actives.end() && !nm::EndsWithProgram(active->Type))
+            return ERROR_SUCCESS; // the user's Wi-Fi, cable, hotspot or VPN stays up
+    }
     // The dial and the connection it made are one line: it is asked to end once.
     if (NmEnding.contains(activePath))
         return ERROR_SUCCESS;

@@ -46,6 +46,7 @@ public:
     [[nodiscard]] DWORD HangUp(HRASCONN connection) override;
     void CountLinks(const std::vector<std::string>& patterns) override;
     void CountMetered(bool counts) override;
+    void ProgramEnds() override { Ending = true; }
     // The peers pppd can be called for (the files of the peers folder with plain names).
     [[nodiscard]] std::vector<std::string> PhonebookEntries() override;
     // The modems present (serial ports with a UART, USB and ACM modems) and PPPoE where pppd's
@@ -69,6 +70,9 @@ private:
     };
 
     void Refresh();
+    // A NetworkManager line on an interface that was there before it counts from the
+    // interface's counters when it was first seen (see RasLink).
+    void StartCounting(Connection& connection, const NetLink& link, std::vector<NetCounters>& counters) const;
     // Drops the dials whose pppd has ended and been reaped.
     void ForgetFinishedDials();
     [[nodiscard]] PppdDial* FindDial(HRASCONN handle);
@@ -93,6 +97,7 @@ private:
     std::unique_ptr<NmClient> Nm;
     std::unique_ptr<QObject> NmOwner; // ties Nm to the application's lifetime
     bool NmTried = false;
+    bool Ending = false; // see ProgramEnds
     bool MeteredCounts = true;
     std::uint64_t NmSeen = 0;
     std::shared_ptr<const nm::Snapshot> NmNow = std::make_shared<nm::Snapshot>();

@@ -3,6 +3,7 @@
 #include "platform/PerfData.h"
 #include "platform/posix/Netlink.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace win::posix {
@@ -31,15 +32,15 @@ public:
     {
         if (root != HKEY_PERFORMANCE_DATA || !path.empty() || !AsksForRasTotal(name))
             return ERROR_FILE_NOT_FOUND;
-        // The connections' own 64-bit counters, since each link came up.
+        // The connections' own 64-bit counters, since each connection began.
         std::uint64_t sent = 0;
         std::uint64_t received = 0;
         if (DumpCounters(Counters)) {
             for (const RasLink& link : InstalledBackend().Ras->Connections()) {
                 for (const NetCounters& counters : Counters) {
                     if (static_cast<HRASCONN>(counters.Index) == link.Handle) {
-                        sent += counters.TxBytes;
-                        received += counters.RxBytes;
+                        sent += counters.TxBytes - std::min<std::uint64_t>(counters.TxBytes, link.SentBefore);
+                        received += counters.RxBytes - std::min<std::uint64_t>(counters.RxBytes, link.ReceivedBefore);
                     }
                 }
             }

@@ -180,5 +180,62 @@ TEST_F(Unit1LinkTest, APhoneHotspotCountsUnlessTheMeteredKeyTurnsItOff)
     }
 }
 
+TEST_F(Unit1LinkTest, ALineOnAnOlderInterfaceCountsItsOwnBytesAndOnlyADialUpLineEndsWithTheProgram)
+{
+    const struct
+    {
+        const char* Name;
+        const char* Type;
+        unsigned DeviceKind;
+        const char* Interface;
+        unsigned Metered;
+        int EndedAtExit;
+    } cases[] = {
+        {"a phone's hotspot on the Wi-Fi card", "802-11-wireless", 2U, "wlan0", 3U, 0},
+        {"mobile broadband on the modem's interface", "gsm", 8U, "wwan0", 0U, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::TNmService nm;
+        if (const QString why = nm.StartBus(); !why.isEmpty())
+            GTEST_SKIP() << "skipped: " << why.toStdString();
+        if (!nm.StartService())
+            GTEST_SKIP() << "skipped: python3-dbusmock is not installed";
+        const QString device =
+            nm.Mock("AddLineDevice", {QStringLiteral("line0"), c.DeviceKind, QString::fromLatin1(c.Interface),
+                                      QString::fromLatin1(c.Interface), c.Metered, QStringLiteral("10.9.0.2")});
+        const QString profile = nm.Mock("AddProfile", {QStringLiteral("Phone"), QString::fromLatin1(c.Type)});
+        test::TunLink line(c.Interface, test::LinkTypeNone);
+        ASSERT_TRUE(line.Valid() && line.SetUp(true) && line.SetAddress("10.9.0.2", "10.9.0.1"));
+        // The card carried an earlier network's traffic before this line began.
+        for (int i = 0; i < 10; ++i)
+            ASSERT_TRUE(line.Receive(test::Ipv4Packet(600)));
+        nm.Mock("ActivateAt", {profile, device});
+
+        SetUp();
+        WriteIni("[General]\nSounds=0\n");
+        Sim->SetNow(2026, 12, 8, 10, 0, 0);
+        {
+            TForm1 form(Services());
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    form.KZInternetDetect1->Poll();
+                    return form.ActiveEntryName == QStringLiteral("Phone");
+                },
+                5000));
+            for (int i = 0; i < 5; ++i)
+                ASSERT_TRUE(line.Receive(test::Ipv4Packet(600)));
+            form.RxTimerEvent1Timer();
+            EXPECT_EQ(form.Label6b->text(), QStringLiteral("3000")) << "what came since the line began";
+            Sim->SetNow(2026, 12, 8, 10, 0, 8);
+            form.Exit1Click();
+        }
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Stats/TotRCV").toString(), "3");
+        EXPECT_EQ(nm.CallCount("DeactivateConnection"), c.EndedAtExit);
+        TearDown();
+    }
+}
+
 } // namespace
 } // namespace pulo
