@@ -4,6 +4,7 @@
 #include "common/BuildInfo.h"
 #include "common/ClockText.h"
 #include "common/TSettings.h"
+#include "desktop/SingleInstance.h"
 #include "platform/Ras.h"
 #include "settings/FileLocations.h"
 #include "settings/PlanSettings.h"
@@ -12,6 +13,7 @@
 #include "usage/Export.h"
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
+#include "usage/StatusReport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -81,11 +83,6 @@ QString Shown(const QString& value)
     return value.size() <= Longest ? value : value.left(Longest) + QStringLiteral("...");
 }
 
-QString Megabytes(std::int64_t bytes)
-{
-    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
-}
-
 // The connection the system has up now, as the program's detector sees it; its entry.
 std::optional<QString> OnlineEntry()
 {
@@ -103,71 +100,39 @@ std::optional<QString> OnlineEntry()
         records[0].szEntryName, static_cast<qsizetype>(strnlen(records[0].szEntryName, sizeof records[0].szEntryName)));
 }
 
-int Status(const THistoryStore& history, bool json)
+// While a copy runs on this settings file its live figures (the connection in progress
+// included); otherwise the files' (the month totals, and a line that is up without PuloPro
+// counting it).
+TStatusReport Report()
 {
+    if (const std::optional<QByteArray> live = AskRunningCopyForStatus(SettingsPath())) {
+        const QJsonDocument document = QJsonDocument::fromJson(*live);
+        if (const std::optional<TStatusReport> report = ReportFromJson(document.object()))
+            return *report;
+    }
     TSettings settings;
     ReadSettings(settings, WithNIC::No);
     const TPlanSettings plan = ReadPlanSettings();
-    const std::optional<std::int64_t> limit = DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm);
-    const QDateTime now = QDateTime::currentDateTime();
-    const TPlanStatus status = PlanStatusOf(history, now, plan.BillingDay, plan.CountsBoth, limit);
-    const std::optional<QString> entry = OnlineEntry();
-    std::optional<std::int64_t> seconds;
-    if (entry) {
-        if (const std::optional<TUsageConnection> current = history.Current())
-            seconds = current->Start.secsTo(now);
+    TMonthTotals totals;
+    ReadMonthTotals(totals);
+    TPlanKeeper keeper;
+    keeper.SetTotals(totals);
+    keeper.SetPlan(plan.BillingDay, plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
+    TStatusReport report;
+    report.Plan = keeper.Status(QDateTime::currentDateTime());
+    if (const std::optional<QString> entry = OnlineEntry()) {
+        report.Online = true;
+        report.Entry = *entry;
     }
-    const QDate lastDay = status.Period.End.addDays(-1);
-    if (json) {
-        QJsonObject object{
-            {QStringLiteral("online"), entry.has_value()},
-            {QStringLiteral("entry"), entry ? QJsonValue(*entry) : QJsonValue()},
-            {QStringLiteral("secondsOnline"), seconds ? QJsonValue(static_cast<qint64>(*seconds)) : QJsonValue()},
-            {QStringLiteral("periodStart"), status.Period.First.toString(Qt::ISODate)},
-            {QStringLiteral("periodEnd"), lastDay.toString(Qt::ISODate)},
-            {QStringLiteral("daysLeft"), status.DaysLeft},
-            {QStringLiteral("sentBytes"), static_cast<qint64>(status.Sent)},
-            {QStringLiteral("receivedBytes"), static_cast<qint64>(status.Received)},
-            {QStringLiteral("countedBytes"), static_cast<qint64>(status.Counted)},
-            {QStringLiteral("limitBytes"),
-             status.Limit ? QJsonValue(static_cast<qint64>(*status.Limit)) : QJsonValue()},
-            {QStringLiteral("limitUsedPercent"),
-             status.LimitUsed ? QJsonValue(std::round(*status.LimitUsed * 10) / 10) : QJsonValue()},
-            {QStringLiteral("forecastDate"),
-             status.Forecast ? QJsonValue(status.Forecast->toString(Qt::ISODate)) : QJsonValue()},
-            {QStringLiteral("withinLimit"), status.WithinLimit()},
-        };
-        return Answer(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
-    }
-    const QLocale english(QLocale::English);
-    QStringList parts;
-    if (entry) {
-        QString online = entry->isEmpty() ? QStringLiteral("Connected") : QStringLiteral("Connected to ") + *entry;
-        if (seconds)
-            online +=
-                QStringLiteral(" for ") + ClockText(SplitSeconds(static_cast<double>(*seconds)), OnlineHourDigits);
-        parts << online;
-    } else {
-        parts << QStringLiteral("Not connected");
-    }
-    parts << QStringLiteral("this period (%1 to %2) %3 received and %4 sent")
-                 .arg(english.toString(status.Period.First, QStringLiteral("d MMMM")),
-                      english.toString(lastDay, QStringLiteral("d MMMM")), Megabytes(status.Received),
-                      Megabytes(status.Sent));
-    if (status.Limit) {
-        parts << QStringLiteral("%1 % of the %2 limit")
-                     .arg(QString::number(*status.LimitUsed, 'f', 0), Megabytes(*status.Limit));
-    } else {
-        parts << QStringLiteral("no download limit set");
-    }
-    parts << (status.DaysLeft == 1 ? QStringLiteral("1 day left")
-                                   : QStringLiteral("%1 days left").arg(status.DaysLeft));
-    if (status.Limit) {
-        parts << (status.WithinLimit() ? QStringLiteral("within the limit")
-                                       : QStringLiteral("at this pace the limit is reached on ") +
-                                             english.toString(*status.Forecast, QStringLiteral("d MMMM")));
-    }
-    return Answer(stdout, parts.join(QStringLiteral(", ")).toUtf8() + '\n');
+    return report;
+}
+
+int Status(bool json)
+{
+    const TStatusReport report = Report();
+    if (json)
+        return Answer(stdout, QJsonDocument(ReportJson(report)).toJson(QJsonDocument::Compact) + '\n');
+    return Answer(stdout, ReportLine(report).toUtf8() + '\n');
 }
 
 // A day of the common era as YYYY-MM-DD, nothing else.
@@ -251,13 +216,12 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
         return Refuse(UsageError, QStringLiteral("--from and --to go with --export"));
 
     ChooseFileLocation();
+    if (wantsStatus)
+        return Status(parser.isSet(json));
     THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
     const bool exists = QFileInfo::exists(history.Path());
     if (exists && !history.Open(THistoryStore::TAccess::ReadOnly))
         return Refuse(Failure, history.Problem());
-    // No history yet reads as an empty one.
-    if (wantsStatus)
-        return Status(history, parser.isSet(json));
 
     const QString format = parser.value(exportFormat).toLower();
     if (format != QStringLiteral("csv") && format != QStringLiteral("json"))

@@ -328,8 +328,8 @@ void TForm1::CountConfiguredLinks()
 
 void TForm1::ApplyStartingColors()
 {
-    TimeAlarmColor =
-        RaiseLimitColor(TimeAlarmColor, Totals.TotTime, Settings.MaxTimeAlarm, SecondsPerHour, Settings.MaximumTime);
+    TimeAlarmColor = RaiseLimitColor(TimeAlarmColor, ShownTotals().TotTime, Settings.MaxTimeAlarm, SecondsPerHour,
+                                     Settings.MaximumTime);
     if (TimeAlarmColor != clBlack) {
         SetFontColor(Label12b, TimeAlarmColor);
         SetFontColor(Label3b, TimeAlarmColor);
@@ -344,9 +344,10 @@ void TForm1::ApplyStartingColors()
 
 void TForm1::ShowMonthTotals()
 {
-    Label10b->setText(FloatToStr(Totals.TotTMT / 1000));
-    Label11b->setText(FloatToStr(Totals.TotRCV / 1000));
-    const ClockParts past = SplitSeconds(Totals.TotTime);
+    const TMonthTotals shown = ShownTotals();
+    Label10b->setText(FloatToStr(shown.TotTMT / 1000));
+    Label11b->setText(FloatToStr(shown.TotRCV / 1000));
+    const ClockParts past = SplitSeconds(shown.TotTime);
     PastHours = past.Hours;
     PastMinutes = past.Minutes;
     PastSeconds = past.Seconds;

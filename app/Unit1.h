@@ -15,6 +15,8 @@
 #include "settings/DesktopSettings.h"
 #include "settings/PlanSettings.h"
 #include "sources/IPHelper.h"
+#include "usage/PlanStatus.h"
+#include "usage/StatusReport.h"
 #include "widgets/TimerHost.h"
 #include "widgets/TrayShell.h"
 
@@ -99,6 +101,13 @@ public:
     // The kilobytes the download limit counts: the month's and the running connection's
     // received bytes, and its sent ones too when the plan counts both.
     [[nodiscard]] double LimitCountedKB(std::int64_t sent, std::int64_t received) const;
+    // The month totals as this period's figures start from them (see TotalsOfPeriod).
+    [[nodiscard]] TMonthTotals ShownTotals() const;
+    // Where the plan stands now, as every view shows it: the plan keeper, fed what the window
+    // knows (the totals, the plan, the connection in progress).
+    [[nodiscard]] TPlanStatus PlanNow();
+    // What the command line's --status and --json show while this copy runs.
+    [[nodiscard]] TStatusReport LiveReport();
     void ViewLogfile1Click();
     // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
     void Usage1Click();
@@ -304,7 +313,7 @@ private:
     void CreateNotifier(const TForm1Services& services);
     void Notice(TNotice kind, const QString& summary, const QString& body);
     void NoticeLimitColors(TColor timeBefore, TColor downloadBefore);
-    void NoticeForecast(std::int64_t sent, std::int64_t received);
+    void NoticeForecast();
     // The usage history (Unit1Usage.cpp).
     void OpenHistory(const TForm1Services& services);
     // The history as the Usage window reads it, on this thread; null while there is none.
@@ -345,6 +354,7 @@ private:
     std::unique_ptr<TNotifier> Notifier;
     std::unique_ptr<TfrmUsage> frmUsage;
     QDate ForecastWarned; // the period whose forecast warning was given
+    TPlanKeeper Keeper;
     // The usage history: written on a thread of its own, read here for the Usage window.
     std::unique_ptr<THistoryRecorder> History;
     std::unique_ptr<THistoryStore> HistoryRead;

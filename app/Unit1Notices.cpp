@@ -4,6 +4,7 @@
 
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
+#include "common/AmountText.h"
 #include "common/BillingPeriod.h"
 #include "desktop/Notifications.h"
 #include "widgets/RXShell.h"
@@ -49,29 +50,23 @@ void TForm1::NoticeLimitColors(TColor timeBefore, TColor downloadBefore)
     if (TimeAlarmColor != timeBefore && TimeAlarmColor != clBlack)
         Notice(TNotice::TimeLimit, QStringLiteral("Time online %1 the limit").arg(told(TimeAlarmColor)),
                QStringLiteral("The month's limit is %1 hours.").arg(Settings.MaxTimeAlarm));
-    if (MBAlarmColor != downloadBefore && MBAlarmColor != clBlack)
+    if (MBAlarmColor != downloadBefore && MBAlarmColor != clBlack) {
+        const TPlanStatus plan = PlanNow();
         Notice(TNotice::DownloadLimit, QStringLiteral("Download %1 the limit").arg(told(MBAlarmColor)),
-               QStringLiteral("%1 of %2 MB this period.").arg(Label11b->text()).arg(Settings.MaxMBAlarm));
+               plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString());
+    }
 }
 
-void TForm1::NoticeForecast(std::int64_t sent, std::int64_t received)
+void TForm1::NoticeForecast()
 {
-    // Once a period: at this pace the limit is reached before the period ends.
-    const std::optional<std::int64_t> limit = DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm);
-    if (!limit)
+    // Once a period, while under the limit: at this pace it is reached before the period ends.
+    const TPlanStatus plan = PlanNow();
+    if (!plan.Limit || !plan.WithinLimit() || plan.ForecastWithinLimit() || ForecastWarned == plan.Period.First)
         return;
-    const QDateTime now = ToQDateTime(Now());
-    const TBillingPeriod period = PeriodOf(now.date(), Plan.BillingDay);
-    if (ForecastWarned == period.First)
-        return;
-    const auto counted = static_cast<std::int64_t>(LimitCountedKB(sent, received) * 1000);
-    const std::optional<QDate> reached = ForecastDate(period, now, counted, *limit);
-    if (!reached || *reached >= period.End || counted >= *limit)
-        return;
-    ForecastWarned = period.First;
+    ForecastWarned = plan.Period.First;
     Notice(TNotice::Forecast, QStringLiteral("Download limit ahead"),
            QStringLiteral("At this pace the limit is reached on %1.")
-               .arg(QLocale(QLocale::English).toString(*reached, QStringLiteral("d MMMM"))));
+               .arg(QLocale(QLocale::English).toString(*plan.Forecast, QStringLiteral("d MMMM"))));
 }
 
 void TForm1::NoticeProblem(const QString& message)

@@ -4,6 +4,7 @@
 #include "app/LabelColor.h"
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
+#include "common/BillingPeriod.h"
 #include "common/NumberText.h"
 #include "common/Supervision.h"
 #include "settings/frmConfig.h"
@@ -36,7 +37,7 @@ void TForm1::CheckConnection()
     if (IsOnline()) {
         const TDateTime now = Now();
         OnlineElapsed = now - ConnectStart;
-        const double total = Totals.TotTime + OnlineElapsed * 86400;
+        const double total = ShownTotals().TotTime + OnlineElapsed * 86400;
         TimeAlarmColor =
             RaiseLimitColor(TimeAlarmColor, total, Settings.MaxTimeAlarm, SecondsPerHour, Settings.MaximumTime);
         OnlineText = OnlineClockText(ConnectStart, now);
@@ -80,22 +81,44 @@ void TForm1::CheckConnection()
     // The connection in progress counts towards the limit, as its time does towards the time
     // limit: the figure this colour paints includes it, and the alarm must sound while the user
     // passes the limit, not at the next connection.
-    const double receivedKB = Totals.TotRCV + static_cast<double>(RasStats->StatsRecv) / 1000;
+    const TMonthTotals shown = ShownTotals();
+    const double receivedKB = shown.TotRCV + static_cast<double>(RasStats->StatsRecv) / 1000;
     MBAlarmColor = RaiseLimitColor(MBAlarmColor, LimitCountedKB(RasStats->StatsXmit, RasStats->StatsRecv),
                                    Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
     Label5b->setText(QString::number(RasStats->StatsXmit));
     Label6b->setText(QString::number(RasStats->StatsRecv));
     SetFontColor(Label11b, MBAlarmColor);
-    Label10b->setText(FloatToStr((static_cast<double>(RasStats->StatsXmit) / 1000 + Totals.TotTMT) / 1000));
+    Label10b->setText(FloatToStr((static_cast<double>(RasStats->StatsXmit) / 1000 + shown.TotTMT) / 1000));
     Label11b->setText(FloatToStr(receivedKB / 1000));
-    NoticeForecast(RasStats->StatsXmit, RasStats->StatsRecv);
+    NoticeForecast();
 }
 
 double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const
 {
     // The plan's QuotaCounts: received only (the download limit as it always was), or both ways.
-    const double receivedKB = Totals.TotRCV + static_cast<double>(received) / 1000;
-    return Plan.CountsBoth ? receivedKB + Totals.TotTMT + static_cast<double>(sent) / 1000 : receivedKB;
+    const TMonthTotals shown = ShownTotals();
+    const double receivedKB = shown.TotRCV + static_cast<double>(received) / 1000;
+    return Plan.CountsBoth ? receivedKB + shown.TotTMT + static_cast<double>(sent) / 1000 : receivedKB;
+}
+
+TMonthTotals TForm1::ShownTotals() const
+{
+    // The settings file's totals roll over at the first connection end of a new period; until
+    // then they are last period's, and this period's figures start at zero.
+    const QDate today = ToQDateTime(Now()).date();
+    return TotalsOfPeriod(Totals, PeriodOf(today, Plan.BillingDay));
+}
+
+TPlanStatus TForm1::PlanNow()
+{
+    Keeper.SetTotals(Totals);
+    Keeper.SetPlan(Plan.BillingDay, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
+    if (IsOnline() && ConnectStart > 0)
+        Keeper.SetRunning(ToQDateTime(ConnectStart), static_cast<std::int64_t>(StatsXmit),
+                          static_cast<std::int64_t>(StatsRecv));
+    else
+        Keeper.SetRunning(std::nullopt, 0, 0);
+    return Keeper.Status(ToQDateTime(Now()));
 }
 
 void TForm1::RxTimerEvent2Timer()
@@ -125,6 +148,21 @@ void TForm1::RxTimerEvent4Timer()
         PlayerWave1->Play();
     }
     LastSentText = Label5b->text();
+}
+
+} // namespace pulo
+
+namespace pulo {
+
+TStatusReport TForm1::LiveReport()
+{
+    TStatusReport report;
+    report.Online = IsOnline();
+    report.Entry = ActiveEntryName;
+    if (report.Online && ConnectStart > 0)
+        report.SecondsOnline = std::max<std::int64_t>(0, ToQDateTime(ConnectStart).secsTo(ToQDateTime(Now())));
+    report.Plan = PlanNow();
+    return report;
 }
 
 } // namespace pulo

@@ -77,12 +77,10 @@ void TForm1::ShowTrayStatus()
     figures.Online = IsOnline();
     figures.Entry = ActiveEntryName;
     figures.OnlineClock = figures.Online ? OnlineText : QString();
-    figures.PeriodMB =
-        LimitCountedKB(static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv)) / 1000;
-    if (const std::optional<std::int64_t> limit = DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm))
-        figures.LimitMB = static_cast<double>(*limit) / 1e6;
-    const QDate today = ToQDateTime(Now()).date();
-    figures.DaysLeft = DaysLeft(PeriodOf(today, Plan.BillingDay), today);
+    const TPlanStatus plan = PlanNow();
+    figures.PeriodBytes = plan.Counted;
+    figures.LimitBytes = plan.Limit;
+    figures.DaysLeft = plan.DaysLeft;
     RxTrayIcon1->SetStatus(TrayStatusText(figures));
 }
 

@@ -98,8 +98,7 @@ void TForm1::Usage1Click()
         TUsageHost host;
         host.History = [this] { return HistoryReader(); };
         host.BillingDay = [this] { return Plan.BillingDay; };
-        host.CountsBoth = [this] { return Plan.CountsBoth; };
-        host.Limit = [this] { return DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm); };
+        host.Status = [this] { return PlanNow(); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
         frmUsage = std::make_unique<TfrmUsage>(host);

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace pulo {
@@ -13,13 +14,13 @@ struct TTrayFigures final
 {
     bool Online = false;
     QString Entry;
-    QString OnlineClock;           // "01:02:03"
-    double PeriodMB = 0;           // what the limit counts, this period so far
-    std::optional<double> LimitMB; // the active download limit
+    QString OnlineClock;                    // "01:02:03"
+    std::int64_t PeriodBytes = 0;           // what the limit counts, this period so far
+    std::optional<std::int64_t> LimitBytes; // the active download limit
     int DaysLeft = 0;
 };
 
-// "Connected to My ISP for 01:02:03" or "Not connected", then "This period: 123.4 of 4000 MB"
+// "Connected to My ISP for 01:02:03" or "Not connected", then "This period: 123 MB of 4000 MB"
 // and "24 days left", one a line.
 [[nodiscard]] QString TrayStatusText(const TTrayFigures& figures);
 

@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QJsonDocument>
 
 int main(int argc, char* argv[])
 {
@@ -59,6 +60,9 @@ int main(int argc, char* argv[])
         });
     }
     single.OnRaise = [&Form1] { Form1.RaiseForSecondStart(); };
+    single.OnStatus = [&Form1] {
+        return QJsonDocument(pulo::ReportJson(Form1.LiveReport())).toJson(QJsonDocument::Compact);
+    };
     QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     exits.Attach(Form1);
     Form1.ShowAtStart();

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int AnswerMs = 1000;
 const QByteArray Raise = QByteArrayLiteral("raise\n");
+const QByteArray StatusRequest = QByteArrayLiteral("status\n");
 
 // A folder only this user can write: nobody else can put a socket or a file in the socket's
 // place there (to stop this program, or to turn the guard off).
@@ -54,6 +55,26 @@ TSingleInstance::TSingleInstance(const QString& settingsPath, QObject* parent) :
     connect(&Server, &QLocalServer::newConnection, this, [this] { Answer(); });
 }
 
+std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath)
+{
+    const TSingleInstance guard(settingsPath);
+    if (guard.SocketPath().isEmpty())
+        return std::nullopt;
+    QLocalSocket running;
+    running.connectToServer(guard.SocketPath());
+    if (!running.waitForConnected(AnswerMs))
+        return std::nullopt;
+    running.write(StatusRequest);
+    running.waitForBytesWritten(AnswerMs);
+    QByteArray answer;
+    while (!answer.endsWith('\n') && running.waitForReadyRead(AnswerMs))
+        answer += running.readAll();
+    if (!answer.endsWith('\n') || answer.size() <= 1)
+        return std::nullopt;
+    answer.chop(1);
+    return answer;
+}
+
 bool TSingleInstance::Claim()
 {
     if (Path.isEmpty()) {
@@ -89,6 +110,11 @@ void TSingleInstance::Answer()
             if (!caller->canReadLine())
                 return;
             const QByteArray request = caller->readLine();
+            if (request == StatusRequest) {
+                caller->write((OnStatus ? OnStatus() : QByteArray()) + '\n');
+                caller->flush();
+                return;
+            }
             caller->write("ok\n");
             caller->flush();
             if (request == Raise && OnRaise)

@@ -3,16 +3,21 @@
 // One copy of the program per settings file: two copies would both write the same settings file
 // and log, and the last writer would win. The first copy listens on a local socket named from
 // the settings file's path; a second start finds it, asks it to show its window and ends. A
-// socket left behind by a copy that was killed is taken over. The command line (--status,
-// --export) only reads and never asks.
+// socket left behind by a copy that was killed is taken over. The command line's --status and
+// --json ask a running copy for its live figures the same way.
 
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace pulo {
+
+// The running copy's live status for the command line (see OnStatus); nothing when no copy runs
+// on this settings file or it does not answer within a moment.
+[[nodiscard]] std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath);
 
 class TSingleInstance final : public QObject
 {
@@ -30,6 +35,8 @@ public:
 
     // A later start asked for the window.
     std::function<void()> OnRaise;
+    // The command line asked for the live status: one line of JSON (no line break in it).
+    std::function<QByteArray()> OnStatus;
 
 private:
     void Answer();

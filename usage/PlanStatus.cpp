@@ -1,29 +1,74 @@
 #include "usage/PlanStatus.h"
 
+#include <cmath>
+
 namespace pulo {
 
-TPlanStatus PlanStatusOf(const THistoryStore& history,
-                         const QDateTime& now,
-                         int billingDay,
-                         bool countsBoth,
-                         std::optional<std::int64_t> limit)
+namespace {
+
+std::int64_t Bytes(double kilobytes)
+{
+    return kilobytes > 0 && std::isfinite(kilobytes) ? std::llround(std::min(kilobytes * 1000, 9e18)) : 0;
+}
+
+} // namespace
+
+TMonthTotals TotalsOfPeriod(const TMonthTotals& totals, const TBillingPeriod& period)
+{
+    TMonthTotals none;
+    none.StoredMonth = period.First.month();
+    // A file that does not say its month yet holds the running month's, as the window takes it.
+    return totals.StoredMonth == 0 || totals.StoredMonth == period.First.month() ? totals : none;
+}
+
+void TPlanKeeper::SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit)
+{
+    Day = billingDay;
+    CountsBoth = countsBoth;
+    Limit = limit;
+}
+
+void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received)
+{
+    RunningStart = std::move(start);
+    RunningSent = sent;
+    RunningReceived = received;
+}
+
+TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
 {
     TPlanStatus status;
     const QDateTime local = now.toLocalTime();
-    status.Period = PeriodOf(local.date(), billingDay);
+    status.Period = PeriodOf(local.date(), Day);
     status.DaysLeft = DaysLeft(status.Period, local.date());
-    for (const TUsageConnection& connection :
-         history.Connections(status.Period.First.startOfDay(), status.Period.End.startOfDay())) {
-        status.Sent += connection.Sent;
-        status.Received += connection.Received;
+    const TMonthTotals totals = TotalsOfPeriod(Totals, status.Period);
+    status.Sent = Bytes(totals.TotTMT);
+    status.Received = Bytes(totals.TotRCV);
+    status.Seconds = totals.TotTime > 0 ? static_cast<std::int64_t>(std::min(totals.TotTime, 9e18)) : 0;
+    // A connection counts in the period in which it began.
+    if (RunningStart && PeriodOf(RunningStart->toLocalTime().date(), Day).First == status.Period.First) {
+        status.Sent += RunningSent;
+        status.Received += RunningReceived;
+        status.Seconds += std::max<std::int64_t>(0, RunningStart->secsTo(now));
     }
-    status.Counted = countsBoth ? status.Sent + status.Received : status.Received;
-    if (limit && *limit > 0) {
-        status.Limit = limit;
-        status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*limit);
-        status.Forecast = ForecastDate(status.Period, local, status.Counted, *limit);
+    status.Counted = CountsBoth ? status.Sent + status.Received : status.Received;
+    if (Limit && *Limit > 0) {
+        status.Limit = Limit;
+        status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*Limit);
+        status.Forecast = ForecastDate(status.Period, local, status.Counted, *Limit);
     }
     return status;
+}
+
+TUsageConnection HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period)
+{
+    TUsageConnection sum;
+    for (const TUsageConnection& connection : history.Connections(period.First.startOfDay(), period.End.startOfDay())) {
+        sum.Seconds += connection.Seconds;
+        sum.Sent += connection.Sent;
+        sum.Received += connection.Received;
+    }
+    return sum;
 }
 
 } // namespace pulo

@@ -1,10 +1,17 @@
 #pragma once
 
-// Where the plan stands: this billing period's figures from the history, the limit used and
-// the forecast. What the command line's --status prints and the tray and the Usage window show.
+// The one rule for what counts this billing period, which the limit, its alarms and every view
+// use: the month totals of the settings file when they are this period's (they roll over only at
+// the first connection end of a new period, so at its first second they are last period's and
+// count nothing), and the connection in progress when it began in this period, as a finished one
+// would count there. The main window's labels, the tray tip, the notices, the Usage window's
+// summary and the command line all take their figures from a TPlanKeeper.
 
 #include "common/BillingPeriod.h"
+#include "common/TSettings.h"
 #include "usage/HistoryStore.h"
+
+#include <QDateTime>
 
 #include <cstdint>
 #include <optional>
@@ -15,20 +22,46 @@ struct TPlanStatus final
 {
     TBillingPeriod Period;
     int DaysLeft = 0;
-    std::int64_t Sent = 0; // bytes of the connections that began in the period
+    std::int64_t Sent = 0; // bytes counted this period
     std::int64_t Received = 0;
     std::int64_t Counted = 0;          // what the limit counts: received, or both directions
+    std::int64_t Seconds = 0;          // time online counted this period
     std::optional<std::int64_t> Limit; // bytes; none when no download limit is active
     std::optional<double> LimitUsed;   // percent
     std::optional<QDate> Forecast;     // when the limit is reached at the period's pace
-    // No limit, or the forecast falls after the period's end.
-    [[nodiscard]] bool WithinLimit() const { return !Forecast || *Forecast >= Period.End; }
+    // Counted is below the limit (or there is none).
+    [[nodiscard]] bool WithinLimit() const { return !Limit || Counted < *Limit; }
+    // At the period's pace the limit is not reached before the period ends.
+    [[nodiscard]] bool ForecastWithinLimit() const { return !Forecast || *Forecast >= Period.End; }
 };
 
-[[nodiscard]] TPlanStatus PlanStatusOf(const THistoryStore& history,
-                                       const QDateTime& now,
-                                       int billingDay,
-                                       bool countsBoth,
-                                       std::optional<std::int64_t> limit);
+// The month totals when they are the totals of this period (their "Month" is the month in which
+// it began, or not known yet); empty totals of this period otherwise.
+[[nodiscard]] TMonthTotals TotalsOfPeriod(const TMonthTotals& totals, const TBillingPeriod& period);
+
+class TPlanKeeper final
+{
+public:
+    // The month totals as stored, after each connection end and at start.
+    void SetTotals(const TMonthTotals& totals) { Totals = totals; }
+    void SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit);
+    // The connection in progress: when it began and its bytes so far; none when offline.
+    void SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received);
+    [[nodiscard]] TPlanStatus Status(const QDateTime& now) const;
+    [[nodiscard]] int BillingDay() const { return Day; }
+
+private:
+    TMonthTotals Totals;
+    int Day = 1;
+    bool CountsBoth = false;
+    std::optional<std::int64_t> Limit;
+    std::optional<QDateTime> RunningStart;
+    std::int64_t RunningSent = 0;
+    std::int64_t RunningReceived = 0;
+};
+
+// What the history holds of the connections that began in the period (the Usage window's charts
+// and, with Logging off, more than the month totals count).
+[[nodiscard]] TUsageConnection HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period);
 
 } // namespace pulo

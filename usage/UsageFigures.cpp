@@ -50,23 +50,13 @@ std::vector<TUsageBar> PeriodBars(const THistoryStore& history, const QDate& tod
     return bars;
 }
 
-TUsageUnit UnitFor(std::int64_t largest)
-{
-    return largest > 1'000'000'000 ? TUsageUnit{QStringLiteral("GB"), 1e9} : TUsageUnit{QStringLiteral("MB"), 1e6};
-}
-
-QString InUnit(std::int64_t bytes, const TUsageUnit& unit)
-{
-    const double value = static_cast<double>(bytes) / unit.Bytes;
-    const int decimals = value >= 100 ? 0 : value >= 10 ? 1 : 2;
-    return QString::number(value, 'f', decimals) + QLatin1Char(' ') + unit.Name;
-}
-
 QString ForecastText(const TPlanStatus& status)
 {
     if (!status.Limit)
         return QStringLiteral("no limit set");
-    if (status.WithinLimit())
+    if (!status.WithinLimit())
+        return QStringLiteral("the limit has been passed");
+    if (status.ForecastWithinLimit())
         return QStringLiteral("within the limit");
     return QStringLiteral("at this pace the limit is reached on ") +
            QLocale(QLocale::English).toString(*status.Forecast, QStringLiteral("d MMMM"));

@@ -5,6 +5,7 @@
 // connection the program recorded fall on the local days of its hours (a connection across
 // midnight shares itself out); a connection taken from the log falls on the day it began.
 
+#include "common/AmountText.h"
 #include "common/BillingPeriod.h"
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
@@ -31,17 +32,8 @@ struct TUsageBar final
 [[nodiscard]] std::vector<TUsageBar>
 PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count = 12);
 
-// The unit bars are drawn in: megabytes, or gigabytes once the largest passes 1000 MB.
-struct TUsageUnit final
-{
-    QString Name;
-    double Bytes = 1e6;
-};
-[[nodiscard]] TUsageUnit UnitFor(std::int64_t largest);
-// A figure in the unit with sensible precision: "12.3 MB", "1.25 GB".
-[[nodiscard]] QString InUnit(std::int64_t bytes, const TUsageUnit& unit);
-
-// "at this pace the limit is reached on 21 December", "within the limit", or "no limit set".
+// "at this pace the limit is reached on 21 December", "within the limit", "the limit has been
+// passed", or "no limit set".
 [[nodiscard]] QString ForecastText(const TPlanStatus& status);
 
 } // namespace pulo

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -70,13 +71,17 @@ TEST_F(CommandLineTest, StatusAndExportAnswerWithoutADisplay)
     MakeHistory();
     QFile ini(Folder.filePath(QStringLiteral("pulopro.ini")));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[General]\nMaximumMB=1\nMaxMBAlarm=10\n");
+    // The month totals the window counts from, as its connection ends left them.
+    ini.write(QStringLiteral("[General]\nMaximumMB=1\nMaxMBAlarm=10\n[Stats]\nMonth=%1\nTotCon=1\nTotRCV=3000\n"
+                             "TotTMT=1000\nTotTime=600\n")
+                  .arg(QDate::currentDate().month())
+                  .toLatin1());
     ini.close();
 
     const TRun status = Run({QStringLiteral("--status")});
     EXPECT_EQ(status.Status, 0) << status.Err.toStdString();
-    EXPECT_TRUE(status.Out.contains("3.0 MB received and 1.0 MB sent")) << status.Out.toStdString();
-    EXPECT_TRUE(status.Out.contains("30 % of the 10.0 MB limit")) << status.Out.toStdString();
+    EXPECT_TRUE(status.Out.contains("3.00 MB received and 1.00 MB sent")) << status.Out.toStdString();
+    EXPECT_TRUE(status.Out.contains("3.00 MB of 10.0 MB counted (30 %)")) << status.Out.toStdString();
     EXPECT_EQ(status.Out.count('\n'), 1) << "one line";
 
     const TRun json = Run({QStringLiteral("--json")});
@@ -85,7 +90,8 @@ TEST_F(CommandLineTest, StatusAndExportAnswerWithoutADisplay)
     EXPECT_EQ(object[QStringLiteral("receivedBytes")].toInteger(), 3'000'000);
     EXPECT_EQ(object[QStringLiteral("limitBytes")].toInteger(), 10'000'000);
     EXPECT_DOUBLE_EQ(object[QStringLiteral("limitUsedPercent")].toDouble(), 30.0);
-    EXPECT_TRUE(object.contains(QStringLiteral("forecastDate")));
+    EXPECT_TRUE(object[QStringLiteral("withinLimit")].toBool()) << "30 % used";
+    EXPECT_TRUE(object[QStringLiteral("forecastWithinLimit")].isBool());
     EXPECT_EQ(object[QStringLiteral("periodStart")].toString(),
               QDate(QDate::currentDate().year(), QDate::currentDate().month(), 1).toString(Qt::ISODate));
 
@@ -101,6 +107,38 @@ TEST_F(CommandLineTest, StatusAndExportAnswerWithoutADisplay)
     ASSERT_EQ(csv.Status, 0);
     EXPECT_EQ(csv.Out.count("\r\n"), 2) << "the header and today's connection";
     EXPECT_TRUE(csv.Out.contains(",600,1000000,3000000,My ISP,ppp0\r\n")) << csv.Out.toStdString();
+}
+
+TEST_F(CommandLineTest, WhileACopyRunsTheStatusIsItsLiveOne)
+{
+    QFile ini(Folder.filePath(QStringLiteral("pulopro.ini")));
+    const auto writeTotals = [&](int receivedKB) {
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QStringLiteral("[Stats]\nMonth=%1\nTotCon=1\nTotRCV=%2\n")
+                      .arg(QDate::currentDate().month())
+                      .arg(receivedKB)
+                      .toLatin1());
+        ini.close();
+    };
+    writeTotals(2000);
+    QProcess copy;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    copy.setProcessEnvironment(environment);
+    copy.start(Program, {});
+    ASSERT_TRUE(copy.waitForStarted());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QFile::exists(Folder.filePath(QStringLiteral("pulopro.sqlite"))); }, 10000));
+    // Another program changes the file: the running copy's figures are what the window shows.
+    writeTotals(7000);
+    const TRun live = Run({QStringLiteral("--json")});
+    copy.kill();
+    copy.waitForFinished();
+    EXPECT_EQ(QJsonDocument::fromJson(live.Out).object()[QStringLiteral("receivedBytes")].toInteger(), 2'000'000)
+        << live.Out.toStdString();
+    const TRun files = Run({QStringLiteral("--json")});
+    EXPECT_EQ(QJsonDocument::fromJson(files.Out).object()[QStringLiteral("receivedBytes")].toInteger(), 7'000'000)
+        << "without a copy, the files";
 }
 
 TEST_F(CommandLineTest, BadArgumentsAndNoHistory)

@@ -5,7 +5,9 @@
 #include "tests/app/Unit1TrayFixture.h"
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
+#include "usage/StatusReport.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -251,6 +253,60 @@ TEST_F(Unit1SupervisionTest, ABusyHistoryNeverHoldsUpTheWindowAndCatchesUpAfterw
     EXPECT_GE(rows[0].Seconds, 400);
     EXPECT_GE(rows[0].Received, 400000);
     EXPECT_EQ(rows[0].Received, std::llround(ini.value("Stats/TotRCV").toDouble() * 1000)) << "as the month counted it";
+}
+
+TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
+{
+    // Each row: the settings file, then a connection of 10 s at 100 kB/s received and 10 kB/s sent
+    // on 8 December (the tests' clock); what every view says this period counts.
+    const struct
+    {
+        const char* Name;
+        const char* Ini;
+        const char* ReceivedMB; // the main window's month label while connected
+        std::int64_t Counted;   // bytes
+        const char* Tip;        // the tip's period line
+        bool ForecastNotice;
+    } cases[] = {
+        {"the first connection of a new period, last period's totals near the limit",
+         "[General]\nMaximumMB=1\nMaxMBAlarm=20000\n[Stats]\nMonth=11\nTotCon=40\nTotRCV=19500000\n", "1", 1'000'000,
+         "This period: 0.001 GB of 20.0 GB", false},
+        {"this period's totals", "[General]\nMaximumMB=1\nMaxMBAlarm=20\n[Stats]\nMonth=12\nTotCon=2\nTotRCV=5000\n",
+         "6", 6'000'000, "This period: 6.00 MB of 20.0 MB", true},
+        {"sent and received counted",
+         "[General]\nMaximumMB=1\nMaxMBAlarm=20\nQuotaCounts=both\n[Stats]\nMonth=12\nTotRCV=5000\nTotTMT=500\n", "6",
+         6'600'000, "This period: 6.60 MB of 20.0 MB", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni(QByteArray("[General]\nSounds=0\n") + QByteArray(c.Ini).replace("[General]\n", ""));
+        Log->Balloons.clear();
+        Sim->SetNow(2026, 12, 8, 12, 0, 0);
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->SetLineRates(line, 10'000, 100'000);
+        form.KZInternetDetect1->Poll();
+        Run(form, 10);
+        EXPECT_EQ(form.Label11b->text(), QString::fromLatin1(c.ReceivedMB));
+        EXPECT_TRUE(Log->LongTip.contains(QString::fromLatin1(c.Tip))) << Log->LongTip.toStdString();
+        // What --json says while this copy runs.
+        const TStatusReport live = form.LiveReport();
+        EXPECT_EQ(live.Plan.Counted, c.Counted);
+        EXPECT_TRUE(live.Plan.WithinLimit());
+        EXPECT_EQ(ReportJson(live)[QStringLiteral("countedBytes")].toInteger(), c.Counted);
+        // The Usage window's summary: the tip's figure, word for word.
+        form.Usage1Click();
+        QString summary;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == QStringLiteral("frmUsage"))
+                summary = window->findChild<QLabel*>(QStringLiteral("lblSummary"))->text();
+        EXPECT_TRUE(summary.contains(QString::fromLatin1(c.Tip).mid(QStringLiteral("This period: ").size())))
+            << summary.toStdString();
+        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download limit ahead")).size(), c.ForecastNotice ? 1 : 0)
+            << Log->Balloons.join('\n').toStdString();
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+    }
 }
 
 TEST_F(Unit1SupervisionTest, TheDesktopIsToldOfConnectionsAndLimitsUnlessNotifyIsOff)

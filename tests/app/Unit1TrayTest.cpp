@@ -149,7 +149,7 @@ TEST_F(Unit1TrayTest, TheTrayMenuDoesWhatTheWindowsControlsDo)
     EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const QAction* entry) {
         return entry->text() == QStringLiteral("My ISP") && entry->isChecked();
     }));
-    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("Connected to My ISP for 00:00:00\nThis period: 0.0 MB\n")))
+    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("Connected to My ISP for 00:00:00\nThis period: 0.00 MB\n")))
         << Log->LongTip.toStdString();
     EXPECT_TRUE(Log->LongTip.startsWith(QStringLiteral("Pulo - Click to restore\n")));
     const int tips = Log->LongTips;

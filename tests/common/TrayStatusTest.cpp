@@ -12,11 +12,13 @@ TEST(TrayStatusTest, TheTipTellsTheLineThePeriodAndTheDaysLeft)
         TTrayFigures Figures;
         const char* Expected;
     } cases[] = {
-        {{true, QStringLiteral("My ISP"), QStringLiteral("01:02:03"), 123.456, 4000.0, 24},
-         "Connected to My ISP for 01:02:03\nThis period: 123.5 of 4000.0 MB\n24 days left"},
-        {{false, QString(), QString(), 0, std::nullopt, 1}, "Not connected\nThis period: 0.0 MB\n1 day left"},
-        {{true, QString(), QStringLiteral("00:00:01"), 5, std::nullopt, 3},
-         "Connected for 00:00:01\nThis period: 5.0 MB\n3 days left"},
+        {{true, QStringLiteral("My ISP"), QStringLiteral("01:02:03"), 1'914'070, 2'000'000, 24},
+         "Connected to My ISP for 01:02:03\nThis period: 1.91 MB of 2.00 MB\n24 days left"},
+        {{true, QStringLiteral("My ISP"), QStringLiteral("01:02:03"), 123'456'000, 4'000'000'000, 24},
+         "Connected to My ISP for 01:02:03\nThis period: 0.123 GB of 4.00 GB\n24 days left"},
+        {{false, QString(), QString(), 0, std::nullopt, 1}, "Not connected\nThis period: 0.00 MB\n1 day left"},
+        {{true, QString(), QStringLiteral("00:00:01"), 5'000'000, std::nullopt, 3},
+         "Connected for 00:00:01\nThis period: 5.00 MB\n3 days left"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Expected);

@@ -42,8 +42,13 @@ protected:
         TUsageHost host;
         host.History = [this] { return &History; };
         host.BillingDay = [billingDay] { return billingDay; };
-        host.CountsBoth = [] { return false; };
-        host.Limit = [] { return std::optional<std::int64_t>(12'000'000); };
+        // The month totals as the program would hold them after the connections above.
+        host.Status = [billingDay] {
+            TPlanKeeper keeper;
+            keeper.SetTotals({2, 4200, billingDay == 1 ? 8500.0 : 0.0, billingDay == 1 ? 2100.0 : 0.0, 12});
+            keeper.SetPlan(billingDay, false, 12'000'000);
+            return keeper.Status(QDateTime(QDate(2026, 12, 15), QTime(12, 0)));
+        };
         host.Online = [] { return false; };
         host.Now = [] { return QDateTime(QDate(2026, 12, 15), QTime(12, 0)); };
         return host;
@@ -72,9 +77,7 @@ TEST_F(UsageWindowTest, DayBarsShareOutTheDaysAndSumToThePeriod)
         const std::vector<TUsageBar> bars = DayBars(History, period);
         ASSERT_EQ(bars.size(), static_cast<std::size_t>(period.First.daysTo(period.End)));
         EXPECT_EQ(bars.front().Received, c.FirstDayReceived) << "the hour after midnight falls on its day";
-        const TPlanStatus status =
-            PlanStatusOf(History, QDateTime(QDate(2026, 12, 15), QTime(12, 0)), c.BillingDay, false, std::nullopt);
-        EXPECT_EQ(status.Received, c.Received);
+        EXPECT_EQ(HistoryOfPeriod(History, period).Received, c.Received);
     }
     // The calendar month: its day bars add up to the month's figures.
     const std::vector<TUsageBar> december = DayBars(History, PeriodOf(QDate(2026, 12, 15), 1));

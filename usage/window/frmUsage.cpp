@@ -164,10 +164,7 @@ void TfrmUsage::Refresh()
 {
     const THistoryStore* history = Host.History ? Host.History() : nullptr;
     const THistoryStore& from = history != nullptr ? *history : NoHistory;
-    const QDateTime now = Host.Now ? Host.Now() : QDateTime::currentDateTime();
-    const TPlanStatus status =
-        PlanStatusOf(from, now, Host.BillingDay ? Host.BillingDay() : 1, Host.CountsBoth && Host.CountsBoth(),
-                     Host.Limit ? Host.Limit() : std::nullopt);
+    const TPlanStatus status = Host.Status();
     const TUsageUnit unit = UnitFor(std::max(status.Sent + status.Received, status.Limit.value_or(0)));
     QString summary =
         QStringLiteral("This period (%1 to %2): %3 received, %4 sent")
@@ -175,11 +172,21 @@ void TfrmUsage::Refresh()
                  QLocale(QLocale::English).toString(status.Period.End.addDays(-1), QStringLiteral("d MMMM")),
                  InUnit(status.Received, unit), InUnit(status.Sent, unit));
     if (status.Limit)
-        summary += QStringLiteral(" - %1 % of the %2 limit")
-                       .arg(QString::number(*status.LimitUsed, 'f', 0), InUnit(*status.Limit, unit));
+        summary += QStringLiteral(" - %1 counted (%2 %)")
+                       .arg(OfLimit(status.Counted, *status.Limit), QString::number(*status.LimitUsed, 'f', 0));
     summary += QStringLiteral(" - %1 days left - %2").arg(status.DaysLeft).arg(ForecastText(status));
-    if (history == nullptr)
+    if (history == nullptr) {
         summary = QStringLiteral("There is no usage history to show. ") + summary;
+    } else if (const TUsageConnection recorded = HistoryOfPeriod(from, status.Period);
+               !(Host.Online && Host.Online()) &&
+               (recorded.Received != status.Received || recorded.Sent != status.Sent)) {
+        // The limit counts what the month totals count; the history may know more (connections
+        // while Logging was off) or less (one that has not been written yet).
+        summary += QStringLiteral("\nThe history holds %1 received and %2 sent for this period; the limit "
+                                  "counts what the month totals count (connections are counted only while "
+                                  "Logging is on).")
+                       .arg(InUnit(recorded.Received, unit), InUnit(recorded.Sent, unit));
+    }
     lblSummary->setText(summary);
     DrawPeriod(status);
     DrawPeriods(status);

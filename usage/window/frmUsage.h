@@ -29,8 +29,8 @@ struct TUsageHost final
 {
     std::function<const THistoryStore*()> History; // none while the history cannot be used
     std::function<int()> BillingDay;
-    std::function<bool()> CountsBoth;
-    std::function<std::optional<std::int64_t>()> Limit; // bytes, when the download limit is active
+    // Where the plan stands now: the figures of the summary, the limit and the forecast.
+    std::function<TPlanStatus()> Status;
     std::function<bool()> Online;
     std::function<QDateTime()> Now;
 };

@@ -1,0 +1,27 @@
+#pragma once
+
+// Amounts of data for people, the same everywhere they are shown (the tray tip, the notices, the
+// Usage window and the command line): megabytes, or gigabytes once the largest figure shown
+// beside it passes 1000 MB, with three significant figures (and a megabyte still showing among
+// gigabytes: "0.001 GB").
+
+#include <QString>
+
+#include <cstdint>
+
+namespace pulo {
+
+struct TUsageUnit final
+{
+    QString Name;
+    double Bytes = 1e6;
+};
+
+// The unit for figures up to largest bytes.
+[[nodiscard]] TUsageUnit UnitFor(std::int64_t largest);
+// "12.3 MB", "1.25 GB", "512 MB".
+[[nodiscard]] QString InUnit(std::int64_t bytes, const TUsageUnit& unit);
+// "1.91 MB of 2.00 MB": a figure and its limit in one unit.
+[[nodiscard]] QString OfLimit(std::int64_t bytes, std::int64_t limit);
+
+} // namespace pulo

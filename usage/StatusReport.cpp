@@ -1,0 +1,109 @@
+#include "usage/StatusReport.h"
+
+#include "common/AmountText.h"
+#include "common/ClockText.h"
+#include "usage/UsageFigures.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace pulo {
+
+namespace {
+
+QJsonValue Optional(const std::optional<std::int64_t>& value)
+{
+    return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue();
+}
+
+std::optional<std::int64_t> OptionalOf(const QJsonValue& value)
+{
+    return value.isDouble() ? std::optional<std::int64_t>(value.toInteger()) : std::nullopt;
+}
+
+QString Day(const QDate& day)
+{
+    return QLocale(QLocale::English).toString(day, QStringLiteral("d MMMM"));
+}
+
+} // namespace
+
+QJsonObject ReportJson(const TStatusReport& report)
+{
+    const TPlanStatus& plan = report.Plan;
+    return QJsonObject{
+        {QStringLiteral("online"), report.Online},
+        {QStringLiteral("entry"), report.Online ? QJsonValue(report.Entry) : QJsonValue()},
+        {QStringLiteral("secondsOnline"), Optional(report.SecondsOnline)},
+        {QStringLiteral("periodStart"), plan.Period.First.toString(Qt::ISODate)},
+        {QStringLiteral("periodEnd"), plan.Period.End.addDays(-1).toString(Qt::ISODate)},
+        {QStringLiteral("daysLeft"), plan.DaysLeft},
+        {QStringLiteral("sentBytes"), static_cast<qint64>(plan.Sent)},
+        {QStringLiteral("receivedBytes"), static_cast<qint64>(plan.Received)},
+        {QStringLiteral("countedBytes"), static_cast<qint64>(plan.Counted)},
+        {QStringLiteral("secondsThisPeriod"), static_cast<qint64>(plan.Seconds)},
+        {QStringLiteral("limitBytes"), Optional(plan.Limit)},
+        {QStringLiteral("limitUsedPercent"),
+         plan.LimitUsed ? QJsonValue(std::round(*plan.LimitUsed * 10) / 10) : QJsonValue()},
+        {QStringLiteral("forecastDate"),
+         plan.Forecast ? QJsonValue(plan.Forecast->toString(Qt::ISODate)) : QJsonValue()},
+        {QStringLiteral("withinLimit"), plan.WithinLimit()},
+        {QStringLiteral("forecastWithinLimit"), plan.ForecastWithinLimit()},
+    };
+}
+
+std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
+{
+    TStatusReport report;
+    report.Online = object.value(QStringLiteral("online")).toBool();
+    report.Entry = object.value(QStringLiteral("entry")).toString();
+    report.SecondsOnline = OptionalOf(object.value(QStringLiteral("secondsOnline")));
+    TPlanStatus& plan = report.Plan;
+    plan.Period.First = QDate::fromString(object.value(QStringLiteral("periodStart")).toString(), Qt::ISODate);
+    plan.Period.End = QDate::fromString(object.value(QStringLiteral("periodEnd")).toString(), Qt::ISODate).addDays(1);
+    if (!plan.Period.First.isValid() || !plan.Period.End.isValid())
+        return std::nullopt;
+    plan.DaysLeft = object.value(QStringLiteral("daysLeft")).toInt();
+    plan.Sent = object.value(QStringLiteral("sentBytes")).toInteger();
+    plan.Received = object.value(QStringLiteral("receivedBytes")).toInteger();
+    plan.Counted = object.value(QStringLiteral("countedBytes")).toInteger();
+    plan.Seconds = object.value(QStringLiteral("secondsThisPeriod")).toInteger();
+    plan.Limit = OptionalOf(object.value(QStringLiteral("limitBytes")));
+    if (const QJsonValue used = object.value(QStringLiteral("limitUsedPercent")); used.isDouble())
+        plan.LimitUsed = used.toDouble();
+    if (const QJsonValue day = object.value(QStringLiteral("forecastDate")); day.isString())
+        plan.Forecast = QDate::fromString(day.toString(), Qt::ISODate);
+    return report;
+}
+
+QString ReportLine(const TStatusReport& report)
+{
+    const TPlanStatus& plan = report.Plan;
+    QStringList parts;
+    if (report.Online) {
+        QString online =
+            report.Entry.isEmpty() ? QStringLiteral("Connected") : QStringLiteral("Connected to ") + report.Entry;
+        if (report.SecondsOnline)
+            online += QStringLiteral(" for ") +
+                      ClockText(SplitSeconds(static_cast<double>(*report.SecondsOnline)), OnlineHourDigits);
+        parts << online;
+    } else {
+        parts << QStringLiteral("Not connected");
+    }
+    const TUsageUnit unit = UnitFor(std::max({plan.Received, plan.Sent, plan.Limit.value_or(0)}));
+    parts << QStringLiteral("this period (%1 to %2) %3 received and %4 sent")
+                 .arg(Day(plan.Period.First), Day(plan.Period.End.addDays(-1)), InUnit(plan.Received, unit),
+                      InUnit(plan.Sent, unit));
+    if (plan.Limit)
+        parts << QStringLiteral("%1 counted (%2 %)")
+                     .arg(OfLimit(plan.Counted, *plan.Limit), QString::number(plan.LimitUsed.value_or(0), 'f', 0));
+    else
+        parts << QStringLiteral("no download limit set");
+    parts << (plan.DaysLeft == 1 ? QStringLiteral("1 day left") : QStringLiteral("%1 days left").arg(plan.DaysLeft));
+    if (plan.Limit)
+        parts << ForecastText(plan);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace pulo
