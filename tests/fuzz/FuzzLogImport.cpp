@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every connection taken in is one that could have been: it ends after it begins, with no
     // negative figures, and nothing is counted twice.
     for (const pulo::TUsageConnection& connection : import.Connections) {
-        if (connection.Seconds < 0 || connection.Sent < 0 || connection.Received < 0 ||
-            !connection.Start.isValid() || connection.End < connection.Start)
+        if (connection.Seconds < 0 || connection.Sent < 0 || connection.Received < 0 || !connection.Start.isValid() ||
+            connection.End < connection.Start)
             __builtin_trap();
     }
     if (static_cast<qsizetype>(import.Connections.size()) + import.Unreadable > lines.size())
