@@ -260,6 +260,8 @@ void TForm1::FormCreate(const TForm1Services& services)
     CurrentDay = today.Day;
     if (Totals.StoredMonth == 0)
         Totals.StoredMonth = CurrentMonth;
+    ShownPeriodFirst = periodFirst;
+    CountedBillingDay = Plan.BillingDay;
 
     // Hints everywhere, on aqua.
     QPalette tips = QToolTip::palette();

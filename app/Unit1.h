@@ -316,6 +316,10 @@ private:
     void NoticeForecast();
     // The usage history (Unit1Usage.cpp).
     void OpenHistory(const TForm1Services& services);
+    // At the tick: a new billing period, or a new billing day, starts the month figures and
+    // colours again from what counts in it (Unit1Usage.cpp).
+    void FollowBillingPeriod();
+    void RecountForBillingDay(const TBillingPeriod& period);
     // The history as the Usage window reads it, on this thread; null while there is none.
     [[nodiscard]] const THistoryStore* HistoryReader();
     void ApplyStartingColors();
@@ -355,6 +359,8 @@ private:
     std::unique_ptr<TfrmUsage> frmUsage;
     QDate ForecastWarned; // the period whose forecast warning was given
     TPlanKeeper Keeper;
+    QDate ShownPeriodFirst;    // the period the month figures were last shown for
+    int CountedBillingDay = 0; // the billing day the month totals were counted by
     // The usage history: written on a thread of its own, read here for the Usage window.
     std::unique_ptr<THistoryRecorder> History;
     std::unique_ptr<THistoryStore> HistoryRead;

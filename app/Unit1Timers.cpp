@@ -19,6 +19,7 @@ namespace pulo {
 void TForm1::RxTimerEvent1Timer()
 {
     WatchTrayHost();
+    FollowBillingPeriod();
     SuperviseConnection();
     // The tray sends the tip on only when it changed.
     ShowTrayStatus();

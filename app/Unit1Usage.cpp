@@ -3,17 +3,22 @@
 // and at its end. The writes wait on the recorder's thread while the history cannot take them,
 // reported once; the settings file and the log go on as before.
 
+#include "app/LabelColor.h"
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
+#include "common/BillingPeriod.h"
 #include "common/ErrorBoundary.h"
 #include "common/PuloError.h"
 #include "desktop/Notifications.h"
 #include "settings/FileLocations.h"
 #include "settings/LogFile.h"
 #include "settings/SavePosition.h"
+#include "settings/Settings.h"
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 #include "usage/window/frmUsage.h"
+
+#include <QLabel>
 
 namespace pulo {
 
@@ -114,6 +119,53 @@ void TForm1::Usage1Click()
     frmUsage->show();
     frmUsage->raise();
     frmUsage->activateWindow();
+}
+
+void TForm1::FollowBillingPeriod()
+{
+    const TBillingPeriod period = PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay);
+    if (period.First == ShownPeriodFirst)
+        return;
+    const bool newBillingDay = ShownPeriodFirst.isValid() && CountedBillingDay != Plan.BillingDay;
+    ShownPeriodFirst = period.First;
+    CountedBillingDay = Plan.BillingDay;
+    if (newBillingDay)
+        RecountForBillingDay(period);
+    // A new period (or the period a new billing day names): its figures and colours start from
+    // what counts in it.
+    TimeAlarmColor = clBlack;
+    MBAlarmColor = clBlack;
+    for (QLabel* label : {Label12b, Label3b, Label11b, Label6b})
+        SetFontColor(label, clBlack);
+    ApplyStartingColors();
+    ShowMonthTotals();
+}
+
+void TForm1::RecountForBillingDay(const TBillingPeriod& period)
+{
+    // The month totals were counted by the old billing day; the history knows every connection,
+    // so the period the new day names is counted from it (the totals would otherwise start
+    // again at the next connection's end and lose what came before it in the period).
+    if (History)
+        History->Flush(500);
+    const THistoryStore* history = HistoryReader();
+    if (history == nullptr)
+        return;
+    TMonthTotals totals;
+    for (const TUsageConnection& connection :
+         history->Connections(period.First.startOfDay(), period.End.startOfDay())) {
+        if (connection.InProgress)
+            continue;
+        ++totals.TotCon;
+        totals.TotTime += static_cast<double>(connection.Seconds);
+        totals.TotRCV += static_cast<double>(connection.Received) / 1000;
+        totals.TotTMT += static_cast<double>(connection.Sent) / 1000;
+    }
+    totals.StoredMonth = period.First.month();
+    Totals = totals;
+    CurrentYear = static_cast<std::uint16_t>(period.First.year());
+    CurrentMonth = static_cast<std::uint16_t>(period.First.month());
+    RunGuarded([this] { WriteMonthTotals(Totals); });
 }
 
 } // namespace pulo

@@ -309,6 +309,45 @@ TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
     }
 }
 
+TEST_F(Unit1SupervisionTest, ANewBillingDayOrANewPeriodLosesNothingAndStartsWhereItShould)
+{
+    // A calendar month's totals, and a history that knows the connections behind them.
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\n[Stats]\nMonth=12\nTotCon=2\nTotRCV=5000\n"
+             "TotTMT=50\nTotTime=1200\n");
+    {
+        THistoryStore store(Folder->filePath(QStringLiteral("pulopro.sqlite")));
+        ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+        ASSERT_TRUE(store.AddImported({}));
+        for (const auto& [day, received] : {std::pair{20, 2'000'000}, {1, 3'000'000}, {5, 2'000'000}}) {
+            const QDateTime start(QDate(2026, day == 20 ? 11 : 12, day), QTime(10, 0));
+            const std::int64_t id = store.BeginConnection(start, QStringLiteral("My ISP"), QString());
+            ASSERT_TRUE(store.UpdateConnection(id, start.addSecs(600), 25'000, received, true));
+        }
+    }
+    Sim->SetNow(2026, 12, 8, 12, 0, 0);
+    TForm1 form(Services());
+    ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+    EXPECT_EQ(form.Label11b->text(), QStringLiteral("5"));
+
+    // The billing day becomes the 15th: the period is now 15 November to 14 December.
+    form.Plan.BillingDay = 15;
+    Run(form, 1);
+    EXPECT_EQ(form.Label11b->text(), QStringLiteral("7")) << "all three connections of the period it now names";
+    EXPECT_EQ(form.LiveReport().Plan.Received, 7'000'000);
+    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 7.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "3");
+    EXPECT_EQ(ini.value("Stats/Month").toString(), "11");
+    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::black));
+
+    // Offline across the next billing day: at that second the period starts at zero.
+    Sim->SetNow(2026, 12, 14, 23, 59, 59);
+    Run(form, 1);
+    EXPECT_EQ(form.Label11b->text(), QStringLiteral("0"));
+    EXPECT_EQ(form.LiveReport().Plan.Counted, 0);
+    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 0.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
+}
+
 TEST_F(Unit1SupervisionTest, TheDesktopIsToldOfConnectionsAndLimitsUnlessNotifyIsOff)
 {
     for (const bool notify : {true, false}) {
