@@ -61,6 +61,9 @@ void TForm1::OpenHistory(const TForm1Services& services)
     History->OnWritten = [this] {
         if (History->Problem().isEmpty())
             HistoryProblem.clear();
+        // A connection began, was written or ended: the Usage window shows it as it now stands.
+        if (frmUsage && frmUsage->isVisible())
+            frmUsage->Refresh();
     };
 }
 

@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableWidget>
 
 #include <cmath>
 #include <functional>
@@ -346,6 +347,34 @@ TEST_F(Unit1SupervisionTest, ANewBillingDayOrANewPeriodLosesNothingAndStartsWher
     EXPECT_EQ(form.Label11b->text(), QStringLiteral("0"));
     EXPECT_EQ(form.LiveReport().Plan.Counted, 0);
     EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 0.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
+}
+
+TEST_F(Unit1SupervisionTest, TheUsageWindowFollowsTheHistoryAsConnectionsComeAndGo)
+{
+    WriteIni("[General]\nSounds=0\n");
+    Sim->SetNow(2026, 12, 8, 12, 0, 0);
+    TForm1 form(Services());
+    form.Usage1Click();
+    QTableWidget* table = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QStringLiteral("frmUsage"))
+            table = window->findChild<QTableWidget*>(QStringLiteral("tblConnections"));
+    ASSERT_NE(table, nullptr);
+    for (int connection = 1; connection <= 2; ++connection) {
+        SCOPED_TRACE(connection);
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->SetLineRates(line, 0, 1000);
+        form.KZInternetDetect1->Poll();
+        Run(form, 20);
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+        WaitFor([&] { return table->rowCount() == connection && table->item(connection - 1, 2)->text() != "0"; });
+        ASSERT_EQ(table->rowCount(), connection) << "the newest connection is listed";
+        EXPECT_EQ(table->item(connection - 1, 2)->data(Qt::DisplayRole).toLongLong(), 21) << "its seconds";
+        EXPECT_GE(table->item(connection - 1, 4)->data(Qt::DisplayRole).toLongLong(), 20000) << "its bytes";
+        Run(form, 5);
+    }
 }
 
 TEST_F(Unit1SupervisionTest, TheDesktopIsToldOfConnectionsAndLimitsUnlessNotifyIsOff)

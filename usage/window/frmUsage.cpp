@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStackedBarSeries>
 #include <QSvgGenerator>
 #include <QTabWidget>
@@ -364,12 +365,18 @@ bool TfrmUsage::SaveChart(const QString& path)
 
 bool TfrmUsage::SaveConnections(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // As the history holds them now, not as they were last drawn.
+    const THistoryStore* history = Host.History ? Host.History() : nullptr;
+    const TBillingPeriod period = Host.Status().Period;
+    const std::vector<TUsageConnection> connections =
+        history != nullptr ? history->Connections(period.First.startOfDay(), period.End.startOfDay())
+                           : std::vector<TUsageConnection>();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray bytes =
-        path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? ConnectionsJson(Shown) : ConnectionsCsv(Shown);
-    return file.write(bytes) == bytes.size() && file.flush();
+    const QByteArray bytes = path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? ConnectionsJson(connections)
+                                                                                         : ConnectionsCsv(connections);
+    return file.write(bytes) == bytes.size() && file.commit();
 }
 
 void TfrmUsage::AskAndSaveChart()
