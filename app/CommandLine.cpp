@@ -59,7 +59,7 @@ bool OutputClosed = false;
 
 int Refuse(int status, const QString& message)
 {
-    (void)Write(stderr, QStringLiteral("pulopro: %1\n").arg(message).toUtf8());
+    (void)Write(stderr, QStringLiteral("%1: %2\n").arg(QCoreApplication::applicationName(), message).toUtf8());
     return status;
 }
 
@@ -204,7 +204,9 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     if (parser.isSet(help))
         return Answer(stdout, parser.helpText().toUtf8());
     if (parser.isSet(version))
-        return Answer(stdout, QStringLiteral("pulopro %1\n").arg(QString::fromLatin1(ProgramVersion)).toUtf8());
+        return Answer(stdout, QStringLiteral("%1 %2\n")
+                                  .arg(QCoreApplication::applicationName(), QString::fromLatin1(ProgramVersion))
+                                  .toUtf8());
     if (!parser.positionalArguments().isEmpty())
         return Refuse(UsageError,
                       QStringLiteral("unexpected argument: ") + Shown(parser.positionalArguments().first()));

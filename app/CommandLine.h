@@ -3,7 +3,8 @@
 // The command line, for scripts and status bars: --help, --version, --status (--json),
 // --export csv|json [--from YYYY-MM-DD] [--to YYYY-MM-DD]. It runs without a display and
 // without the window, reading the usage history read-only, so it may run beside the program.
-// Exit status: 0, 1 on an error (one line on standard error), 2 on a usage error.
+// Exit status: 0, 1 on an error (one line on standard error), 2 on a usage error. Messages and
+// --version carry the application's name (pulopro, or pulopro-demo on its own files).
 
 #include <QStringList>
 

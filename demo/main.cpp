@@ -3,14 +3,17 @@
 // itself.
 
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/ExitRequests.h"
 #include "app/Unit1.h"
+#include "common/BuildInfo.h"
 #include "demo/DemoHistory.h"
 #include "demo/LineSimulator.h"
 #include "desktop/SingleInstance.h"
 #include "platform/HtmlHelp.h"
 #include "platform/posix/ExitSignals.h"
 #include "platform/posix/PosixSound.h"
+#include "platform/posix/StandardStreams.h"
 #include "platform/sim/SimBackend.h"
 #include "settings/FileLocations.h"
 #include "settings/Settings.h"
@@ -24,6 +27,17 @@
 
 int main(int argc, char* argv[])
 {
+    const bool outputClosed = win::posix::ReserveStandardStreams();
+    // The same command line as the program's, on the demo's own files, without a display.
+    if (pulo::WantsCommandLine(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("pulopro-demo"));
+        QCoreApplication::setApplicationVersion(QString::fromLatin1(pulo::ProgramVersion));
+        auto sim = win::sim::InstallSimBackend();
+        sim->RealClock = true;
+        sim->ModulePath = QCoreApplication::applicationFilePath().toStdString();
+        return pulo::RunCommandLine(QCoreApplication::arguments(), outputClosed);
+    }
     QApplication application(argc, argv);
     auto sim = win::sim::InstallSimBackend();
     sim->RealClock = true;

@@ -141,6 +141,45 @@ TEST_F(CommandLineTest, WhileACopyRunsTheStatusIsItsLiveOne)
         << "without a copy, the files";
 }
 
+TEST_F(CommandLineTest, TheDemoAnswersOnItsOwnFilesWithoutADisplay)
+{
+    const QString demo = Folder.filePath(QStringLiteral("pulopro-demo"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_DEMO_EXECUTABLE), demo));
+    QFile ini(Folder.filePath(QStringLiteral("pulopro-demo.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(
+        QStringLiteral("[Stats]\nMonth=%1\nTotCon=1\nTotRCV=4000\n").arg(QDate::currentDate().month()).toLatin1());
+    ini.close();
+    const struct
+    {
+        QStringList Arguments;
+        const char* Says;
+    } cases[] = {
+        {{QStringLiteral("--help")}, "--status"},
+        {{QStringLiteral("--version")}, "pulopro-demo "},
+        {{QStringLiteral("--status")}, "4.00 MB received"},
+        {{QStringLiteral("--json")}, "\"receivedBytes\":4000000"},
+        {{QStringLiteral("--export"), QStringLiteral("csv")}, "start,end,seconds,sent,received,entry,interface\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Arguments.join(' ').toStdString());
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(environment);
+        process.start(demo, c.Arguments);
+        ASSERT_TRUE(process.waitForFinished(20000)) << "it answers and ends, starting no window";
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        const QByteArray out = process.readAllStandardOutput();
+        EXPECT_TRUE(out.contains(c.Says)) << out.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.ini"))))
+        << "the demo's files, not the program's";
+}
+
 TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
 {
     const struct
