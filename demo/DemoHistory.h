@@ -1,14 +1,20 @@
 #pragma once
 
-// A few months of made-up connections for the demo's first start, so that the Usage window has
-// something to show without a line.
+// A few months of made-up connections for the demo's first start, so that the month totals, the
+// log and the Usage window have something to show without a line. They are ended as real ones
+// are (the log's lines and month blocks, the totals in the settings file), so that every view
+// agrees, and the history takes them in from the log as it would a user's; nothing is made up
+// after the moment the demo starts.
 
-#include <QDate>
+#include <QDateTime>
+
+namespace win::sim {
+struct SimState;
+}
 
 namespace pulo {
 
-class THistoryStore;
-
-[[nodiscard]] bool FillDemoHistory(THistoryStore& history, const QDate& today);
+// Call before the window is made, with the demo's files in place; false when a file refused.
+[[nodiscard]] bool MakeDemoPast(win::sim::SimState& sim, const QDateTime& now);
 
 } // namespace pulo

@@ -16,9 +16,8 @@
 #include "platform/posix/StandardStreams.h"
 #include "platform/sim/SimBackend.h"
 #include "settings/FileLocations.h"
+#include "settings/LogFile.h"
 #include "settings/Settings.h"
-#include "usage/HistoryRecorder.h"
-#include "usage/HistoryStore.h"
 #include "widgets/HelpViewer.h"
 
 #include <QApplication>
@@ -64,15 +63,11 @@ int main(int argc, char* argv[])
         return 0;
     win::InstalledBackend().Help = pulo::MakeViewerHelpService();
     win::RegisterHelpModule(win::InstalledBackend().Modules);
-    // The demo's first start makes up a few months of history for the Usage window.
-    const bool firstStart = !QFileInfo::exists(pulo::ProgramFilePath(QStringLiteral(".sqlite")));
+    // The demo's first start makes up a few months of connections, ended as real ones are.
+    if (!QFileInfo::exists(pulo::ProgramFilePath(QStringLiteral(".sqlite"))) && !QFileInfo::exists(pulo::LogPath()))
+        (void)pulo::MakeDemoPast(*sim, QDateTime::currentDateTime());
     pulo::TExitRequests exits(application, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     pulo::TForm1 Form1;
-    if (firstStart) {
-        Form1.UsageRecorder()->Run([today = QDate::currentDate()](pulo::THistoryStore& history) {
-            return pulo::FillDemoHistory(history, today);
-        });
-    }
     single.OnRaise = [&Form1] { Form1.RaiseForSecondStart(); };
     single.OnStatus = [&Form1] {
         return QJsonDocument(pulo::ReportJson(Form1.LiveReport())).toJson(QJsonDocument::Compact);

@@ -10,11 +10,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <csignal>
 #include <unistd.h>
 
 namespace pulo {
@@ -178,6 +181,46 @@ TEST_F(CommandLineTest, TheDemoAnswersOnItsOwnFilesWithoutADisplay)
     }
     EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.ini"))))
         << "the demo's files, not the program's";
+}
+
+TEST_F(CommandLineTest, TheDemosMadeUpPastAgreesEverywhere)
+{
+    const QString demo = Folder.filePath(QStringLiteral("pulopro-demo"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_DEMO_EXECUTABLE), demo));
+    QProcess first;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    first.setProcessEnvironment(environment);
+    first.start(demo, {});
+    ASSERT_TRUE(first.waitForStarted());
+    const QString history = Folder.filePath(QStringLiteral("pulopro-demo.sqlite"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(history); }, 20000));
+    // What the running demo says, and what its files say once it has ended.
+    QProcess ask;
+    ask.start(demo, {QStringLiteral("--json")});
+    ASSERT_TRUE(ask.waitForFinished(20000));
+    const QJsonObject live = QJsonDocument::fromJson(ask.readAllStandardOutput()).object();
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(10000));
+
+    const QSettings ini(Folder.filePath(QStringLiteral("pulopro-demo.ini")), QSettings::IniFormat);
+    const std::int64_t received = std::llround(ini.value("Stats/TotRCV").toDouble() * 1000);
+    EXPECT_GT(received, 0) << "a past to look at";
+    EXPECT_EQ(live[QStringLiteral("receivedBytes")].toInteger(), received);
+    THistoryStore store(history);
+    ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadOnly));
+    const QDate today = QDate::currentDate();
+    std::int64_t recorded = 0;
+    int connections = 0;
+    for (const TUsageConnection& connection :
+         store.Connections(QDate(today.year(), today.month(), 1).startOfDay(), QDateTime::currentDateTime())) {
+        recorded += connection.Received;
+        ++connections;
+    }
+    EXPECT_EQ(recorded, received) << "the history's month is the settings file's";
+    EXPECT_EQ(connections, ini.value("Stats/TotCon").toInt());
+    EXPECT_TRUE(store.Connections(QDateTime::currentDateTime(), QDateTime::currentDateTime().addYears(1)).empty())
+        << "nothing made up in the future";
 }
 
 TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
