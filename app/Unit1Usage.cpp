@@ -10,6 +10,7 @@
 #include "common/ErrorBoundary.h"
 #include "common/PuloError.h"
 #include "desktop/Notifications.h"
+#include "platform/Backend.h"
 #include "settings/FileLocations.h"
 #include "settings/LogFile.h"
 #include "settings/SavePosition.h"
@@ -82,7 +83,10 @@ void TForm1::HistoryConnectionBegins()
 {
     if (!History)
         return;
-    HistoryConnection = History->Begin(Moment(ConnectStart), ActiveEntryName, ActiveDeviceName);
+    // The first connection is the one that decides whether the user is online.
+    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
+    const QString interface = links.empty() ? QString() : QString::fromStdString(links.front().Interface);
+    HistoryConnection = History->Begin(Moment(ConnectStart), ActiveEntryName, interface, ActiveDeviceName);
     LastHistoryWrite = Now();
 }
 

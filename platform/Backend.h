@@ -51,6 +51,8 @@ struct RasLink
     std::string EntryName;
     std::string DeviceType;
     std::string DeviceName;
+    // The network interface that carries it ("ppp0", "wlan0"); empty where there is none to name.
+    std::string Interface = {};
     // The interface's counters when the connection began, for a line on an interface that was
     // there before it (a Wi-Fi or Ethernet card, a modem's network interface): its figures are
     // what came since. Zero for a link made for the connection, whose counters start with it.

@@ -28,7 +28,8 @@ QString Instant(const QDateTime& moment)
 
 QByteArray TExportFormat::Begin() const
 {
-    return Kind == TKind::Csv ? QByteArray("start,end,seconds,sent,received,entry,interface\r\n") : QByteArray("[");
+    return Kind == TKind::Csv ? QByteArray("start,end,seconds,sent,received,entry,interface,device\r\n")
+                              : QByteArray("[");
 }
 
 QByteArray TExportFormat::Row(const TUsageConnection& connection)
@@ -39,7 +40,7 @@ QByteArray TExportFormat::Row(const TUsageConnection& connection)
                QByteArray::number(static_cast<qlonglong>(connection.Seconds)) + ',' +
                QByteArray::number(static_cast<qlonglong>(connection.Sent)) + ',' +
                QByteArray::number(static_cast<qlonglong>(connection.Received)) + ',' + CsvField(connection.Entry) +
-               ',' + CsvField(connection.Interface) + "\r\n";
+               ',' + CsvField(connection.Interface) + ',' + CsvField(connection.Device) + "\r\n";
     }
     const QJsonObject object{{QStringLiteral("start"), Instant(connection.Start)},
                              {QStringLiteral("end"), Instant(connection.End)},
@@ -47,7 +48,8 @@ QByteArray TExportFormat::Row(const TUsageConnection& connection)
                              {QStringLiteral("sent"), static_cast<qint64>(connection.Sent)},
                              {QStringLiteral("received"), static_cast<qint64>(connection.Received)},
                              {QStringLiteral("entry"), connection.Entry},
-                             {QStringLiteral("interface"), connection.Interface}};
+                             {QStringLiteral("interface"), connection.Interface},
+                             {QStringLiteral("device"), connection.Device}};
     return (first ? QByteArray("\n  ") : QByteArray(",\n  ")) + QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 

@@ -3,7 +3,7 @@
 // The connections of a range as CSV (a header row, RFC 4180 quoting, CRLF line ends) or as a
 // JSON array, UTF-8: what the command line's --export writes and the Usage window saves.
 // Fields: start and end (ISO 8601 with the local offset of the moment), seconds, sent and
-// received (bytes), entry, interface.
+// received (bytes), entry, interface ("ppp0", "wlan0") and device (the device's text).
 
 #include "usage/HistoryStore.h"
 

@@ -41,14 +41,15 @@ THistoryRecorder::~THistoryRecorder()
     Thread.join();
 }
 
-std::int64_t THistoryRecorder::Begin(const QDateTime& start, const QString& entry, const QString& interface)
+std::int64_t
+THistoryRecorder::Begin(const QDateTime& start, const QString& entry, const QString& interface, const QString& device)
 {
     std::int64_t key = 0;
     {
         const std::lock_guard guard(Lock);
         key = ++LastKey;
     }
-    Enqueue(TBegin{key, start, entry, interface});
+    Enqueue(TBegin{key, start, entry, interface, device});
     return key;
 }
 
@@ -134,7 +135,7 @@ bool THistoryRecorder::OpenStore(THistoryStore& store)
 bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
 {
     if (const auto* begin = std::get_if<TBegin>(&write)) {
-        const std::int64_t id = store.BeginConnection(begin->Start, begin->Entry, begin->Interface);
+        const std::int64_t id = store.BeginConnection(begin->Start, begin->Entry, begin->Interface, begin->Device);
         if (id == 0)
             return false;
         Rows[begin->Key] = id;

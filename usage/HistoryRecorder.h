@@ -37,7 +37,8 @@ public:
     THistoryRecorder& operator=(const THistoryRecorder&) = delete;
 
     // A connection begins; returns the key its later figures are reported under.
-    [[nodiscard]] std::int64_t Begin(const QDateTime& start, const QString& entry, const QString& interface);
+    [[nodiscard]] std::int64_t
+    Begin(const QDateTime& start, const QString& entry, const QString& interface, const QString& device);
     // The connection's figures so far (bytes since it began); ended closes it.
     void Update(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
     // Any other write, in turn with the rest (the demo's made-up past); false from the job is a
@@ -62,6 +63,7 @@ private:
         QDateTime Start;
         QString Entry;
         QString Interface;
+        QString Device;
     };
     struct TUpdate final
     {

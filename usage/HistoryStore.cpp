@@ -32,6 +32,10 @@ const char* const Steps[][4] = {
     {"CREATE TABLE facts(key TEXT PRIMARY KEY, value TEXT NOT NULL)",
      "INSERT INTO facts(key, value) SELECT 'log_imported', '1' WHERE EXISTS (SELECT 1 FROM connections)", nullptr,
      nullptr},
+    // 4: the device's text beside the interface; earlier versions kept the device's text as the
+    // interface.
+    {"ALTER TABLE connections ADD COLUMN device TEXT NOT NULL DEFAULT ''",
+     "UPDATE connections SET device = interface, interface = ''", nullptr, nullptr},
 };
 static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
 
@@ -52,6 +56,7 @@ TUsageConnection ConnectionOf(const QSqlQuery& query)
     connection.Entry = query.value(8).toString();
     connection.Interface = query.value(9).toString();
     connection.InProgress = query.value(10).toInt() != 0;
+    connection.Device = query.value(11).toString();
     return connection;
 }
 
@@ -62,7 +67,7 @@ QString Text(const QString& text)
 }
 
 const char* const ConnectionColumns = "id, start_utc, start_offset, end_utc, end_offset, seconds, sent, received, "
-                                      "entry, interface, in_progress";
+                                      "entry, interface, in_progress, device";
 
 } // namespace
 
@@ -190,20 +195,24 @@ bool THistoryStore::Open(TAccess access)
     return true;
 }
 
-std::int64_t THistoryStore::BeginConnection(const QDateTime& start, const QString& entry, const QString& interface)
+std::int64_t THistoryStore::BeginConnection(const QDateTime& start,
+                                            const QString& entry,
+                                            const QString& interface,
+                                            const QString& device)
 {
     if (!Usable || !Writable)
         return 0;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
     query.prepare(QStringLiteral(
         "INSERT INTO connections(start_utc, start_offset, end_utc, end_offset, seconds, sent, received, entry,"
-        " interface, in_progress) VALUES(?, ?, ?, ?, 0, 0, 0, ?, ?, 1)"));
+        " interface, in_progress, device) VALUES(?, ?, ?, ?, 0, 0, 0, ?, ?, 1, ?)"));
     query.addBindValue(start.toSecsSinceEpoch());
     query.addBindValue(start.offsetFromUtc());
     query.addBindValue(start.toSecsSinceEpoch());
     query.addBindValue(start.offsetFromUtc());
     query.addBindValue(Text(entry));
     query.addBindValue(Text(interface));
+    query.addBindValue(Text(device));
     if (!query.exec()) {
         Fail(query.lastError().text());
         return 0;
@@ -286,7 +295,7 @@ bool THistoryStore::InsertFinished(const std::vector<TUsageConnection>& connecti
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
     query.prepare(QStringLiteral(
         "INSERT INTO connections(start_utc, start_offset, end_utc, end_offset, seconds, sent, received, entry,"
-        " interface, in_progress) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, 0)"));
+        " interface, in_progress, device) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?)"));
     for (const TUsageConnection& connection : connections) {
         query.addBindValue(connection.Start.toSecsSinceEpoch());
         query.addBindValue(connection.Start.offsetFromUtc());
@@ -297,6 +306,7 @@ bool THistoryStore::InsertFinished(const std::vector<TUsageConnection>& connecti
         query.addBindValue(static_cast<qlonglong>(connection.Received));
         query.addBindValue(Text(connection.Entry));
         query.addBindValue(Text(connection.Interface));
+        query.addBindValue(Text(connection.Device));
         if (!query.exec()) {
             LastError = query.lastError().text();
             return false;

@@ -27,7 +27,8 @@ struct TUsageConnection final
     std::int64_t Sent = 0; // bytes
     std::int64_t Received = 0;
     QString Entry;
-    QString Interface;
+    QString Interface;       // "ppp0", "wlan0"
+    QString Device;          // the device's text: "Standard 56000 bps Modem", "Wi-Fi (wlan0)"
     bool InProgress = false; // not ended (or the program ended without ending it)
 };
 
@@ -48,7 +49,7 @@ public:
         ReadOnly, // another copy may be writing meanwhile (the command line)
     };
     // The schema this program writes; older databases are migrated when opened for writing.
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
 
     explicit THistoryStore(QString path);
     ~THistoryStore();
@@ -66,7 +67,8 @@ public:
     [[nodiscard]] const QString& Path() const { return FilePath; }
 
     // A connection begins: its row is made, in progress. Returns its id, 0 on failure.
-    [[nodiscard]] std::int64_t BeginConnection(const QDateTime& start, const QString& entry, const QString& interface);
+    [[nodiscard]] std::int64_t
+    BeginConnection(const QDateTime& start, const QString& entry, const QString& interface, const QString& device = {});
     // The connection's figures so far (bytes since it began): its row and the hours the time since
     // the last write falls in (time and bytes shared out in proportion). ended closes the row.
     bool UpdateConnection(std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);

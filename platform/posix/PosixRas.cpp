@@ -194,7 +194,7 @@ void PosixRas::Refresh()
             if (line != NmCounted.end() && (link.Flags & IFF_UP) != 0) {
                 Connection connection;
                 connection.Link = {static_cast<HRASCONN>(link.Index), line->EntryName, line->DeviceType,
-                                   line->DeviceName};
+                                   line->DeviceName, link.Name};
                 connection.Address = link.Address;
                 connection.NmActive = line->ActivePath;
                 StartCounting(connection, link, counters);
@@ -209,6 +209,7 @@ void PosixRas::Refresh()
             connection.Link.EntryName = connection.Pppd.EntryName.empty() ? link.Name : connection.Pppd.EntryName;
             connection.Link.DeviceType = link.Type == ARPHRD_PPP ? "modem" : "vpn";
             connection.Link.DeviceName = connection.Pppd.DeviceName.empty() ? link.Name : connection.Pppd.DeviceName;
+            connection.Link.Interface = link.Name;
             connection.Address = link.Address;
             fresh.push_back(std::move(connection));
         }

@@ -221,8 +221,10 @@ public:
     const std::vector<RasLink>& Connections() override
     {
         Links.clear();
+        // The simulated lines are PPP links, named in order as pppd names them.
         for (const SimLine& line : State->Lines)
-            Links.push_back({line.Handle, line.EntryName, line.DeviceType, line.DeviceName});
+            Links.push_back(
+                {line.Handle, line.EntryName, line.DeviceType, line.DeviceName, "ppp" + std::to_string(Links.size())});
         for (const auto& [handle, dial] : Dials)
             if (Dialling(handle))
                 Links.push_back(DialLink(handle));

@@ -60,7 +60,8 @@ protected:
         const QDate today = QDate::currentDate();
         for (const auto& [day, entry] : {std::pair{today, "My ISP"}, {today.addYears(-1), "Old, \"quoted\" ISP"}}) {
             const QDateTime start(day, QTime(0, 30));
-            const std::int64_t id = store.BeginConnection(start, QString::fromUtf8(entry), QStringLiteral("ppp0"));
+            const std::int64_t id = store.BeginConnection(start, QString::fromUtf8(entry), QStringLiteral("ppp0"),
+                                                          QStringLiteral("Standard 56000 bps Modem"));
             ASSERT_TRUE(store.UpdateConnection(id, start.addSecs(600), 1'000'000, 3'000'000, true));
         }
     }
@@ -109,7 +110,8 @@ TEST_F(CommandLineTest, StatusAndExportAnswerWithoutADisplay)
                           QStringLiteral("--to"), today});
     ASSERT_EQ(csv.Status, 0);
     EXPECT_EQ(csv.Out.count("\r\n"), 2) << "the header and today's connection";
-    EXPECT_TRUE(csv.Out.contains(",600,1000000,3000000,My ISP,ppp0\r\n")) << csv.Out.toStdString();
+    EXPECT_TRUE(csv.Out.contains(",600,1000000,3000000,My ISP,ppp0,Standard 56000 bps Modem\r\n"))
+        << csv.Out.toStdString();
 }
 
 TEST_F(CommandLineTest, WhileACopyRunsTheStatusIsItsLiveOne)
@@ -162,7 +164,8 @@ TEST_F(CommandLineTest, TheDemoAnswersOnItsOwnFilesWithoutADisplay)
         {{QStringLiteral("--version")}, "pulopro-demo "},
         {{QStringLiteral("--status")}, "4.00 MB received"},
         {{QStringLiteral("--json")}, "\"receivedBytes\":4000000"},
-        {{QStringLiteral("--export"), QStringLiteral("csv")}, "start,end,seconds,sent,received,entry,interface\r\n"},
+        {{QStringLiteral("--export"), QStringLiteral("csv")},
+         "start,end,seconds,sent,received,entry,interface,device\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Arguments.join(' ').toStdString());
@@ -254,7 +257,7 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
     }
     EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.sqlite")))) << "reading made no history";
     EXPECT_EQ(Run({QStringLiteral("--export"), QStringLiteral("csv")}).Out,
-              QByteArray("start,end,seconds,sent,received,entry,interface\r\n"));
+              QByteArray("start,end,seconds,sent,received,entry,interface,device\r\n"));
 }
 
 TEST_F(CommandLineTest, AnAnswerThatCannotBeWrittenIsAFailure)

@@ -6,6 +6,7 @@
 #include "tests/support/NetnsTestMain.h"
 #include "tests/support/NmService.h"
 #include "tests/support/TunLink.h"
+#include "usage/HistoryStore.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -230,6 +231,13 @@ TEST_F(Unit1LinkTest, ALineOnAnOlderInterfaceCountsItsOwnBytesAndOnlyADialUpLine
             Sim->SetNow(2026, 12, 8, 10, 0, 8);
             form.Exit1Click();
         }
+        THistoryStore history(Folder->filePath(QStringLiteral("pulopro.sqlite")));
+        ASSERT_TRUE(history.Open(THistoryStore::TAccess::ReadOnly));
+        const auto rows =
+            history.Connections(QDateTime::fromSecsSinceEpoch(0), QDateTime::currentDateTime().addYears(5));
+        ASSERT_EQ(rows.size(), 1U);
+        EXPECT_EQ(rows[0].Interface, QString::fromLatin1(c.Interface));
+        EXPECT_EQ(rows[0].Received, 3000);
         const QSettings ini(IniPath(), QSettings::IniFormat);
         EXPECT_EQ(ini.value("Stats/TotRCV").toString(), "3");
         EXPECT_EQ(nm.CallCount("DeactivateConnection"), c.EndedAtExit);

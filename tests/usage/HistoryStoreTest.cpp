@@ -98,7 +98,7 @@ TEST_F(HistoryStoreTest, AnOldDatabaseIsMigratedAndKeepsItsRows)
             "NULL, end_utc INTEGER NOT NULL, end_offset INTEGER NOT NULL, seconds INTEGER NOT NULL, sent INTEGER NOT "
             "NULL, received INTEGER NOT NULL, entry TEXT NOT NULL, interface TEXT NOT NULL)")));
         ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO connections VALUES(1, 1765000000, 3600, 1765000600, 3600, "
-                                              "600, 10, 20, 'Old ISP', 'ppp0')")));
+                                              "600, 10, 20, 'Old ISP', 'Standard 56000 bps Modem')")));
         ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version = 1")));
         old.close();
     }
@@ -109,6 +109,8 @@ TEST_F(HistoryStoreTest, AnOldDatabaseIsMigratedAndKeepsItsRows)
     ASSERT_EQ(rows.size(), 1U);
     EXPECT_EQ(rows[0].Entry, QStringLiteral("Old ISP"));
     EXPECT_FALSE(rows[0].InProgress);
+    EXPECT_EQ(rows[0].Device, QStringLiteral("Standard 56000 bps Modem")) << "what the interface column used to hold";
+    EXPECT_TRUE(rows[0].Interface.isEmpty());
     const std::int64_t id = store.BeginConnection(At(7, 10, 0), QStringLiteral("New ISP"), QString());
     EXPECT_TRUE(store.UpdateConnection(id, At(7, 10, 5), 1, 2, true))
         << "the hours of schema 2 are there: " << store.Problem().toStdString();
