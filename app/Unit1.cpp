@@ -115,16 +115,40 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
 
 void TForm1::ChooseDefaultInterface()
 {
-    // A new user has chosen no interface: the first one that is up, not the loopback that
-    // Linux always lists first, where nothing would ever move. A stored choice is kept. (After
-    // the dialog's creation, which reads the settings again.)
-    if (NICStored())
-        return;
-    if (const std::int32_t row = FirstActiveAdapterRow(IfTable); row > 0) {
-        Settings.NIC = row;
-        sgMIB->setCurrentCell(row, 0);
+    // A new user has chosen no interface: the speed monitor follows the line (after the
+    // dialog's creation, which reads the settings again). A stored choice is kept.
+    FollowingTheLine = !NICStored();
+    if (FollowTheLine())
         ShowMonitoredInterface();
+}
+
+bool TForm1::FollowTheLine()
+{
+    // Until the user selects an interface: the one of the connection while a line is up (the
+    // first, which decides whether the user is online), else the first one that is up, not the
+    // loopback that Linux always lists first, where nothing would ever move. Asked only when
+    // interfaces come or go.
+    if (!FollowingTheLine)
+        return false;
+    if (NICStored()) {
+        FollowingTheLine = false; // chosen in the dialog meanwhile
+        return false;
     }
+    std::int32_t row = 0;
+    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
+    if (!links.empty()) {
+        for (std::size_t i = 0; i < IfTable.size() && row == 0; ++i)
+            if (IfTable[i].dwIndex == static_cast<win::DWORD>(links.front().Handle))
+                row = static_cast<std::int32_t>(i + 1);
+    }
+    if (row == 0)
+        row = FirstActiveAdapterRow(IfTable);
+    if (row <= 0 || row == Settings.NIC)
+        return false;
+    // Shown from the next sample on, which writes every row's figures.
+    Settings.NIC = row;
+    sgMIB->setCurrentCell(row, 0);
+    return true;
 }
 
 void TForm1::CreateWindows()

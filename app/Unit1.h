@@ -304,6 +304,8 @@ private:
     void CreateWindows();
     // Watches the first interface that is up when the settings name none.
     void ChooseDefaultInterface();
+    // True when it chose another row.
+    bool FollowTheLine();
     void CreateTrayMenu();
     // The supervision tick's own work: time online, the connection, its bytes and colours;
     // and what a change of colour tells the desktop.
@@ -349,7 +351,8 @@ private:
     // Interfaces by index as of the last reload: a sample that finds others reloads.
     std::vector<win::DWORD> ReloadedIndexes;
 
-    bool Created = false; // every component and window the timed events use exists
+    bool FollowingTheLine = false; // no interface chosen: the speed monitor follows the line
+    bool Created = false;          // every component and window the timed events use exists
     bool StartMinimized = false;
     bool ShownForLostTray = false;
     bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place

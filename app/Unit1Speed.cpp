@@ -89,6 +89,7 @@ void TForm1::RebuildInterfaceRows(KeepFigures keep)
         SetGridCell(i + 1, 1, MacToText(row.bPhysAddr, row.dwPhysAddrLen));
         SetGridCell(i + 1, 2, InterfaceIpText(row.dwIndex, addresses));
     }
+    (void)FollowTheLine();
 }
 
 void TForm1::SampleInterfaces()

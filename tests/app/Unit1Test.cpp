@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTableWidget>
 
@@ -307,6 +308,33 @@ TEST_F(Unit1Test, ANewUserWatchesTheirNetworkCardNotTheLoopback)
         Sim->Ticks += 1000;
         form.RxTimerEvent3Timer();
         EXPECT_EQ(form.lbCurrentIn->text(), c.Nic == 2 ? QStringLiteral("1000") : QStringLiteral("0"));
+    }
+}
+
+TEST_F(Unit1Test, WithoutAChosenInterfaceTheSpeedMonitorFollowsTheLine)
+{
+    for (const bool chosen : {false, true}) {
+        SCOPED_TRACE(chosen ? "NIC chosen" : "no NIC key");
+        WriteIni(chosen ? "[General]\nNIC=2\n" : "");
+        Sim->Adapters[1].InRate = 0;
+        TForm1 form;
+        EXPECT_EQ(form.Settings.NIC, 2) << "the network card, before any line";
+        // A dial-up line comes up after the start, 50 kB/s on it.
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->SetLineRates(line, 0, 50'000);
+        form.KZInternetDetect1->Poll();
+        for (int second = 0; second < 2; ++second) {
+            Sim->Ticks += 1000;
+            form.RxTimerEvent3Timer();
+        }
+        EXPECT_EQ(form.lbCurrentIn->text(), chosen ? QStringLiteral("0") : QStringLiteral("400"));
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        Sim->Ticks += 1000;
+        form.RxTimerEvent3Timer();
+        EXPECT_EQ(form.Settings.NIC, 2) << "back to the card once the line is gone";
+        EXPECT_FALSE(QSettings(IniPath(), QSettings::IniFormat).contains("General/NIC") && !chosen)
+            << "following writes nothing";
     }
 }
 
