@@ -1,5 +1,6 @@
 #include "app/LabelColor.h"
 
+#include <QApplication>
 #include <QLabel>
 
 namespace pulo {
@@ -13,7 +14,10 @@ QColor ToQColor(TColor color)
 void SetFontColor(QLabel* label, TColor color)
 {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(color));
+    // Black is the resting colour of a figure: the desktop's own text colour, which is black on a
+    // light desktop and readable on a dark one. The warning colours stay as they are.
+    palette.setColor(QPalette::WindowText,
+                     color == clBlack ? QApplication::palette(label).color(QPalette::WindowText) : ToQColor(color));
     label->setPalette(palette);
 }
 

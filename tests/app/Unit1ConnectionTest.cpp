@@ -8,6 +8,7 @@
 #include "widgets/RXShell.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -79,6 +80,27 @@ TEST_F(Unit1ConnectionTest, ALineComingUpAndGoingDownDrivesTheWindow)
         log.close();
         QFile::remove(log.fileName());
     }
+}
+
+TEST_F(Unit1ConnectionTest, OnADarkDesktopTheRestingFiguresAreInItsTextColour)
+{
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    QApplication::setPalette(dark);
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=100\nMaximumTime=1\nMaxTimeAlarm=100\n");
+    {
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        form.RxTimerEvent1Timer();
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        for (const QLabel* label : {form.Label1b, form.Label3b, form.Label11b})
+            EXPECT_EQ(TextColor(label), dark.color(QPalette::WindowText)) << label->objectName().toStdString();
+    }
+    QApplication::setPalette(light);
 }
 
 TEST_F(Unit1ConnectionTest, TheWindowComesAndGoesAsConfigured)
