@@ -51,6 +51,7 @@ class THistoryStore;
 class TNotifier;
 class TfrmUsage;
 enum class TNotice;
+enum class TUrgency;
 class TRxTimerEvent;
 class TRxTimerList;
 class TRxTrayIcon;
@@ -314,6 +315,7 @@ private:
     // Desktop notifications (Unit1Notices.cpp).
     void CreateNotifier(const TForm1Services& services);
     void Notice(TNotice kind, const QString& summary, const QString& body);
+    void Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency);
     void NoticeLimitColors(TColor timeBefore, TColor downloadBefore);
     void NoticeForecast();
     // The usage history (Unit1Usage.cpp).

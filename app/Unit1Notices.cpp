@@ -23,8 +23,13 @@ void TForm1::CreateNotifier(const TForm1Services& services)
 
 void TForm1::Notice(TNotice kind, const QString& summary, const QString& body)
 {
+    Notice(kind, summary, body, TUrgency::Normal);
+}
+
+void TForm1::Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency)
+{
     Notifier->Enabled = Desktop.Notify;
-    Notifier->Notify(kind, summary, body);
+    Notifier->Notify(kind, summary, body, urgency);
 }
 
 void TForm1::NoticeConnected()
@@ -47,13 +52,16 @@ void TForm1::NoticeDisconnected()
 void TForm1::NoticeLimitColors(TColor timeBefore, TColor downloadBefore)
 {
     const auto told = [](TColor color) { return color == clRed ? QStringLiteral("past") : QStringLiteral("near"); };
+    // A limit passed is pressing; one drawing near is not.
+    const auto urgency = [](TColor color) { return color == clRed ? TUrgency::Critical : TUrgency::Normal; };
     if (TimeAlarmColor != timeBefore && TimeAlarmColor != clBlack)
         Notice(TNotice::TimeLimit, QStringLiteral("Time online %1 the limit").arg(told(TimeAlarmColor)),
-               QStringLiteral("The month's limit is %1 hours.").arg(Settings.MaxTimeAlarm));
+               QStringLiteral("The month's limit is %1 hours.").arg(Settings.MaxTimeAlarm), urgency(TimeAlarmColor));
     if (MBAlarmColor != downloadBefore && MBAlarmColor != clBlack) {
         const TPlanStatus plan = PlanNow();
         Notice(TNotice::DownloadLimit, QStringLiteral("Download %1 the limit").arg(told(MBAlarmColor)),
-               plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString());
+               plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString(),
+               urgency(MBAlarmColor));
     }
 }
 

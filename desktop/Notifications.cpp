@@ -15,7 +15,7 @@ constexpr int ServiceTimeoutMs = 2000;
 
 TNotifier::TNotifier(QDBusConnection bus, QObject* parent) : QObject(parent), Bus(std::move(bus)) {}
 
-void TNotifier::Notify(TNotice kind, const QString& summary, const QString& body)
+void TNotifier::Notify(TNotice kind, const QString& summary, const QString& body, TUrgency urgency)
 {
     if (!Enabled)
         return;
@@ -33,7 +33,9 @@ void TNotifier::Notify(TNotice kind, const QString& summary, const QString& body
     const auto previous = Shown.find(kind);
     call << QStringLiteral("PuloPro") << (previous != Shown.end() ? previous->second : 0U) << QStringLiteral("pulopro")
          << summary << body << QStringList()
-         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("pulopro")}} << -1;
+         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("pulopro")},
+                        {QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(urgency))}}
+         << -1;
     auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call, ServiceTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, kind, fallBack](QDBusPendingCallWatcher* done) {
         const QDBusPendingReply<quint32> reply = *done;

@@ -26,6 +26,14 @@ enum class TNotice
     Problem, // what could not be written while nobody was there to be asked
 };
 
+// How pressing a notice is: the desktop may show a critical one until it is dismissed.
+enum class TUrgency
+{
+    Low = 0,
+    Normal = 1,
+    Critical = 2,
+};
+
 class TNotifier final : public QObject
 {
     Q_OBJECT
@@ -34,7 +42,7 @@ public:
     // bus: where the service is looked for (the session bus; tests give a private one).
     explicit TNotifier(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
 
-    void Notify(TNotice kind, const QString& summary, const QString& body);
+    void Notify(TNotice kind, const QString& summary, const QString& body, TUrgency urgency = TUrgency::Normal);
 
     // Off: nothing is shown (the "Notify" key).
     bool Enabled = true;

@@ -112,6 +112,10 @@ TEST_F(NotificationsTest, EachKindReplacesItsOwnAndNothingShowsWhenOff)
     ASSERT_TRUE(WaitForCalls(4));
     EXPECT_TRUE(Calls()[3].contains(QStringLiteral("Time online near the limit")))
         << "the notice given while off never went out";
+    EXPECT_TRUE(Calls()[3].contains(QStringLiteral("\"urgency\": 1"))) << Calls()[3].toStdString();
+    notifier.Notify(TNotice::DownloadLimit, QStringLiteral("Download past the limit"), QString(), TUrgency::Critical);
+    ASSERT_TRUE(WaitForCalls(5));
+    EXPECT_TRUE(Calls()[4].contains(QStringLiteral("\"urgency\": 2"))) << Calls()[4].toStdString();
 }
 
 TEST_F(NotificationsTest, WithoutTheServiceTheTraysBalloonShowsIt)
