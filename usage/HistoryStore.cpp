@@ -92,6 +92,13 @@ bool THistoryStore::Fail(const QString& what)
     return false;
 }
 
+bool THistoryStore::RollBack(QSqlDatabase& database, const QSqlQuery& query)
+{
+    const QString error = query.lastError().text();
+    database.rollback();
+    return Fail(error);
+}
+
 bool THistoryStore::OpenFile(TAccess access)
 {
     if (QSqlDatabase::contains(ConnectionName)) {
@@ -243,11 +250,7 @@ bool THistoryStore::UpdateConnection(
 
     if (!database.transaction())
         return Fail(database.lastError().text());
-    const auto abandon = [&] {
-        const QString error = query.lastError().text();
-        database.rollback();
-        return Fail(error);
-    };
+    const auto abandon = [&] { return RollBack(database, query); };
     query.prepare(QStringLiteral("UPDATE connections SET end_utc = ?, end_offset = ?, seconds = ?, sent = ?,"
                                  " received = ?, in_progress = ? WHERE id = ?"));
     query.addBindValue(now.toSecsSinceEpoch());
@@ -317,14 +320,30 @@ bool THistoryStore::InsertFinished(const std::vector<TUsageConnection>& connecti
 
 bool THistoryStore::AddFinished(const std::vector<TUsageConnection>& connections)
 {
+    return AddRows(connections, false);
+}
+
+bool THistoryStore::AddImported(const std::vector<TUsageConnection>& connections)
+{
+    // The rows and the mark that they were taken in go together: a kill between the two would
+    // otherwise import the log twice.
+    return AddRows(connections, true);
+}
+
+bool THistoryStore::AddRows(const std::vector<TUsageConnection>& connections, bool imported)
+{
     if (!Usable || !Writable)
         return false;
     QSqlDatabase database = QSqlDatabase::database(ConnectionName);
     if (!database.transaction())
         return Fail(database.lastError().text());
-    if (!InsertFinished(connections)) {
+    QSqlQuery query(database);
+    if (!InsertFinished(connections) ||
+        (imported &&
+         !query.exec(QStringLiteral("INSERT OR REPLACE INTO facts(key, value) VALUES('log_imported', '1')")))) {
+        const QString error = LastError.isEmpty() ? query.lastError().text() : LastError;
         database.rollback();
-        return Fail(LastError);
+        return Fail(error);
     }
     return database.commit() || Fail(database.lastError().text());
 }
@@ -335,25 +354,6 @@ bool THistoryStore::LogImported() const
         return false;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
     return query.exec(QStringLiteral("SELECT 1 FROM facts WHERE key = 'log_imported'")) && query.next();
-}
-
-bool THistoryStore::AddImported(const std::vector<TUsageConnection>& connections)
-{
-    if (!Usable || !Writable)
-        return false;
-    // The rows and the mark that they were taken in go together: a kill between the two would
-    // otherwise import the log twice.
-    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
-    if (!database.transaction())
-        return Fail(database.lastError().text());
-    QSqlQuery query(database);
-    if (!InsertFinished(connections) ||
-        !query.exec(QStringLiteral("INSERT OR REPLACE INTO facts(key, value) VALUES('log_imported', '1')"))) {
-        const QString error = LastError.isEmpty() ? query.lastError().text() : LastError;
-        database.rollback();
-        return Fail(error);
-    }
-    return database.commit() || Fail(database.lastError().text());
 }
 
 bool THistoryStore::ReconcileAbandoned(const std::vector<TUsageConnection>& logged)
@@ -373,11 +373,7 @@ bool THistoryStore::ReconcileAbandoned(const std::vector<TUsageConnection>& logg
         return true;
     if (!database.transaction())
         return Fail(database.lastError().text());
-    const auto abandon = [&] {
-        const QString error = query.lastError().text();
-        database.rollback();
-        return Fail(error);
-    };
+    const auto abandon = [&] { return RollBack(database, query); };
     for (const TUsageConnection& row : abandoned) {
         query.prepare(QStringLiteral("DELETE FROM hours WHERE connection = ?"));
         query.addBindValue(static_cast<qlonglong>(row.Id));

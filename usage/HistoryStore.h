@@ -9,6 +9,8 @@
 // this is an addition to them, never a replacement.
 
 #include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 #include <cstdint>
@@ -109,8 +111,12 @@ private:
     bool Migrate();
     void SetAside(const QString& why);
     bool Fail(const QString& what);
+    // Undoes the transaction a statement of which failed; false, with Problem().
+    bool RollBack(QSqlDatabase& database, const QSqlQuery& query);
     // Inserts within the caller's transaction; false (LastError set) when a row was refused.
     bool InsertFinished(const std::vector<TUsageConnection>& connections);
+    // Inserts in a transaction of its own, with the import's mark when imported.
+    bool AddRows(const std::vector<TUsageConnection>& connections, bool imported);
     // Connections that began in [from, to) and meet the further SQL condition (" AND ...").
     [[nodiscard]] std::vector<TUsageConnection>
     ConnectionsWhere(const char* condition, const QDateTime& from, const QDateTime& to) const;

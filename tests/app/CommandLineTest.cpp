@@ -39,7 +39,8 @@ protected:
         QByteArray Out;
         QByteArray Err;
     };
-    TRun Run(const QStringList& arguments) const
+    // Runs the program (or another copied beside it) without a display.
+    TRun Run(const QStringList& arguments, const QString& program = {}) const
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -47,10 +48,21 @@ protected:
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         process.setProcessEnvironment(environment);
-        process.start(Program, arguments);
+        process.start(program.isEmpty() ? Program : program, arguments);
         process.waitForFinished(20000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
                 process.readAllStandardError()};
+    }
+
+    // Starts the program's window (offscreen) and waits until it has opened its history.
+    static void StartWindow(QProcess& process, const QString& program, const QString& history)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(environment);
+        process.start(program, {});
+        ASSERT_TRUE(process.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(history); }, 20000));
     }
 
     void MakeHistory() const
@@ -127,13 +139,7 @@ TEST_F(CommandLineTest, WhileACopyRunsTheStatusIsItsLiveOne)
     };
     writeTotals(2000);
     QProcess copy;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    copy.setProcessEnvironment(environment);
-    copy.start(Program, {});
-    ASSERT_TRUE(copy.waitForStarted());
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return QFile::exists(Folder.filePath(QStringLiteral("pulopro.sqlite"))); }, 10000));
+    StartWindow(copy, Program, Folder.filePath(QStringLiteral("pulopro.sqlite")));
     // Another program changes the file: the running copy's figures are what the window shows.
     writeTotals(7000);
     const TRun live = Run({QStringLiteral("--json")});
@@ -169,18 +175,9 @@ TEST_F(CommandLineTest, TheDemoAnswersOnItsOwnFilesWithoutADisplay)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Arguments.join(' ').toStdString());
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        process.setProcessEnvironment(environment);
-        process.start(demo, c.Arguments);
-        ASSERT_TRUE(process.waitForFinished(20000)) << "it answers and ends, starting no window";
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        const QByteArray out = process.readAllStandardOutput();
-        EXPECT_TRUE(out.contains(c.Says)) << out.toStdString();
+        const TRun run = Run(c.Arguments, demo);
+        EXPECT_EQ(run.Status, 0) << "it answers and ends, starting no window: " << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.contains(c.Says)) << run.Out.toStdString();
     }
     EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.ini"))))
         << "the demo's files, not the program's";
@@ -191,13 +188,8 @@ TEST_F(CommandLineTest, TheDemosMadeUpPastAgreesEverywhere)
     const QString demo = Folder.filePath(QStringLiteral("pulopro-demo"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_DEMO_EXECUTABLE), demo));
     QProcess first;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    first.setProcessEnvironment(environment);
-    first.start(demo, {});
-    ASSERT_TRUE(first.waitForStarted());
     const QString history = Folder.filePath(QStringLiteral("pulopro-demo.sqlite"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(history); }, 20000));
+    StartWindow(first, demo, history);
     // What the running demo says, and what its files say once it has ended.
     QProcess ask;
     ask.start(demo, {QStringLiteral("--json")});
