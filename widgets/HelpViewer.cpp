@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTemporaryFile>
@@ -165,25 +166,66 @@ bool IsOwnHelpFile(const QByteArray& bytes)
            QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() == QByteArray(OwnHelpFileDigest);
 }
 
+namespace {
+
+// How long the help checker may take over a help file before it is taken for damaged.
+constexpr int HelpCheckMs = 10000;
+
+QString HelpCheckerPath()
+{
+    const QString folder =
+        QFileInfo(QString::fromStdString(win::InstalledBackend().System->ModuleFileName())).absolutePath();
+    for (const QString& candidate :
+         {folder + QStringLiteral("/pulopro-helpcheck"), folder + QStringLiteral("/../lib/pulopro/pulopro-helpcheck")})
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
+    return {};
+}
+
+// Whether the help checker reads the whole file, in a process of its own and within its time.
+bool ReadsWhole(const QString& path)
+{
+    const QString checker = HelpCheckerPath();
+    if (checker.isEmpty())
+        return false;
+    QProcess check;
+    check.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    check.start(checker, {path});
+    if (!check.waitForFinished(HelpCheckMs)) {
+        check.kill();
+        check.waitForFinished();
+        return false;
+    }
+    return check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
+}
+
+} // namespace
+
 bool THelpViewer::OpenFile(const QString& path)
 {
     Damaged = false;
     if (Path == path && Archive && Archive->IsOpen())
         return true;
     // The help library trusts what it reads: a damaged file could crash it or keep it busy for
-    // ever. Only the help file this build made is handed to it, and exactly the bytes checked,
-    // from a private copy.
+    // ever. The help file this build made is known by its digest; any other (a translated,
+    // newer or separately packaged help) is first read whole by the help checker, a process of
+    // its own with a time limit, and handed to the library here only when that read it. Either
+    // way the library gets exactly the bytes checked, from a private copy.
     const win::FileRead read = win::ReadRegularFile(QFile::encodeName(path).toStdString(), 64u << 20);
     if (read.Error == win::ERROR_FILE_NOT_FOUND)
         return false;
     const QByteArray bytes = QByteArray::fromStdString(read.Bytes);
-    if (read.Error != win::ERROR_SUCCESS || !IsOwnHelpFile(bytes)) {
+    if (read.Error != win::ERROR_SUCCESS) {
         Damaged = true;
         return false;
     }
     auto copy = std::make_unique<QTemporaryFile>();
     if (!copy->open() || copy->write(bytes) != bytes.size() || !copy->flush())
         return false;
+    if (!IsOwnHelpFile(bytes) && !ReadsWhole(copy->fileName())) {
+        Damaged = true;
+        return false;
+    }
     auto archive = std::make_unique<TChmArchive>(copy->fileName());
     if (!archive->IsOpen()) {
         Damaged = true;

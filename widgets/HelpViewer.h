@@ -58,8 +58,9 @@ class THelpViewer final : public QWidget
 public:
     explicit THelpViewer(QWidget* parent = nullptr);
 
-    // Opens the help file; false when it is missing or is not the help file this build made
-    // (FileDamaged tells).
+    // Opens the help file; false when it is missing, or is not the help file this build made and
+    // the help checker (pulopro-helpcheck, beside the program or in ../lib/pulopro) could not
+    // read it whole in its time (FileDamaged tells).
     bool OpenFile(const QString& path);
     [[nodiscard]] bool FileDamaged() const { return Damaged; }
     // Shows a page of the open file ("cfgGen.htm"); false when there is no such page.

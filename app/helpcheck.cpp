@@ -1,0 +1,33 @@
+// pulopro-helpcheck FILE: reads a help file the way the help viewer will (every file of the
+// archive, and its contents and index), in a process of its own, so that a help file that
+// crashes or hangs the help library takes only this process down. Exit status 0 when all of it
+// reads, 1 when it does not, 2 on a usage error.
+
+#include "widgets/HelpViewer.h"
+
+#include <QString>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: pulopro-helpcheck FILE\n");
+        return 2;
+    }
+    const pulo::TChmArchive archive(QString::fromLocal8Bit(argv[1]));
+    if (!archive.IsOpen())
+        return 1;
+    const QStringList names = archive.Names(QString());
+    if (names.isEmpty())
+        return 1;
+    for (const QString& name : names) {
+        const std::optional<QByteArray> bytes = archive.Read(name);
+        if (!bytes)
+            return 1;
+        if (name.endsWith(QStringLiteral(".hhc"), Qt::CaseInsensitive) ||
+            name.endsWith(QStringLiteral(".hhk"), Qt::CaseInsensitive))
+            (void)pulo::ReadSitemap(*bytes);
+    }
+    return 0;
+}
