@@ -17,9 +17,13 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableWidget>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <functional>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace pulo {
 namespace {
@@ -254,6 +258,51 @@ TEST_F(Unit1SupervisionTest, ABusyHistoryNeverHoldsUpTheWindowAndCatchesUpAfterw
     EXPECT_GE(rows[0].Seconds, 400);
     EXPECT_GE(rows[0].Received, 400000);
     EXPECT_EQ(rows[0].Received, std::llround(ini.value("Stats/TotRCV").toDouble() * 1000)) << "as the month counted it";
+}
+
+TEST_F(Unit1SupervisionTest, AFullDiskDelaysTheHistoryAndItCatchesUpOnceThereIsRoom)
+{
+    // A small filesystem of the test's own, in a mount namespace of its own (needs root).
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "skipped: a filesystem of the test's own needs root";
+    QTemporaryDir small;
+    ASSERT_EQ(::mount("tmpfs", small.path().toLocal8Bit().constData(), "tmpfs", 0, "size=2m"), 0);
+    Sim->ModulePath = small.filePath(QStringLiteral("pulopro")).toStdString();
+    QStringList boxes;
+    SetErrorReporter([&](const QString& message) { boxes << message; });
+    {
+        TForm1Services services = Services();
+        services.HistoryRetryMs = 20;
+        TForm1 form(services);
+        ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+        // The disk fills up while a connection runs and ends.
+        QFile filler(small.filePath(QStringLiteral("filler")));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(64 * 1024, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->SetLineRates(line, 0, 1000);
+        form.KZInternetDetect1->Poll();
+        Run(form, 30);
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        EXPECT_FALSE(form.UsageRecorder()->Flush(300)) << "nothing could be written";
+        // Room again.
+        filler.close();
+        ASSERT_TRUE(filler.remove());
+        ASSERT_TRUE(form.UsageRecorder()->Flush(10000)) << form.UsageRecorder()->Problem().toStdString();
+    }
+    SetErrorReporter(nullptr);
+    THistoryStore reader(small.filePath(QStringLiteral("pulopro.sqlite")));
+    ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
+    const auto rows =
+        reader.Connections(QDateTime::currentDateTime().addYears(-5), QDateTime::currentDateTime().addYears(5));
+    ASSERT_EQ(rows.size(), 1U) << "the connection is in the history";
+    EXPECT_FALSE(rows[0].InProgress);
+    EXPECT_GE(rows[0].Received, 30000);
+    ::umount2(small.path().toLocal8Bit().constData(), MNT_DETACH);
 }
 
 TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
