@@ -51,12 +51,13 @@ void TForm1::CreateTrayMenu()
 
 void TForm1::UpdateTrayMenu()
 {
-    // Dial: the phonebook as the Connection list has it, the active entry checked.
+    // Dial: the phonebook as the Connection list has it, the active entry checked: the line's
+    // while one is up, else the one the Connection list has selected.
     TrayDial->clear();
     for (int i = 0; i < ComboBox1->count(); ++i) {
         QAction* entry = TrayDial->addAction(ComboBox1->itemText(i));
         entry->setCheckable(true);
-        entry->setChecked(IsOnline() && ComboBox1->itemText(i) == ActiveEntryName);
+        entry->setChecked(IsOnline() ? ComboBox1->itemText(i) == ActiveEntryName : i == ComboBox1->currentIndex());
         connect(entry, &QAction::triggered, this, [this, i] {
             RunGuarded([this, i] {
                 ComboBox1->setCurrentIndex(i);

@@ -11,6 +11,7 @@
 #include "widgets/TimerLst.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -135,6 +136,11 @@ TEST_F(Unit1TrayTest, TheTrayMenuDoesWhatTheWindowsControlsDo)
     Q_EMIT form.TrayMenu->aboutToShow();
     EXPECT_EQ(form.TrayDial->actions().size(), 2) << "the phonebook";
     EXPECT_TRUE(form.TrayDial->isEnabled());
+    form.ComboBox1->setCurrentIndex(1);
+    Q_EMIT form.TrayMenu->aboutToShow();
+    ASSERT_EQ(form.TrayDial->actions().size(), 2);
+    EXPECT_TRUE(form.TrayDial->actions()[1]->isChecked()) << "offline: the selected entry";
+    EXPECT_FALSE(form.TrayDial->actions()[0]->isChecked());
     EXPECT_FALSE(form.TrayHangUp->isEnabled());
     EXPECT_FALSE(form.TrayMute->isEnabled());
 
