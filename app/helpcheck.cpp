@@ -15,19 +15,5 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: pulopro-helpcheck FILE\n");
         return 2;
     }
-    const pulo::TChmArchive archive(QString::fromLocal8Bit(argv[1]));
-    if (!archive.IsOpen())
-        return 1;
-    const QStringList names = archive.Names(QString());
-    if (names.isEmpty())
-        return 1;
-    for (const QString& name : names) {
-        const std::optional<QByteArray> bytes = archive.Read(name);
-        if (!bytes)
-            return 1;
-        if (name.endsWith(QStringLiteral(".hhc"), Qt::CaseInsensitive) ||
-            name.endsWith(QStringLiteral(".hhk"), Qt::CaseInsensitive))
-            (void)pulo::ReadSitemap(*bytes);
-    }
-    return 0;
+    return pulo::ReadHelpFileWhole(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

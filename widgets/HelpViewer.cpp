@@ -160,6 +160,25 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent)
     layout->addWidget(splitter);
 }
 
+bool ReadHelpFileWhole(const QString& path)
+{
+    const TChmArchive archive(path);
+    if (!archive.IsOpen())
+        return false;
+    const QStringList names = archive.Names(QString());
+    if (names.isEmpty())
+        return false;
+    for (const QString& name : names) {
+        const std::optional<QByteArray> bytes = archive.Read(name);
+        if (!bytes)
+            return false;
+        if (name.endsWith(QStringLiteral(".hhc"), Qt::CaseInsensitive) ||
+            name.endsWith(QStringLiteral(".hhk"), Qt::CaseInsensitive))
+            (void)ReadSitemap(*bytes);
+    }
+    return true;
+}
+
 bool IsOwnHelpFile(const QByteArray& bytes)
 {
     return bytes.size() == OwnHelpFileSize &&

@@ -48,6 +48,11 @@ struct TSitemapEntry
 };
 [[nodiscard]] std::vector<TSitemapEntry> ReadSitemap(const QByteArray& html);
 
+// Reads a help file as the viewer would (every file of the archive, its contents and index);
+// false when it cannot be opened or a part of it cannot be read. What pulopro-helpcheck does in a
+// process of its own.
+[[nodiscard]] bool ReadHelpFileWhole(const QString& path);
+
 // Whether the bytes are the help file this build compiled (its size and SHA-256 digest).
 [[nodiscard]] bool IsOwnHelpFile(const QByteArray& bytes);
 
