@@ -1,9 +1,13 @@
 #include "app/Application.h"
 
+#include "app/ExitRequests.h"
+#include "app/Unit1.h"
 #include "common/ErrorBoundary.h"
 #include "common/FormatSettings.h"
+#include "desktop/SingleInstance.h"
 
 #include <QApplication>
+#include <QJsonDocument>
 #include <QMessageBox>
 
 namespace pulo {
@@ -16,6 +20,14 @@ void InitApplication(QApplication& application)
     application.setQuitOnLastWindowClosed(false);
     LoadSystemFormat();
     SetErrorReporter([](const QString& message) { QMessageBox::critical(nullptr, ApplicationTitle, message); });
+}
+
+void ConnectWindow(QApplication& application, TSingleInstance& single, TExitRequests& exits, TForm1& form)
+{
+    single.OnRaise = [&form] { form.RaiseForSecondStart(); };
+    single.OnStatus = [&form] { return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact); };
+    QObject::connect(&form, &TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
+    exits.Attach(form);
 }
 
 } // namespace pulo

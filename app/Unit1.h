@@ -98,7 +98,7 @@ public:
     void btnAlarmOffClick();
     // The tray icon's menu brought up to date, and its status tip (Unit1Tray.cpp).
     void UpdateTrayMenu();
-    void ShowTrayStatus();
+    void ShowTrayStatus(const TPlanStatus& plan);
     // The kilobytes the download limit counts: the month's and the running connection's
     // received bytes, and its sent ones too when the plan counts both.
     [[nodiscard]] double LimitCountedKB(std::int64_t sent, std::int64_t received) const;
@@ -317,7 +317,7 @@ private:
     void Notice(TNotice kind, const QString& summary, const QString& body);
     void Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency);
     void NoticeLimitColors(TColor timeBefore, TColor downloadBefore);
-    void NoticeForecast();
+    void NoticeForecast(const TPlanStatus& plan);
     // The usage history (Unit1Usage.cpp).
     void OpenHistory(const TForm1Services& services);
     // At the tick: a new billing period, or a new billing day, starts the month figures and
@@ -369,9 +369,6 @@ private:
     // The usage history: written on a thread of its own, read here for the Usage window.
     std::unique_ptr<THistoryRecorder> History;
     std::unique_ptr<THistoryStore> HistoryRead;
-    // Why the history is not written now (or what its import could not read), for the Usage
-    // window; said once as a notice.
-    QString HistoryProblem;
     std::int64_t HistoryConnection = 0;
     TDateTime LastHistoryWrite = 0;
 };

@@ -65,10 +65,9 @@ void TForm1::NoticeLimitColors(TColor timeBefore, TColor downloadBefore)
     }
 }
 
-void TForm1::NoticeForecast()
+void TForm1::NoticeForecast(const TPlanStatus& plan)
 {
     // Once a period, while under the limit: at this pace it is reached before the period ends.
-    const TPlanStatus plan = PlanNow();
     if (!plan.Limit || !plan.WithinLimit() || plan.ForecastWithinLimit() || ForecastWarned == plan.Period.First)
         return;
     ForecastWarned = plan.Period.First;

@@ -21,8 +21,12 @@ void TForm1::RxTimerEvent1Timer()
     WatchTrayHost();
     FollowBillingPeriod();
     SuperviseConnection();
+    // Where the plan stands, once a tick, for the forecast's warning and the tip.
+    const TPlanStatus plan = PlanNow();
+    if (IsOnline())
+        NoticeForecast(plan);
     // The tray sends the tip on only when it changed.
-    ShowTrayStatus();
+    ShowTrayStatus(plan);
 }
 
 void TForm1::SuperviseConnection()
@@ -91,7 +95,6 @@ void TForm1::CheckConnection()
     SetFontColor(Label11b, MBAlarmColor);
     Label10b->setText(FloatToStr((static_cast<double>(RasStats->StatsXmit) / 1000 + shown.TotTMT) / 1000));
     Label11b->setText(FloatToStr(receivedKB / 1000));
-    NoticeForecast();
 }
 
 double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const
@@ -122,6 +125,17 @@ TPlanStatus TForm1::PlanNow()
     return Keeper.Status(ToQDateTime(Now()));
 }
 
+TStatusReport TForm1::LiveReport()
+{
+    TStatusReport report;
+    report.Online = IsOnline();
+    report.Entry = ActiveEntryName;
+    if (report.Online && ConnectStart > 0)
+        report.SecondsOnline = std::max<std::int64_t>(0, ToQDateTime(ConnectStart).secsTo(ToQDateTime(Now())));
+    report.Plan = PlanNow();
+    return report;
+}
+
 void TForm1::RxTimerEvent2Timer()
 {
     if (!IsOnline() || AlarmMuted || (MBAlarmColor != clRed && TimeAlarmColor != clRed))
@@ -149,21 +163,6 @@ void TForm1::RxTimerEvent4Timer()
         PlayerWave1->Play();
     }
     LastSentText = Label5b->text();
-}
-
-} // namespace pulo
-
-namespace pulo {
-
-TStatusReport TForm1::LiveReport()
-{
-    TStatusReport report;
-    report.Online = IsOnline();
-    report.Entry = ActiveEntryName;
-    if (report.Online && ConnectStart > 0)
-        report.SecondsOnline = std::max<std::int64_t>(0, ToQDateTime(ConnectStart).secsTo(ToQDateTime(Now())));
-    report.Plan = PlanNow();
-    return report;
 }
 
 } // namespace pulo

@@ -72,13 +72,12 @@ void TForm1::UpdateTrayMenu()
                          (MBAlarmColor == clRed || TimeAlarmColor == clRed));
 }
 
-void TForm1::ShowTrayStatus()
+void TForm1::ShowTrayStatus(const TPlanStatus& plan)
 {
     TTrayFigures figures;
     figures.Online = IsOnline();
     figures.Entry = ActiveEntryName;
     figures.OnlineClock = figures.Online ? OnlineText : QString();
-    const TPlanStatus plan = PlanNow();
     figures.PeriodBytes = plan.Counted;
     figures.LimitBytes = plan.Limit;
     figures.DaysLeft = plan.DaysLeft;

@@ -54,14 +54,11 @@ void TForm1::OpenHistory(const TForm1Services& services)
         },
         services.HistoryRetryMs);
     History->OnMessage = [this](const QString& message) {
-        HistoryProblem = message;
         Notice(TNotice::History, QStringLiteral("Usage history"), message);
         if (frmUsage)
             frmUsage->Refresh();
     };
     History->OnWritten = [this] {
-        if (History->Problem().isEmpty())
-            HistoryProblem.clear();
         // A connection began, was written or ended: the Usage window shows it as it now stands.
         if (frmUsage && frmUsage->isVisible())
             frmUsage->Refresh();
@@ -158,18 +155,10 @@ void TForm1::RecountForBillingDay(const TBillingPeriod& period)
     const THistoryStore* history = HistoryReader();
     if (history == nullptr)
         return;
-    TMonthTotals totals;
-    for (const TUsageConnection& connection :
-         history->Connections(period.First.startOfDay(), period.End.startOfDay())) {
-        if (connection.InProgress)
-            continue;
-        ++totals.TotCon;
-        totals.TotTime += static_cast<double>(connection.Seconds);
-        totals.TotRCV += static_cast<double>(connection.Received) / 1000;
-        totals.TotTMT += static_cast<double>(connection.Sent) / 1000;
-    }
-    totals.StoredMonth = period.First.month();
-    Totals = totals;
+    const TPeriodSum recorded = HistoryOfPeriod(*history, period);
+    Totals = {recorded.Connections, static_cast<double>(recorded.Seconds),
+              static_cast<double>(recorded.Received) / 1000, static_cast<double>(recorded.Sent) / 1000,
+              period.First.month()};
     CurrentYear = static_cast<std::uint16_t>(period.First.year());
     CurrentMonth = static_cast<std::uint16_t>(period.First.month());
     RunGuarded([this] { WriteMonthTotals(Totals); });

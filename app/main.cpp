@@ -13,7 +13,6 @@
 #include "widgets/HelpViewer.h"
 
 #include <QApplication>
-#include <QJsonDocument>
 
 int main(int argc, char* argv[])
 {
@@ -38,12 +37,7 @@ int main(int argc, char* argv[])
     win::RegisterHelpModule(win::InstalledBackend().Modules);
     pulo::TExitRequests exits(application, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     pulo::TForm1 Form1;
-    single.OnRaise = [&Form1] { Form1.RaiseForSecondStart(); };
-    single.OnStatus = [&Form1] {
-        return QJsonDocument(pulo::ReportJson(Form1.LiveReport())).toJson(QJsonDocument::Compact);
-    };
-    QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
-    exits.Attach(Form1);
+    pulo::ConnectWindow(application, single, exits, Form1);
     Form1.ShowAtStart();
     return QApplication::exec();
 }

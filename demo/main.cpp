@@ -22,7 +22,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QJsonDocument>
 
 int main(int argc, char* argv[])
 {
@@ -68,12 +67,7 @@ int main(int argc, char* argv[])
         (void)pulo::MakeDemoPast(*sim, QDateTime::currentDateTime());
     pulo::TExitRequests exits(application, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     pulo::TForm1 Form1;
-    single.OnRaise = [&Form1] { Form1.RaiseForSecondStart(); };
-    single.OnStatus = [&Form1] {
-        return QJsonDocument(pulo::ReportJson(Form1.LiveReport())).toJson(QJsonDocument::Compact);
-    };
-    QObject::connect(&Form1, &pulo::TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
-    exits.Attach(Form1);
+    pulo::ConnectWindow(application, single, exits, Form1);
     Form1.ShowAtStart();
     pulo::LineSimulator simulator(sim, Form1);
     simulator.show();

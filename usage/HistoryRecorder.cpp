@@ -59,11 +59,6 @@ void THistoryRecorder::Update(
     Enqueue(TUpdate{key, now, sent, received, ended});
 }
 
-void THistoryRecorder::Run(std::function<bool(THistoryStore&)> job)
-{
-    Enqueue(TJob(std::move(job)));
-}
-
 void THistoryRecorder::Enqueue(TWrite write)
 {
     {
@@ -141,17 +136,15 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
         Rows[begin->Key] = id;
         return true;
     }
-    if (const auto* update = std::get_if<TUpdate>(&write)) {
-        const auto row = Rows.find(update->Key);
-        if (row == Rows.end())
-            return true; // a connection whose start was never reported
-        if (!store.UpdateConnection(row->second, update->Now, update->Sent, update->Received, update->Ended))
-            return false;
-        if (update->Ended)
-            Rows.erase(row);
-        return true;
-    }
-    return std::get<TJob>(write)(store);
+    const TUpdate& update = std::get<TUpdate>(write);
+    const auto row = Rows.find(update.Key);
+    if (row == Rows.end())
+        return true; // a connection whose start was never reported
+    if (!store.UpdateConnection(row->second, update.Now, update.Sent, update.Received, update.Ended))
+        return false;
+    if (update.Ended)
+        Rows.erase(row);
+    return true;
 }
 
 void THistoryRecorder::Work()
@@ -159,7 +152,6 @@ void THistoryRecorder::Work()
     // The store lives on this thread: a database connection belongs to the thread that made it.
     THistoryStore store(FilePath);
     bool usable = false;
-    bool told = false;
     std::unique_lock lock(Lock);
     while (!Stopping) {
         bool written = true;
@@ -193,19 +185,16 @@ void THistoryRecorder::Work()
             }
         }
         if (written) {
-            if (told)
-                CurrentProblem.clear();
-            told = false;
+            CurrentProblem.clear();
             continue;
         }
-        // Refused (busy, full, gone): said once, opened again and tried again a little later.
+        // Refused (busy, full, gone): said once until it is written again, opened again and tried
+        // again a little later.
         usable = false;
+        if (CurrentProblem.isEmpty())
+            Tell(store.Problem() + QStringLiteral(" What was not written waits and is written once it can be; the "
+                                                  "settings file and the log are still written."));
         CurrentProblem = store.Problem();
-        if (!told) {
-            told = true;
-            Tell(CurrentProblem + QStringLiteral(" What was not written waits and is written once it can be; the "
-                                                 "settings file and the log are still written."));
-        }
         Settled.notify_all();
         Wake.wait_for(lock, std::chrono::milliseconds(Ending ? EndingRetryMs : RetryMs), [this] { return Stopping; });
     }

@@ -41,9 +41,6 @@ public:
     Begin(const QDateTime& start, const QString& entry, const QString& interface, const QString& device);
     // The connection's figures so far (bytes since it began); ended closes it.
     void Update(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
-    // Any other write, in turn with the rest (the demo's made-up past); false from the job is a
-    // refused write, tried again.
-    void Run(std::function<bool(THistoryStore&)> job);
     // Waits until everything reported has been written; false when timeoutMs passed first.
     bool Flush(int timeoutMs);
     // What keeps the history from being written now, in words; empty while it is written.
@@ -73,8 +70,7 @@ private:
         std::int64_t Received;
         bool Ended;
     };
-    using TJob = std::function<bool(THistoryStore&)>;
-    using TWrite = std::variant<TBegin, TUpdate, TJob>;
+    using TWrite = std::variant<TBegin, TUpdate>;
 
     void Enqueue(TWrite write);
     void Work();

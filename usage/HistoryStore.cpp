@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace pulo {
 
@@ -293,9 +294,8 @@ bool THistoryStore::UpdateConnection(
     return true;
 }
 
-bool THistoryStore::InsertFinished(const std::vector<TUsageConnection>& connections)
+bool THistoryStore::InsertFinished(QSqlQuery& query, const std::vector<TUsageConnection>& connections)
 {
-    QSqlQuery query(QSqlDatabase::database(ConnectionName));
     query.prepare(QStringLiteral(
         "INSERT INTO connections(start_utc, start_offset, end_utc, end_offset, seconds, sent, received, entry,"
         " interface, in_progress, device) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?)"));
@@ -310,41 +310,25 @@ bool THistoryStore::InsertFinished(const std::vector<TUsageConnection>& connecti
         query.addBindValue(Text(connection.Entry));
         query.addBindValue(Text(connection.Interface));
         query.addBindValue(Text(connection.Device));
-        if (!query.exec()) {
-            LastError = query.lastError().text();
+        if (!query.exec())
             return false;
-        }
     }
     return true;
 }
 
-bool THistoryStore::AddFinished(const std::vector<TUsageConnection>& connections)
-{
-    return AddRows(connections, false);
-}
-
 bool THistoryStore::AddImported(const std::vector<TUsageConnection>& connections)
-{
-    // The rows and the mark that they were taken in go together: a kill between the two would
-    // otherwise import the log twice.
-    return AddRows(connections, true);
-}
-
-bool THistoryStore::AddRows(const std::vector<TUsageConnection>& connections, bool imported)
 {
     if (!Usable || !Writable)
         return false;
+    // The rows and the mark that they were taken in go together: a kill between the two would
+    // otherwise import the log twice.
     QSqlDatabase database = QSqlDatabase::database(ConnectionName);
     if (!database.transaction())
         return Fail(database.lastError().text());
     QSqlQuery query(database);
-    if (!InsertFinished(connections) ||
-        (imported &&
-         !query.exec(QStringLiteral("INSERT OR REPLACE INTO facts(key, value) VALUES('log_imported', '1')")))) {
-        const QString error = LastError.isEmpty() ? query.lastError().text() : LastError;
-        database.rollback();
-        return Fail(error);
-    }
+    if (!InsertFinished(query, connections) ||
+        !query.exec(QStringLiteral("INSERT OR REPLACE INTO facts(key, value) VALUES('log_imported', '1')")))
+        return RollBack(database, query);
     return database.commit() || Fail(database.lastError().text());
 }
 
@@ -360,17 +344,17 @@ bool THistoryStore::ReconcileAbandoned(const std::vector<TUsageConnection>& logg
 {
     if (!Usable || !Writable)
         return false;
-    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
-    QSqlQuery query(database);
-    if (!query.exec(
-            QStringLiteral("SELECT %1 FROM connections WHERE in_progress = 1").arg(QLatin1String(ConnectionColumns))))
-        return Fail(query.lastError().text());
     std::vector<TUsageConnection> abandoned;
-    while (query.next())
-        abandoned.push_back(ConnectionOf(query));
-    query.finish();
+    if (!ForEachWhere(" AND in_progress = 1", std::numeric_limits<std::int64_t>::min(),
+                      std::numeric_limits<std::int64_t>::max(), [&](const TUsageConnection& row) {
+                          abandoned.push_back(row);
+                          return true;
+                      }))
+        return Fail(QStringLiteral("its connections could not be read"));
     if (abandoned.empty())
         return true;
+    QSqlDatabase database = QSqlDatabase::database(ConnectionName);
+    QSqlQuery query(database);
     if (!database.transaction())
         return Fail(database.lastError().text());
     const auto abandon = [&] { return RollBack(database, query); };
@@ -418,21 +402,36 @@ bool THistoryStore::IsEmpty() const
     return !query.exec(QStringLiteral("SELECT 1 FROM connections LIMIT 1")) || !query.next();
 }
 
+bool THistoryStore::ForEachWhere(const char* condition,
+                                 std::int64_t fromUtc,
+                                 std::int64_t toUtc,
+                                 const std::function<bool(const TUsageConnection&)>& each) const
+{
+    if (!Usable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM connections c WHERE start_utc >= ? AND start_utc < ?%2"
+                                 " ORDER BY start_utc, id")
+                      .arg(QLatin1String(ConnectionColumns), QLatin1String(condition)));
+    query.addBindValue(static_cast<qlonglong>(fromUtc));
+    query.addBindValue(static_cast<qlonglong>(toUtc));
+    if (!query.exec())
+        return false;
+    while (query.next())
+        if (!each(ConnectionOf(query)))
+            return false;
+    return query.lastError().type() == QSqlError::NoError;
+}
+
 std::vector<TUsageConnection>
 THistoryStore::ConnectionsWhere(const char* condition, const QDateTime& from, const QDateTime& to) const
 {
     std::vector<TUsageConnection> found;
-    if (!Usable)
-        return found;
-    QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(QStringLiteral("SELECT %1 FROM connections c WHERE start_utc >= ? AND start_utc < ?%2"
-                                 " ORDER BY start_utc, id")
-                      .arg(QLatin1String(ConnectionColumns), QLatin1String(condition)));
-    query.addBindValue(from.toSecsSinceEpoch());
-    query.addBindValue(to.toSecsSinceEpoch());
-    if (query.exec())
-        while (query.next())
-            found.push_back(ConnectionOf(query));
+    (void)ForEachWhere(condition, from.toSecsSinceEpoch(), to.toSecsSinceEpoch(), [&](const TUsageConnection& row) {
+        found.push_back(row);
+        return true;
+    });
     return found;
 }
 
@@ -445,21 +444,7 @@ bool THistoryStore::ForEachConnection(std::int64_t fromUtc,
                                       std::int64_t toUtc,
                                       const std::function<bool(const TUsageConnection&)>& each) const
 {
-    if (!Usable)
-        return false;
-    QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.setForwardOnly(true);
-    query.prepare(
-        QStringLiteral("SELECT %1 FROM connections WHERE start_utc >= ? AND start_utc < ? ORDER BY start_utc, id")
-            .arg(QLatin1String(ConnectionColumns)));
-    query.addBindValue(static_cast<qlonglong>(fromUtc));
-    query.addBindValue(static_cast<qlonglong>(toUtc));
-    if (!query.exec())
-        return false;
-    while (query.next())
-        if (!each(ConnectionOf(query)))
-            return false;
-    return query.lastError().type() == QSqlError::NoError;
+    return ForEachWhere("", fromUtc, toUtc, each);
 }
 
 std::vector<TUsageConnection> THistoryStore::ConnectionsWithoutHours(const QDateTime& from, const QDateTime& to) const

@@ -9,14 +9,15 @@
 // this is an addition to them, never a replacement.
 
 #include <QDateTime>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
+
+class QSqlDatabase;
+class QSqlQuery;
 
 namespace pulo {
 
@@ -80,8 +81,6 @@ public:
     // read by ImportLogLines), and is removed when there is none. False, with Problem(), when the
     // history could not be written; it is then as it was.
     bool ReconcileAbandoned(const std::vector<TUsageConnection>& logged);
-    // Finished connections, in one transaction.
-    bool AddFinished(const std::vector<TUsageConnection>& connections);
     // The log's connections, with the mark that the log has been taken in, in one transaction.
     bool AddImported(const std::vector<TUsageConnection>& connections);
     // Whether the log has been taken in (a history that had rows before the mark existed has).
@@ -113,10 +112,14 @@ private:
     bool Fail(const QString& what);
     // Undoes the transaction a statement of which failed; false, with Problem().
     bool RollBack(QSqlDatabase& database, const QSqlQuery& query);
-    // Inserts within the caller's transaction; false (LastError set) when a row was refused.
-    bool InsertFinished(const std::vector<TUsageConnection>& connections);
-    // Inserts in a transaction of its own, with the import's mark when imported.
-    bool AddRows(const std::vector<TUsageConnection>& connections, bool imported);
+    // Inserts within the caller's transaction; false (the query's error) when a row was refused.
+    static bool InsertFinished(QSqlQuery& query, const std::vector<TUsageConnection>& connections);
+    // Each connection that began in [fromUtc, toUtc) and meets the further SQL condition
+    // (" AND ..."), as read; false when the history could not be read or each stopped.
+    bool ForEachWhere(const char* condition,
+                      std::int64_t fromUtc,
+                      std::int64_t toUtc,
+                      const std::function<bool(const TUsageConnection&)>& each) const;
     // Connections that began in [from, to) and meet the further SQL condition (" AND ...").
     [[nodiscard]] std::vector<TUsageConnection>
     ConnectionsWhere(const char* condition, const QDateTime& from, const QDateTime& to) const;
@@ -126,7 +129,6 @@ private:
     bool Usable = false;
     bool Writable = false;
     QString LastProblem;
-    QString LastError;
 };
 
 } // namespace pulo

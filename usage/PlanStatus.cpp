@@ -60,10 +60,13 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     return status;
 }
 
-TUsageConnection HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period)
+TPeriodSum HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period)
 {
-    TUsageConnection sum;
+    TPeriodSum sum;
     for (const TUsageConnection& connection : history.Connections(period.First.startOfDay(), period.End.startOfDay())) {
+        if (connection.InProgress)
+            continue;
+        ++sum.Connections;
         sum.Seconds += connection.Seconds;
         sum.Sent += connection.Sent;
         sum.Received += connection.Received;

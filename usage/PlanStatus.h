@@ -60,8 +60,16 @@ private:
     std::int64_t RunningReceived = 0;
 };
 
-// What the history holds of the connections that began in the period (the Usage window's charts
-// and, with Logging off, more than the month totals count).
-[[nodiscard]] TUsageConnection HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period);
+// What the history holds of the finished connections that began in the period: what a new billing
+// day counts the period from, and what the Usage window compares with the month totals (with
+// Logging off it holds more).
+struct TPeriodSum final
+{
+    std::int32_t Connections = 0;
+    std::int64_t Seconds = 0;
+    std::int64_t Sent = 0;
+    std::int64_t Received = 0;
+};
+[[nodiscard]] TPeriodSum HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period);
 
 } // namespace pulo

@@ -159,7 +159,7 @@ TEST_F(Unit1TrayTest, TheTrayMenuDoesWhatTheWindowsControlsDo)
         << Log->LongTip.toStdString();
     EXPECT_TRUE(Log->LongTip.startsWith(QStringLiteral("Pulo - Click to restore\n")));
     const int tips = Log->LongTips;
-    form.ShowTrayStatus();
+    form.ShowTrayStatus(form.PlanNow());
     EXPECT_EQ(Log->LongTips, tips) << "an unchanged tip is not sent again";
 
     form.TrayMute->trigger();

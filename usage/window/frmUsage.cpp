@@ -178,7 +178,7 @@ void TfrmUsage::Refresh()
     summary += QStringLiteral(" - %1 days left - %2").arg(status.DaysLeft).arg(ForecastText(status));
     if (history == nullptr) {
         summary = QStringLiteral("There is no usage history to show. ") + summary;
-    } else if (const TUsageConnection recorded = HistoryOfPeriod(from, status.Period);
+    } else if (const TPeriodSum recorded = HistoryOfPeriod(from, status.Period);
                !(Host.Online && Host.Online()) &&
                (recorded.Received != status.Received || recorded.Sent != status.Sent)) {
         // The limit counts what the month totals count; the history may know more (connections
