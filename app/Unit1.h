@@ -104,6 +104,8 @@ public:
     [[nodiscard]] double LimitCountedKB(std::int64_t sent, std::int64_t received) const;
     // The month totals as this period's figures start from them (see TotalsOfPeriod).
     [[nodiscard]] TMonthTotals ShownTotals() const;
+    // Whether the connection in progress counts in this period (it began in it).
+    [[nodiscard]] bool RunningCounts() const;
     // Where the plan stands now, as every view shows it: the plan keeper, fed what the window
     // knows (the totals, the plan, the connection in progress).
     [[nodiscard]] TPlanStatus PlanNow();

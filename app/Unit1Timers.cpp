@@ -42,7 +42,7 @@ void TForm1::CheckConnection()
     if (IsOnline()) {
         const TDateTime now = Now();
         OnlineElapsed = now - ConnectStart;
-        const double total = ShownTotals().TotTime + OnlineElapsed * 86400;
+        const double total = ShownTotals().TotTime + (RunningCounts() ? OnlineElapsed * 86400 : 0);
         TimeAlarmColor =
             RaiseLimitColor(TimeAlarmColor, total, Settings.MaxTimeAlarm, SecondsPerHour, Settings.MaximumTime);
         OnlineText = OnlineClockText(ConnectStart, now);
@@ -86,14 +86,18 @@ void TForm1::CheckConnection()
     // The connection in progress counts towards the limit, as its time does towards the time
     // limit: the figure this colour paints includes it, and the alarm must sound while the user
     // passes the limit, not at the next connection.
+    // A connection that began in the last period counts there, at its end: this period's figures
+    // leave it out, as every other view does.
     const TMonthTotals shown = ShownTotals();
-    const double receivedKB = shown.TotRCV + static_cast<double>(RasStats->StatsRecv) / 1000;
-    MBAlarmColor = RaiseLimitColor(MBAlarmColor, LimitCountedKB(RasStats->StatsXmit, RasStats->StatsRecv),
-                                   Settings.MaxMBAlarm, KilobytesPerMB, Settings.MaximumMB);
+    const std::int64_t countedSent = RunningCounts() ? RasStats->StatsXmit : 0;
+    const std::int64_t countedReceived = RunningCounts() ? RasStats->StatsRecv : 0;
+    const double receivedKB = shown.TotRCV + static_cast<double>(countedReceived) / 1000;
+    MBAlarmColor = RaiseLimitColor(MBAlarmColor, LimitCountedKB(countedSent, countedReceived), Settings.MaxMBAlarm,
+                                   KilobytesPerMB, Settings.MaximumMB);
     Label5b->setText(QString::number(RasStats->StatsXmit));
     Label6b->setText(QString::number(RasStats->StatsRecv));
     SetFontColor(Label11b, MBAlarmColor);
-    Label10b->setText(FloatToStr((static_cast<double>(RasStats->StatsXmit) / 1000 + shown.TotTMT) / 1000));
+    Label10b->setText(FloatToStr((static_cast<double>(countedSent) / 1000 + shown.TotTMT) / 1000));
     Label11b->setText(FloatToStr(receivedKB / 1000));
 }
 
@@ -111,6 +115,11 @@ TMonthTotals TForm1::ShownTotals() const
     // then they are last period's, and this period's figures start at zero.
     const QDate today = ToQDateTime(Now()).date();
     return TotalsOfPeriod(Totals, PeriodOf(today, Plan.BillingDay));
+}
+
+bool TForm1::RunningCounts() const
+{
+    return ConnectStart > 0 && BeganIn(ToQDateTime(ConnectStart), PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay));
 }
 
 TPlanStatus TForm1::PlanNow()

@@ -108,6 +108,7 @@ void TForm1::Usage1Click()
         host.History = [this] { return HistoryReader(); };
         host.BillingDay = [this] { return Plan.BillingDay; };
         host.Status = [this] { return PlanNow(); };
+        host.Problem = [this] { return History ? History->Problem() : QString(); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
         frmUsage = std::make_unique<TfrmUsage>(host);

@@ -21,6 +21,12 @@ TMonthTotals TotalsOfPeriod(const TMonthTotals& totals, const TBillingPeriod& pe
     return totals.StoredMonth == 0 || totals.StoredMonth == period.First.month() ? totals : none;
 }
 
+bool BeganIn(const QDateTime& start, const TBillingPeriod& period)
+{
+    const QDate day = start.toLocalTime().date();
+    return day >= period.First && day < period.End;
+}
+
 void TPlanKeeper::SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit)
 {
     Day = billingDay;
@@ -45,8 +51,7 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     status.Sent = Bytes(totals.TotTMT);
     status.Received = Bytes(totals.TotRCV);
     status.Seconds = totals.TotTime > 0 ? static_cast<std::int64_t>(std::min(totals.TotTime, 9e18)) : 0;
-    // A connection counts in the period in which it began.
-    if (RunningStart && PeriodOf(RunningStart->toLocalTime().date(), Day).First == status.Period.First) {
+    if (RunningStart && BeganIn(*RunningStart, status.Period)) {
         status.Sent += RunningSent;
         status.Received += RunningReceived;
         status.Seconds += std::max<std::int64_t>(0, RunningStart->secsTo(now));

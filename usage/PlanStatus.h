@@ -39,6 +39,10 @@ struct TPlanStatus final
 // it began, or not known yet); empty totals of this period otherwise.
 [[nodiscard]] TMonthTotals TotalsOfPeriod(const TMonthTotals& totals, const TBillingPeriod& period);
 
+// Whether a connection that began at start counts in the period: a connection counts in the
+// period in which it began, as the log and the month totals count it at its end.
+[[nodiscard]] bool BeganIn(const QDateTime& start, const TBillingPeriod& period);
+
 class TPlanKeeper final
 {
 public:

@@ -49,6 +49,15 @@ protected:
 
 using test::TextColor;
 
+// The Usage window the main window opened, as a user's tools find it.
+QWidget* UsageWindow()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QStringLiteral("frmUsage") && window->isVisible())
+            return window;
+    return nullptr;
+}
+
 // Lets the history's thread answer: what it says reaches the window through its event loop.
 void WaitFor(const std::function<bool()>& done)
 {
@@ -209,6 +218,13 @@ TEST_F(Unit1SupervisionTest, AHistoryThatCannotBeOpenedIsToldOnceWithoutABoxAndT
     const QStringList notices = Log->Balloons.filter(QStringLiteral("Usage history / "));
     ASSERT_EQ(notices.size(), 1) << Log->Balloons.join('\n').toStdString();
     EXPECT_TRUE(notices[0].contains(QStringLiteral("not a regular file"))) << notices[0].toStdString();
+    form.Usage1Click();
+    ASSERT_NE(UsageWindow(), nullptr);
+    EXPECT_TRUE(UsageWindow()
+                    ->findChild<QLabel*>(QStringLiteral("lblSummary"))
+                    ->text()
+                    .contains(QStringLiteral("not a regular file")))
+        << "and a line in the Usage window";
     const QSettings ini(IniPath(), QSettings::IniFormat);
     EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
 }
@@ -346,10 +362,7 @@ TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
         EXPECT_EQ(ReportJson(live)[QStringLiteral("countedBytes")].toInteger(), c.Counted);
         // The Usage window's summary: the tip's figure, word for word.
         form.Usage1Click();
-        QString summary;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->objectName() == QStringLiteral("frmUsage"))
-                summary = window->findChild<QLabel*>(QStringLiteral("lblSummary"))->text();
+        const QString summary = UsageWindow()->findChild<QLabel*>(QStringLiteral("lblSummary"))->text();
         EXPECT_TRUE(summary.contains(QString::fromLatin1(c.Tip).mid(QStringLiteral("This period: ").size())))
             << summary.toStdString();
         EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download limit ahead")).size(), c.ForecastNotice ? 1 : 0)
@@ -398,16 +411,37 @@ TEST_F(Unit1SupervisionTest, ANewBillingDayOrANewPeriodLosesNothingAndStartsWher
     EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 0.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
 }
 
+TEST_F(Unit1SupervisionTest, AConnectionAcrossTheBillingDayCountsInThePeriodItBeganIn)
+{
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\n[Stats]\nMonth=11\nTotCon=1\nTotRCV=1000\n");
+    Sim->SetNow(2026, 11, 30, 23, 59, 50);
+    TForm1 form(Services());
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    Sim->SetLineRates(line, 0, 100'000);
+    form.KZInternetDetect1->Poll();
+    Run(form, 5);
+    EXPECT_EQ(form.Label11b->text(), QStringLiteral("1.5")) << "November's total and the connection";
+    EXPECT_EQ(form.LiveReport().Plan.Received, 1'500'000);
+    Run(form, 10); // past midnight: December
+    const TStatusReport live = form.LiveReport();
+    EXPECT_EQ(live.Plan.Period.First, QDate(2026, 12, 1));
+    EXPECT_EQ(live.Plan.Received, 0) << "the connection counts in November, at its end";
+    EXPECT_EQ(form.Label11b->text(), QStringLiteral("0")) << "the window says what --json says";
+    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 0.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
+    Sim->DropLine(line);
+    form.KZInternetDetect1->Poll();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/Month").toString(), "11");
+    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "2");
+}
+
 TEST_F(Unit1SupervisionTest, TheUsageWindowFollowsTheHistoryAsConnectionsComeAndGo)
 {
     WriteIni("[General]\nSounds=0\n");
     Sim->SetNow(2026, 12, 8, 12, 0, 0);
     TForm1 form(Services());
     form.Usage1Click();
-    QTableWidget* table = nullptr;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QStringLiteral("frmUsage"))
-            table = window->findChild<QTableWidget*>(QStringLiteral("tblConnections"));
+    QTableWidget* table = UsageWindow()->findChild<QTableWidget*>(QStringLiteral("tblConnections"));
     ASSERT_NE(table, nullptr);
     for (int connection = 1; connection <= 2; ++connection) {
         SCOPED_TRACE(connection);

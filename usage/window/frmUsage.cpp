@@ -188,6 +188,8 @@ void TfrmUsage::Refresh()
                                   "Logging is on).")
                        .arg(InUnit(recorded.Received, unit), InUnit(recorded.Sent, unit));
     }
+    if (const QString problem = Host.Problem ? Host.Problem() : QString(); !problem.isEmpty())
+        summary += QLatin1Char('\n') + problem;
     lblSummary->setText(summary);
     DrawPeriod(status);
     DrawPeriods(status);

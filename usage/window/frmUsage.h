@@ -31,6 +31,8 @@ struct TUsageHost final
     std::function<int()> BillingDay;
     // Where the plan stands now: the figures of the summary, the limit and the forecast.
     std::function<TPlanStatus()> Status;
+    // Why the history is not being written now; empty while it is.
+    std::function<QString()> Problem;
     std::function<bool()> Online;
     std::function<QDateTime()> Now;
 };
