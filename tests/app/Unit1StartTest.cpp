@@ -12,12 +12,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTest>
 
 #include <functional>
 #include <sys/stat.h>
@@ -76,14 +76,6 @@ protected:
     }
 };
 
-void WaitFor(const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 // As the log keeps it: its bullet and dash are the bytes of the 8-bit code page.
 const QByteArray LogLine =
     "03.04.2024 \x95 10:00:00 \x97> 10:10:00 \x95 00:10:00 \x95      1.5 \x95       20 \x95 My ISP\n";
@@ -135,7 +127,7 @@ TEST_F(Unit1StartTest, AStartWhileOnlineNeverStopsForTheHistoryOrTheLogAndCounts
                     tick();
             }
             EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Connected"));
-            WaitFor([&] { return !Log->Balloons.filter(QStringLiteral("Usage history / ")).isEmpty(); });
+            (void)QTest::qWaitFor([&] { return !Log->Balloons.filter(QStringLiteral("Usage history / ")).isEmpty(); });
             Sim->DropLine(line);
             form.KZInternetDetect1->Poll();
             if (row.Imported >= 0) {

@@ -18,6 +18,7 @@
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cmath>
 #include <functional>
@@ -56,15 +57,6 @@ QWidget* UsageWindow()
         if (window->objectName() == QStringLiteral("frmUsage") && window->isVisible())
             return window;
     return nullptr;
-}
-
-// Lets the history's thread answer: what it says reaches the window through its event loop.
-void WaitFor(const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 TEST_F(Unit1SupervisionTest, TimeOnlineWarnsNearAndPastTheLimitAndTheAlarmRepeatsUntilMuted)
@@ -210,7 +202,7 @@ TEST_F(Unit1SupervisionTest, AHistoryThatCannotBeOpenedIsToldOnceWithoutABoxAndT
     Run(form, 400);
     Sim->DropLine(line);
     form.KZInternetDetect1->Poll();
-    WaitFor([&] { return !Log->Balloons.isEmpty(); });
+    (void)QTest::qWaitFor([&] { return !Log->Balloons.isEmpty(); });
     for (int i = 0; i < 20; ++i) // tried again and again meanwhile, told once
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     SetErrorReporter(nullptr);
@@ -452,7 +444,8 @@ TEST_F(Unit1SupervisionTest, TheUsageWindowFollowsTheHistoryAsConnectionsComeAnd
         Sim->DropLine(line);
         form.KZInternetDetect1->Poll();
         ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
-        WaitFor([&] { return table->rowCount() == connection && table->item(connection - 1, 2)->text() != "0"; });
+        (void)QTest::qWaitFor(
+            [&] { return table->rowCount() == connection && table->item(connection - 1, 2)->text() != "0"; });
         ASSERT_EQ(table->rowCount(), connection) << "the newest connection is listed";
         EXPECT_EQ(table->item(connection - 1, 2)->data(Qt::DisplayRole).toLongLong(), 21) << "its seconds";
         EXPECT_GE(table->item(connection - 1, 4)->data(Qt::DisplayRole).toLongLong(), 20000) << "its bytes";
