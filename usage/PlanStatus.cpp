@@ -1,5 +1,6 @@
 #include "usage/PlanStatus.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pulo {
@@ -56,13 +57,25 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
         status.Received += RunningReceived;
         status.Seconds += std::max<std::int64_t>(0, RunningStart->secsTo(now));
     }
-    status.Counted = CountsBoth ? status.Sent + status.Received : status.Received;
+    status.PeriodSeconds = status.Period.First.startOfDay().secsTo(status.Period.End.startOfDay());
+    status.ElapsedSeconds =
+        std::clamp<std::int64_t>(status.Period.First.startOfDay().secsTo(now), 0, status.PeriodSeconds);
+    status.CountsBoth = CountsBoth;
+    status.Counted = status.CountedOf(status.Sent, status.Received);
     if (Limit && *Limit > 0) {
         status.Limit = Limit;
         status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*Limit);
         status.Forecast = ForecastDate(status.Period, local, status.Counted, *Limit);
     }
     return status;
+}
+
+std::int64_t TPlanStatus::AtPeriodEnd(std::int64_t soFar) const
+{
+    if (ElapsedSeconds <= 0 || soFar <= 0)
+        return soFar;
+    const double pace = static_cast<double>(PeriodSeconds) / static_cast<double>(ElapsedSeconds);
+    return static_cast<std::int64_t>(std::min(static_cast<double>(soFar) * pace, 9e18));
 }
 
 TPeriodSum HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period)

@@ -25,14 +25,25 @@ struct TPlanStatus final
     std::int64_t Sent = 0; // bytes counted this period
     std::int64_t Received = 0;
     std::int64_t Counted = 0;          // what the limit counts: received, or both directions
+    bool CountsBoth = false;           // the limit counts both directions
     std::int64_t Seconds = 0;          // time online counted this period
     std::optional<std::int64_t> Limit; // bytes; none when no download limit is active
     std::optional<double> LimitUsed;   // percent
     std::optional<QDate> Forecast;     // when the limit is reached at the period's pace
+    std::int64_t ElapsedSeconds = 0;   // of the period, up to now
+    std::int64_t PeriodSeconds = 0;    // the whole period's
     // Counted is below the limit (or there is none).
     [[nodiscard]] bool WithinLimit() const { return !Limit || Counted < *Limit; }
     // At the period's pace the limit is not reached before the period ends.
     [[nodiscard]] bool ForecastWithinLimit() const { return !Forecast || *Forecast >= Period.End; }
+    // A figure of the period so far as it will stand at the period's end if it goes on growing at
+    // the period's pace (the pace the forecast's date is worked out from); the figure itself
+    // before the period has begun to run.
+    [[nodiscard]] std::int64_t CountedOf(std::int64_t sent, std::int64_t received) const
+    {
+        return CountsBoth ? sent + received : received;
+    }
+    [[nodiscard]] std::int64_t AtPeriodEnd(std::int64_t soFar) const;
 };
 
 // The month totals when they are the totals of this period (their "Month" is the month in which

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 
 namespace pulo {
 
@@ -48,6 +49,24 @@ std::vector<TUsageBar> PeriodBars(const THistoryStore& history, const QDate& tod
         bars.push_back(bar);
     }
     return bars;
+}
+
+TAxisScale RoundScale(double highest)
+{
+    constexpr int MostSteps = 5;
+    if (!(highest > 0) || !std::isfinite(highest))
+        return {};
+    const double wanted = highest * 1.05 / MostSteps;
+    const double power = std::pow(10.0, std::floor(std::log10(wanted)));
+    double step = 10 * power;
+    for (const double times : {1.0, 2.0, 5.0}) {
+        if (times * power >= wanted * (1 - 1e-9)) {
+            step = times * power;
+            break;
+        }
+    }
+    const int steps = std::max(1, static_cast<int>(std::ceil(highest * 1.05 / step - 1e-9)));
+    return {steps * step, step, steps + 1, std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)))};
 }
 
 QString ForecastText(const TPlanStatus& status)

@@ -32,6 +32,17 @@ struct TUsageBar final
 [[nodiscard]] std::vector<TUsageBar>
 PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count = 12);
 
+// A value axis from 0 with round steps (1, 2 or 5 times a power of ten), at most five of them,
+// reaching a little above the highest figure.
+struct TAxisScale final
+{
+    double Top = 1;
+    double Step = 0.2;
+    int Ticks = 6;    // lines, 0 and Top included
+    int Decimals = 1; // what a step's labels need
+};
+[[nodiscard]] TAxisScale RoundScale(double highest);
+
 // "at this pace the limit is reached on 21 December", "within the limit", "the limit has been
 // passed", or "no limit set".
 [[nodiscard]] QString ForecastText(const TPlanStatus& status);

@@ -3,6 +3,7 @@
 #include "usage/UsageFigures.h"
 #include "usage/window/frmUsage.h"
 
+#include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChartView>
 #include <QFile>
@@ -10,11 +11,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QLineSeries>
+#include <QPalette>
 #include <QPushButton>
 #include <QStackedBarSeries>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -120,32 +124,137 @@ TEST(UsageUnitsTest, UnitsAndTheForecastInWords)
     EXPECT_EQ(ForecastText(status), QStringLiteral("within the limit"));
 }
 
-TEST_F(UsageWindowTest, TheWindowDrawsSavesAndSorts)
+// The series of a chart by name, and the value axis a series is drawn against on one side.
+template <typename T> T* SeriesNamed(QChartView* view, const QString& name)
+{
+    for (QAbstractSeries* series : view->chart()->series())
+        if (series->name() == name)
+            return qobject_cast<T*>(series);
+    return nullptr;
+}
+
+QValueAxis* AxisOn(QChartView* view, Qt::Alignment side)
+{
+    const QList<QAbstractAxis*> axes = view->chart()->axes(Qt::Vertical);
+    for (QAbstractAxis* axis : axes)
+        if (axis->alignment() == side)
+            return qobject_cast<QValueAxis*>(axis);
+    return nullptr;
+}
+
+TEST(UsageUnitsTest, AxesStepRoundly)
+{
+    const struct
+    {
+        double Highest;
+        double Top;
+        double Step;
+    } cases[] = {{910.7, 1000, 200}, {3.0, 4, 1}, {2.8, 3, 1}, {0.0123, 0.015, 0.005}, {47, 50, 10}, {0, 1, 0.2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Highest);
+        const TAxisScale scale = RoundScale(c.Highest);
+        EXPECT_NEAR(scale.Top, c.Top, 1e-9);
+        EXPECT_NEAR(scale.Step, c.Step, 1e-9);
+        EXPECT_NEAR((scale.Ticks - 1) * scale.Step, scale.Top, 1e-9);
+        EXPECT_GE(scale.Top, c.Highest);
+    }
+}
+
+TEST_F(UsageWindowTest, TheChartsReadAtAGlance)
+{
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        TfrmUsage window(Host(1));
+        if (dark)
+            window.setPalette(QPalette(QColor(0x20, 0x20, 0x20), QColor(0x30, 0x30, 0x30)));
+        window.resize(800, 640);
+        window.show();
+
+        // Day by day: round ticks, nothing online after today (the 15th), today labelled.
+        QValueAxis* bytes = AxisOn(window.chartPeriod, Qt::AlignLeft);
+        ASSERT_NE(bytes, nullptr);
+        EXPECT_EQ(bytes->titleText(), QStringLiteral("MB"));
+        EXPECT_EQ(bytes->max(), 6) << "5 MB a day at most, in steps of 2";
+        EXPECT_EQ(bytes->tickCount(), 4);
+        auto* online = SeriesNamed<QLineSeries>(window.chartPeriod, QStringLiteral("Online"));
+        ASSERT_NE(online, nullptr);
+        EXPECT_EQ(online->points().size(), 15) << "1 to 15 December";
+        EXPECT_DOUBLE_EQ(online->points().at(14).y(), 0.5);
+        auto* today = SeriesNamed<QLineSeries>(window.chartPeriod, QStringLiteral("Today (15 December)"));
+        ASSERT_NE(today, nullptr);
+        EXPECT_EQ(today->points().at(0).x(), 14);
+        auto* bars = qobject_cast<QStackedBarSeries*>(window.chartPeriod->chart()->series().at(0));
+        ASSERT_NE(bars, nullptr);
+        EXPECT_EQ(bars->barSets().at(0)->color(), QColor(0x1f, 0x77, 0xb4)) << "received keeps its colour";
+        EXPECT_TRUE(window.chartPeriod->chart()->title().contains(QStringLiteral("1 to 31 December 2026")));
+
+        // Counted on an axis of its own: so far up to today, then the forecast to the last day.
+        auto* counted = SeriesNamed<QLineSeries>(window.chartCounted, QStringLiteral("Counted so far"));
+        auto* forecast = SeriesNamed<QLineSeries>(window.chartCounted, QStringLiteral("Forecast"));
+        auto* limit = SeriesNamed<QLineSeries>(window.chartCounted, QStringLiteral("Limit"));
+        ASSERT_TRUE(counted != nullptr && forecast != nullptr && limit != nullptr);
+        EXPECT_EQ(counted->points().back(), QPointF(14, 8.5)) << "the plan's 8.5 MB counted today";
+        EXPECT_EQ(counted->points().at(1).y(), 0.5) << "2 December";
+        EXPECT_EQ(forecast->points().back().x(), 30);
+        EXPECT_NEAR(forecast->points().back().y(), 8.5 * 31 / 14.5, 0.01) << "14.5 days' pace over 31 days";
+        EXPECT_EQ(limit->points().at(0).y(), 12);
+        EXPECT_EQ(AxisOn(window.chartCounted, Qt::AlignLeft)->max(), 20);
+
+        // The last twelve periods: "Dec 2026", this one's forecast on top of it.
+        auto* months = qobject_cast<QBarCategoryAxis*>(window.chartPeriods->chart()->axes(Qt::Horizontal).at(0));
+        ASSERT_NE(months, nullptr);
+        EXPECT_EQ(months->categories().back(), QStringLiteral("Dec 2026"));
+        auto* periods = qobject_cast<QStackedBarSeries*>(window.chartPeriods->chart()->series().at(0));
+        ASSERT_EQ(periods->barSets().size(), 3);
+        EXPECT_GT(periods->barSets().at(2)->at(11), 0);
+        EXPECT_EQ(periods->barSets().at(2)->at(10), 0);
+        EXPECT_NE(SeriesNamed<QLineSeries>(window.chartPeriods, QStringLiteral("Online")), nullptr);
+    }
+}
+
+TEST_F(UsageWindowTest, AnEmptyHistorySaysSo)
+{
+    QTemporaryDir folder;
+    THistoryStore empty(folder.filePath(QStringLiteral("empty.sqlite")));
+    ASSERT_TRUE(empty.Open(THistoryStore::TAccess::ReadWrite));
+    TUsageHost host = Host(1);
+    host.History = [&empty] { return &empty; };
+    host.Status = [] {
+        TPlanKeeper keeper;
+        return keeper.Status(QDateTime(QDate(2026, 12, 15), QTime(12, 0)));
+    };
+    TfrmUsage window(host);
+    window.show();
+    for (QChartView* view : {window.chartPeriod, window.chartCounted, window.chartPeriods}) {
+        SCOPED_TRACE(view->objectName().toStdString());
+        EXPECT_TRUE(view->chart()->series().isEmpty());
+        EXPECT_TRUE(view->chart()->title().contains(QStringLiteral(": nothing")))
+            << view->chart()->title().toStdString();
+    }
+}
+
+TEST_F(UsageWindowTest, TheWindowSavesAndSorts)
 {
     TfrmUsage window(Host(1));
-    window.resize(800, 560);
+    window.resize(800, 640);
     window.show();
-    for (const char* name : {"lblSummary", "UsageTabs", "chartPeriod", "chartPeriods", "tblConnections", "btnSaveChart",
-                             "btnSaveConnections", "btnClose"})
+    for (const char* name : {"lblSummary", "UsageTabs", "chartPeriod", "chartCounted", "chartPeriods", "tblConnections",
+                             "btnSaveChart", "btnSaveConnections", "btnClose"})
         EXPECT_NE(window.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_TRUE(window.lblSummary->text().contains(QStringLiteral("8.50 MB received")))
         << window.lblSummary->text().toStdString();
     EXPECT_TRUE(window.lblSummary->text().contains(QStringLiteral("at this pace the limit is reached on")));
-    EXPECT_EQ(window.tblConnections->rowCount(), 2);
-
-    // The chart is drawn: a good share of it is not the background.
-    const QImage shot = window.chartPeriod->grab().toImage();
-    const QRgb background = shot.pixel(2, 2);
-    int drawn = 0;
-    for (int y = 0; y < shot.height(); y += 2)
-        for (int x = 0; x < shot.width(); x += 2)
-            drawn += shot.pixel(x, y) != background ? 1 : 0;
-    EXPECT_GT(drawn, shot.width() * shot.height() / 4 / 50) << "more than 2 % of the chart";
 
     QTemporaryDir out;
     const QString png = out.filePath(QStringLiteral("usage.png"));
     ASSERT_TRUE(window.SaveChart(png));
-    EXPECT_EQ(QImage(png).size(), window.chartPeriod->size() * window.chartPeriod->devicePixelRatio());
+    const QImage saved(png);
+    EXPECT_EQ(saved.size(), window.pagePeriod->size() * 2) << "twice the screen's size";
+    int drawn = 0; // a good share of it is not the background
+    for (int y = 0; y < saved.height(); y += 4)
+        for (int x = 0; x < saved.width(); x += 4)
+            drawn += saved.pixel(x, y) != saved.pixel(2, 2) ? 1 : 0;
+    EXPECT_GT(drawn, saved.width() * saved.height() / 16 / 50) << "more than 2 % of the chart";
     const QString svg = out.filePath(QStringLiteral("usage.svg"));
     ASSERT_TRUE(window.SaveChart(svg));
     QFile drawing(svg);
@@ -157,8 +266,15 @@ TEST_F(UsageWindowTest, TheWindowDrawsSavesAndSorts)
     ASSERT_TRUE(rows.open(QIODevice::ReadOnly));
     EXPECT_EQ(QJsonDocument::fromJson(rows.readAll()).array().size(), 2);
 
-    window.tblConnections->sortItems(4, Qt::DescendingOrder);
-    EXPECT_EQ(window.tblConnections->item(0, 4)->data(Qt::DisplayRole).toLongLong(), 8'000'000) << "sorts as numbers";
+    QTableWidget* table = window.tblConnections;
+    ASSERT_EQ(table->rowCount(), 2);
+    table->sortItems(4, Qt::AscendingOrder);
+    const QStringList first{table->item(0, 2)->text(), table->item(0, 3)->text(), table->item(0, 4)->text(),
+                            table->item(0, 6)->text()};
+    EXPECT_EQ(first, (QStringList{QStringLiteral("0:10:00"), QStringLiteral("0.10 MB"), QStringLiteral("0.50 MB"),
+                                  QStringLiteral("ppp0")}));
+    EXPECT_EQ(table->item(1, 4)->text(), QStringLiteral("8.00 MB")) << "sorts by value, not by its text";
+    EXPECT_EQ(table->item(1, 2)->text(), QStringLiteral("1:00:00"));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
@@ -35,60 +36,85 @@ namespace {
 
 constexpr int LiveMs = 60 * 1000;
 
-QString Clock(std::int64_t seconds)
+// One colour per series, the same on a light and a dark desktop, each readable on both.
+const QColor ReceivedColor(0x1f, 0x77, 0xb4);
+const QColor SentColor(0x2c, 0xa0, 0x2c);
+const QColor CountedColor(0x17, 0xa2, 0xb8);
+const QColor LimitColor(0xd6, 0x27, 0x28);
+const QColor ForecastColor(0xff, 0x7f, 0x0e);
+const QColor OnlineColor(0x8c, 0x8c, 0x8c);
+const QColor TodayColor(0xa0, 0x6c, 0xd5);
+
+QString Duration(std::int64_t seconds)
 {
-    return ClockText(SplitSeconds(static_cast<double>(seconds)), OnlineHourDigits);
+    return ClockText(SplitSeconds(static_cast<double>(seconds)), 1);
 }
 
-// The chart follows the desktop: its light or dark palette and its font.
-void Dress(QChart* chart, const QWidget* owner)
+QString DayText(const QDate& day, const QString& format)
 {
+    return QLocale(QLocale::English).toString(day, format);
+}
+
+// "1 to 31 December 2026", "15 December 2026 to 14 January 2027".
+QString Dates(const TBillingPeriod& period)
+{
+    const QDate last = period.End.addDays(-1);
+    if (period.First.year() != last.year())
+        return DayText(period.First, QStringLiteral("d MMMM yyyy")) + QStringLiteral(" to ") +
+               DayText(last, QStringLiteral("d MMMM yyyy"));
+    if (period.First.month() != last.month())
+        return DayText(period.First, QStringLiteral("d MMMM")) + QStringLiteral(" to ") +
+               DayText(last, QStringLiteral("d MMMM yyyy"));
+    return DayText(period.First, QStringLiteral("d")) + QStringLiteral(" to ") +
+           DayText(last, QStringLiteral("d MMMM yyyy"));
+}
+
+// A chart that follows the desktop: its light or dark palette and its font.
+QChart* NewChart(const QWidget* owner, const QString& title)
+{
+    auto* chart = new QChart;
     const QPalette palette = owner->palette();
     chart->setTheme(palette.color(QPalette::Window).lightness() < 128 ? QChart::ChartThemeDark
                                                                       : QChart::ChartThemeLight);
     chart->setBackgroundBrush(palette.color(QPalette::Base));
     chart->setFont(owner->font());
+    chart->setTitleFont(owner->font());
+    chart->setTitle(title);
     chart->legend()->setFont(owner->font());
     chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
 }
 
-// Received and sent stacked, with their exact figures in a tip.
-QStackedBarSeries* StackedBars(const std::vector<TUsageBar>& bars, const TUsageUnit& unit, QChart* chart)
+QBarCategoryAxis* Categories(QChart* chart, const QStringList& names)
 {
-    auto* received = new QBarSet(QStringLiteral("Received"));
-    auto* sent = new QBarSet(QStringLiteral("Sent"));
-    for (const TUsageBar& bar : bars) {
-        *received << static_cast<double>(bar.Received) / unit.Bytes;
-        *sent << static_cast<double>(bar.Sent) / unit.Bytes;
-    }
-    auto* series = new QStackedBarSeries(chart);
-    series->append(received);
-    series->append(sent);
-    const auto tip = [bars](bool shown, int index) {
-        if (!shown || index < 0 || index >= static_cast<int>(bars.size())) {
-            QToolTip::hideText();
-            return;
-        }
-        const TUsageBar& bar = bars[static_cast<std::size_t>(index)];
-        const QLocale english(QLocale::English);
-        QToolTip::showText(QCursor::pos(),
-                           QStringLiteral("%1\nReceived: %2 bytes\nSent: %3 bytes\nOnline: %4")
-                               .arg(bar.End.daysTo(bar.First) == -1
-                                        ? english.toString(bar.First, QStringLiteral("d MMMM yyyy"))
-                                        : english.toString(bar.First, QStringLiteral("d MMMM")) +
-                                              QStringLiteral(" to ") +
-                                              english.toString(bar.End.addDays(-1), QStringLiteral("d MMMM yyyy")),
-                                    english.toString(static_cast<qlonglong>(bar.Received)),
-                                    english.toString(static_cast<qlonglong>(bar.Sent)), Clock(bar.Seconds)));
-    };
-    QObject::connect(received, &QBarSet::hovered, chart, tip);
-    QObject::connect(sent, &QBarSet::hovered, chart, tip);
-    chart->addSeries(series);
-    return series;
+    auto* axis = new QBarCategoryAxis(chart);
+    axis->append(names);
+    axis->setTruncateLabels(false); // short names; never "..."
+    chart->addAxis(axis, Qt::AlignBottom);
+    return axis;
 }
 
-QLineSeries*
-Line(QChart* chart, const QString& name, const QList<QPointF>& points, Qt::PenStyle style, const QColor& color)
+// A value axis from 0 in round steps a little above the highest figure.
+QValueAxis* RoundAxis(QChart* chart, double highest, const QString& title, Qt::Alignment side)
+{
+    const TAxisScale scale = RoundScale(highest);
+    auto* axis = new QValueAxis(chart);
+    axis->setRange(0, scale.Top);
+    axis->setTickType(QValueAxis::TicksFixed);
+    axis->setTickCount(scale.Ticks);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(scale.Decimals) + QLatin1Char('f'));
+    axis->setTitleText(title);
+    chart->addAxis(axis, side);
+    return axis;
+}
+
+QLineSeries* Line(QChart* chart,
+                  const QString& name,
+                  const QList<QPointF>& points,
+                  Qt::PenStyle style,
+                  const QColor& color,
+                  QAbstractAxis* x,
+                  QAbstractAxis* y)
 {
     auto* line = new QLineSeries(chart);
     line->setName(name);
@@ -98,12 +124,67 @@ Line(QChart* chart, const QString& name, const QList<QPointF>& points, Qt::PenSt
     pen.setStyle(style);
     pen.setWidthF(2);
     line->setPen(pen);
+    line->attachAxis(x);
+    line->attachAxis(y);
     return line;
 }
 
-const QColor LimitColor(0xd6, 0x27, 0x28);
-const QColor ForecastColor(0xff, 0x7f, 0x0e);
-const QColor OnlineColor(0x8c, 0x8c, 0x8c);
+QBarSet* Bars(const QString& name, const QColor& color, const QList<qreal>& values)
+{
+    auto* set = new QBarSet(name);
+    set->append(values);
+    set->setColor(color);
+    set->setBorderColor(color);
+    return set;
+}
+
+// Received and sent stacked (and what is still to come, where there is some), with their figures
+// in a tip in the axis's unit.
+QStackedBarSeries*
+StackedBars(QChart* chart, const std::vector<TUsageBar>& bars, const TUsageUnit& unit, const QList<qreal>& toCome = {})
+{
+    QList<qreal> received;
+    QList<qreal> sent;
+    for (const TUsageBar& bar : bars) {
+        received << static_cast<double>(bar.Received) / unit.Bytes;
+        sent << static_cast<double>(bar.Sent) / unit.Bytes;
+    }
+    auto* series = new QStackedBarSeries(chart);
+    chart->addSeries(series);
+    series->append(Bars(QStringLiteral("Received"), ReceivedColor, received));
+    series->append(Bars(QStringLiteral("Sent"), SentColor, sent));
+    if (!toCome.isEmpty()) {
+        QColor color = ForecastColor;
+        color.setAlpha(110);
+        series->append(Bars(QStringLiteral("Forecast"), color, toCome));
+    }
+    const auto tip = [bars, unit, toCome](bool shown, int index) {
+        if (!shown || index < 0 || index >= static_cast<int>(bars.size())) {
+            QToolTip::hideText();
+            return;
+        }
+        const TUsageBar& bar = bars[static_cast<std::size_t>(index)];
+        const QString when = bar.First.daysTo(bar.End) == 1 ? DayText(bar.First, QStringLiteral("d MMMM yyyy"))
+                                                            : Dates({bar.First, bar.End});
+        QString text = QStringLiteral("%1\nReceived: %2\nSent: %3\nOnline: %4")
+                           .arg(when, InUnit(bar.Received, unit), InUnit(bar.Sent, unit), Duration(bar.Seconds));
+        if (index < toCome.size() && toCome[index] > 0)
+            text += QStringLiteral("\nAt this pace: %1 by the period's end")
+                        .arg(InUnit(bar.Received + bar.Sent + std::llround(toCome[index] * unit.Bytes), unit));
+        QToolTip::showText(QCursor::pos(), text);
+    };
+    for (QBarSet* set : series->barSets())
+        QObject::connect(set, &QBarSet::hovered, chart, tip);
+    return series;
+}
+
+// Shows the chart in the view, the one it showed before deleted.
+void Show(QChartView* view, QChart* chart)
+{
+    QChart* old = view->chart();
+    view->setChart(chart);
+    delete old;
+}
 
 } // namespace
 
@@ -111,27 +192,37 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : QWidget(parent, Qt::Win
 {
     setObjectName(QStringLiteral("frmUsage"));
     setWindowTitle(QStringLiteral("PuloPro - Usage"));
-    resize(760, 560);
+    resize(760, 640);
     lblSummary = new QLabel(this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setWordWrap(true);
     UsageTabs = new QTabWidget(this);
     UsageTabs->setObjectName(QStringLiteral("UsageTabs"));
-    chartPeriod = new QChartView(new QChart, this);
-    chartPeriod->setObjectName(QStringLiteral("chartPeriod"));
-    chartPeriod->setRenderHint(QPainter::Antialiasing);
-    chartPeriods = new QChartView(new QChart, this);
-    chartPeriods->setObjectName(QStringLiteral("chartPeriods"));
-    chartPeriods->setRenderHint(QPainter::Antialiasing);
-    tblConnections = new QTableWidget(0, 6, this);
+    const auto view = [this](const char* name) {
+        auto* made = new QChartView(new QChart, this);
+        made->setObjectName(QString::fromLatin1(name));
+        made->setRenderHint(QPainter::Antialiasing);
+        return made;
+    };
+    pagePeriod = new QWidget(this);
+    pagePeriod->setObjectName(QStringLiteral("pagePeriod"));
+    chartPeriod = view("chartPeriod");
+    chartCounted = view("chartCounted");
+    auto* periodCharts = new QVBoxLayout(pagePeriod);
+    periodCharts->setContentsMargins(0, 0, 0, 0);
+    periodCharts->addWidget(chartPeriod, 3);
+    periodCharts->addWidget(chartCounted, 2);
+    chartPeriods = view("chartPeriods");
+    tblConnections = new QTableWidget(0, 7, this);
     tblConnections->setObjectName(QStringLiteral("tblConnections"));
-    tblConnections->setHorizontalHeaderLabels({QStringLiteral("Start"), QStringLiteral("End"),
-                                               QStringLiteral("Duration"), QStringLiteral("Sent (bytes)"),
-                                               QStringLiteral("Received (bytes)"), QStringLiteral("Entry")});
+    tblConnections->setHorizontalHeaderLabels(
+        {QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Duration"), QStringLiteral("Sent"),
+         QStringLiteral("Received"), QStringLiteral("Entry"), QStringLiteral("Interface")});
     tblConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblConnections->setWordWrap(false);
     tblConnections->setSortingEnabled(true);
     tblConnections->horizontalHeader()->setStretchLastSection(true);
-    UsageTabs->addTab(chartPeriod, QStringLiteral("This period"));
+    UsageTabs->addTab(pagePeriod, QStringLiteral("This period"));
     UsageTabs->addTab(chartPeriods, QStringLiteral("Last 12 periods"));
     UsageTabs->addTab(tblConnections, QStringLiteral("Connections"));
 
@@ -191,113 +282,111 @@ void TfrmUsage::Refresh()
     if (const QString problem = Host.Problem ? Host.Problem() : QString(); !problem.isEmpty())
         summary += QLatin1Char('\n') + problem;
     lblSummary->setText(summary);
-    DrawPeriod(status);
+    const std::vector<TUsageBar> days = DayBars(from, status.Period);
+    DrawPeriod(status, days);
+    DrawCounted(status, days);
     DrawPeriods(status);
     FillConnections(status);
 }
 
 namespace {
 
-// A chart of stacked bars with its category and value axes, in the unit its largest figure
-// (or the limit) asks for, and the limit as a line when there is one.
-struct TBarChart final
+// Where today falls among the period's days; -1 outside them.
+int TodayAt(const TBillingPeriod& period, const QDate& today)
 {
-    QChart* Chart = nullptr;
-    QStackedBarSeries* Series = nullptr;
-    QBarCategoryAxis* X = nullptr;
-    QValueAxis* Y = nullptr;
-    TUsageUnit Unit;
-    double Highest = 0; // in the unit
-};
-
-TBarChart MakeBarChart(const std::vector<TUsageBar>& bars,
-                       const QStringList& categories,
-                       const QString& title,
-                       std::optional<std::int64_t> limit,
-                       const QWidget* owner)
-{
-    TBarChart made;
-    std::int64_t largest = limit.value_or(0);
-    for (const TUsageBar& bar : bars)
-        largest = std::max(largest, bar.Sent + bar.Received);
-    made.Unit = UnitFor(largest);
-    made.Highest = static_cast<double>(largest) / made.Unit.Bytes;
-    made.Chart = new QChart;
-    Dress(made.Chart, owner);
-    made.Chart->setTitle(QStringLiteral("%1 (%2)").arg(title, made.Unit.Name));
-    made.Series = StackedBars(bars, made.Unit, made.Chart);
-    made.X = new QBarCategoryAxis(made.Chart);
-    made.X->append(categories);
-    made.X->setTruncateLabels(false); // short names; never "..."
-    made.Chart->addAxis(made.X, Qt::AlignBottom);
-    made.Series->attachAxis(made.X);
-    made.Y = new QValueAxis(made.Chart);
-    made.Y->setTitleText(made.Unit.Name);
-    made.Y->setLabelFormat(QStringLiteral("%.1f"));
-    made.Chart->addAxis(made.Y, Qt::AlignLeft);
-    made.Series->attachAxis(made.Y);
-    if (limit) {
-        const double at = static_cast<double>(*limit) / made.Unit.Bytes;
-        QLineSeries* line = Line(made.Chart, QStringLiteral("Limit"),
-                                 {{-0.5, at}, {static_cast<double>(bars.size()) - 0.5, at}}, Qt::SolidLine, LimitColor);
-        line->attachAxis(made.X);
-        line->attachAxis(made.Y);
-    }
-    return made;
-}
-
-// Shows the chart in the view, the one it showed before deleted.
-void Show(QChartView* view, TBarChart& made)
-{
-    made.Y->setRange(0, made.Highest > 0 ? made.Highest * 1.1 : 1);
-    QChart* old = view->chart();
-    view->setChart(made.Chart);
-    delete old;
+    const qint64 at = period.First.daysTo(today);
+    return at >= 0 && at < period.First.daysTo(period.End) ? static_cast<int>(at) : -1;
 }
 
 } // namespace
 
-void TfrmUsage::DrawPeriod(const TPlanStatus& status)
+void TfrmUsage::DrawPeriod(const TPlanStatus& status, const std::vector<TUsageBar>& days)
 {
-    const THistoryStore* history = Host.History ? Host.History() : nullptr;
-    const std::vector<TUsageBar> bars = DayBars(history != nullptr ? *history : NoHistory, status.Period);
-    QStringList days;
-    for (const TUsageBar& bar : bars)
-        days << QString::number(bar.First.day());
-    TBarChart made = MakeBarChart(bars, days, QStringLiteral("This period, day by day"), status.Limit, this);
+    const QString title = QStringLiteral("Day by day, %1").arg(Dates(status.Period));
+    std::int64_t largest = 0;
+    for (const TUsageBar& bar : days)
+        largest = std::max(largest, bar.Sent + bar.Received);
+    if (largest == 0) {
+        Show(chartPeriod, NewChart(this, title + QStringLiteral(": nothing recorded yet")));
+        return;
+    }
+    const TUsageUnit unit = UnitFor(largest);
+    QChart* chart = NewChart(this, QStringLiteral("%1 (%2)").arg(title, unit.Name));
+    QStackedBarSeries* bars = StackedBars(chart, days, unit);
+    QStringList names;
+    for (const TUsageBar& bar : days)
+        names << QString::number(bar.First.day());
+    QBarCategoryAxis* x = Categories(chart, names);
+    QValueAxis* y = RoundAxis(chart, static_cast<double>(largest) / unit.Bytes, unit.Name, Qt::AlignLeft);
+    bars->attachAxis(x);
+    bars->attachAxis(y);
 
-    // Today's bar stands out.
-    const QDate today = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date();
-    const qint64 todayAt = status.Period.First.daysTo(today);
-    for (QBarSet* set : made.Series->barSets()) {
-        set->setSelectedColor(set->color().darker(160));
-        if (todayAt >= 0 && todayAt < static_cast<qint64>(bars.size()))
-            set->selectBar(static_cast<int>(todayAt));
-    }
-    // What the limit counts so far, and on at the same pace to the period's end.
-    if (status.Limit && todayAt >= 0 && status.Counted > 0) {
-        const double counted = static_cast<double>(status.Counted) / made.Unit.Bytes;
-        const double projected = counted / static_cast<double>(todayAt + 1) * static_cast<double>(bars.size());
-        made.Highest = std::max(made.Highest, projected);
-        QLineSeries* pace =
-            Line(made.Chart, QStringLiteral("Forecast"),
-                 {{static_cast<double>(todayAt), counted}, {static_cast<double>(bars.size()) - 0.5, projected}},
-                 Qt::DashLine, ForecastColor);
-        pace->attachAxis(made.X);
-        pace->attachAxis(made.Y);
-    }
-    // Time online, in hours of the day, on an axis of its own.
+    // Time online, in hours of the day on an axis of its own, up to today: nothing for days that
+    // have not come.
+    const int today =
+        TodayAt(status.Period, (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date());
+    const int last = today >= 0 ? today : static_cast<int>(days.size()) - 1;
     QList<QPointF> online;
-    for (std::size_t i = 0; i < bars.size(); ++i)
-        online << QPointF(static_cast<double>(i), static_cast<double>(bars[i].Seconds) / 3600);
-    QLineSeries* hours = Line(made.Chart, QStringLiteral("Online (hours)"), online, Qt::DotLine, OnlineColor);
-    auto* axisHours = new QValueAxis(made.Chart);
-    axisHours->setTitleText(QStringLiteral("hours"));
-    axisHours->setRange(0, 24);
-    made.Chart->addAxis(axisHours, Qt::AlignRight);
-    hours->attachAxis(made.X);
-    hours->attachAxis(axisHours);
-    Show(chartPeriod, made);
+    for (int i = 0; i <= last; ++i)
+        online << QPointF(i, static_cast<double>(days[static_cast<std::size_t>(i)].Seconds) / 3600);
+    auto* hours = new QValueAxis(chart);
+    hours->setTitleText(QStringLiteral("hours online"));
+    hours->setRange(0, 24);
+    hours->setTickType(QValueAxis::TicksFixed);
+    hours->setTickCount(5);
+    hours->setLabelFormat(QStringLiteral("%.0f"));
+    chart->addAxis(hours, Qt::AlignRight);
+    Line(chart, QStringLiteral("Online"), online, Qt::DotLine, OnlineColor, x, hours);
+    if (today >= 0)
+        Line(chart,
+             QStringLiteral("Today (%1)")
+                 .arg(DayText(days[static_cast<std::size_t>(today)].First, QStringLiteral("d MMMM"))),
+             {{static_cast<double>(today), 0}, {static_cast<double>(today), y->max()}}, Qt::DashLine, TodayColor, x, y);
+    Show(chartPeriod, chart);
+}
+
+void TfrmUsage::DrawCounted(const TPlanStatus& status, const std::vector<TUsageBar>& days)
+{
+    const QString what = status.CountsBoth ? QStringLiteral("received and sent") : QStringLiteral("received");
+    const QString title = QStringLiteral("Counted this period (%1), %2").arg(what, Dates(status.Period));
+    const int today =
+        TodayAt(status.Period, (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date());
+    if (today < 0 || (status.Counted == 0 && !status.Limit)) {
+        Show(chartCounted, NewChart(this, title + QStringLiteral(": nothing counted yet")));
+        return;
+    }
+    // The history's days up to yesterday, then the figure the limit counts now.
+    QList<QPointF> counted;
+    std::int64_t sum = 0;
+    for (int i = 0; i < today; ++i) {
+        const TUsageBar& bar = days[static_cast<std::size_t>(i)];
+        sum += status.CountedOf(bar.Sent, bar.Received);
+        counted << QPointF(i, static_cast<double>(std::min(sum, status.Counted)));
+    }
+    counted << QPointF(today, static_cast<double>(status.Counted));
+    const std::int64_t projected = status.AtPeriodEnd(status.Counted);
+    const TUsageUnit unit = UnitFor(std::max(projected, status.Limit.value_or(0)));
+    for (QPointF& point : counted)
+        point.setY(point.y() / unit.Bytes);
+
+    QChart* chart = NewChart(this, QStringLiteral("%1 (%2)").arg(title, unit.Name));
+    QStringList names;
+    for (const TUsageBar& bar : days)
+        names << QString::number(bar.First.day());
+    QBarCategoryAxis* x = Categories(chart, names);
+    QValueAxis* y = RoundAxis(chart, static_cast<double>(std::max(projected, status.Limit.value_or(0))) / unit.Bytes,
+                              unit.Name, Qt::AlignLeft);
+    const double end = static_cast<double>(days.size()) - 1;
+    if (status.Limit)
+        Line(chart, QStringLiteral("Limit"),
+             {{-0.5, static_cast<double>(*status.Limit) / unit.Bytes},
+              {end + 0.5, static_cast<double>(*status.Limit) / unit.Bytes}},
+             Qt::SolidLine, LimitColor, x, y);
+    Line(chart, QStringLiteral("Counted so far"), counted, Qt::SolidLine, CountedColor, x, y);
+    if (projected > status.Counted && today < end)
+        Line(chart, QStringLiteral("Forecast"), {counted.back(), {end, static_cast<double>(projected) / unit.Bytes}},
+             Qt::DashLine, ForecastColor, x, y);
+    Show(chartCounted, chart);
 }
 
 void TfrmUsage::DrawPeriods(const TPlanStatus& status)
@@ -306,12 +395,73 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
     const QDate today = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date();
     const std::vector<TUsageBar> bars =
         PeriodBars(history != nullptr ? *history : NoHistory, today, Host.BillingDay ? Host.BillingDay() : 1);
+    const QString title = QStringLiteral("The last 12 periods, %1 to %2")
+                              .arg(DayText(bars.front().First, QStringLiteral("MMM yyyy")),
+                                   DayText(bars.back().First, QStringLiteral("MMM yyyy")));
+    std::int64_t largest = 0;
+    std::int64_t longest = 0;
+    for (const TUsageBar& bar : bars) {
+        largest = std::max(largest, bar.Sent + bar.Received);
+        longest = std::max(longest, bar.Seconds);
+    }
+    if (largest == 0) {
+        Show(chartPeriods, NewChart(this, title + QStringLiteral(": nothing recorded yet")));
+        return;
+    }
+    // The current period's bar goes on, lighter, to where it will stand at this pace.
+    const std::int64_t current = bars.back().Sent + bars.back().Received;
+    const std::int64_t projected = std::max(current, status.AtPeriodEnd(current));
+    const std::int64_t highest = std::max({largest, projected, status.Limit.value_or(0)});
+    const TUsageUnit unit = UnitFor(highest);
+    QList<qreal> toCome(static_cast<qsizetype>(bars.size()), 0);
+    toCome.back() = static_cast<double>(projected - current) / unit.Bytes;
+
+    QChart* chart = NewChart(this, QStringLiteral("%1 (%2)").arg(title, unit.Name));
+    QStackedBarSeries* series = StackedBars(chart, bars, unit, toCome);
     QStringList names;
     for (const TUsageBar& bar : bars)
-        names << QLocale(QLocale::English).toString(bar.First, QStringLiteral("MMM yy"));
-    TBarChart made = MakeBarChart(bars, names, QStringLiteral("The last 12 periods"), status.Limit, this);
-    Show(chartPeriods, made);
+        names << DayText(bar.First, QStringLiteral("MMM yyyy"));
+    QBarCategoryAxis* x = Categories(chart, names);
+    x->setLabelsAngle(-45); // twelve "Jan 2026"s side by side do not fit a small window
+    QValueAxis* y = RoundAxis(chart, static_cast<double>(highest) / unit.Bytes, unit.Name, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    if (status.Limit)
+        Line(chart, QStringLiteral("Limit"),
+             {{-0.5, static_cast<double>(*status.Limit) / unit.Bytes},
+              {static_cast<double>(bars.size()) - 0.5, static_cast<double>(*status.Limit) / unit.Bytes}},
+             Qt::SolidLine, LimitColor, x, y);
+    QList<QPointF> online;
+    for (std::size_t i = 0; i < bars.size(); ++i)
+        online << QPointF(static_cast<double>(i), static_cast<double>(bars[i].Seconds) / 3600);
+    QValueAxis* hours =
+        RoundAxis(chart, static_cast<double>(longest) / 3600, QStringLiteral("hours online"), Qt::AlignRight);
+    Line(chart, QStringLiteral("Online"), online, Qt::DotLine, OnlineColor, x, hours);
+    Show(chartPeriods, chart);
 }
+
+namespace {
+
+// A cell that shows its figure for people and sorts by its value.
+class TValueItem final : public QTableWidgetItem
+{
+public:
+    TValueItem(const QString& text, qint64 value) : QTableWidgetItem(text) { setData(Qt::UserRole, value); }
+    bool operator<(const QTableWidgetItem& other) const override
+    {
+        return data(Qt::UserRole).toLongLong() < other.data(Qt::UserRole).toLongLong();
+    }
+};
+
+// "512.00 MB", "1,234.56 MB", "3.00 GB": exact enough to tell connections apart.
+QString Amount(std::int64_t bytes)
+{
+    const bool gigabytes = bytes >= 1'000'000'000;
+    return QLocale(QLocale::English).toString(static_cast<double>(bytes) / (gigabytes ? 1e9 : 1e6), 'f', 2) +
+           (gigabytes ? QStringLiteral(" GB") : QStringLiteral(" MB"));
+}
+
+} // namespace
 
 void TfrmUsage::FillConnections(const TPlanStatus& status)
 {
@@ -322,47 +472,47 @@ void TfrmUsage::FillConnections(const TPlanStatus& status)
     tblConnections->setRowCount(static_cast<int>(Shown.size()));
     for (int row = 0; row < static_cast<int>(Shown.size()); ++row) {
         const TUsageConnection& connection = Shown[static_cast<std::size_t>(row)];
-        const auto cell = [&](int column, const QVariant& value, const QString& text) {
-            auto* item = new QTableWidgetItem;
-            item->setData(Qt::DisplayRole, text);
-            item->setData(Qt::UserRole, value);
-            tblConnections->setItem(row, column, item);
+        const auto when = [](const QDateTime& moment) {
+            return new TValueItem(moment.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                  moment.toMSecsSinceEpoch());
         };
-        const QLocale english(QLocale::English);
-        cell(0, connection.Start, connection.Start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        cell(1, connection.End, connection.End.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        auto* duration = new QTableWidgetItem;
-        duration->setData(Qt::DisplayRole, static_cast<qlonglong>(connection.Seconds));
-        duration->setToolTip(Clock(connection.Seconds));
-        tblConnections->setItem(row, 2, duration);
-        for (const auto& [column, bytes] : {std::pair{3, connection.Sent}, {4, connection.Received}}) {
-            auto* item = new QTableWidgetItem;
-            item->setData(Qt::DisplayRole, static_cast<qlonglong>(bytes)); // sorts as a number
-            tblConnections->setItem(row, column, item);
-        }
+        tblConnections->setItem(row, 0, when(connection.Start));
+        tblConnections->setItem(row, 1, when(connection.End));
+        tblConnections->setItem(row, 2, new TValueItem(Duration(connection.Seconds), connection.Seconds));
+        tblConnections->setItem(row, 3, new TValueItem(Amount(connection.Sent), connection.Sent));
+        tblConnections->setItem(row, 4, new TValueItem(Amount(connection.Received), connection.Received));
+        for (const int column : {2, 3, 4})
+            tblConnections->item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         tblConnections->setItem(row, 5, new QTableWidgetItem(connection.Entry));
+        tblConnections->setItem(row, 6, new QTableWidgetItem(connection.Interface));
     }
     tblConnections->setSortingEnabled(true);
+    tblConnections->resizeColumnsToContents();
 }
 
 bool TfrmUsage::SaveChart(const QString& path)
 {
-    auto* view = qobject_cast<QChartView*>(UsageTabs->currentWidget());
-    if (view == nullptr)
-        view = chartPeriod;
+    // The tab on show, or this period's charts while the connections are.
+    QWidget* page = UsageTabs->currentWidget() == chartPeriods ? static_cast<QWidget*>(chartPeriods) : pagePeriod;
     if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
         svg.setFileName(path);
-        svg.setSize(view->size());
-        svg.setViewBox(view->rect());
+        svg.setSize(page->size());
+        svg.setViewBox(page->rect());
         svg.setTitle(windowTitle());
         QPainter painter;
         if (!painter.begin(&svg))
             return false;
-        view->render(&painter);
+        page->render(&painter);
         return painter.end() && QFile::exists(path);
     }
-    return view->grab().save(path, "PNG");
+    // At twice the screen's size, sharp in a document or on a high-density screen.
+    constexpr int Scale = 2;
+    QImage image(page->size() * Scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(Scale);
+    image.fill(palette().color(QPalette::Window));
+    page->render(&image);
+    return image.save(path, "PNG");
 }
 
 bool TfrmUsage::SaveConnections(const QString& path)

@@ -1,13 +1,15 @@
 #pragma once
 
 // The Usage window: this billing period as a bar per day (received and sent stacked, time online
-// as a line, today marked, the limit and the forecast's projection), the last twelve periods as
-// a bar each, a summary strip, and the period's connections in a table that sorts. Charts save
-// as PNG or SVG, connections as CSV or JSON. It is not modal; while a connection is up it is
-// drawn again once a minute, and not at all while hidden.
+// as a line up to today, today marked) above the period's counted use so far with the limit and
+// the forecast's projection, the last twelve periods as a bar each (with the current one's
+// forecast and time online), a summary strip, and the period's connections in a table that sorts.
+// Charts save as PNG (at twice the screen's size) or SVG, connections as CSV or JSON. It is not
+// modal; while a connection is up it is drawn again once a minute, and not at all while hidden.
 
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
+#include "usage/UsageFigures.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -53,7 +55,9 @@ public:
 
     QLabel* lblSummary = nullptr;
     QTabWidget* UsageTabs = nullptr;
-    QChartView* chartPeriod = nullptr;
+    QWidget* pagePeriod = nullptr;      // the first tab: the two charts of this period
+    QChartView* chartPeriod = nullptr;  // day by day
+    QChartView* chartCounted = nullptr; // what the limit counts, so far and at this pace
     QChartView* chartPeriods = nullptr;
     QTableWidget* tblConnections = nullptr;
     QPushButton* btnSaveChart = nullptr;
@@ -69,7 +73,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void DrawPeriod(const TPlanStatus& status);
+    void DrawPeriod(const TPlanStatus& status, const std::vector<TUsageBar>& days);
+    void DrawCounted(const TPlanStatus& status, const std::vector<TUsageBar>& days);
     void DrawPeriods(const TPlanStatus& status);
     void FillConnections(const TPlanStatus& status);
     void AskAndSaveChart();
