@@ -14,6 +14,7 @@ TSpinEdit::TSpinEdit(std::int32_t minimum, std::int32_t maximum, std::int32_t st
     : QAbstractSpinBox(parent), Minimum(minimum), Maximum(maximum), Step(step)
 {
     SetValue(minimum);
+    connect(lineEdit(), &QLineEdit::textChanged, this, &TSpinEdit::Changed);
 }
 
 std::int32_t TSpinEdit::Value() const

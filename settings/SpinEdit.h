@@ -25,6 +25,10 @@ public:
 
     void stepBy(int steps) override;
 
+Q_SIGNALS:
+    // The text changed: typed, stepped or set.
+    void Changed();
+
 protected:
     [[nodiscard]] StepEnabled stepEnabled() const override;
     [[nodiscard]] QValidator::State validate(QString& input, int& position) const override;

@@ -14,6 +14,8 @@
 #include <functional>
 
 class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -99,6 +101,10 @@ public:
     TSpinEdit* SpinBillingDay = nullptr;
     QRadioButton* RadioQuotaReceived = nullptr;
     QRadioButton* RadioQuotaBoth = nullptr;
+    // The download limit again, in MB or GB: the same setting as CheckBox8 and SpinEdit3.
+    QCheckBox* CheckPlanLimit = nullptr;
+    QDoubleSpinBox* SpinPlanLimit = nullptr;
+    QComboBox* ComboPlanUnit = nullptr;
     // The " General " page's desktop checks (frmConfigDesktop.cpp).
     QCheckBox* CheckNotify = nullptr;
     QCheckBox* CheckAutostart = nullptr;
@@ -116,6 +122,8 @@ private:
     void CreateAdapterPage();
     void CreatePlanPage();
     void LoadPlanControls();
+    void BindPlanLimit();
+    void ShowPlanLimit(std::int32_t megabytes);
     void ReadPlan();
     void StorePlan();
     void CreateDesktopChecks(QWidget* page);
@@ -128,6 +136,7 @@ private:
 
     TSettings& Settings;
     TConfigHost Host;
+    bool BindingLimit = false; // one of the limit's two pages is following the other
 };
 
 } // namespace pulo

@@ -1,16 +1,23 @@
 // The configuration dialog's " Plan " page, after " Adapter ": the day the ISP's billing month
-// starts and what the download limit counts. An addition of ours (the keys BillingDay and
-// QuotaCounts of section "General"), kept to the dialog's rules: range-held fields, OK stores,
-// Cancel reverts.
+// starts, what the download limit counts, and the download limit itself. An addition of ours (the
+// keys BillingDay and QuotaCounts of section "General"), kept to the dialog's rules: range-held
+// fields, OK stores, Cancel reverts. The limit is the " Alarms " page's maximum download alarm,
+// shown here in MB or GB so that a plan is set up in one place: each page follows the other as
+// it is edited, and OK stores it once, from the Alarms page's fields.
 
 #include "settings/PlanSettings.h"
 #include "settings/SpinEdit.h"
 #include "settings/frmConfig.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTabWidget>
+
+#include <cmath>
 
 namespace pulo {
 
@@ -31,11 +38,59 @@ void TfrmConfig::CreatePlanPage()
     RadioQuotaBoth = new QRadioButton(QStringLiteral("Sent and received"), counts);
     RadioQuotaBoth->setObjectName(QStringLiteral("RadioQuotaBoth"));
     RadioQuotaBoth->setGeometry(16, 48, 300, 20);
+
+    auto* limit = new QGroupBox(QStringLiteral(" Download limit: "), page);
+    limit->setGeometry(12, 160, 434, 80);
+    CheckPlanLimit = new QCheckBox(QStringLiteral("Activate alarm"), limit);
+    CheckPlanLimit->setObjectName(QStringLiteral("CheckPlanLimit"));
+    CheckPlanLimit->setGeometry(16, 32, 150, 20);
+    SpinPlanLimit = new QDoubleSpinBox(limit);
+    SpinPlanLimit->setObjectName(QStringLiteral("SpinPlanLimit"));
+    SpinPlanLimit->setGeometry(230, 30, 110, 22);
+    ComboPlanUnit = new QComboBox(limit);
+    ComboPlanUnit->setObjectName(QStringLiteral("ComboPlanUnit"));
+    ComboPlanUnit->addItems({QStringLiteral("MB"), QStringLiteral("GB")});
+    ComboPlanUnit->setGeometry(346, 30, 70, 22);
+    auto* same = new QLabel(QStringLiteral("The same limit as the maximum download alarm on the Alarms page."), page);
+    same->setGeometry(16, 246, 430, 20);
     Pages->addTab(page, QStringLiteral(" Plan "));
+    BindPlanLimit();
+}
+
+void TfrmConfig::BindPlanLimit()
+{
+    // A check set to what it shows already says nothing, so the two checks cannot chase each other.
+    connect(CheckPlanLimit, &QCheckBox::toggled, CheckBox8, &QCheckBox::setChecked);
+    connect(CheckBox8, &QCheckBox::toggled, CheckPlanLimit, &QCheckBox::setChecked);
+    connect(SpinPlanLimit, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        if (BindingLimit)
+            return;
+        BindingLimit = true;
+        SpinEdit3->SetValue(std::llround(value * (ComboPlanUnit->currentIndex() == 1 ? 1000 : 1)));
+        BindingLimit = false;
+    });
+    connect(SpinEdit3, &TSpinEdit::Changed, this, [this] {
+        if (!BindingLimit)
+            ShowPlanLimit(SpinEdit3->Value());
+    });
+    connect(ComboPlanUnit, &QComboBox::currentIndexChanged, this, [this] { ShowPlanLimit(SpinEdit3->Value()); });
+}
+
+void TfrmConfig::ShowPlanLimit(std::int32_t megabytes)
+{
+    const bool gigabytes = ComboPlanUnit->currentIndex() == 1;
+    BindingLimit = true;
+    SpinPlanLimit->setDecimals(gigabytes ? 3 : 0);
+    SpinPlanLimit->setRange(gigabytes ? 0.001 : 1, gigabytes ? 1e6 : 1e9);
+    SpinPlanLimit->setValue(gigabytes ? megabytes / 1000.0 : megabytes);
+    BindingLimit = false;
 }
 
 void TfrmConfig::LoadPlanControls()
 {
+    ComboPlanUnit->setCurrentIndex(SpinEdit3->Value() >= 1000 ? 1 : 0);
+    ShowPlanLimit(SpinEdit3->Value());
+    CheckPlanLimit->setChecked(CheckBox8->isChecked());
     if (Host.Plan == nullptr)
         return;
     SpinBillingDay->SetValue(Host.Plan->BillingDay);

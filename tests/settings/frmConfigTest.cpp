@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -219,6 +221,43 @@ TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
     EXPECT_EQ(Stored("General/BillingDay"), QStringLiteral("15"));
     EXPECT_EQ(Plan, (TPlanSettings{15, false}));
     EXPECT_EQ(dialog->SpinBillingDay->Value(), 15);
+}
+
+TEST_F(frmConfigTest, ThePlanPageAndTheAlarmsPageEditOneDownloadLimit)
+{
+    WriteIni("[General]\nMaximumMB=1\nMaxMBAlarm=3000\n");
+    auto dialog = Make();
+    dialog->OpenConfig();
+    EXPECT_TRUE(dialog->CheckPlanLimit->isChecked());
+    EXPECT_EQ(dialog->ComboPlanUnit->currentText(), QStringLiteral("GB"));
+    EXPECT_DOUBLE_EQ(dialog->SpinPlanLimit->value(), 3.0);
+
+    // Typed on the Plan page, in gigabytes: the Alarms page shows it in megabytes.
+    dialog->Pages->setCurrentIndex(dialog->Pages->count() - 1);
+    dialog->SpinPlanLimit->setFocus();
+    dialog->SpinPlanLimit->selectAll();
+    QTest::keyClicks(dialog->SpinPlanLimit, QStringLiteral("2.5"));
+    EXPECT_EQ(dialog->SpinEdit3->text(), QStringLiteral("2500"));
+    dialog->ComboPlanUnit->setCurrentIndex(0);
+    EXPECT_DOUBLE_EQ(dialog->SpinPlanLimit->value(), 2500.0) << "the same limit in the other unit";
+    dialog->CheckPlanLimit->setChecked(false);
+    EXPECT_FALSE(dialog->CheckBox8->isChecked());
+    dialog->btnSave->click();
+    EXPECT_EQ(Stored("General/MaxMBAlarm"), QStringLiteral("2500"));
+    EXPECT_EQ(Stored("General/MaximumMB"), QStringLiteral("0"));
+
+    // Typed on the Alarms page: the Plan page follows; Cancel reverts both.
+    dialog->OpenConfig();
+    dialog->SpinEdit3->setFocus();
+    dialog->SpinEdit3->clear();
+    QTest::keyClicks(dialog->SpinEdit3, QStringLiteral("700"));
+    dialog->CheckBox8->setChecked(true);
+    EXPECT_DOUBLE_EQ(dialog->SpinPlanLimit->value(), 0.7) << "in the unit the page opened in";
+    EXPECT_TRUE(dialog->CheckPlanLimit->isChecked());
+    dialog->btnCancel->click();
+    dialog->OpenConfig();
+    EXPECT_DOUBLE_EQ(dialog->SpinPlanLimit->value(), 2.5);
+    EXPECT_FALSE(dialog->CheckPlanLimit->isChecked());
 }
 
 TEST_F(frmConfigTest, DesktopNotificationsAndStartingWithTheDesktop)
