@@ -46,7 +46,7 @@ void TForm1::CreateTrayMenu()
     TrayMenu->addSeparator();
     TrayExit = MenuAction(TrayMenu, "TrayExit", QStringLiteral("E&xit"), [this] { Exit1Click(); });
     connect(TrayMenu, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateTrayMenu(); }); });
-    RxTrayIcon1->PopupMenu = TrayMenu;
+    RxTrayIcon1->SetPopupMenu(TrayMenu);
 }
 
 void TForm1::UpdateTrayMenu()

@@ -286,10 +286,17 @@ void TRxTrayIcon::Notify(win::UINT callbackMessage, win::UINT mouseMessage)
     }
 }
 
+void TRxTrayIcon::SetPopupMenu(QMenu* menu)
+{
+    PopupMenu = menu;
+    MenuWithShell = Shell->TakeMenu(menu);
+}
+
 void TRxTrayIcon::Click(TMouseButton button, TShiftState shift, QPoint at)
 {
     if (button == TMouseButton::mbRight && PopupMenu != nullptr && PopupMenu->isEnabled()) {
-        PopupMenu->popup(at);
+        if (!MenuWithShell)
+            PopupMenu->popup(at);
         return;
     }
     if (OnClick)

@@ -76,6 +76,8 @@ public:
     void SetInterval(std::uint16_t value);
     // Shown by a right click when set (and automatic); its default item answers a double click.
     QMenu* PopupMenu = nullptr;
+    // Sets PopupMenu and gives it to the desktop's tray where it can show it itself.
+    void SetPopupMenu(QMenu* menu);
 
     // Owner finished setting the icon up: show it when active.
     void Loaded();
@@ -124,6 +126,7 @@ private:
     bool IsRegistered = false;
     bool LeftPressed = false;
     bool RightPressed = false;
+    bool MenuWithShell = false; // the desktop shows PopupMenu itself
     // The clock of the current animation, stopped while the icon is not registered.
     std::unique_ptr<QTimer> Animation;
     // The hidden window the shell's notifications are addressed to.

@@ -20,6 +20,8 @@ public:
                                  [this, callback = data.uCallbackMessage](QSystemTrayIcon::ActivationReason reason) {
                                      Activated(callback, reason);
                                  });
+                if (Menu != nullptr)
+                    Icon->setContextMenu(Menu);
             }
             Apply(data, image);
             // Shown even without a notification area: Qt docks the icon as soon as one appears.
@@ -69,6 +71,14 @@ private:
             Icon->setToolTip(tip);
     }
 
+    bool TakeMenu(QMenu* menu) override
+    {
+        Menu = menu;
+        if (Icon)
+            Icon->setContextMenu(menu);
+        return true;
+    }
+
     void ShowBalloon(const QString& title, const QString& text) override
     {
         if (Icon && Icon->isVisible())
@@ -110,6 +120,7 @@ private:
     }
 
     std::unique_ptr<QSystemTrayIcon> Icon;
+    QMenu* Menu = nullptr;
     qint64 ShownImage = 0;
     QString LongTip;
     // Asking Qt whether there is a notification area builds a tray icon of the platform each

@@ -8,6 +8,8 @@
 
 #include <QIcon>
 
+class QMenu;
+
 #include <functional>
 #include <memory>
 
@@ -26,6 +28,14 @@ public:
     // A tip longer than the record's 63 bytes, shown in place of the record's from now on
     // (empty: the record's again). A shell without long tips keeps the record's.
     virtual void ShowLongTip(const QString& tip) { static_cast<void>(tip); }
+    // Gives the icon its context menu, shown by the desktop itself: a StatusNotifierItem panel is
+    // handed the menu and places it as its own. False when this shell cannot, and the icon pops
+    // the menu up at the cursor itself.
+    virtual bool TakeMenu(QMenu* menu)
+    {
+        static_cast<void>(menu);
+        return false;
+    }
     // A message in a balloon by the icon, where the desktop has no notification service.
     virtual void ShowBalloon(const QString& title, const QString& text)
     {
