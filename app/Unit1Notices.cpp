@@ -2,6 +2,7 @@
 // limit turning yellow or red, the plan's forecast, a dial that failed and why. Each kind
 // replaces its previous one; sounds are not affected; the key Notify turns them off.
 
+#include "app/TrayImages.h"
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
 #include "common/AmountText.h"
@@ -16,6 +17,7 @@ namespace pulo {
 void TForm1::CreateNotifier(const TForm1Services& services)
 {
     Notifier = services.Notifier ? services.Notifier() : std::make_unique<TNotifier>();
+    Notifier->Image = WindowImage().pixmap(48, 48).toImage();
     Notifier->Fallback = [this](const QString& summary, const QString& body) {
         RxTrayIcon1->ShowBalloon(summary, body);
     };

@@ -1,5 +1,6 @@
 #include "desktop/Notifications.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -10,6 +11,19 @@ namespace pulo {
 namespace {
 
 constexpr int ServiceTimeoutMs = 2000;
+
+// The specification's raw image: width, height, row stride, alpha, bits per sample, channels and
+// the RGBA bytes.
+QVariant ImageData(const QImage& image)
+{
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    QDBusArgument data;
+    data.beginStructure();
+    data << rgba.width() << rgba.height() << static_cast<int>(rgba.bytesPerLine()) << true << 8 << 4
+         << QByteArray(reinterpret_cast<const char*>(rgba.constBits()), static_cast<qsizetype>(rgba.sizeInBytes()));
+    data.endStructure();
+    return QVariant::fromValue(data);
+}
 
 } // namespace
 
@@ -31,11 +45,12 @@ void TNotifier::Notify(TNotice kind, const QString& summary, const QString& body
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     const auto previous = Shown.find(kind);
+    QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("pulopro")},
+                      {QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(urgency))}};
+    if (!Image.isNull())
+        hints.insert(QStringLiteral("image-data"), ImageData(Image));
     call << QStringLiteral("PuloPro") << (previous != Shown.end() ? previous->second : 0U) << QStringLiteral("pulopro")
-         << summary << body << QStringList()
-         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("pulopro")},
-                        {QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(urgency))}}
-         << -1;
+         << summary << body << QStringList() << hints << -1;
     auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call, ServiceTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, kind, fallBack](QDBusPendingCallWatcher* done) {
         const QDBusPendingReply<quint32> reply = *done;

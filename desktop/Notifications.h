@@ -6,6 +6,7 @@
 // goes to the fallback, the tray icon's own balloon. Calls never wait for the service.
 
 #include <QDBusConnection>
+#include <QImage>
 #include <QObject>
 #include <QString>
 
@@ -46,6 +47,9 @@ public:
 
     // Off: nothing is shown (the "Notify" key).
     bool Enabled = true;
+    // Sent with each notification as its image, so that a copy whose icon is not in the desktop's
+    // icon theme (a portable copy, the demo) shows it too; none: the theme's "pulopro" only.
+    QImage Image;
     // Shows the message where there is no notification service: the tray's balloon.
     std::function<void(const QString& summary, const QString& body)> Fallback;
 

@@ -5,6 +5,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -113,9 +114,19 @@ TEST_F(NotificationsTest, EachKindReplacesItsOwnAndNothingShowsWhenOff)
     EXPECT_TRUE(Calls()[3].contains(QStringLiteral("Time online near the limit")))
         << "the notice given while off never went out";
     EXPECT_TRUE(Calls()[3].contains(QStringLiteral("\"urgency\": 1"))) << Calls()[3].toStdString();
+    EXPECT_FALSE(Calls()[3].contains(QStringLiteral("image-data"))) << "no image given";
+    // The icon goes along as pixels: a copy whose icon the desktop's theme lacks still shows it.
+    notifier.Image = QImage(2, 1, QImage::Format_ARGB32);
+    notifier.Image.setPixel(0, 0, qRgba(255, 0, 0, 255));
+    notifier.Image.setPixel(1, 0, qRgba(0, 0, 255, 128));
     notifier.Notify(TNotice::DownloadLimit, QStringLiteral("Download past the limit"), QString(), TUrgency::Critical);
     ASSERT_TRUE(WaitForCalls(5));
     EXPECT_TRUE(Calls()[4].contains(QStringLiteral("\"urgency\": 2"))) << Calls()[4].toStdString();
+    EXPECT_TRUE(Calls()[4].contains(QStringLiteral(
+        "\"image-data\": dbus.Struct((dbus.Int32(2), dbus.Int32(1), dbus.Int32(8), dbus.Boolean(True), dbus.Int32(8), "
+        "dbus.Int32(4), dbus.Array([dbus.Byte(255), dbus.Byte(0), dbus.Byte(0), dbus.Byte(255), dbus.Byte(0), "
+        "dbus.Byte(0), dbus.Byte(255), dbus.Byte(128)]")))
+        << "2 x 1 pixels, red and half-clear blue, as RGBA rows: " << Calls()[4].toStdString();
 }
 
 TEST_F(NotificationsTest, WithoutTheServiceTheTraysBalloonShowsIt)
