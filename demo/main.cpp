@@ -9,6 +9,7 @@
 #include "common/BuildInfo.h"
 #include "demo/DemoHistory.h"
 #include "demo/LineSimulator.h"
+#include "demo/Screenshots.h"
 #include "desktop/SingleInstance.h"
 #include "platform/HtmlHelp.h"
 #include "platform/posix/ExitSignals.h"
@@ -71,5 +72,6 @@ int main(int argc, char* argv[])
     Form1.ShowAtStart();
     pulo::LineSimulator simulator(sim, Form1);
     simulator.show();
+    pulo::TakeScreenshotsWhenAsked(simulator, Form1);
     return QApplication::exec();
 }
