@@ -13,6 +13,7 @@
 #include "desktop/Notifications.h"
 #include "platform/Backend.h"
 #include "platform/HtmlHelp.h"
+#include "platform/Iphlpapi.h"
 #include "settings/FileLocations.h"
 #include "settings/LogFile.h"
 #include "settings/LogJournal.h"
@@ -125,9 +126,9 @@ void TForm1::ChooseDefaultInterface()
 bool TForm1::FollowTheLine()
 {
     // Until the user selects an interface: the one of the connection while a line is up (the
-    // first, which decides whether the user is online), else the first one that is up, not the
-    // loopback that Linux always lists first, where nothing would ever move. Asked only when
-    // interfaces come or go.
+    // first, which decides whether the user is online), else the one of the default route (where
+    // the traffic goes), else the first one that is up, not the loopback that Linux always lists
+    // first, where nothing would ever move. Asked only when interfaces come or go.
     if (!FollowingTheLine)
         return false;
     if (NICStored()) {
@@ -139,6 +140,11 @@ bool TForm1::FollowTheLine()
     if (!links.empty()) {
         for (std::size_t i = 0; i < IfTable.size() && row == 0; ++i)
             if (IfTable[i].dwIndex == static_cast<win::DWORD>(links.front().Handle))
+                row = static_cast<std::int32_t>(i + 1);
+    }
+    if (win::DWORD routed = 0; row == 0 && win::GetBestInterface(0, &routed) == win::ERROR_SUCCESS) {
+        for (std::size_t i = 0; i < IfTable.size() && row == 0; ++i)
+            if (IfTable[i].dwIndex == routed)
                 row = static_cast<std::int32_t>(i + 1);
     }
     if (row == 0)

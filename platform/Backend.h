@@ -159,6 +159,14 @@ public:
     // How many interfaces there are now, cheaply: enough to answer a size probe.
     [[nodiscard]] virtual std::size_t InterfaceCount() = 0;
     [[nodiscard]] virtual bool Addresses(std::vector<IpAddrEntry>& entries) = 0;
+    // The interface of the best route to destination (network byte order); false when there is
+    // none or the system cannot be asked.
+    [[nodiscard]] virtual bool BestInterface(DWORD destination, DWORD& index)
+    {
+        static_cast<void>(destination);
+        static_cast<void>(index);
+        return false;
+    }
 };
 
 // The sound device behind winmm.

@@ -161,12 +161,23 @@ DWORD GetIpAddrTable(MIB_IPADDRTABLE* table, ULONG* size, BOOL order)
     return ERROR_SUCCESS;
 }
 
+DWORD GetBestInterface(IPAddr destination, DWORD* index)
+{
+    if (index == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    IIpHelperService* service = InstalledBackend().IpHelper.get();
+    if (service == nullptr)
+        return ERROR_NOT_SUPPORTED;
+    return service->BestInterface(destination, *index) ? ERROR_SUCCESS : ERROR_NOT_FOUND;
+}
+
 void RegisterIpHelperModule(ModuleRegistry& modules)
 {
     modules.Register("IPHLPAPI.DLL", {
                                          {"GetIfTable", reinterpret_cast<FARPROC>(&GetIfTable)},
                                          {"GetIpAddrTable", reinterpret_cast<FARPROC>(&GetIpAddrTable)},
                                          {"GetIfTable2", reinterpret_cast<FARPROC>(&GetIfTable2)},
+                                         {"GetBestInterface", reinterpret_cast<FARPROC>(&GetBestInterface)},
                                          {"FreeMibTable", reinterpret_cast<FARPROC>(&FreeMibTable)},
                                      });
 }

@@ -153,6 +153,12 @@ DWORD GetIfTable(MIB_IFTABLE* table, ULONG* size, BOOL order);
 // The IPv4 address table (by ascending address when order is true), with the same room rules.
 DWORD GetIpAddrTable(MIB_IPADDRTABLE* table, ULONG* size, BOOL order);
 
+// The index of the interface the system would send to destination by (an IPv4 address in network
+// byte order; 0.0.0.0: the interface of the default route). ERROR_NOT_FOUND when no route leads
+// there, ERROR_NOT_SUPPORTED when the system cannot be asked.
+using IPAddr = DWORD;
+DWORD GetBestInterface(IPAddr destination, DWORD* index);
+
 // The interface table with 64-bit counters, in a table the call allocates and the caller frees
 // with FreeMibTable. ERROR_NOT_SUPPORTED (table null) when the system cannot be asked.
 DWORD GetIfTable2(MIB_IF_TABLE2** table);

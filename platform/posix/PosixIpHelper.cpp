@@ -1,8 +1,15 @@
 #include "platform/posix/PosixIpHelper.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <net/if.h>
 #include <net/if_arp.h>
+#include <sstream>
+#include <string>
 
 namespace win::posix {
 
@@ -24,7 +31,61 @@ DWORD InterfaceType(unsigned linkType)
     }
 }
 
+// The interface of the route in table (the text of /proc/net/route) that leads to destination
+// (network byte order): of the routes that are up and hold it, the longest prefix, then the
+// lowest metric. Empty when none does.
+std::string BestRouteInterface(const std::string& table, DWORD destination)
+{
+    constexpr unsigned RouteUp = 0x1; // RTF_UP
+    std::string best;
+    int bestPrefix = -1;
+    unsigned long bestMetric = 0;
+    std::istringstream lines(table);
+    std::string line;
+    std::getline(lines, line); // the heading
+    while (std::getline(lines, line)) {
+        // Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT, the addresses
+        // in hexadecimal as the kernel holds them (network byte order read as one number).
+        std::istringstream fields(line);
+        std::string name;
+        std::string to;
+        std::string gateway;
+        std::string mask;
+        unsigned flags = 0;
+        unsigned long references = 0;
+        unsigned long use = 0;
+        unsigned long metric = 0;
+        if (!(fields >> name >> to >> gateway >> std::hex >> flags >> std::dec >> references >> use >> metric >> mask))
+            continue;
+        char* end = nullptr;
+        const unsigned long target = std::strtoul(to.c_str(), &end, 16);
+        if (*end != '\0')
+            continue;
+        const unsigned long netmask = std::strtoul(mask.c_str(), &end, 16);
+        if (*end != '\0' || (flags & RouteUp) == 0 || (destination & netmask) != target)
+            continue;
+        const int prefix = std::popcount(static_cast<std::uint32_t>(netmask));
+        if (prefix > bestPrefix || (prefix == bestPrefix && metric < bestMetric)) {
+            best = name;
+            bestPrefix = prefix;
+            bestMetric = metric;
+        }
+    }
+    return best;
+}
+
 } // namespace
+
+bool PosixIpHelper::BestInterface(DWORD destination, DWORD& index)
+{
+    std::ifstream file("/proc/net/route");
+    if (!file)
+        return false;
+    const std::string table((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string name = BestRouteInterface(table, destination);
+    index = name.empty() ? 0 : if_nametoindex(name.c_str());
+    return index != 0;
+}
 
 bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
 {

@@ -17,6 +17,8 @@ public:
     [[nodiscard]] bool Interfaces(std::vector<IfEntry>& entries) override;
     [[nodiscard]] std::size_t InterfaceCount() override;
     [[nodiscard]] bool Addresses(std::vector<IpAddrEntry>& entries) override;
+    // From the kernel's IPv4 routing table (/proc/net/route); asked only when interfaces come or go.
+    [[nodiscard]] bool BestInterface(DWORD destination, DWORD& index) override;
 
 private:
     std::vector<NetCounters> Counters;

@@ -332,6 +332,14 @@ public:
 
     std::size_t InterfaceCount() override { return State->Adapters.size() + State->Lines.size(); }
 
+    bool BestInterface(DWORD destination, DWORD& index) override
+    {
+        if (destination != 0 || !State->DefaultRoute || State->IpHelperFails)
+            return false;
+        index = *State->DefaultRoute;
+        return true;
+    }
+
     bool Addresses(std::vector<IpAddrEntry>& entries) override
     {
         if (State->IpHelperFails)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,8 @@ struct SimState final
     std::vector<SimAdapter> Adapters;
     // The interface and address tables cannot be read.
     bool IpHelperFails = false;
+    // The index of the default route's interface; none: no default route.
+    std::optional<DWORD> DefaultRoute;
 
     // Every sound requested, in order; none is heard.
     std::vector<SimSoundCall> SoundCalls;

@@ -313,12 +313,19 @@ TEST_F(Unit1Test, ANewUserWatchesTheirNetworkCardNotTheLoopback)
 
 TEST_F(Unit1Test, WithoutAChosenInterfaceTheSpeedMonitorFollowsTheLine)
 {
+    // A second card after the Ethernet one carries the default route.
+    win::sim::SimAdapter wifi;
+    wifi.Index = 3;
+    wifi.Description = "wlan0";
+    Sim->Adapters.push_back(wifi);
+    Sim->DefaultRoute = 3;
     for (const bool chosen : {false, true}) {
         SCOPED_TRACE(chosen ? "NIC chosen" : "no NIC key");
         WriteIni(chosen ? "[General]\nNIC=2\n" : "");
         Sim->Adapters[1].InRate = 0;
+        const int card = chosen ? 2 : 3;
         TForm1 form;
-        EXPECT_EQ(form.Settings.NIC, 2) << "the network card, before any line";
+        EXPECT_EQ(form.Settings.NIC, card) << "the default route's card (or the chosen one), before any line";
         // A dial-up line comes up after the start, 50 kB/s on it.
         const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
         Sim->SetLineRates(line, 0, 50'000);
@@ -332,7 +339,7 @@ TEST_F(Unit1Test, WithoutAChosenInterfaceTheSpeedMonitorFollowsTheLine)
         form.KZInternetDetect1->Poll();
         Sim->Ticks += 1000;
         form.RxTimerEvent3Timer();
-        EXPECT_EQ(form.Settings.NIC, 2) << "back to the card once the line is gone";
+        EXPECT_EQ(form.Settings.NIC, card) << "back to the card once the line is gone";
         EXPECT_FALSE(QSettings(IniPath(), QSettings::IniFormat).contains("General/NIC") && !chosen)
             << "following writes nothing";
     }

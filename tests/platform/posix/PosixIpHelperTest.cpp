@@ -1,4 +1,5 @@
 #include "common/SpeedCounter.h"
+#include "platform/Iphlpapi.h"
 #include "platform/posix/PosixBackend.h"
 #include "sources/IPHelper.h"
 #include "tests/support/NetnsTestMain.h"
@@ -123,6 +124,28 @@ TEST_F(PosixIpHelperTest, TunLinksHaveNoHardwareAddress)
     EXPECT_EQ(MacToText(row->bPhysAddr, row->dwPhysAddrLen), QStringLiteral("00-00-00-00-00-00"));
     EXPECT_STREQ(reinterpret_cast<const char*>(row->bDescr), "ppp0");
     EXPECT_EQ(rows.front().dwIndex, 1U) << "in interface-index order, loopback first";
+}
+
+TEST_F(PosixIpHelperTest, TheBestInterfaceIsTheKernelsRoute)
+{
+    ASSERT_TRUE(RunCommand({"ip", "link", "add", "vethR", "type", "veth", "peer", "name", "vethS"}));
+    ASSERT_TRUE(RunCommand({"ip", "link", "set", "vethR", "up"}));
+    ASSERT_TRUE(RunCommand({"ip", "link", "set", "vethS", "up"}));
+    ASSERT_TRUE(RunCommand({"ip", "addr", "add", "10.78.0.1/24", "dev", "vethR"}));
+    test::TunLink link("ppp7");
+    ASSERT_TRUE(link.Valid());
+    ASSERT_TRUE(link.SetUp(true));
+    const auto best = [](const char* to) {
+        win::DWORD index = 0;
+        return win::GetBestInterface(inet_addr(to), &index) == win::ERROR_SUCCESS ? index : 0U;
+    };
+    EXPECT_EQ(best("0.0.0.0"), 0U) << "no default route yet";
+    ASSERT_TRUE(RunCommand({"ip", "route", "add", "default", "via", "10.78.0.2", "dev", "vethR", "metric", "100"}));
+    ASSERT_TRUE(RunCommand({"ip", "route", "add", "default", "dev", "ppp7", "metric", "50"}));
+    EXPECT_EQ(best("0.0.0.0"), if_nametoindex("ppp7")) << "the lower metric";
+    EXPECT_EQ(best("10.78.0.9"), if_nametoindex("vethR")) << "the longer prefix";
+    ASSERT_TRUE(RunCommand({"ip", "route", "del", "default", "dev", "ppp7"}));
+    EXPECT_EQ(best("0.0.0.0"), if_nametoindex("vethR"));
 }
 
 } // namespace
