@@ -1,14 +1,27 @@
 #include "common/BillingPeriod.h"
 
+#include <algorithm>
+
 namespace pulo {
+
+namespace {
+
+// The billing day in the month holding day: the month's last day when it is shorter.
+QDate StartIn(const QDate& day, int billingDay)
+{
+    const QDate first(day.year(), day.month(), 1);
+    return QDate(day.year(), day.month(), std::min(billingDay, first.daysInMonth()));
+}
+
+} // namespace
 
 TBillingPeriod PeriodOf(const QDate& day, int billingDay)
 {
-    const int start = billingDay >= 1 && billingDay <= 28 ? billingDay : 1;
-    QDate first(day.year(), day.month(), start);
+    const int start = billingDay >= 1 && billingDay <= 31 ? billingDay : 1;
+    QDate first = StartIn(day, start);
     if (day < first)
-        first = first.addMonths(-1);
-    return {first, first.addMonths(1)};
+        first = StartIn(QDate(day.year(), day.month(), 1).addMonths(-1), start);
+    return {first, StartIn(QDate(first.year(), first.month(), 1).addMonths(1), start)};
 }
 
 int DaysLeft(const TBillingPeriod& period, const QDate& today)

@@ -12,8 +12,10 @@
 
 namespace pulo {
 
-// The billing period holding a day: from local midnight of the billing day (1 to 28; anything
-// else is taken as 1, the calendar month) up to the next one. End is the first day after it.
+// The billing period holding a day: from local midnight of the billing day (1 to 31, the month's
+// last day in a month that has no such day: a billing day of 31 starts February's period on the
+// 28th or 29th; anything else is taken as 1, the calendar month) up to the next one. End is the
+// first day after it.
 struct TBillingPeriod final
 {
     QDate First;

@@ -10,7 +10,7 @@ TPlanSettings ReadPlanSettings()
     const TIniFile ini(SettingsPath());
     TPlanSettings plan;
     const std::int32_t day = ini.ReadInteger("General", "BillingDay", 1);
-    plan.BillingDay = day >= 1 && day <= 28 ? day : 1;
+    plan.BillingDay = day >= 1 && day <= 31 ? day : 1;
     plan.CountsBoth = ini.ReadString("General", "QuotaCounts", QStringLiteral("received"))
                           .trimmed()
                           .compare(QStringLiteral("both"), Qt::CaseInsensitive) == 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The data plan's keys of section "General", additions of ours beside the settings of
-// TSettings: BillingDay (1 to 28, the day the ISP's month starts; 1, the default, is the
+// TSettings: BillingDay (1 to 31, the day the ISP's month starts, or the month's last day in a shorter month; 1, the default, is the
 // calendar month) and QuotaCounts ("received", the default, or "both": what the download limit
 // counts). Missing or unreadable values read as the defaults.
 

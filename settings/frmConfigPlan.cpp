@@ -26,9 +26,10 @@ void TfrmConfig::CreatePlanPage()
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("PlanPage"));
     (new QLabel(QStringLiteral("The billing month starts on day:"), page))->setGeometry(24, 28, 230, 20);
-    SpinBillingDay = new TSpinEdit(1, 28, 1, page);
+    SpinBillingDay = new TSpinEdit(1, 31, 1, page);
     SpinBillingDay->setObjectName(QStringLiteral("SpinBillingDay"));
-    SpinBillingDay->setToolTip(QStringLiteral("Minimum 1  -  Maximum 28 (1: the calendar month)"));
+    SpinBillingDay->setToolTip(
+        QStringLiteral("Minimum 1  -  Maximum 31 (1: the calendar month; 29 to 31: the last day of a shorter month)"));
     SpinBillingDay->setGeometry(260, 26, 60, 22);
     auto* counts = new QGroupBox(QStringLiteral(" The download limit counts: "), page);
     counts->setGeometry(12, 70, 434, 80);

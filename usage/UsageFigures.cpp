@@ -38,9 +38,11 @@ std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPerio
 std::vector<TUsageBar> PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count)
 {
     std::vector<TUsageBar> bars;
-    const QDate current = PeriodOf(today, billingDay).First;
-    for (int back = count - 1; back >= 0; --back) {
-        TUsageBar bar{current.addMonths(-back), current.addMonths(-back + 1)};
+    std::vector<TBillingPeriod> periods{PeriodOf(today, billingDay)};
+    while (static_cast<int>(periods.size()) < count)
+        periods.push_back(PeriodOf(periods.back().First.addDays(-1), billingDay));
+    for (auto period = periods.rbegin(); period != periods.rend(); ++period) {
+        TUsageBar bar{period->First, period->End};
         for (const TUsageConnection& connection : history.Connections(bar.First.startOfDay(), bar.End.startOfDay())) {
             bar.Sent += connection.Sent;
             bar.Received += connection.Received;

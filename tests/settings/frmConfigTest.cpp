@@ -197,16 +197,16 @@ TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
     auto dialog = Make();
     dialog->OpenConfig();
     EXPECT_EQ(dialog->Pages->tabText(dialog->Pages->count() - 1), QStringLiteral(" Plan "));
-    EXPECT_EQ(dialog->SpinBillingDay->Value(), 1) << "a day past 28 reads as the calendar month";
+    EXPECT_EQ(dialog->SpinBillingDay->Value(), 1) << "a day past 31 reads as the calendar month";
     EXPECT_TRUE(dialog->RadioQuotaBoth->isChecked());
 
     dialog->Pages->setCurrentIndex(dialog->Pages->count() - 1);
     dialog->SpinBillingDay->setFocus();
     dialog->SpinBillingDay->clear();
-    QTest::keyClicks(dialog->SpinBillingDay, QStringLiteral("31"));
+    QTest::keyClicks(dialog->SpinBillingDay, QStringLiteral("32"));
     QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(dialog->SpinBillingDay, &leave);
-    EXPECT_EQ(dialog->SpinBillingDay->Value(), 28) << "held to its range";
+    EXPECT_EQ(dialog->SpinBillingDay->Value(), 31) << "held to its range";
     dialog->SpinBillingDay->SetValue(15);
     dialog->RadioQuotaReceived->setChecked(true);
     dialog->btnSave->click();

@@ -97,6 +97,12 @@ TEST_F(UsageWindowTest, DayBarsShareOutTheDaysAndSumToThePeriod)
     EXPECT_EQ(periods.back().First, QDate(2026, 12, 1));
     EXPECT_EQ(periods.front().First, QDate(2026, 1, 1));
     EXPECT_EQ(periods[9].Received, 3'000'000'000) << "October";
+    // Billing day 31: the periods meet end to start through February's short month.
+    const std::vector<TUsageBar> last = PeriodBars(History, QDate(2027, 3, 15), 31);
+    EXPECT_EQ(last.back().First, QDate(2027, 2, 28));
+    EXPECT_EQ(last[10].First, QDate(2027, 1, 31));
+    for (std::size_t i = 1; i < last.size(); ++i)
+        EXPECT_EQ(last[i - 1].End, last[i].First) << i;
 }
 
 TEST(UsageUnitsTest, UnitsAndTheForecastInWords)
