@@ -14,6 +14,7 @@
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
 #include "usage/StatusReport.h"
+#include "usage/UsageFigures.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -118,8 +119,15 @@ TStatusReport Report()
     TPlanKeeper keeper;
     keeper.SetTotals(totals);
     keeper.SetPlan(plan.BillingDay, plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
+    const QDateTime now = QDateTime::currentDateTime();
+    // Today's use, from the history (none yet reads as nothing used today).
+    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
+    if (history.Open(THistoryStore::TAccess::ReadOnly)) {
+        const TUsageBar today = FinishedOfDay(history, now.date());
+        keeper.SetFinishedToday(now, keeper.Status(now).CountedOf(today.Sent, today.Received));
+    }
     TStatusReport report;
-    report.Plan = keeper.Status(QDateTime::currentDateTime());
+    report.Plan = keeper.Status(now);
     if (const std::optional<QString> entry = OnlineEntry()) {
         report.Online = true;
         report.Entry = *entry;

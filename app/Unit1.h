@@ -325,6 +325,7 @@ private:
     // At the tick: a new billing period, or a new billing day, starts the month figures and
     // colours again from what counts in it (Unit1Usage.cpp).
     void FollowBillingPeriod();
+    void FollowPlanDay();
     void RecountForBillingDay(const TBillingPeriod& period);
     // The history as the Usage window reads it, on this thread; null while there is none.
     [[nodiscard]] const THistoryStore* HistoryReader();
@@ -364,7 +365,8 @@ private:
     QStringList LinesWaitingForTheLog;
     std::unique_ptr<TNotifier> Notifier;
     std::unique_ptr<TfrmUsage> frmUsage;
-    QDate ForecastWarned; // the period whose forecast warning was given
+    QDate ForecastWarned;       // the period whose forecast warning was given
+    bool UsedTodayRead = false; // today's use before the start was taken from the history
     TPlanKeeper Keeper;
     QDate ShownPeriodFirst;    // the period the month figures were last shown for
     int CountedBillingDay = 0; // the billing day the month totals were counted by

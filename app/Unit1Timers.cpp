@@ -21,6 +21,7 @@ void TForm1::RxTimerEvent1Timer()
     WatchTrayHost();
     FollowBillingPeriod();
     SuperviseConnection();
+    FollowPlanDay();
     // Where the plan stands, once a tick, for the forecast's warning and the tip.
     const TPlanStatus plan = PlanNow();
     if (IsOnline())

@@ -81,6 +81,7 @@ void TForm1::ShowTrayStatus(const TPlanStatus& plan)
     figures.PeriodBytes = plan.Counted;
     figures.LimitBytes = plan.Limit;
     figures.DaysLeft = plan.DaysLeft;
+    figures.DailyBytes = plan.DailyAllowance;
     RxTrayIcon1->SetStatus(TrayStatusText(figures));
 }
 

@@ -17,6 +17,7 @@
 #include "settings/Settings.h"
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
+#include "usage/UsageFigures.h"
 #include "usage/window/frmUsage.h"
 
 #include <QLabel>
@@ -144,6 +145,26 @@ void TForm1::FollowBillingPeriod()
         SetFontColor(label, clBlack);
     ApplyStartingColors();
     ShowMonthTotals();
+}
+
+void TForm1::FollowPlanDay()
+{
+    // Today's use: what the history holds of today when the program starts in the middle of a
+    // day (read once, when the history can first be read), then the program's own counting from
+    // each new day's start.
+    const QDateTime now = ToQDateTime(Now());
+    const TPlanStatus plan = PlanNow();
+    if (!UsedTodayRead) {
+        if (const THistoryStore* history = HistoryReader()) {
+            const QDate today = now.toLocalTime().date();
+            const TUsageBar day = FinishedOfDay(*history, today);
+            Keeper.SetFinishedToday(now, plan.CountedOf(day.Sent, day.Received));
+            UsedTodayRead = true;
+            return;
+        }
+        UsedTodayRead = !History || !History->Problem().isEmpty(); // no history to wait for
+    }
+    Keeper.FollowDay(now);
 }
 
 void TForm1::RecountForBillingDay(const TBillingPeriod& period)

@@ -16,8 +16,10 @@ QString TrayStatusText(const TTrayFigures& figures)
     const QString period = QStringLiteral("This period: ") +
                            (figures.LimitBytes ? OfLimit(figures.PeriodBytes, *figures.LimitBytes)
                                                : InUnit(figures.PeriodBytes, UnitFor(figures.PeriodBytes)));
-    const QString left =
+    QString left =
         figures.DaysLeft == 1 ? QStringLiteral("1 day left") : QStringLiteral("%1 days left").arg(figures.DaysLeft);
+    if (figures.DailyBytes)
+        left += QStringLiteral(", %1 a day").arg(InUnit(*figures.DailyBytes, UnitFor(*figures.DailyBytes)));
     return connection + QLatin1Char('\n') + period + QLatin1Char('\n') + left;
 }
 

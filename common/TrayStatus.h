@@ -18,10 +18,11 @@ struct TTrayFigures final
     std::int64_t PeriodBytes = 0;           // what the limit counts, this period so far
     std::optional<std::int64_t> LimitBytes; // the active download limit
     int DaysLeft = 0;
+    std::optional<std::int64_t> DailyBytes; // what is left of the limit a day
 };
 
 // "Connected to My ISP for 01:02:03" or "Not connected", then "This period: 123 MB of 4000 MB"
-// and "24 days left", one a line.
+// and "24 days left" (with ", 412 MB a day" under a limit), one a line.
 [[nodiscard]] QString TrayStatusText(const TTrayFigures& figures);
 
 } // namespace pulo

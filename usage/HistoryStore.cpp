@@ -454,12 +454,24 @@ std::vector<TUsageConnection> THistoryStore::ConnectionsWithoutHours(const QDate
 
 std::vector<TUsageHour> THistoryStore::Hours(const QDateTime& from, const QDateTime& to) const
 {
+    return HoursWhere(from, to, false);
+}
+
+std::vector<TUsageHour> THistoryStore::FinishedHours(const QDateTime& from, const QDateTime& to) const
+{
+    return HoursWhere(from, to, true);
+}
+
+std::vector<TUsageHour> THistoryStore::HoursWhere(const QDateTime& from, const QDateTime& to, bool finished) const
+{
     std::vector<TUsageHour> found;
     if (!Usable)
         return found;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(QStringLiteral("SELECT hour_utc, SUM(seconds), SUM(sent), SUM(received) FROM hours"
-                                 " WHERE hour_utc >= ? AND hour_utc < ? GROUP BY hour_utc ORDER BY hour_utc"));
+    query.prepare(QStringLiteral("SELECT hour_utc, SUM(hours.seconds), SUM(hours.sent), SUM(hours.received) FROM hours"
+                                 " JOIN connections ON connections.id = hours.connection"
+                                 " WHERE hour_utc >= ? AND hour_utc < ?%1 GROUP BY hour_utc ORDER BY hour_utc")
+                      .arg(finished ? QStringLiteral(" AND connections.in_progress = 0") : QString()));
     query.addBindValue(from.toSecsSinceEpoch());
     query.addBindValue(to.toSecsSinceEpoch());
     if (query.exec()) {

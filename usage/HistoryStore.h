@@ -98,6 +98,8 @@ public:
                            const std::function<bool(const TUsageConnection&)>& each) const;
     // Hour sums of all connections in [from, to), by hour.
     [[nodiscard]] std::vector<TUsageHour> Hours(const QDateTime& from, const QDateTime& to) const;
+    // The same of the finished connections only.
+    [[nodiscard]] std::vector<TUsageHour> FinishedHours(const QDateTime& from, const QDateTime& to) const;
     // Connections that began in [from, to) without hours of their own (taken from the log).
     [[nodiscard]] std::vector<TUsageConnection> ConnectionsWithoutHours(const QDateTime& from,
                                                                         const QDateTime& to) const;
@@ -116,6 +118,7 @@ private:
     static bool InsertFinished(QSqlQuery& query, const std::vector<TUsageConnection>& connections);
     // Each connection that began in [fromUtc, toUtc) and meets the further SQL condition
     // (" AND ..."), as read; false when the history could not be read or each stopped.
+    [[nodiscard]] std::vector<TUsageHour> HoursWhere(const QDateTime& from, const QDateTime& to, bool finished) const;
     bool ForEachWhere(const char* condition,
                       std::int64_t fromUtc,
                       std::int64_t toUtc,

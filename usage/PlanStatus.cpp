@@ -42,6 +42,26 @@ void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, 
     RunningReceived = received;
 }
 
+void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
+{
+    Today = QDate();
+    const TPlanStatus status = Status(now);
+    const bool running = RunningStart && BeganIn(*RunningStart, status.Period);
+    const std::int64_t runningCounted = running ? status.CountedOf(RunningSent, RunningReceived) : 0;
+    DayStart = std::max<std::int64_t>(0, status.Counted - runningCounted - std::max<std::int64_t>(0, counted));
+    Today = now.toLocalTime().date();
+}
+
+void TPlanKeeper::FollowDay(const QDateTime& now)
+{
+    const QDate day = now.toLocalTime().date();
+    if (day == Today)
+        return;
+    Today = QDate();
+    DayStart = Status(now).Counted;
+    Today = day;
+}
+
 TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
 {
     TPlanStatus status;
@@ -62,7 +82,13 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
         std::clamp<std::int64_t>(status.Period.First.startOfDay().secsTo(now), 0, status.PeriodSeconds);
     status.CountsBoth = CountsBoth;
     status.Counted = status.CountedOf(status.Sent, status.Received);
+    const std::int64_t atDayStart = Today == local.date() ? std::min(DayStart, status.Counted) : status.Counted;
+    status.UsedToday = status.Counted - atDayStart;
     if (Limit && *Limit > 0) {
+        // Nothing once the limit is passed, even if something was left when the day began.
+        status.DailyAllowance = status.Counted >= *Limit
+                                    ? 0
+                                    : std::max<std::int64_t>(0, *Limit - atDayStart) / std::max(1, status.DaysLeft);
         status.Limit = Limit;
         status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*Limit);
         status.Forecast = ForecastDate(status.Period, local, status.Counted, *Limit);

@@ -30,8 +30,12 @@ struct TPlanStatus final
     std::optional<std::int64_t> Limit; // bytes; none when no download limit is active
     std::optional<double> LimitUsed;   // percent
     std::optional<QDate> Forecast;     // when the limit is reached at the period's pace
-    std::int64_t ElapsedSeconds = 0;   // of the period, up to now
-    std::int64_t PeriodSeconds = 0;    // the whole period's
+    std::int64_t UsedToday = 0;        // what the limit counts of today's use
+    // What is left of the limit at today's start, shared out over the days left, today included
+    // (nothing once the limit is passed); none without a limit.
+    std::optional<std::int64_t> DailyAllowance;
+    std::int64_t ElapsedSeconds = 0; // of the period, up to now
+    std::int64_t PeriodSeconds = 0;  // the whole period's
     // Counted is below the limit (or there is none).
     [[nodiscard]] bool WithinLimit() const { return !Limit || Counted < *Limit; }
     // At the period's pace the limit is not reached before the period ends.
@@ -62,6 +66,11 @@ public:
     void SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit);
     // The connection in progress: when it began and its bytes so far; none when offline.
     void SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received);
+    // What the limit counts of the connections finished today, from the history, where the program
+    // starts in the middle of a day; the connection in progress counts as today's too.
+    void SetFinishedToday(const QDateTime& now, std::int64_t counted);
+    // Called as time goes by (the program's tick): a new day's use starts from what counts then.
+    void FollowDay(const QDateTime& now);
     [[nodiscard]] TPlanStatus Status(const QDateTime& now) const;
     [[nodiscard]] int BillingDay() const { return Day; }
 
@@ -73,6 +82,8 @@ private:
     std::optional<QDateTime> RunningStart;
     std::int64_t RunningSent = 0;
     std::int64_t RunningReceived = 0;
+    QDate Today;               // the day DayStart belongs to; none yet
+    std::int64_t DayStart = 0; // what counted when it began
 };
 
 // What the history holds of the finished connections that began in the period: what a new billing

@@ -50,6 +50,8 @@ QJsonObject ReportJson(const TStatusReport& report)
          plan.Forecast ? QJsonValue(plan.Forecast->toString(Qt::ISODate)) : QJsonValue()},
         {QStringLiteral("withinLimit"), plan.WithinLimit()},
         {QStringLiteral("forecastWithinLimit"), plan.ForecastWithinLimit()},
+        {QStringLiteral("dailyAllowanceBytes"), Optional(plan.DailyAllowance)},
+        {QStringLiteral("usedTodayBytes"), static_cast<qint64>(plan.UsedToday)},
     };
 }
 
@@ -74,6 +76,8 @@ std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
         plan.LimitUsed = used.toDouble();
     if (const QJsonValue day = object.value(QStringLiteral("forecastDate")); day.isString())
         plan.Forecast = QDate::fromString(day.toString(), Qt::ISODate);
+    plan.DailyAllowance = OptionalOf(object.value(QStringLiteral("dailyAllowanceBytes")));
+    plan.UsedToday = object.value(QStringLiteral("usedTodayBytes")).toInteger();
     return report;
 }
 
@@ -102,7 +106,7 @@ QString ReportLine(const TStatusReport& report)
         parts << QStringLiteral("no download limit set");
     parts << (plan.DaysLeft == 1 ? QStringLiteral("1 day left") : QStringLiteral("%1 days left").arg(plan.DaysLeft));
     if (plan.Limit)
-        parts << ForecastText(plan);
+        parts << ForecastText(plan) << AllowanceText(plan);
     return parts.join(QStringLiteral(", "));
 }
 

@@ -35,6 +35,24 @@ std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPerio
     return bars;
 }
 
+TUsageBar FinishedOfDay(const THistoryStore& history, const QDate& day)
+{
+    TUsageBar bar{day, day.addDays(1)};
+    const QDateTime from = day.startOfDay();
+    const QDateTime to = bar.End.startOfDay();
+    for (const TUsageHour& hour : history.FinishedHours(from, to)) {
+        bar.Sent += hour.Sent;
+        bar.Received += hour.Received;
+        bar.Seconds += hour.Seconds;
+    }
+    for (const TUsageConnection& connection : history.ConnectionsWithoutHours(from, to)) {
+        bar.Sent += connection.Sent;
+        bar.Received += connection.Received;
+        bar.Seconds += connection.Seconds;
+    }
+    return bar;
+}
+
 std::vector<TUsageBar> PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count)
 {
     std::vector<TUsageBar> bars;
@@ -69,6 +87,18 @@ TAxisScale RoundScale(double highest)
     }
     const int steps = std::max(1, static_cast<int>(std::ceil(highest * 1.05 / step - 1e-9)));
     return {steps * step, step, steps + 1, std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)))};
+}
+
+QString AllowanceText(const TPlanStatus& status)
+{
+    if (!status.DailyAllowance)
+        return QString();
+    if (*status.DailyAllowance <= 0)
+        return QStringLiteral("nothing is left of the limit");
+    const QString amount = InUnit(*status.DailyAllowance, UnitFor(*status.DailyAllowance));
+    return status.DaysLeft <= 1
+               ? QStringLiteral("you can use %1 for the rest of today").arg(amount)
+               : QStringLiteral("you can use %1 a day for the next %2 days").arg(amount).arg(status.DaysLeft);
 }
 
 QString ForecastText(const TPlanStatus& status)

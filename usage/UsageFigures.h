@@ -28,6 +28,9 @@ struct TUsageBar final
 
 // One bar per day of the period, from its first day to its last.
 [[nodiscard]] std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPeriod& period);
+// What the finished connections used on a day (a connection in progress is the program's own to
+// count).
+[[nodiscard]] TUsageBar FinishedOfDay(const THistoryStore& history, const QDate& day);
 // One bar per billing period, the oldest first, the one holding today last.
 [[nodiscard]] std::vector<TUsageBar>
 PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count = 12);
@@ -42,6 +45,10 @@ struct TAxisScale final
     int Decimals = 1; // what a step's labels need
 };
 [[nodiscard]] TAxisScale RoundScale(double highest);
+
+// "you can use 412 MB a day for the next 24 days" (or "for the rest of today"), "nothing is left
+// of the limit"; empty without a limit.
+[[nodiscard]] QString AllowanceText(const TPlanStatus& status);
 
 // "at this pace the limit is reached on 21 December", "within the limit", "the limit has been
 // passed", or "no limit set".

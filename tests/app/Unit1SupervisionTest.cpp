@@ -325,20 +325,26 @@ TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
         std::int64_t Counted;   // bytes
         const char* Tip;        // the tip's period line
         bool ForecastNotice;
+        std::int64_t UsedToday; // the connection's own: nothing else today
+        const char* Allowance;  // what was left this morning over the 24 days left
     } cases[] = {
         {"the first connection of a new period, last period's totals near the limit",
          "[General]\nMaximumMB=1\nMaxMBAlarm=20000\n[Stats]\nMonth=11\nTotCon=40\nTotRCV=19500000\n", "1", 1'000'000,
-         "This period: 0.001 GB of 20.0 GB", false},
+         "This period: 0.001 GB of 20.0 GB", false, 1'000'000, "you can use 833 MB a day for the next 24 days"},
         {"this period's totals", "[General]\nMaximumMB=1\nMaxMBAlarm=20\n[Stats]\nMonth=12\nTotCon=2\nTotRCV=5000\n",
-         "6", 6'000'000, "This period: 6.00 MB of 20.0 MB", true},
+         "6", 6'000'000, "This period: 6.00 MB of 20.0 MB", true, 1'000'000,
+         "you can use 0.625 MB a day for the next 24 days"},
         {"sent and received counted",
          "[General]\nMaximumMB=1\nMaxMBAlarm=20\nQuotaCounts=both\n[Stats]\nMonth=12\nTotRCV=5000\nTotTMT=500\n", "6",
-         6'600'000, "This period: 6.60 MB of 20.0 MB", true},
+         6'600'000, "This period: 6.60 MB of 20.0 MB", true, 1'100'000,
+         "you can use 0.604 MB a day for the next 24 days"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         WriteIni(QByteArray("[General]\nSounds=0\n") + QByteArray(c.Ini).replace("[General]\n", ""));
         Log->Balloons.clear();
+        for (const char* ending : {"", "-wal", "-shm"}) // each row on a history of its own
+            QFile::remove(Folder->filePath(QStringLiteral("pulopro.sqlite") + QLatin1String(ending)));
         Sim->SetNow(2026, 12, 8, 12, 0, 0);
         TForm1 form(Services());
         const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
@@ -352,6 +358,8 @@ TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
         EXPECT_EQ(live.Plan.Counted, c.Counted);
         EXPECT_TRUE(live.Plan.WithinLimit());
         EXPECT_EQ(ReportJson(live)[QStringLiteral("countedBytes")].toInteger(), c.Counted);
+        EXPECT_EQ(ReportJson(live)[QStringLiteral("usedTodayBytes")].toInteger(), c.UsedToday);
+        EXPECT_TRUE(ReportLine(live).contains(QString::fromLatin1(c.Allowance))) << ReportLine(live).toStdString();
         // The Usage window's summary: the tip's figure, word for word.
         form.Usage1Click();
         const QString summary = UsageWindow()->findChild<QLabel*>(QStringLiteral("lblSummary"))->text();

@@ -3,6 +3,7 @@
 #include "settings/LogLines.h"
 #include "usage/Export.h"
 #include "usage/LogImport.h"
+#include "usage/PlanStatus.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,6 +60,55 @@ TEST(BillingPeriodTest, TheForecastFollowsThePaceOfThePeriod)
     EXPECT_EQ(ForecastDate(december, tenDaysIn, 3000, 2000), QDate(2026, 12, 11)) << "already passed";
     EXPECT_FALSE(ForecastDate(december, tenDaysIn, 0, 2000).has_value());
     EXPECT_FALSE(ForecastDate(december, tenDaysIn, 1000, 0).has_value()) << "no limit";
+}
+
+TEST(PlanKeeperTest, TheDailyAllowanceSharesOutWhatWasLeftAtTheDaysStart)
+{
+    constexpr std::int64_t GB = 1'000'000'000;
+    const struct
+    {
+        const char* Name;
+        QDateTime Now;
+        double ReceivedKB; // this period's month totals
+        std::int64_t UsedToday;
+        std::optional<std::int64_t> Limit;
+        std::optional<std::int64_t> Allowance;
+    } cases[] = {
+        {"a week in", {{2026, 12, 8}, {12, 0}}, 7e6, 1 * GB, 31 * GB, 25 * GB / 24},
+        {"the last day", {{2026, 12, 31}, {9, 0}}, 30e6, 0, 31 * GB, 1 * GB},
+        {"past the limit", {{2026, 12, 20}, {9, 0}}, 32e6, 2 * GB, 31 * GB, 0},
+        {"used today more than the history says the period holds",
+         {{2026, 12, 8}, {9, 0}},
+         1e6,
+         3 * GB,
+         31 * GB,
+         31 * GB / 24},
+        {"no limit", {{2026, 12, 8}, {9, 0}}, 7e6, 1 * GB, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPlanKeeper keeper;
+        keeper.SetTotals({3, 0, c.ReceivedKB, 0, 12});
+        keeper.SetPlan(1, false, c.Limit);
+        keeper.SetFinishedToday(c.Now, c.UsedToday);
+        const TPlanStatus status = keeper.Status(c.Now);
+        EXPECT_EQ(status.DailyAllowance, c.Allowance);
+        EXPECT_EQ(status.UsedToday, std::min<std::int64_t>(c.UsedToday, status.Counted));
+    }
+
+    // A day that begins while the program runs starts at nothing used, from what counted then.
+    TPlanKeeper keeper;
+    keeper.SetTotals({3, 0, 7e6, 0, 12});
+    keeper.SetPlan(1, false, 31 * GB);
+    const QDateTime evening({2026, 12, 8}, {23, 0});
+    keeper.SetFinishedToday(evening, 1 * GB);
+    keeper.SetRunning(evening, 0, 0);
+    keeper.SetRunning(evening, 0, 2 * GB / 10);
+    keeper.FollowDay(QDateTime({2026, 12, 9}, {0, 0, 1}));
+    keeper.SetRunning(evening, 0, 5 * GB / 10);
+    const TPlanStatus morning = keeper.Status(QDateTime({2026, 12, 9}, {8, 0}));
+    EXPECT_EQ(morning.UsedToday, 3 * GB / 10);
+    EXPECT_EQ(morning.DailyAllowance, (31 * GB - 72 * GB / 10) / 23);
 }
 
 TEST(LogImportTest, ConnectionLinesBecomeRowsAndOddLinesAreCounted)

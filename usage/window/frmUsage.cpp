@@ -267,6 +267,10 @@ void TfrmUsage::Refresh()
         summary += QStringLiteral(" - %1 counted (%2 %)")
                        .arg(OfLimit(status.Counted, *status.Limit), QString::number(*status.LimitUsed, 'f', 0));
     summary += QStringLiteral(" - %1 days left - %2").arg(status.DaysLeft).arg(ForecastText(status));
+    if (const QString allowance = AllowanceText(status); !allowance.isEmpty()) {
+        summary += QStringLiteral("\n") + allowance.left(1).toUpper() + allowance.mid(1) +
+                   QStringLiteral(" (%1 used today).").arg(InUnit(status.UsedToday, UnitFor(status.UsedToday)));
+    }
     if (history == nullptr) {
         summary = QStringLiteral("There is no usage history to show. ") + summary;
     } else if (const TPeriodSum recorded = HistoryOfPeriod(from, status.Period);
