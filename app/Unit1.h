@@ -15,6 +15,7 @@
 #include "settings/DesktopSettings.h"
 #include "settings/PlanSettings.h"
 #include "sources/IPHelper.h"
+#include "usage/PlanAlerts.h"
 #include "usage/PlanStatus.h"
 #include "usage/StatusReport.h"
 #include "widgets/TimerHost.h"
@@ -146,6 +147,8 @@ public:
     void NoticeDialFailed(const QString& reason);
     // Shows an information message and waits for it; tests replace it.
     std::function<void(const QString& text)> Inform;
+    // Asks a yes-or-no question, no by default; tests replace it.
+    std::function<bool(const QString& text)> Confirm;
     void Configuration1Click();
     void C1Click();
     void About1Click();
@@ -318,8 +321,12 @@ private:
     void CreateNotifier(const TForm1Services& services);
     void Notice(TNotice kind, const QString& summary, const QString& body);
     void Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency);
-    void NoticeLimitColors(TColor timeBefore, TColor downloadBefore);
+    void NoticeLimitColors(TColor timeBefore);
     void NoticeForecast(const TPlanStatus& plan);
+    // The plan's warnings due now (thresholds, the limit, the daily allowance), each given once
+    // and kept in the history; the line hung up at the limit when the user asked for it.
+    void NoticePlanAlerts(const TPlanStatus& plan);
+    void HangUpAtLimit(const TPlanStatus& plan);
     // The usage history (Unit1Usage.cpp).
     void OpenHistory(const TForm1Services& services);
     // At the tick: a new billing period, or a new billing day, starts the month figures and
@@ -367,6 +374,8 @@ private:
     std::unique_ptr<TfrmUsage> frmUsage;
     QDate ForecastWarned;       // the period whose forecast warning was given
     bool UsedTodayRead = false; // today's use before the start was taken from the history
+    TPlanAlerts Alerts;
+    bool AlertsRestored = false; // what was given before was read from the history
     TPlanKeeper Keeper;
     QDate ShownPeriodFirst;    // the period the month figures were last shown for
     int CountedBillingDay = 0; // the billing day the month totals were counted by

@@ -44,6 +44,10 @@ void TForm1::CreateDialer()
     DialUp1->OnError = [this](QObject*, int, const QString&) { RunGuarded([this] { DialUp1Error(); }); };
     DialUp1->OnNotConnected = [this](QObject*, int, const QString&) { RunGuarded([this] { DialUp1NotConnected(); }); };
     Inform = [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); };
+    Confirm = [this](const QString& text) {
+        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
 }
 
 void TForm1::DialUp1EntryGet(const QString& entryName, const QByteArray& entryBytes)
@@ -154,6 +158,10 @@ void TForm1::BitBtn2Click()
 {
     // With no entry there is nothing to dial.
     if (DialStarted || ComboBox1->currentIndex() < 0)
+        return;
+    // Past the limit, with the line to be hung up there, a dial is the user's choice again.
+    if (Plan.HangUpAtLimit && !PlanNow().WithinLimit() &&
+        !Confirm(QStringLiteral("The download limit of this billing period has been passed. Dial anyway?")))
         return;
     DialUp1->Entry = ComboBox1->currentText();
     DialUp1->EntryBytes = ComboBox1->currentData().toByteArray();

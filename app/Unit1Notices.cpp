@@ -8,6 +8,10 @@
 #include "common/AmountText.h"
 #include "common/BillingPeriod.h"
 #include "desktop/Notifications.h"
+#include "platform/Backend.h"
+#include "usage/HistoryRecorder.h"
+#include "usage/HistoryStore.h"
+#include "usage/UsageFigures.h"
 #include "widgets/RXShell.h"
 
 #include <QLabel>
@@ -51,20 +55,76 @@ void TForm1::NoticeDisconnected()
                     QString::number(StatsRecv / 1e6, 'f', 1), QString::number(StatsXmit / 1e6, 'f', 1)));
 }
 
-void TForm1::NoticeLimitColors(TColor timeBefore, TColor downloadBefore)
+void TForm1::NoticeLimitColors(TColor timeBefore)
 {
+    // The download limit's warnings are the plan's thresholds (NoticePlanAlerts).
     const auto told = [](TColor color) { return color == clRed ? QStringLiteral("past") : QStringLiteral("near"); };
     // A limit passed is pressing; one drawing near is not.
     const auto urgency = [](TColor color) { return color == clRed ? TUrgency::Critical : TUrgency::Normal; };
     if (TimeAlarmColor != timeBefore && TimeAlarmColor != clBlack)
         Notice(TNotice::TimeLimit, QStringLiteral("Time online %1 the limit").arg(told(TimeAlarmColor)),
                QStringLiteral("The month's limit is %1 hours.").arg(Settings.MaxTimeAlarm), urgency(TimeAlarmColor));
-    if (MBAlarmColor != downloadBefore && MBAlarmColor != clBlack) {
-        const TPlanStatus plan = PlanNow();
-        Notice(TNotice::DownloadLimit, QStringLiteral("Download %1 the limit").arg(told(MBAlarmColor)),
-               plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString(),
-               urgency(MBAlarmColor));
+}
+
+void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
+{
+    // What was given before this start comes from the history once it can be read (or there is
+    // none to wait for); until then nothing is given, so that nothing is given twice.
+    if (!AlertsRestored) {
+        if (const THistoryStore* history = HistoryReader()) {
+            Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
+            AlertsRestored = true;
+        } else if (!History || !History->Problem().isEmpty()) {
+            AlertsRestored = true;
+        } else {
+            return;
+        }
     }
+    Alerts.SetThresholds(Plan.Thresholds);
+    Alerts.SetAllowanceNotice(Plan.AllowanceNotice);
+    const std::vector<TPlanAlert> due = Alerts.Due(plan, ToQDateTime(Now()).toLocalTime().date());
+    if (due.empty())
+        return;
+    if (History)
+        History->Remember(QStringLiteral("plan_alerts"), Alerts.Given());
+    const QString ofLimit =
+        plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString();
+    for (const TPlanAlert& alert : due) {
+        switch (alert.Kind) {
+        case TPlanAlert::TKind::Threshold:
+            if (alert.Percent >= 100)
+                Notice(TNotice::DownloadLimit, QStringLiteral("Download past the limit"), ofLimit, TUrgency::Critical);
+            else
+                Notice(TNotice::DownloadLimit, QStringLiteral("Download at %1 % of the limit").arg(alert.Percent),
+                       ofLimit + QLatin1Char(' ') + ForecastText(plan).left(1).toUpper() + ForecastText(plan).mid(1) +
+                           QLatin1Char('.'));
+            break;
+        case TPlanAlert::TKind::Limit:
+            HangUpAtLimit(plan);
+            break;
+        case TPlanAlert::TKind::Allowance:
+            Notice(TNotice::Allowance, QStringLiteral("Past today's allowance"),
+                   QStringLiteral("%1 used today; %2.")
+                       .arg(InUnit(plan.UsedToday, UnitFor(plan.UsedToday)), AllowanceText(plan)));
+            break;
+        }
+    }
+}
+
+void TForm1::HangUpAtLimit(const TPlanStatus& plan)
+{
+    // Only when asked, only while a line is up, and only a line of the kind the program exists to
+    // dial: a Wi-Fi, a cable or a VPN is never cut.
+    if (!Plan.HangUpAtLimit || !IsOnline())
+        return;
+    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
+    if (links.empty() || !win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle))
+        return;
+    BitBtn1Click();
+    Notice(TNotice::DownloadLimit, QStringLiteral("Hung up at the download limit"),
+           (plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period. ") : QString()) +
+               QStringLiteral("Dial asks before dialling again until the period ends."),
+           TUrgency::Critical);
 }
 
 void TForm1::NoticeForecast(const TPlanStatus& plan)

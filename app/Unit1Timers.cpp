@@ -26,6 +26,7 @@ void TForm1::RxTimerEvent1Timer()
     const TPlanStatus plan = PlanNow();
     if (IsOnline())
         NoticeForecast(plan);
+    NoticePlanAlerts(plan);
     // The tray sends the tip on only when it changed.
     ShowTrayStatus(plan);
 }
@@ -33,9 +34,8 @@ void TForm1::RxTimerEvent1Timer()
 void TForm1::SuperviseConnection()
 {
     const TColor timeBefore = TimeAlarmColor;
-    const TColor downloadBefore = MBAlarmColor;
     CheckConnection();
-    NoticeLimitColors(timeBefore, downloadBefore);
+    NoticeLimitColors(timeBefore);
 }
 
 void TForm1::CheckConnection()

@@ -23,6 +23,7 @@ enum class TNotice
     DownloadLimit,
     Forecast,
     DialFailed,
+    Allowance,
     History,
     Problem, // what could not be written while nobody was there to be asked
 };

@@ -92,6 +92,9 @@ public:
     // dial (modem, mobile broadband, PPPoE, Bluetooth); one the system keeps up for other use
     // (Wi-Fi, Ethernet, a hotspot, a VPN) is left up. A backend of dial-up lines only ignores it.
     virtual void ProgramEnds() {}
+    // Whether the connection is one of the lines the program exists to dial (as the program's end
+    // tells them apart): what it may hang up by itself, at the download limit.
+    [[nodiscard]] virtual bool IsDialUpLine(HRASCONN /*connection*/) { return true; }
     // The phonebook's entry names and the dialling devices, in the system's order.
     [[nodiscard]] virtual std::vector<std::string> PhonebookEntries() = 0;
     [[nodiscard]] virtual std::vector<RasDevice> Devices() = 0;

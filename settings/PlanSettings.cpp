@@ -3,7 +3,44 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
+
 namespace pulo {
+
+namespace {
+
+constexpr int MostPercent = 1000;
+
+} // namespace
+
+std::optional<std::vector<int>> ParseThresholds(const QString& text)
+{
+    static const QRegularExpression between(QStringLiteral("[\\s,;]+"));
+    std::vector<int> thresholds;
+    for (QString part : text.split(between, Qt::SkipEmptyParts)) {
+        if (part.endsWith(QLatin1Char('%')))
+            part.chop(1);
+        bool ok = false;
+        const int percent = part.toInt(&ok);
+        if (!ok || percent < 1 || percent > MostPercent)
+            return std::nullopt;
+        thresholds.push_back(percent);
+    }
+    std::sort(thresholds.begin(), thresholds.end());
+    thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
+    return thresholds;
+}
+
+QString ThresholdsText(const std::vector<int>& thresholds)
+{
+    QStringList parts;
+    for (const int percent : thresholds)
+        parts << QString::number(percent);
+    return parts.join(QLatin1Char(' '));
+}
 
 TPlanSettings ReadPlanSettings()
 {
@@ -14,6 +51,11 @@ TPlanSettings ReadPlanSettings()
     plan.CountsBoth = ini.ReadString("General", "QuotaCounts", QStringLiteral("received"))
                           .trimmed()
                           .compare(QStringLiteral("both"), Qt::CaseInsensitive) == 0;
+    if (const std::optional<std::vector<int>> thresholds =
+            ParseThresholds(ini.ReadString("General", "Thresholds", ThresholdsText(plan.Thresholds))))
+        plan.Thresholds = *thresholds;
+    plan.AllowanceNotice = ini.ReadBool("General", "AllowanceNotice", plan.AllowanceNotice);
+    plan.HangUpAtLimit = ini.ReadBool("General", "HangUpAtLimit", plan.HangUpAtLimit);
     return plan;
 }
 
@@ -22,6 +64,9 @@ void WritePlanSettings(const TPlanSettings& plan)
     TIniFile ini(SettingsPath());
     ini.WriteInteger("General", "BillingDay", plan.BillingDay);
     ini.WriteString("General", "QuotaCounts", plan.CountsBoth ? QStringLiteral("both") : QStringLiteral("received"));
+    ini.WriteString("General", "Thresholds", ThresholdsText(plan.Thresholds));
+    ini.WriteBool("General", "AllowanceNotice", plan.AllowanceNotice);
+    ini.WriteBool("General", "HangUpAtLimit", plan.HangUpAtLimit);
 }
 
 } // namespace pulo

@@ -1,9 +1,18 @@
 #pragma once
 
 // The data plan's keys of section "General", additions of ours beside the settings of
-// TSettings: BillingDay (1 to 31, the day the ISP's month starts, or the month's last day in a shorter month; 1, the default, is the
-// calendar month) and QuotaCounts ("received", the default, or "both": what the download limit
-// counts). Missing or unreadable values read as the defaults.
+// TSettings: BillingDay (1 to 31, the day the ISP's month starts, or the month's last day in a
+// shorter month; 1, the default, is the calendar month), QuotaCounts ("received", the default, or
+// "both": what the download limit counts), Thresholds (the percentages of the download limit at
+// which a notice is given once a period, "80 90 100" by default; empty: none), AllowanceNotice
+// (1, the default: a notice once a day when today's use passes the daily allowance) and
+// HangUpAtLimit (0, the default: 1 hangs up a dial-up line once a period when the limit is
+// passed). Missing or unreadable values read as the defaults.
+
+#include <QString>
+
+#include <optional>
+#include <vector>
 
 namespace pulo {
 
@@ -11,12 +20,20 @@ struct TPlanSettings final
 {
     int BillingDay = 1;
     bool CountsBoth = false; // QuotaCounts=both: sent and received count towards the limit
+    std::vector<int> Thresholds{80, 90, 100};
+    bool AllowanceNotice = true;
+    bool HangUpAtLimit = false;
 
     bool operator==(const TPlanSettings&) const = default;
 };
 
 [[nodiscard]] TPlanSettings ReadPlanSettings();
-// Writes both keys; raises "Unable to write to ..." as the other settings' writes do.
+// Writes the keys; raises "Unable to write to ..." as the other settings' writes do.
 void WritePlanSettings(const TPlanSettings& plan);
+
+// "80 90 100", "80, 95%": whole percentages from 1 to 1000, in order, each once; none for an
+// empty text; nothing when a part is not such a percentage.
+[[nodiscard]] std::optional<std::vector<int>> ParseThresholds(const QString& text);
+[[nodiscard]] QString ThresholdsText(const std::vector<int>& thresholds);
 
 } // namespace pulo

@@ -317,6 +317,8 @@ void TfrmConfig::btnSaveClick()
         CloseConfig();
         return;
     }
+    if (!PlanInputValid())
+        return; // nothing stored, the dialog stays open
     Settings.OnlineInterval = SpinEdit1->Value();
     Settings.MaxTimeAlarm = SpinEdit2->Value();
     Settings.MaxMBAlarm = SpinEdit3->Value();

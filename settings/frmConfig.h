@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QDoubleSpinBox;
 class QPushButton;
 class QRadioButton;
@@ -105,6 +106,9 @@ public:
     QCheckBox* CheckPlanLimit = nullptr;
     QDoubleSpinBox* SpinPlanLimit = nullptr;
     QComboBox* ComboPlanUnit = nullptr;
+    QLineEdit* EditThresholds = nullptr;
+    QCheckBox* CheckAllowanceNotice = nullptr;
+    QCheckBox* CheckHangUpAtLimit = nullptr;
     // The " General " page's desktop checks (frmConfigDesktop.cpp).
     QCheckBox* CheckNotify = nullptr;
     QCheckBox* CheckAutostart = nullptr;
@@ -126,6 +130,8 @@ private:
     void ShowPlanLimit(std::int32_t megabytes);
     void ReadPlan();
     void StorePlan();
+    // The Plan page's fields can be stored; else says why, on the page.
+    [[nodiscard]] bool PlanInputValid();
     void CreateDesktopChecks(QWidget* page);
     void LoadDesktopControls();
     void ReadDesktop();

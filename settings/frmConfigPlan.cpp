@@ -14,6 +14,7 @@
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -25,35 +26,49 @@ void TfrmConfig::CreatePlanPage()
 {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("PlanPage"));
-    (new QLabel(QStringLiteral("The billing month starts on day:"), page))->setGeometry(24, 28, 230, 20);
+    (new QLabel(QStringLiteral("The billing month starts on day:"), page))->setGeometry(24, 16, 230, 20);
     SpinBillingDay = new TSpinEdit(1, 31, 1, page);
     SpinBillingDay->setObjectName(QStringLiteral("SpinBillingDay"));
     SpinBillingDay->setToolTip(
         QStringLiteral("Minimum 1  -  Maximum 31 (1: the calendar month; 29 to 31: the last day of a shorter month)"));
-    SpinBillingDay->setGeometry(260, 26, 60, 22);
+    SpinBillingDay->setGeometry(260, 14, 60, 22);
     auto* counts = new QGroupBox(QStringLiteral(" The download limit counts: "), page);
-    counts->setGeometry(12, 70, 434, 80);
+    counts->setGeometry(12, 44, 434, 64);
     RadioQuotaReceived = new QRadioButton(QStringLiteral("Received only"), counts);
     RadioQuotaReceived->setObjectName(QStringLiteral("RadioQuotaReceived"));
-    RadioQuotaReceived->setGeometry(16, 24, 300, 20);
+    RadioQuotaReceived->setGeometry(16, 20, 300, 20);
     RadioQuotaBoth = new QRadioButton(QStringLiteral("Sent and received"), counts);
     RadioQuotaBoth->setObjectName(QStringLiteral("RadioQuotaBoth"));
-    RadioQuotaBoth->setGeometry(16, 48, 300, 20);
+    RadioQuotaBoth->setGeometry(16, 40, 300, 20);
 
     auto* limit = new QGroupBox(QStringLiteral(" Download limit: "), page);
-    limit->setGeometry(12, 160, 434, 80);
+    limit->setGeometry(12, 114, 434, 60);
     CheckPlanLimit = new QCheckBox(QStringLiteral("Activate alarm"), limit);
     CheckPlanLimit->setObjectName(QStringLiteral("CheckPlanLimit"));
-    CheckPlanLimit->setGeometry(16, 32, 150, 20);
+    CheckPlanLimit->setGeometry(16, 26, 150, 20);
     SpinPlanLimit = new QDoubleSpinBox(limit);
     SpinPlanLimit->setObjectName(QStringLiteral("SpinPlanLimit"));
-    SpinPlanLimit->setGeometry(230, 30, 110, 22);
+    SpinPlanLimit->setGeometry(230, 24, 110, 22);
     ComboPlanUnit = new QComboBox(limit);
     ComboPlanUnit->setObjectName(QStringLiteral("ComboPlanUnit"));
     ComboPlanUnit->addItems({QStringLiteral("MB"), QStringLiteral("GB")});
-    ComboPlanUnit->setGeometry(346, 30, 70, 22);
+    ComboPlanUnit->setGeometry(346, 24, 70, 22);
     auto* same = new QLabel(QStringLiteral("The same limit as the maximum download alarm on the Alarms page."), page);
-    same->setGeometry(16, 246, 430, 20);
+    same->setGeometry(16, 176, 430, 18);
+
+    auto* warnings = new QGroupBox(QStringLiteral(" Warnings: "), page);
+    warnings->setGeometry(12, 198, 434, 112);
+    (new QLabel(QStringLiteral("At (% of the limit, once a period):"), warnings))->setGeometry(16, 24, 220, 20);
+    EditThresholds = new QLineEdit(warnings);
+    EditThresholds->setObjectName(QStringLiteral("EditThresholds"));
+    EditThresholds->setToolTip(QStringLiteral("Whole percentages from 1 to 1000, separated by blanks; empty: none"));
+    EditThresholds->setGeometry(240, 22, 176, 22);
+    CheckAllowanceNotice = new QCheckBox(QStringLiteral("When today's use passes the daily allowance"), warnings);
+    CheckAllowanceNotice->setObjectName(QStringLiteral("CheckAllowanceNotice"));
+    CheckAllowanceNotice->setGeometry(16, 52, 400, 20);
+    CheckHangUpAtLimit = new QCheckBox(QStringLiteral("Hang up a dial-up line when the limit is passed"), warnings);
+    CheckHangUpAtLimit->setObjectName(QStringLiteral("CheckHangUpAtLimit"));
+    CheckHangUpAtLimit->setGeometry(16, 80, 400, 20);
     Pages->addTab(page, QStringLiteral(" Plan "));
     BindPlanLimit();
 }
@@ -97,12 +112,25 @@ void TfrmConfig::LoadPlanControls()
     SpinBillingDay->SetValue(Host.Plan->BillingDay);
     RadioQuotaBoth->setChecked(Host.Plan->CountsBoth);
     RadioQuotaReceived->setChecked(!Host.Plan->CountsBoth);
+    EditThresholds->setText(ThresholdsText(Host.Plan->Thresholds));
+    CheckAllowanceNotice->setChecked(Host.Plan->AllowanceNotice);
+    CheckHangUpAtLimit->setChecked(Host.Plan->HangUpAtLimit);
 }
 
 void TfrmConfig::ReadPlan()
 {
     if (Host.Plan != nullptr)
         *Host.Plan = ReadPlanSettings();
+}
+
+bool TfrmConfig::PlanInputValid()
+{
+    if (EditThresholds == nullptr || ParseThresholds(EditThresholds->text()))
+        return true;
+    Pages->setCurrentWidget(EditThresholds->parentWidget()->parentWidget());
+    EditThresholds->setFocus();
+    Warn(QStringLiteral("The warnings must be whole percentages from 1 to 1000, separated by blanks."));
+    return false;
 }
 
 void TfrmConfig::StorePlan()
@@ -112,6 +140,9 @@ void TfrmConfig::StorePlan()
     TPlanSettings plan;
     plan.BillingDay = SpinBillingDay->Value();
     plan.CountsBoth = RadioQuotaBoth->isChecked();
+    plan.Thresholds = ParseThresholds(EditThresholds->text()).value_or(Host.Plan->Thresholds);
+    plan.AllowanceNotice = CheckAllowanceNotice->isChecked();
+    plan.HangUpAtLimit = CheckHangUpAtLimit->isChecked();
     WritePlanSettings(plan); // a refused write raises: the dialog stays open
     *Host.Plan = plan;
 }

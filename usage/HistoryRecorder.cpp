@@ -59,6 +59,11 @@ void THistoryRecorder::Update(
     Enqueue(TUpdate{key, now, sent, received, ended});
 }
 
+void THistoryRecorder::Remember(const QString& key, const QString& value)
+{
+    Enqueue(TFact{key, value});
+}
+
 void THistoryRecorder::Enqueue(TWrite write)
 {
     {
@@ -136,6 +141,8 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
         Rows[begin->Key] = id;
         return true;
     }
+    if (const auto* fact = std::get_if<TFact>(&write))
+        return store.SetFact(fact->Key, fact->Value);
     const TUpdate& update = std::get<TUpdate>(write);
     const auto row = Rows.find(update.Key);
     if (row == Rows.end())

@@ -41,6 +41,8 @@ public:
     Begin(const QDateTime& start, const QString& entry, const QString& interface, const QString& device);
     // The connection's figures so far (bytes since it began); ended closes it.
     void Update(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
+    // A fact to keep in the history (THistoryStore::SetFact), written in turn with the rest.
+    void Remember(const QString& key, const QString& value);
     // Waits until everything reported has been written; false when timeoutMs passed first.
     bool Flush(int timeoutMs);
     // What keeps the history from being written now, in words; empty while it is written.
@@ -70,7 +72,12 @@ private:
         std::int64_t Received;
         bool Ended;
     };
-    using TWrite = std::variant<TBegin, TUpdate>;
+    struct TFact final
+    {
+        QString Key;
+        QString Value;
+    };
+    using TWrite = std::variant<TBegin, TUpdate, TFact>;
 
     void Enqueue(TWrite write);
     void Work();

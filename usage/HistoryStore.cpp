@@ -332,6 +332,27 @@ bool THistoryStore::AddImported(const std::vector<TUsageConnection>& connections
     return database.commit() || Fail(database.lastError().text());
 }
 
+QString THistoryStore::Fact(const QString& key) const
+{
+    if (!Usable)
+        return QString();
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT value FROM facts WHERE key = ?"));
+    query.addBindValue(key);
+    return query.exec() && query.next() ? query.value(0).toString() : QString();
+}
+
+bool THistoryStore::SetFact(const QString& key, const QString& value)
+{
+    if (!Usable || !Writable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO facts(key, value) VALUES(?, ?)"));
+    query.addBindValue(key);
+    query.addBindValue(value);
+    return query.exec() || Fail(query.lastError().text());
+}
+
 bool THistoryStore::LogImported() const
 {
     if (!Usable)

@@ -85,6 +85,10 @@ public:
     bool AddImported(const std::vector<TUsageConnection>& connections);
     // Whether the log has been taken in (a history that had rows before the mark existed has).
     [[nodiscard]] bool LogImported() const;
+    // A fact the program keeps across its starts (which plan warnings were given); empty when
+    // there is none or the history cannot be read.
+    [[nodiscard]] QString Fact(const QString& key) const;
+    bool SetFact(const QString& key, const QString& value);
 
     [[nodiscard]] bool IsEmpty() const;
     // Whether rows were left in progress (see ReconcileAbandoned).

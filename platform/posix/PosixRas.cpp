@@ -389,14 +389,31 @@ DWORD PosixRas::Dial(const std::string& entry, DialNotify notify, HRASCONN& hand
     return ERROR_SUCCESS;
 }
 
+bool PosixRas::NmEndsWithProgram(const std::string& activePath) const
+{
+    const auto active = std::find_if(NmNow->Actives.begin(), NmNow->Actives.end(),
+                                     [&](const nm::Active& candidate) { return candidate.Path == activePath; });
+    return active == NmNow->Actives.end() || nm::EndsWithProgram(active->Type);
+}
+
+bool PosixRas::IsDialUpLine(HRASCONN connection)
+{
+    if (FindDial(connection) != nullptr)
+        return true;
+    if (const std::shared_ptr<NmDial> dial = FindNmDial(connection))
+        return !dial->LinkUp() || NmEndsWithProgram(dial->ActivePath());
+    const Connection* found = Find(connection);
+    if (found == nullptr)
+        return false;
+    if (!found->NmActive.empty())
+        return NmEndsWithProgram(found->NmActive);
+    return found->Pppd.Pid != 0; // a listed interface (a VPN) is not the program's to end
+}
+
 DWORD PosixRas::DeactivateNm(const std::string& activePath)
 {
-    if (Ending) {
-        const auto active = std::find_if(NmNow->Actives.begin(), NmNow->Actives.end(),
-                                         [&](const nm::Active& candidate) { return candidate.Path == activePath; });
-        if (active != NmNow->Actives.end() && !nm::EndsWithProgram(active->Type))
-            return ERROR_SUCCESS; // the user's Wi-Fi, cable, hotspot or VPN stays up
-    }
+    if (Ending && !NmEndsWithProgram(activePath))
+        return ERROR_SUCCESS; // the user's Wi-Fi, cable, hotspot or VPN stays up
     // The dial and the connection it made are one line: it is asked to end once.
     if (NmEnding.contains(activePath))
         return ERROR_SUCCESS;

@@ -47,6 +47,7 @@ public:
     void CountLinks(const std::vector<std::string>& patterns) override;
     void CountMetered(bool counts) override;
     void ProgramEnds() override { Ending = true; }
+    [[nodiscard]] bool IsDialUpLine(HRASCONN connection) override;
     // The peers pppd can be called for (the files of the peers folder with plain names).
     [[nodiscard]] std::vector<std::string> PhonebookEntries() override;
     // The modems present (serial ports with a UART, USB and ACM modems) and PPPoE where pppd's
@@ -98,6 +99,8 @@ private:
     std::unique_ptr<QObject> NmOwner; // ties Nm to the application's lifetime
     bool NmTried = false;
     bool Ending = false; // see ProgramEnds
+    // Whether a NetworkManager active connection is of a kind the program's end hangs up.
+    [[nodiscard]] bool NmEndsWithProgram(const std::string& activePath) const;
     bool MeteredCounts = true;
     std::uint64_t NmSeen = 0;
     std::shared_ptr<const nm::Snapshot> NmNow = std::make_shared<nm::Snapshot>();

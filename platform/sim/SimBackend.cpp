@@ -254,6 +254,12 @@ public:
         link = {line->Handle, line->EntryName, line->DeviceType, line->DeviceName};
         return ERROR_SUCCESS;
     }
+    bool IsDialUpLine(HRASCONN connection) override
+    {
+        const SimLine* line = State->FindLine(connection);
+        return line != nullptr && line->DialUp;
+    }
+
     DWORD HangUp(HRASCONN connection) override
     {
         if (State->RefuseHangUp)

@@ -30,6 +30,7 @@ struct SimLine
     std::uint64_t ReceivedBase = 0;
     DWORD Since = 0;            // tick count when the line came up or its rates last changed
     DWORD ConnectSpeed = 49333; // bits a second, as the modem reports it
+    bool DialUp = true;         // false: a line the program does not exist to dial (a VPN, Wi-Fi)
 };
 
 // A simulated network adapter. Its byte counters grow at the set rates from the tick count

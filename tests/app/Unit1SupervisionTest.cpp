@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -343,8 +344,9 @@ TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
         SCOPED_TRACE(c.Name);
         WriteIni(QByteArray("[General]\nSounds=0\n") + QByteArray(c.Ini).replace("[General]\n", ""));
         Log->Balloons.clear();
-        for (const char* ending : {"", "-wal", "-shm"}) // each row on a history of its own
-            QFile::remove(Folder->filePath(QStringLiteral("pulopro.sqlite") + QLatin1String(ending)));
+        // Each row on a history of its own (a new history takes the log in: the log goes too).
+        for (const char* file : {"pulopro.sqlite", "pulopro.sqlite-wal", "pulopro.sqlite-shm", "pulopro.log"})
+            QFile::remove(Folder->filePath(QLatin1String(file)));
         Sim->SetNow(2026, 12, 8, 12, 0, 0);
         TForm1 form(Services());
         const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
@@ -478,6 +480,72 @@ TEST_F(Unit1SupervisionTest, TheDesktopIsToldOfConnectionsAndLimitsUnlessNotifyI
                                       "Time online near the limit / The month's limit is 10 hours.",
                                       "Disconnected from My ISP / Online 00:03:21, 0.0 MB received, 0.0 MB sent"};
         EXPECT_EQ(Log->Balloons, notify ? expected : QStringList{});
+    }
+}
+
+TEST_F(Unit1SupervisionTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheLimitCanHangUp)
+{
+    // 7 MB of a 10 MB limit counted; a line at 100 kB/s received.
+    for (const bool dialUp : {true, false}) {
+        SCOPED_TRACE(dialUp ? "a dial-up line" : "a line the program does not dial (a VPN)");
+        for (const char* ending : {"", "-wal", "-shm"})
+            QFile::remove(Folder->filePath(QStringLiteral("pulopro.sqlite") + QLatin1String(ending)));
+        WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\nHangUpAtLimit=1\nAllowanceNotice=0\n"
+                 "[Stats]\nMonth=12\nTotCon=1\nTotRCV=7000\n");
+        Sim->SetNow(2026, 12, 8, 12, 0, 0);
+        Log->Balloons.clear();
+        const auto lineUp = [&](TForm1& form) {
+            const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+            Sim->FindLine(line)->DialUp = dialUp;
+            Sim->SetLineRates(line, 0, 100'000);
+            form.KZInternetDetect1->Poll();
+            return line;
+        };
+        {
+            TForm1 form(Services());
+            ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+            const win::HRASCONN line = lineUp(form);
+            Run(form, 21); // 9.1 MB: 80 % and 90 % passed
+            Sim->DropLine(line);
+            form.KZInternetDetect1->Poll();
+            ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+        }
+        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("% of the limit")),
+                  (QStringList{"Download at 80 % of the limit / 8.00 MB of 10.0 MB this period. At this pace the limit "
+                               "is reached on 10 December.",
+                               "Download at 90 % of the limit / 9.00 MB of 10.0 MB this period. At this pace the limit "
+                               "is reached on 9 December."}))
+            << Log->Balloons.join('\n').toStdString();
+        Log->Balloons.clear();
+        Sim->HungUp.clear(); // the end of the first line
+
+        // Started again: nothing told twice; the limit passed is told, and hangs up a dial-up line.
+        TForm1 form(Services());
+        ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+        const win::HRASCONN line = lineUp(form);
+        Run(form, 5);
+        EXPECT_TRUE(Log->Balloons.filter(QStringLiteral("% of the limit")).isEmpty()) << "given before the restart";
+        Run(form, 10);
+        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download past the limit")).size(), 1);
+        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Hung up at the download limit")).size(), dialUp ? 1 : 0);
+        EXPECT_EQ(std::count(Sim->HungUp.begin(), Sim->HungUp.end(), line) > 0, dialUp);
+        if (dialUp) {
+            // Past the limit a dial asks first; "no" dials nothing.
+            Sim->DropLine(line);
+            form.KZInternetDetect1->Poll();
+            QStringList asked;
+            form.Confirm = [&](const QString& text) {
+                asked << text;
+                return false;
+            };
+            form.BitBtn2Click();
+            EXPECT_EQ(asked.size(), 1);
+            EXPECT_FALSE(form.BitBtn1->isEnabled()) << "no dial started";
+        } else {
+            Sim->DropLine(line);
+            form.KZInternetDetect1->Poll();
+        }
+        Sim->HungUp.clear();
     }
 }
 
