@@ -13,6 +13,7 @@
 #include "usage/Export.h"
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
+#include "usage/StatusFormats.h"
 #include "usage/StatusReport.h"
 #include "usage/UsageFigures.h"
 
@@ -37,6 +38,9 @@ namespace {
 constexpr int Success = 0;
 constexpr int Failure = 1;
 constexpr int UsageError = 2;
+// --check: past a threshold of the download limit, past the limit itself.
+constexpr int PastThreshold = 3;
+constexpr int PastLimit = 4;
 
 // Why the last write to standard output failed.
 int WriteError = 0;
@@ -135,12 +139,55 @@ TStatusReport Report()
     return report;
 }
 
-int Status(bool json)
+// How the status is printed.
+enum class TStatusForm
+{
+    Line,
+    Json,
+    Waybar,
+    OneLine,
+    Check, // nothing printed: the exit status says it
+};
+
+int Status(TStatusForm form)
 {
     const TStatusReport report = Report();
-    if (json)
+    const std::vector<int> thresholds = ReadPlanSettings().Thresholds;
+    switch (form) {
+    case TStatusForm::Json:
         return Answer(stdout, QJsonDocument(ReportJson(report)).toJson(QJsonDocument::Compact) + '\n');
+    case TStatusForm::Waybar:
+        return Answer(stdout, QJsonDocument(WaybarJson(report, thresholds)).toJson(QJsonDocument::Compact) + '\n');
+    case TStatusForm::OneLine:
+        return Answer(stdout, OneLine(report));
+    case TStatusForm::Check:
+        switch (LevelOf(report.Plan, thresholds)) {
+        case TPlanLevel::Within:
+            return Success;
+        case TPlanLevel::Threshold:
+            return PastThreshold;
+        case TPlanLevel::Past:
+            return PastLimit;
+        }
+        return Success;
+    case TStatusForm::Line:
+        break;
+    }
     return Answer(stdout, ReportLine(report).toUtf8() + '\n');
+}
+
+// The history day by day this period up to today, or period by period over the last twelve.
+int History(bool byPeriod, bool json)
+{
+    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
+    if (QFileInfo::exists(history.Path()) && !history.Open(THistoryStore::TAccess::ReadOnly))
+        return Refuse(Failure, history.Problem());
+    const QDate today = QDate::currentDate();
+    const int billingDay = ReadPlanSettings().BillingDay;
+    std::vector<TUsageBar> bars =
+        byPeriod ? PeriodBars(history, today, billingDay) : DayBars(history, PeriodOf(today, billingDay));
+    std::erase_if(bars, [&](const TUsageBar& bar) { return bar.First > today; }); // none to come
+    return Answer(stdout, json ? BarsJson(bars) : BarsText(bars));
 }
 
 // A day of the common era as YYYY-MM-DD, nothing else.
@@ -198,7 +245,20 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     const QCommandLineOption status(QStringLiteral("status"),
                                     QStringLiteral("One line: online or not, this billing period's totals, the limit "
                                                    "used, days left and the forecast."));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("The status as a JSON object."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("The status as a JSON object (or --days and --months as JSON)."));
+    const QCommandLineOption waybar(QStringLiteral("waybar"),
+                                    QStringLiteral("The status as a status bar's custom module: text, tooltip, class "
+                                                   "(ok, warning, critical) and percentage."));
+    const QCommandLineOption oneline(QStringLiteral("oneline"),
+                                     QStringLiteral("The status as one line of ;-separated fields, its format's "
+                                                    "version first."));
+    const QCommandLineOption check(QStringLiteral("check"),
+                                   QStringLiteral("Prints nothing; exits 0 within the limit, 3 past a threshold, 4 "
+                                                  "past the limit."));
+    const QCommandLineOption days(QStringLiteral("days"), QStringLiteral("This billing period's history, day by day."));
+    const QCommandLineOption months(QStringLiteral("months"),
+                                    QStringLiteral("The last twelve billing periods' history, period by period."));
     const QCommandLineOption exportFormat(QStringLiteral("export"),
                                           QStringLiteral("The connections to standard output, as csv or json."),
                                           QStringLiteral("format"));
@@ -206,7 +266,7 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
                                   QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Export up to this day, included."),
                                 QStringLiteral("YYYY-MM-DD"));
-    parser.addOptions({status, json, exportFormat, from, to});
+    parser.addOptions({status, json, waybar, oneline, check, days, months, exportFormat, from, to});
     if (!parser.parse(arguments))
         return Refuse(UsageError, parser.errorText());
     if (parser.isSet(help))
@@ -218,16 +278,31 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     if (!parser.positionalArguments().isEmpty())
         return Refuse(UsageError,
                       QStringLiteral("unexpected argument: ") + Shown(parser.positionalArguments().first()));
-    const bool wantsStatus = parser.isSet(status) || parser.isSet(json);
+    // One of them (--json alone is the status as JSON).
+    const bool wantsStatus =
+        parser.isSet(status) || (parser.isSet(json) && !parser.isSet(days) && !parser.isSet(months));
     const bool wantsExport = parser.isSet(exportFormat);
-    if (wantsStatus == wantsExport)
-        return Refuse(UsageError, QStringLiteral("give --status (or --json) or --export; see --help"));
+    int modes = 0;
+    for (const bool chosen : {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check),
+                              parser.isSet(days), parser.isSet(months), wantsExport})
+        modes += chosen ? 1 : 0;
+    if (modes != 1)
+        return Refuse(UsageError, QStringLiteral("give one of --status, --json, --waybar, --oneline, --check, --days, "
+                                                 "--months or --export; see --help"));
     if (!wantsExport && (parser.isSet(from) || parser.isSet(to)))
         return Refuse(UsageError, QStringLiteral("--from and --to go with --export"));
 
     ChooseFileLocation();
     if (wantsStatus)
-        return Status(parser.isSet(json));
+        return Status(parser.isSet(json) ? TStatusForm::Json : TStatusForm::Line);
+    if (parser.isSet(waybar))
+        return Status(TStatusForm::Waybar);
+    if (parser.isSet(oneline))
+        return Status(TStatusForm::OneLine);
+    if (parser.isSet(check))
+        return Status(TStatusForm::Check);
+    if (parser.isSet(days) || parser.isSet(months))
+        return History(parser.isSet(months), parser.isSet(json));
     THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
     const bool exists = QFileInfo::exists(history.Path());
     if (exists && !history.Open(THistoryStore::TAccess::ReadOnly))

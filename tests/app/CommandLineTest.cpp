@@ -218,6 +218,63 @@ TEST_F(CommandLineTest, TheDemosMadeUpPastAgreesEverywhere)
         << "nothing made up in the future";
 }
 
+TEST_F(CommandLineTest, StatusBarsCronAndTheHistoryByDayAndByPeriod)
+{
+    MakeHistory(); // 3 MB received today, 00:30
+    const struct
+    {
+        int ReceivedKB; // this period's month totals, of a 10 MB limit warned at 50 %
+        int Check;
+        const char* Class;
+        int Percentage;
+        const char* Text;
+    } cases[] = {
+        {3000, 0, "ok", 30, "3.00 MB / 10.0 MB"},
+        {6000, 3, "warning", 60, "6.00 MB / 10.0 MB"},
+        {11000, 4, "critical", 100, "11.0 MB / 10.0 MB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ReceivedKB);
+        QFile ini(Folder.filePath(QStringLiteral("pulopro.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[General]\nMaximumMB=1\nMaxMBAlarm=10\nThresholds=50 100\n[Stats]\nMonth=%1\n"
+                                 "TotCon=1\nTotRCV=%2\n")
+                      .arg(QDate::currentDate().month())
+                      .arg(c.ReceivedKB)
+                      .toLatin1());
+        ini.close();
+        const TRun check = Run({QStringLiteral("--check")});
+        EXPECT_EQ(check.Status, c.Check);
+        EXPECT_TRUE(check.Out.isEmpty());
+        const TRun waybar = Run({QStringLiteral("--waybar")});
+        ASSERT_EQ(waybar.Status, 0);
+        EXPECT_EQ(waybar.Out.count('\n'), 1) << "one object a line, as a status bar polls it";
+        const QJsonObject module = QJsonDocument::fromJson(waybar.Out).object();
+        EXPECT_EQ(module[QStringLiteral("class")].toString(), QLatin1String(c.Class));
+        EXPECT_EQ(module[QStringLiteral("percentage")].toInt(), c.Percentage);
+        EXPECT_EQ(module[QStringLiteral("text")].toString(), QLatin1String(c.Text));
+        EXPECT_TRUE(module[QStringLiteral("tooltip")].toString().contains(QLatin1Char('\n')));
+        const TRun oneline = Run({QStringLiteral("--oneline")});
+        const QList<QByteArray> fields = oneline.Out.trimmed().split(';');
+        ASSERT_EQ(fields.size(), 14) << oneline.Out.toStdString();
+        EXPECT_EQ(fields[0], "1") << "the format's version";
+        EXPECT_EQ(fields[8].toLongLong(), c.ReceivedKB * 1000LL) << "counted";
+        EXPECT_EQ(fields[9], "10000000") << "the limit";
+        EXPECT_EQ(fields[13].toLongLong(), std::min(3'000'000LL, c.ReceivedKB * 1000LL)) << "used today";
+    }
+
+    const TRun days = Run({QStringLiteral("--days"), QStringLiteral("--json")});
+    ASSERT_EQ(days.Status, 0) << days.Err.toStdString();
+    const QJsonArray byDay = QJsonDocument::fromJson(days.Out).array();
+    ASSERT_EQ(byDay.size(), QDate::currentDate().day()) << "the 1st to today, none to come";
+    EXPECT_EQ(byDay.last().toObject()[QStringLiteral("receivedBytes")].toInteger(), 3'000'000);
+    const TRun months = Run({QStringLiteral("--months")});
+    ASSERT_EQ(months.Status, 0);
+    const QList<QByteArray> lines = months.Out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 12) << "a year ago is a thirteenth period: not shown";
+    EXPECT_TRUE(lines.last().contains("3.00 MB received  1.00 MB sent  0:10:00")) << lines.last().toStdString();
+}
+
 TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
 {
     const struct
@@ -237,6 +294,9 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
         {{QStringLiteral("--export"), QString(100000, QLatin1Char('x'))}, 2},
         {{QStringLiteral("--no-such-option")}, 2},
         {{QStringLiteral("--status")}, 0},
+        {{QStringLiteral("--waybar"), QStringLiteral("--json")}, 2},
+        {{QStringLiteral("--days"), QStringLiteral("--months")}, 2},
+        {{QStringLiteral("--check")}, 0},
         {{QStringLiteral("--export"), QStringLiteral("csv")}, 0},
         {{QStringLiteral("--version")}, 0},
     };

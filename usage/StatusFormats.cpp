@@ -1,0 +1,111 @@
+#include "usage/StatusFormats.h"
+
+#include "common/AmountText.h"
+#include "common/ClockText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace pulo {
+
+namespace {
+
+constexpr int OneLineVersion = 1;
+
+QString Number(std::optional<std::int64_t> value)
+{
+    return value ? QString::number(*value) : QString();
+}
+
+} // namespace
+
+TPlanLevel LevelOf(const TPlanStatus& plan, const std::vector<int>& thresholds)
+{
+    if (!plan.Limit)
+        return TPlanLevel::Within;
+    if (!plan.WithinLimit())
+        return TPlanLevel::Past;
+    for (const int percent : thresholds)
+        if (percent < 100 && static_cast<double>(plan.Counted) * 100 >= static_cast<double>(*plan.Limit) * percent)
+            return TPlanLevel::Threshold;
+    return TPlanLevel::Within;
+}
+
+QJsonObject WaybarJson(const TStatusReport& report, const std::vector<int>& thresholds)
+{
+    const TPlanStatus& plan = report.Plan;
+    const QString text = plan.Limit ? InUnit(plan.Counted, UnitFor(std::max(plan.Counted, *plan.Limit))) +
+                                          QStringLiteral(" / ") +
+                                          InUnit(*plan.Limit, UnitFor(std::max(plan.Counted, *plan.Limit)))
+                                    : InUnit(plan.Counted, UnitFor(plan.Counted));
+    static const char* const Classes[] = {"ok", "warning", "critical"};
+    const int percentage = plan.LimitUsed ? static_cast<int>(std::lround(std::min(*plan.LimitUsed, 100.0))) : 0;
+    return QJsonObject{
+        {QStringLiteral("text"), text},
+        {QStringLiteral("tooltip"), ReportLine(report).split(QStringLiteral(", ")).join(QLatin1Char('\n'))},
+        {QStringLiteral("class"), QLatin1String(Classes[static_cast<int>(LevelOf(plan, thresholds))])},
+        {QStringLiteral("percentage"), percentage},
+    };
+}
+
+QByteArray OneLine(const TStatusReport& report)
+{
+    const TPlanStatus& plan = report.Plan;
+    QString entry = report.Online ? report.Entry : QString();
+    entry.replace(QLatin1Char(';'), QLatin1Char(',')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QStringList fields{
+        QString::number(OneLineVersion),
+        report.Online ? QStringLiteral("1") : QStringLiteral("0"),
+        entry,
+        plan.Period.First.toString(Qt::ISODate),
+        plan.Period.End.addDays(-1).toString(Qt::ISODate),
+        QString::number(plan.DaysLeft),
+        QString::number(plan.Received),
+        QString::number(plan.Sent),
+        QString::number(plan.Counted),
+        Number(plan.Limit),
+        plan.LimitUsed ? QString::number(std::round(*plan.LimitUsed * 10) / 10, 'f', 1) : QString(),
+        plan.Forecast ? plan.Forecast->toString(Qt::ISODate) : QString(),
+        Number(plan.DailyAllowance),
+        QString::number(plan.UsedToday),
+    };
+    return fields.join(QLatin1Char(';')).toUtf8() + '\n';
+}
+
+QByteArray BarsText(const std::vector<TUsageBar>& bars)
+{
+    std::int64_t largest = 0;
+    for (const TUsageBar& bar : bars)
+        largest = std::max({largest, bar.Received, bar.Sent});
+    const TUsageUnit unit = UnitFor(largest);
+    QByteArray text;
+    for (const TUsageBar& bar : bars) {
+        const QDate last = bar.End.addDays(-1);
+        const QString when =
+            last == bar.First ? bar.First.toString(Qt::ISODate)
+                              : bar.First.toString(Qt::ISODate) + QStringLiteral(" to ") + last.toString(Qt::ISODate);
+        text += QStringLiteral("%1  %2 received  %3 sent  %4\n")
+                    .arg(when, InUnit(bar.Received, unit), InUnit(bar.Sent, unit),
+                         ClockText(SplitSeconds(static_cast<double>(bar.Seconds)), 1))
+                    .toUtf8();
+    }
+    return text;
+}
+
+QByteArray BarsJson(const std::vector<TUsageBar>& bars)
+{
+    QJsonArray rows;
+    for (const TUsageBar& bar : bars)
+        rows.append(QJsonObject{{QStringLiteral("first"), bar.First.toString(Qt::ISODate)},
+                                {QStringLiteral("last"), bar.End.addDays(-1).toString(Qt::ISODate)},
+                                {QStringLiteral("receivedBytes"), static_cast<qint64>(bar.Received)},
+                                {QStringLiteral("sentBytes"), static_cast<qint64>(bar.Sent)},
+                                {QStringLiteral("seconds"), static_cast<qint64>(bar.Seconds)}});
+    return QJsonDocument(rows).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace pulo
