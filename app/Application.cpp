@@ -26,6 +26,10 @@ void ConnectWindow(QApplication& application, TSingleInstance& single, TExitRequ
 {
     single.OnRaise = [&form] { form.RaiseForSecondStart(); };
     single.OnStatus = [&form] { return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact); };
+    single.OnSetUsed = [&form](std::int64_t bytes) {
+        form.SetProviderFigure(bytes);
+        return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact);
+    };
     QObject::connect(&form, &TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     exits.Attach(form);
 }

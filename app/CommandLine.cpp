@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "common/AlarmColor.h"
+#include "common/AmountText.h"
 #include "common/BuildInfo.h"
 #include "common/ClockText.h"
 #include "common/TSettings.h"
@@ -108,13 +109,17 @@ std::optional<QString> OnlineEntry()
 // While a copy runs on this settings file its live figures (the connection in progress
 // included); otherwise the files' (the month totals, and a line that is up without PuloPro
 // counting it).
-TStatusReport Report()
+std::optional<TStatusReport> LiveReport(const std::optional<QByteArray>& live)
 {
-    if (const std::optional<QByteArray> live = AskRunningCopyForStatus(SettingsPath())) {
-        const QJsonDocument document = QJsonDocument::fromJson(*live);
-        if (const std::optional<TStatusReport> report = ReportFromJson(document.object()))
-            return *report;
-    }
+    if (!live)
+        return std::nullopt;
+    return ReportFromJson(QJsonDocument::fromJson(*live).object());
+}
+
+// The plan as the files have it: the month totals, today's use and the provider's figure from the
+// history (none yet reads as nothing used and nothing corrected).
+TPlanKeeper KeeperFromFiles(const QDateTime& now, const THistoryStore& history)
+{
     TSettings settings;
     ReadSettings(settings, WithNIC::No);
     const TPlanSettings plan = ReadPlanSettings();
@@ -123,15 +128,25 @@ TStatusReport Report()
     TPlanKeeper keeper;
     keeper.SetTotals(totals);
     keeper.SetPlan(plan.BillingDay, plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
-    const QDateTime now = QDateTime::currentDateTime();
-    // Today's use, from the history (none yet reads as nothing used today).
-    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
-    if (history.Open(THistoryStore::TAccess::ReadOnly)) {
+    if (history.IsOpen()) {
+        const std::vector<TUsageAdjustment> given = history.Adjustments(keeper.Status(now).Period.First);
+        if (!given.empty())
+            keeper.SetAdjustment(given.back());
         const TUsageBar today = FinishedOfDay(history, now.date());
         keeper.SetFinishedToday(now, keeper.Status(now).CountedOf(today.Sent, today.Received));
     }
+    return keeper;
+}
+
+TStatusReport Report()
+{
+    if (const std::optional<TStatusReport> live = LiveReport(AskRunningCopyForStatus(SettingsPath())))
+        return *live;
+    const QDateTime now = QDateTime::currentDateTime();
+    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
+    (void)history.Open(THistoryStore::TAccess::ReadOnly);
     TStatusReport report;
-    report.Plan = keeper.Status(now);
+    report.Plan = KeeperFromFiles(now, history).Status(now);
     if (const std::optional<QString> entry = OnlineEntry()) {
         report.Online = true;
         report.Entry = *entry;
@@ -173,6 +188,24 @@ int Status(TStatusForm form)
     case TStatusForm::Line:
         break;
     }
+    return Answer(stdout, ReportLine(report).toUtf8() + '\n');
+}
+
+// The provider's figure for this period: to the running copy, which keeps it, or into the history.
+int SetUsed(std::int64_t bytes)
+{
+    if (const std::optional<TStatusReport> live = LiveReport(TellRunningCopyTheProvidersFigure(SettingsPath(), bytes)))
+        return Answer(stdout, ReportLine(*live).toUtf8() + '\n');
+    const QDateTime clock = QDateTime::currentDateTime();
+    const QDateTime now = clock.addMSecs(-clock.time().msec());
+    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
+    if (!history.Open(THistoryStore::TAccess::ReadWrite))
+        return Refuse(Failure, history.Problem());
+    const TPlanStatus plan = KeeperFromFiles(now, history).Status(now);
+    if (history.AddAdjustment({0, now, plan.Period.First, plan.ProgramCounted, bytes}) == 0)
+        return Refuse(Failure, history.Problem());
+    TStatusReport report;
+    report.Plan = KeeperFromFiles(now, history).Status(now);
     return Answer(stdout, ReportLine(report).toUtf8() + '\n');
 }
 
@@ -256,6 +289,10 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Prints nothing; exits 0 within the limit, 3 past a threshold, 4 "
                                                   "past the limit."));
+    const QCommandLineOption setUsed(QStringLiteral("set-used"),
+                                     QStringLiteral("What the provider's meter says this billing period counts, such "
+                                                    "as 3.2GB or 800MB: every figure follows it from now on."),
+                                     QStringLiteral("amount"));
     const QCommandLineOption days(QStringLiteral("days"), QStringLiteral("This billing period's history, day by day."));
     const QCommandLineOption months(QStringLiteral("months"),
                                     QStringLiteral("The last twelve billing periods' history, period by period."));
@@ -266,7 +303,7 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
                                   QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Export up to this day, included."),
                                 QStringLiteral("YYYY-MM-DD"));
-    parser.addOptions({status, json, waybar, oneline, check, days, months, exportFormat, from, to});
+    parser.addOptions({status, json, waybar, oneline, check, setUsed, days, months, exportFormat, from, to});
     if (!parser.parse(arguments))
         return Refuse(UsageError, parser.errorText());
     if (parser.isSet(help))
@@ -284,15 +321,24 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     const bool wantsExport = parser.isSet(exportFormat);
     int modes = 0;
     for (const bool chosen : {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check),
-                              parser.isSet(days), parser.isSet(months), wantsExport})
+                              parser.isSet(setUsed), parser.isSet(days), parser.isSet(months), wantsExport})
         modes += chosen ? 1 : 0;
     if (modes != 1)
-        return Refuse(UsageError, QStringLiteral("give one of --status, --json, --waybar, --oneline, --check, --days, "
-                                                 "--months or --export; see --help"));
+        return Refuse(UsageError, QStringLiteral("give one of --status, --json, --waybar, --oneline, --check, "
+                                                 "--set-used, --days, --months or --export; see --help"));
     if (!wantsExport && (parser.isSet(from) || parser.isSet(to)))
         return Refuse(UsageError, QStringLiteral("--from and --to go with --export"));
 
+    std::optional<std::int64_t> providersFigure;
+    if (parser.isSet(setUsed)) {
+        providersFigure = AmountBytes(parser.value(setUsed));
+        if (!providersFigure)
+            return Refuse(UsageError, QStringLiteral("--set-used: not an amount such as 3.2GB or 800MB: ") +
+                                          Shown(parser.value(setUsed)));
+    }
     ChooseFileLocation();
+    if (providersFigure)
+        return SetUsed(*providersFigure);
     if (wantsStatus)
         return Status(parser.isSet(json) ? TStatusForm::Json : TStatusForm::Line);
     if (parser.isSet(waybar))

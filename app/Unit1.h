@@ -110,6 +110,12 @@ public:
     // Where the plan stands now, as every view shows it: the plan keeper, fed what the window
     // knows (the totals, the plan, the connection in progress).
     [[nodiscard]] TPlanStatus PlanNow();
+    // "My provider says I have used this much this period" (bytes, what the limit counts): a
+    // correction kept in the history, from now on in every figure; and one taken back (by the
+    // moment it was given).
+    void SetProviderFigure(std::int64_t bytes);
+    void RemoveProviderFigure(const QDateTime& at);
+    void ShowCorrectedFigure();
     // What the command line's --status and --json show while this copy runs.
     [[nodiscard]] TStatusReport LiveReport();
     void ViewLogfile1Click();
@@ -326,6 +332,9 @@ private:
     // The plan's warnings due now (thresholds, the limit, the daily allowance), each given once
     // and kept in the history; the line hung up at the limit when the user asked for it.
     void NoticePlanAlerts(const TPlanStatus& plan);
+    // What the plan keeps in the history (the warnings given, the provider's figure), read once
+    // it can be; false until then.
+    bool ReadPlanFacts();
     void HangUpAtLimit(const TPlanStatus& plan);
     // The usage history (Unit1Usage.cpp).
     void OpenHistory(const TForm1Services& services);
@@ -375,7 +384,8 @@ private:
     QDate ForecastWarned;       // the period whose forecast warning was given
     bool UsedTodayRead = false; // today's use before the start was taken from the history
     TPlanAlerts Alerts;
-    bool AlertsRestored = false; // what was given before was read from the history
+    bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history
+    std::optional<TUsageAdjustment> Adjustment; // the latest correction to the provider's meter
     TPlanKeeper Keeper;
     QDate ShownPeriodFirst;    // the period the month figures were last shown for
     int CountedBillingDay = 0; // the billing day the month totals were counted by

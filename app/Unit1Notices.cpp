@@ -68,18 +68,9 @@ void TForm1::NoticeLimitColors(TColor timeBefore)
 
 void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
 {
-    // What was given before this start comes from the history once it can be read (or there is
-    // none to wait for); until then nothing is given, so that nothing is given twice.
-    if (!AlertsRestored) {
-        if (const THistoryStore* history = HistoryReader()) {
-            Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
-            AlertsRestored = true;
-        } else if (!History || !History->Problem().isEmpty()) {
-            AlertsRestored = true;
-        } else {
-            return;
-        }
-    }
+    // Until what was given before this start is known nothing is given, so nothing is given twice.
+    if (!ReadPlanFacts())
+        return;
     Alerts.SetThresholds(Plan.Thresholds);
     Alerts.SetAllowanceNotice(Plan.AllowanceNotice);
     const std::vector<TPlanAlert> due = Alerts.Due(plan, ToQDateTime(Now()).toLocalTime().date());

@@ -105,9 +105,13 @@ void TForm1::CheckConnection()
 double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const
 {
     // The plan's QuotaCounts: received only (the download limit as it always was), or both ways.
+    // The provider's figure, where the user gave one this period, moves it as it moves every view's.
     const TMonthTotals shown = ShownTotals();
     const double receivedKB = shown.TotRCV + static_cast<double>(received) / 1000;
-    return Plan.CountsBoth ? receivedKB + shown.TotTMT + static_cast<double>(sent) / 1000 : receivedKB;
+    const double correctionKB =
+        static_cast<double>(CorrectionIn(Adjustment, PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay))) / 1000;
+    return std::max(0.0, (Plan.CountsBoth ? receivedKB + shown.TotTMT + static_cast<double>(sent) / 1000 : receivedKB) +
+                             correctionKB);
 }
 
 TMonthTotals TForm1::ShownTotals() const
@@ -126,6 +130,7 @@ bool TForm1::RunningCounts() const
 TPlanStatus TForm1::PlanNow()
 {
     Keeper.SetTotals(Totals);
+    Keeper.SetAdjustment(Adjustment);
     Keeper.SetPlan(Plan.BillingDay, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
     if (IsOnline() && ConnectStart > 0)
         Keeper.SetRunning(ToQDateTime(ConnectStart), static_cast<std::int64_t>(StatsXmit),

@@ -110,6 +110,7 @@ void TForm1::Usage1Click()
         host.BillingDay = [this] { return Plan.BillingDay; };
         host.Status = [this] { return PlanNow(); };
         host.Problem = [this] { return History ? History->Problem() : QString(); };
+        host.RemoveAdjustment = [this](const QDateTime& at) { RunGuarded([&] { RemoveProviderFigure(at); }); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
         frmUsage = std::make_unique<TfrmUsage>(host);
@@ -145,6 +146,66 @@ void TForm1::FollowBillingPeriod()
         SetFontColor(label, clBlack);
     ApplyStartingColors();
     ShowMonthTotals();
+}
+
+bool TForm1::ReadPlanFacts()
+{
+    if (PlanFactsRead)
+        return true;
+    if (const THistoryStore* history = HistoryReader()) {
+        Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
+        const std::vector<TUsageAdjustment> given =
+            history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First);
+        Adjustment = given.empty() ? std::nullopt : std::optional<TUsageAdjustment>(given.back());
+        PlanFactsRead = true;
+        if (Adjustment)
+            ShowCorrectedFigure();
+    } else if (!History || !History->Problem().isEmpty()) {
+        PlanFactsRead = true; // no history to wait for: kept in memory only
+    }
+    return PlanFactsRead;
+}
+
+void TForm1::SetProviderFigure(std::int64_t bytes)
+{
+    (void)ReadPlanFacts();
+    // To the second, as the history keeps it (and takes it back by it).
+    const QDateTime clock = ToQDateTime(Now());
+    const QDateTime now = clock.addMSecs(-clock.time().msec());
+    const TPlanStatus plan = PlanNow();
+    Adjustment = TUsageAdjustment{0, now, plan.Period.First, plan.ProgramCounted, std::max<std::int64_t>(0, bytes)};
+    if (History)
+        History->Adjust(*Adjustment);
+    ShowCorrectedFigure();
+}
+
+void TForm1::ShowCorrectedFigure()
+{
+    // The download limit's colour follows the corrected figure both ways (a correction may lower
+    // it); the connection in progress adds itself again at the next tick.
+    MBAlarmColor = clBlack;
+    for (QLabel* label : {Label11b, Label6b})
+        SetFontColor(label, clBlack);
+    ApplyStartingColors();
+    ShowTrayStatus(PlanNow());
+    if (frmUsage && frmUsage->isVisible())
+        frmUsage->Refresh();
+}
+
+void TForm1::RemoveProviderFigure(const QDateTime& at)
+{
+    if (History)
+        History->RemoveAdjustment(at);
+    // Only the latest one decides: taking it back brings the one before it back.
+    if (Adjustment && Adjustment->At == at) {
+        Adjustment.reset();
+        if (const THistoryStore* history = HistoryReader())
+            for (const TUsageAdjustment& given :
+                 history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First))
+                if (given.At != at)
+                    Adjustment = given;
+    }
+    ShowCorrectedFigure();
 }
 
 void TForm1::FollowPlanDay()

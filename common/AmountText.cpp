@@ -1,6 +1,9 @@
 #include "common/AmountText.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <cmath>
 
 namespace pulo {
 
@@ -20,6 +23,28 @@ QString OfLimit(std::int64_t bytes, std::int64_t limit)
 {
     const TUsageUnit unit = UnitFor(std::max(bytes, limit));
     return InUnit(bytes, unit) + QStringLiteral(" of ") + InUnit(limit, unit);
+}
+
+std::optional<std::int64_t> AmountBytes(const QString& text)
+{
+    static const QRegularExpression amount(
+        QStringLiteral("^\\s*([0-9]+(?:\\.[0-9]*)?(?:[eE][+-]?[0-9]+)?)\\s*([kMGT]?)B\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = amount.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double number = match.captured(1).toDouble(&ok);
+    const QString prefix = match.captured(2).toUpper();
+    const double scale = prefix.isEmpty()               ? 1
+                         : prefix == QLatin1String("K") ? 1e3
+                         : prefix == QLatin1String("M") ? 1e6
+                         : prefix == QLatin1String("G") ? 1e9
+                                                        : 1e12;
+    const double bytes = number * scale;
+    if (!ok || !std::isfinite(bytes) || bytes < 0 || bytes > 9e18)
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::llround(bytes));
 }
 
 } // namespace pulo

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace pulo {
 
@@ -23,5 +24,8 @@ struct TUsageUnit final
 [[nodiscard]] QString InUnit(std::int64_t bytes, const TUsageUnit& unit);
 // "1.91 MB of 2.00 MB": a figure and its limit in one unit.
 [[nodiscard]] QString OfLimit(std::int64_t bytes, std::int64_t limit);
+// "3.2GB", "800 MB", "1.5e3 kB", "0B": an amount a user typed, in decimal units (B, kB, MB, GB,
+// TB, without regard to case); nothing when it is not one, or has no unit, or is negative.
+[[nodiscard]] std::optional<std::int64_t> AmountBytes(const QString& text);
 
 } // namespace pulo

@@ -18,6 +18,10 @@ namespace {
 constexpr int AnswerMs = 1000;
 const QByteArray Raise = QByteArrayLiteral("raise\n");
 const QByteArray StatusRequest = QByteArrayLiteral("status\n");
+const QByteArray SetUsedRequest = QByteArrayLiteral("set-used "); // then the bytes and a line break
+
+// One request to the copy running on the settings file, and its one-line answer.
+std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request);
 
 // A folder only this user can write: nobody else can put a socket or a file in the socket's
 // place there (to stop this program, or to turn the guard off).
@@ -57,6 +61,18 @@ TSingleInstance::TSingleInstance(const QString& settingsPath, QObject* parent) :
 
 std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath)
 {
+    return AskRunningCopy(settingsPath, StatusRequest);
+}
+
+std::optional<QByteArray> TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t bytes)
+{
+    return AskRunningCopy(settingsPath, SetUsedRequest + QByteArray::number(static_cast<qlonglong>(bytes)) + '\n');
+}
+
+namespace {
+
+std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request)
+{
     const TSingleInstance guard(settingsPath);
     if (guard.SocketPath().isEmpty())
         return std::nullopt;
@@ -64,7 +80,7 @@ std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath)
     running.connectToServer(guard.SocketPath());
     if (!running.waitForConnected(AnswerMs))
         return std::nullopt;
-    running.write(StatusRequest);
+    running.write(request);
     running.waitForBytesWritten(AnswerMs);
     QByteArray answer;
     while (!answer.endsWith('\n') && running.waitForReadyRead(AnswerMs))
@@ -74,6 +90,8 @@ std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath)
     answer.chop(1);
     return answer;
 }
+
+} // namespace
 
 bool TSingleInstance::Claim()
 {
@@ -112,6 +130,13 @@ void TSingleInstance::Answer()
             const QByteArray request = caller->readLine();
             if (request == StatusRequest) {
                 caller->write((OnStatus ? OnStatus() : QByteArray()) + '\n');
+                caller->flush();
+                return;
+            }
+            if (request.startsWith(SetUsedRequest)) {
+                bool number = false;
+                const qlonglong bytes = request.mid(SetUsedRequest.size()).trimmed().toLongLong(&number);
+                caller->write((number && bytes >= 0 && OnSetUsed ? OnSetUsed(bytes) : QByteArray()) + '\n');
                 caller->flush();
                 return;
             }

@@ -18,6 +18,10 @@ namespace pulo {
 // The running copy's live status for the command line (see OnStatus); nothing when no copy runs
 // on this settings file or it does not answer within a moment.
 [[nodiscard]] std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath);
+// Has the running copy take the provider's figure for this period (bytes; see OnSetUsed); its
+// live status after it, or nothing when no copy runs or it does not answer.
+[[nodiscard]] std::optional<QByteArray> TellRunningCopyTheProvidersFigure(const QString& settingsPath,
+                                                                          std::int64_t bytes);
 
 class TSingleInstance final : public QObject
 {
@@ -37,6 +41,9 @@ public:
     std::function<void()> OnRaise;
     // The command line asked for the live status: one line of JSON (no line break in it).
     std::function<QByteArray()> OnStatus;
+    // The command line gave the provider's figure for this period: take it, and answer the live
+    // status as OnStatus does.
+    std::function<QByteArray(std::int64_t bytes)> OnSetUsed;
 
 private:
     void Answer();

@@ -44,6 +44,8 @@ struct TConfigHost final
     std::function<void()> ShowHelp;
     // The data plan's working values, shared like the settings; none: no " Plan " page values.
     TPlanSettings* Plan = nullptr;
+    // The provider's figure for this period (bytes), given on the Plan page: taken at once.
+    std::function<void(std::int64_t bytes)> SetProviderFigure;
     // The desktop's working values (notifications), shared likewise.
     TDesktopSettings* Desktop = nullptr;
     // The autostart entry; none: not offered (a portable copy).
@@ -109,6 +111,9 @@ public:
     QLineEdit* EditThresholds = nullptr;
     QCheckBox* CheckAllowanceNotice = nullptr;
     QCheckBox* CheckHangUpAtLimit = nullptr;
+    QDoubleSpinBox* SpinProviderFigure = nullptr;
+    QComboBox* ComboProviderUnit = nullptr;
+    QPushButton* btnSetProviderFigure = nullptr;
     // The " General " page's desktop checks (frmConfigDesktop.cpp).
     QCheckBox* CheckNotify = nullptr;
     QCheckBox* CheckAutostart = nullptr;

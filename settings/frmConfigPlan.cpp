@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -69,6 +70,28 @@ void TfrmConfig::CreatePlanPage()
     CheckHangUpAtLimit = new QCheckBox(QStringLiteral("Hang up a dial-up line when the limit is passed"), warnings);
     CheckHangUpAtLimit->setObjectName(QStringLiteral("CheckHangUpAtLimit"));
     CheckHangUpAtLimit->setGeometry(16, 80, 400, 20);
+    (new QLabel(QStringLiteral("Your provider's meter says:"), page))->setGeometry(16, 318, 190, 20);
+    SpinProviderFigure = new QDoubleSpinBox(page);
+    SpinProviderFigure->setObjectName(QStringLiteral("SpinProviderFigure"));
+    SpinProviderFigure->setToolTip(QStringLiteral("What your provider says this billing period has used, as the limit "
+                                                  "counts it: every figure follows it from now on"));
+    SpinProviderFigure->setDecimals(3);
+    SpinProviderFigure->setRange(0, 1e9);
+    SpinProviderFigure->setGeometry(206, 316, 110, 22);
+    ComboProviderUnit = new QComboBox(page);
+    ComboProviderUnit->setObjectName(QStringLiteral("ComboProviderUnit"));
+    ComboProviderUnit->addItems({QStringLiteral("MB"), QStringLiteral("GB")});
+    ComboProviderUnit->setCurrentIndex(1);
+    ComboProviderUnit->setGeometry(320, 316, 56, 22);
+    btnSetProviderFigure = new QPushButton(QStringLiteral("&Set"), page);
+    btnSetProviderFigure->setObjectName(QStringLiteral("btnSetProviderFigure"));
+    btnSetProviderFigure->setGeometry(380, 315, 64, 24);
+    btnSetProviderFigure->setEnabled(static_cast<bool>(Host.SetProviderFigure));
+    connect(btnSetProviderFigure, &QPushButton::clicked, this, [this] {
+        if (Host.SetProviderFigure)
+            Host.SetProviderFigure(
+                std::llround(SpinProviderFigure->value() * (ComboProviderUnit->currentIndex() == 1 ? 1e9 : 1e6)));
+    });
     Pages->addTab(page, QStringLiteral(" Plan "));
     BindPlanLimit();
 }

@@ -64,6 +64,18 @@ void THistoryRecorder::Remember(const QString& key, const QString& value)
     Enqueue(TFact{key, value});
 }
 
+void THistoryRecorder::Adjust(const TUsageAdjustment& adjustment)
+{
+    Enqueue(TAdjustment{adjustment, false});
+}
+
+void THistoryRecorder::RemoveAdjustment(const QDateTime& at)
+{
+    TUsageAdjustment row;
+    row.At = at;
+    Enqueue(TAdjustment{row, true});
+}
+
 void THistoryRecorder::Enqueue(TWrite write)
 {
     {
@@ -143,6 +155,9 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
     }
     if (const auto* fact = std::get_if<TFact>(&write))
         return store.SetFact(fact->Key, fact->Value);
+    if (const auto* adjustment = std::get_if<TAdjustment>(&write))
+        return adjustment->Remove ? store.RemoveAdjustment(adjustment->Row.At)
+                                  : store.AddAdjustment(adjustment->Row) != 0;
     const TUpdate& update = std::get<TUpdate>(write);
     const auto row = Rows.find(update.Key);
     if (row == Rows.end())

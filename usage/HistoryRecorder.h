@@ -43,6 +43,9 @@ public:
     void Update(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
     // A fact to keep in the history (THistoryStore::SetFact), written in turn with the rest.
     void Remember(const QString& key, const QString& value);
+    // A correction to the provider's meter added, or one removed (by its moment), in turn as well.
+    void Adjust(const TUsageAdjustment& adjustment);
+    void RemoveAdjustment(const QDateTime& at);
     // Waits until everything reported has been written; false when timeoutMs passed first.
     bool Flush(int timeoutMs);
     // What keeps the history from being written now, in words; empty while it is written.
@@ -77,7 +80,12 @@ private:
         QString Key;
         QString Value;
     };
-    using TWrite = std::variant<TBegin, TUpdate, TFact>;
+    struct TAdjustment final
+    {
+        TUsageAdjustment Row;
+        bool Remove = false;
+    };
+    using TWrite = std::variant<TBegin, TUpdate, TFact, TAdjustment>;
 
     void Enqueue(TWrite write);
     void Work();

@@ -37,6 +37,11 @@ const char* const Steps[][4] = {
     // interface.
     {"ALTER TABLE connections ADD COLUMN device TEXT NOT NULL DEFAULT ''",
      "UPDATE connections SET device = interface, interface = ''", nullptr, nullptr},
+    // 5: the user's corrections to the provider's meter: at a moment, what the period had
+    // counted and what the provider said it had.
+    {"CREATE TABLE adjustments(id INTEGER PRIMARY KEY, at_utc INTEGER NOT NULL, at_offset INTEGER NOT NULL,"
+     " period_first TEXT NOT NULL, counted INTEGER NOT NULL, provider INTEGER NOT NULL)",
+     "CREATE INDEX adjustments_by_period ON adjustments(period_first)", nullptr, nullptr},
 };
 static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
 
@@ -201,6 +206,52 @@ bool THistoryStore::Open(TAccess access)
     }
     Usable = true;
     return true;
+}
+
+std::int64_t THistoryStore::AddAdjustment(const TUsageAdjustment& adjustment)
+{
+    if (!Usable || !Writable)
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("INSERT INTO adjustments(at_utc, at_offset, period_first, counted, provider)"
+                                 " VALUES(?, ?, ?, ?, ?)"));
+    query.addBindValue(adjustment.At.toSecsSinceEpoch());
+    query.addBindValue(adjustment.At.offsetFromUtc());
+    query.addBindValue(adjustment.PeriodFirst.toString(Qt::ISODate));
+    query.addBindValue(static_cast<qlonglong>(adjustment.Counted));
+    query.addBindValue(static_cast<qlonglong>(adjustment.Provider));
+    if (!query.exec()) {
+        Fail(query.lastError().text());
+        return 0;
+    }
+    return query.lastInsertId().toLongLong();
+}
+
+bool THistoryStore::RemoveAdjustment(const QDateTime& at)
+{
+    if (!Usable || !Writable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("DELETE FROM adjustments WHERE at_utc = ?"));
+    query.addBindValue(at.toSecsSinceEpoch());
+    return query.exec() || Fail(query.lastError().text());
+}
+
+std::vector<TUsageAdjustment> THistoryStore::Adjustments(const QDate& periodFirst) const
+{
+    std::vector<TUsageAdjustment> found;
+    if (!Usable)
+        return found;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT id, at_utc, at_offset, counted, provider FROM adjustments"
+                                 " WHERE period_first = ? ORDER BY at_utc, id"));
+    query.addBindValue(periodFirst.toString(Qt::ISODate));
+    if (query.exec()) {
+        while (query.next())
+            found.push_back({query.value(0).toLongLong(), FromColumns(query.value(1), query.value(2)), periodFirst,
+                             query.value(3).toLongLong(), query.value(4).toLongLong()});
+    }
+    return found;
 }
 
 std::int64_t THistoryStore::BeginConnection(const QDateTime& start,

@@ -35,6 +35,18 @@ struct TUsageConnection final
     bool InProgress = false; // not ended (or the program ended without ending it)
 };
 
+// The user's correction to the provider's meter: at a moment of a billing period, what the period
+// had counted then and what the provider said it had (bytes, what the limit counts). The latest
+// of a period decides its counted figure from then on.
+struct TUsageAdjustment final
+{
+    std::int64_t Id = 0;
+    QDateTime At; // with the local offset of the moment
+    QDate PeriodFirst;
+    std::int64_t Counted = 0;
+    std::int64_t Provider = 0;
+};
+
 struct TUsageHour final
 {
     QDateTime Hour; // the hour's start, UTC
@@ -52,7 +64,7 @@ public:
         ReadOnly, // another copy may be writing meanwhile (the command line)
     };
     // The schema this program writes; older databases are migrated when opened for writing.
-    static constexpr int SchemaVersion = 4;
+    static constexpr int SchemaVersion = 5;
 
     explicit THistoryStore(QString path);
     ~THistoryStore();
@@ -88,6 +100,11 @@ public:
     // A fact the program keeps across its starts (which plan warnings were given); empty when
     // there is none or the history cannot be read.
     [[nodiscard]] QString Fact(const QString& key) const;
+    // The corrections to the provider's meter: added (its id; 0 when it could not be written),
+    // removed by the moment it was given (to the second), and those of a period, the oldest first.
+    std::int64_t AddAdjustment(const TUsageAdjustment& adjustment);
+    bool RemoveAdjustment(const QDateTime& at);
+    [[nodiscard]] std::vector<TUsageAdjustment> Adjustments(const QDate& periodFirst) const;
     bool SetFact(const QString& key, const QString& value);
 
     [[nodiscard]] bool IsEmpty() const;

@@ -22,6 +22,11 @@ TMonthTotals TotalsOfPeriod(const TMonthTotals& totals, const TBillingPeriod& pe
     return totals.StoredMonth == 0 || totals.StoredMonth == period.First.month() ? totals : none;
 }
 
+std::int64_t CorrectionIn(const std::optional<TUsageAdjustment>& adjustment, const TBillingPeriod& period)
+{
+    return adjustment && adjustment->PeriodFirst == period.First ? adjustment->Provider - adjustment->Counted : 0;
+}
+
 bool BeganIn(const QDateTime& start, const TBillingPeriod& period)
 {
     const QDate day = start.toLocalTime().date();
@@ -48,7 +53,7 @@ void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
     const TPlanStatus status = Status(now);
     const bool running = RunningStart && BeganIn(*RunningStart, status.Period);
     const std::int64_t runningCounted = running ? status.CountedOf(RunningSent, RunningReceived) : 0;
-    DayStart = std::max<std::int64_t>(0, status.Counted - runningCounted - std::max<std::int64_t>(0, counted));
+    DayStart = std::max<std::int64_t>(0, status.ProgramCounted - runningCounted - std::max<std::int64_t>(0, counted));
     Today = now.toLocalTime().date();
 }
 
@@ -58,7 +63,7 @@ void TPlanKeeper::FollowDay(const QDateTime& now)
     if (day == Today)
         return;
     Today = QDate();
-    DayStart = Status(now).Counted;
+    DayStart = Status(now).ProgramCounted;
     Today = day;
 }
 
@@ -81,14 +86,19 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     status.ElapsedSeconds =
         std::clamp<std::int64_t>(status.Period.First.startOfDay().secsTo(now), 0, status.PeriodSeconds);
     status.CountsBoth = CountsBoth;
-    status.Counted = status.CountedOf(status.Sent, status.Received);
-    const std::int64_t atDayStart = Today == local.date() ? std::min(DayStart, status.Counted) : status.Counted;
-    status.UsedToday = status.Counted - atDayStart;
+    status.ProgramCounted = status.CountedOf(status.Sent, status.Received);
+    // Today's use is the program's own count; the provider's correction moves the period's figure.
+    const std::int64_t atDayStart =
+        Today == local.date() ? std::min(DayStart, status.ProgramCounted) : status.ProgramCounted;
+    status.UsedToday = status.ProgramCounted - atDayStart;
+    status.Correction = CorrectionIn(Adjustment, status.Period);
+    status.Counted = std::max<std::int64_t>(0, status.ProgramCounted + status.Correction);
     if (Limit && *Limit > 0) {
         // Nothing once the limit is passed, even if something was left when the day began.
-        status.DailyAllowance = status.Counted >= *Limit
-                                    ? 0
-                                    : std::max<std::int64_t>(0, *Limit - atDayStart) / std::max(1, status.DaysLeft);
+        const std::int64_t countedAtDayStart = std::max<std::int64_t>(0, status.Counted - status.UsedToday);
+        status.DailyAllowance = status.Counted >= *Limit ? 0
+                                                         : std::max<std::int64_t>(0, *Limit - countedAtDayStart) /
+                                                               std::max(1, status.DaysLeft);
         status.Limit = Limit;
         status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*Limit);
         status.Forecast = ForecastDate(status.Period, local, status.Counted, *Limit);

@@ -24,7 +24,11 @@ struct TPlanStatus final
     int DaysLeft = 0;
     std::int64_t Sent = 0; // bytes counted this period
     std::int64_t Received = 0;
-    std::int64_t Counted = 0;          // what the limit counts: received, or both directions
+    std::int64_t Counted = 0; // what the limit counts: received, or both directions
+    // The user's correction to the provider's meter this period: Counted is the program's own
+    // count and this; 0 without one.
+    std::int64_t Correction = 0;
+    std::int64_t ProgramCounted = 0;   // what the program counted, before the correction
     bool CountsBoth = false;           // the limit counts both directions
     std::int64_t Seconds = 0;          // time online counted this period
     std::optional<std::int64_t> Limit; // bytes; none when no download limit is active
@@ -54,6 +58,11 @@ struct TPlanStatus final
 // it began, or not known yet); empty totals of this period otherwise.
 [[nodiscard]] TMonthTotals TotalsOfPeriod(const TMonthTotals& totals, const TBillingPeriod& period);
 
+// What the correction adds to the period's count: the provider's figure less what had been counted
+// when it was given, when it was given in this period; 0 otherwise.
+[[nodiscard]] std::int64_t CorrectionIn(const std::optional<TUsageAdjustment>& adjustment,
+                                        const TBillingPeriod& period);
+
 // Whether a connection that began at start counts in the period: a connection counts in the
 // period in which it began, as the log and the month totals count it at its end.
 [[nodiscard]] bool BeganIn(const QDateTime& start, const TBillingPeriod& period);
@@ -64,6 +73,8 @@ public:
     // The month totals as stored, after each connection end and at start.
     void SetTotals(const TMonthTotals& totals) { Totals = totals; }
     void SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit);
+    // The latest correction to the provider's meter (of whichever period it was given in).
+    void SetAdjustment(std::optional<TUsageAdjustment> adjustment) { Adjustment = std::move(adjustment); }
     // The connection in progress: when it began and its bytes so far; none when offline.
     void SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received);
     // What the limit counts of the connections finished today, from the history, where the program
@@ -79,6 +90,7 @@ private:
     int Day = 1;
     bool CountsBoth = false;
     std::optional<std::int64_t> Limit;
+    std::optional<TUsageAdjustment> Adjustment;
     std::optional<QDateTime> RunningStart;
     std::int64_t RunningSent = 0;
     std::int64_t RunningReceived = 0;

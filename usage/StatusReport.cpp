@@ -52,6 +52,7 @@ QJsonObject ReportJson(const TStatusReport& report)
         {QStringLiteral("forecastWithinLimit"), plan.ForecastWithinLimit()},
         {QStringLiteral("dailyAllowanceBytes"), Optional(plan.DailyAllowance)},
         {QStringLiteral("usedTodayBytes"), static_cast<qint64>(plan.UsedToday)},
+        {QStringLiteral("correctionBytes"), static_cast<qint64>(plan.Correction)},
     };
 }
 
@@ -78,6 +79,8 @@ std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
         plan.Forecast = QDate::fromString(day.toString(), Qt::ISODate);
     plan.DailyAllowance = OptionalOf(object.value(QStringLiteral("dailyAllowanceBytes")));
     plan.UsedToday = object.value(QStringLiteral("usedTodayBytes")).toInteger();
+    plan.Correction = object.value(QStringLiteral("correctionBytes")).toInteger();
+    plan.ProgramCounted = plan.Counted - plan.Correction;
     return report;
 }
 
@@ -104,6 +107,9 @@ QString ReportLine(const TStatusReport& report)
                      .arg(OfLimit(plan.Counted, *plan.Limit), QString::number(plan.LimitUsed.value_or(0), 'f', 0));
     else
         parts << QStringLiteral("no download limit set");
+    if (plan.Correction != 0)
+        parts << QStringLiteral("%1 counted by your provider's figure (PuloPro counted %2)")
+                     .arg(InUnit(plan.Counted, unit), InUnit(plan.ProgramCounted, unit));
     parts << (plan.DaysLeft == 1 ? QStringLiteral("1 day left") : QStringLiteral("%1 days left").arg(plan.DaysLeft));
     if (plan.Limit)
         parts << ForecastText(plan) << AllowanceText(plan);

@@ -143,10 +143,23 @@ TEST_F(CommandLineTest, WhileACopyRunsTheStatusIsItsLiveOne)
     // Another program changes the file: the running copy's figures are what the window shows.
     writeTotals(7000);
     const TRun live = Run({QStringLiteral("--json")});
-    copy.kill();
+    // The provider's figure goes to the running copy, which keeps it in its history.
+    const TRun told = Run({QStringLiteral("--set-used"), QStringLiteral("5MB")});
+    EXPECT_TRUE(told.Out.contains("5.00 MB counted by your provider's figure (PuloPro counted 2.00 MB)"))
+        << told.Out.toStdString();
+    const TRun corrected = Run({QStringLiteral("--json")});
+    copy.terminate(); // as a logout ends it: what waits is written
     copy.waitForFinished();
     EXPECT_EQ(QJsonDocument::fromJson(live.Out).object()[QStringLiteral("receivedBytes")].toInteger(), 2'000'000)
         << live.Out.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(corrected.Out).object()[QStringLiteral("correctionBytes")].toInteger(), 3'000'000)
+        << corrected.Out.toStdString();
+    THistoryStore kept(Folder.filePath(QStringLiteral("pulopro.sqlite")));
+    ASSERT_TRUE(kept.Open(THistoryStore::TAccess::ReadOnly));
+    const QDate first(QDate::currentDate().year(), QDate::currentDate().month(), 1);
+    ASSERT_EQ(kept.Adjustments(first).size(), 1U);
+    EXPECT_EQ(kept.Adjustments(first)[0].Provider, 5'000'000);
+    writeTotals(7000); // the copy wrote its own totals at its end
     const TRun files = Run({QStringLiteral("--json")});
     EXPECT_EQ(QJsonDocument::fromJson(files.Out).object()[QStringLiteral("receivedBytes")].toInteger(), 7'000'000)
         << "without a copy, the files";
@@ -262,6 +275,15 @@ TEST_F(CommandLineTest, StatusBarsCronAndTheHistoryByDayAndByPeriod)
         EXPECT_EQ(fields[9], "10000000") << "the limit";
         EXPECT_EQ(fields[13].toLongLong(), std::min(3'000'000LL, c.ReceivedKB * 1000LL)) << "used today";
     }
+
+    // The provider's figure, with no copy running: kept in the history, in every answer after it.
+    EXPECT_EQ(Run({QStringLiteral("--set-used"), QStringLiteral("3.2 gb")}).Status, 0);
+    const QJsonObject corrected = QJsonDocument::fromJson(Run({QStringLiteral("--json")}).Out).object();
+    EXPECT_EQ(corrected[QStringLiteral("countedBytes")].toInteger(), 3'200'000'000);
+    EXPECT_EQ(corrected[QStringLiteral("correctionBytes")].toInteger(), 3'200'000'000 - 11'000'000);
+    EXPECT_EQ(Run({QStringLiteral("--check")}).Status, 4) << "far past the 10 MB limit";
+    for (const char* wrong : {"3.2", "GB", "-1MB", "3.2 parsecs"})
+        EXPECT_EQ(Run({QStringLiteral("--set-used"), QLatin1String(wrong)}).Status, 2) << wrong;
 
     const TRun days = Run({QStringLiteral("--days"), QStringLiteral("--json")});
     ASSERT_EQ(days.Status, 0) << days.Err.toStdString();

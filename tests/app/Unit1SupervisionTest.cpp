@@ -8,8 +8,10 @@
 #include "usage/StatusReport.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -547,6 +549,51 @@ TEST_F(Unit1SupervisionTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheL
         }
         Sim->HungUp.clear();
     }
+}
+
+TEST_F(Unit1SupervisionTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
+{
+    // 3 MB of a 10 MB limit counted; the provider says 9.6 MB.
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\n[Stats]\nMonth=12\nTotCon=1\nTotRCV=3000\n");
+    Sim->SetNow(2026, 12, 8, 12, 0, 0);
+    {
+        TForm1 form(Services());
+        ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+        Run(form, 1);
+        EXPECT_EQ(TextColor(form.Label11b), TextColor(form.Label10b)) << "3 MB: no warning colour";
+        form.Configuration1Click();
+        QWidget* dialog = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == QStringLiteral("frmConfig") && window->isVisible())
+                dialog = window;
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QComboBox*>(QStringLiteral("ComboProviderUnit"))->setCurrentIndex(0); // MB
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinProviderFigure"))->setValue(9.6);
+        dialog->findChild<QPushButton*>(QStringLiteral("btnSetProviderFigure"))->click();
+        dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+        Run(form, 1);
+        EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("countedBytes")].toInteger(), 9'600'000);
+        EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("correctionBytes")].toInteger(), 6'600'000);
+        EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::yellow)) << "96 % of the limit";
+        EXPECT_EQ(form.Label11b->text(), QStringLiteral("3")) << "the month totals stay the program's own";
+        ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+    }
+    // Started again: the history still has it; taken back in the Usage window, it is gone.
+    TForm1 form(Services());
+    ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+    Run(form, 1);
+    EXPECT_EQ(form.LiveReport().Plan.Counted, 9'600'000);
+    form.Usage1Click();
+    auto* corrections = UsageWindow()->findChild<QTableWidget*>(QStringLiteral("tblCorrections"));
+    ASSERT_EQ(corrections->rowCount(), 1);
+    EXPECT_EQ(corrections->item(0, 3)->text(), QStringLiteral("+6.60 MB"));
+    corrections->selectRow(0);
+    UsageWindow()->findChild<QPushButton*>(QStringLiteral("btnRemoveCorrection"))->click();
+    EXPECT_EQ(form.LiveReport().Plan.Counted, 3'000'000);
+    ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+    THistoryStore reader(Folder->filePath(QStringLiteral("pulopro.sqlite")));
+    ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
+    EXPECT_TRUE(reader.Adjustments(QDate(2026, 12, 1)).empty());
 }
 
 TEST_F(Unit1SupervisionTest, ConnectSpeedOnTheNineXFamily)

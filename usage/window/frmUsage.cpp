@@ -225,6 +225,33 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : QWidget(parent, Qt::Win
     UsageTabs->addTab(pagePeriod, QStringLiteral("This period"));
     UsageTabs->addTab(chartPeriods, QStringLiteral("Last 12 periods"));
     UsageTabs->addTab(tblConnections, QStringLiteral("Connections"));
+    pageCorrections = new QWidget(this);
+    pageCorrections->setObjectName(QStringLiteral("pageCorrections"));
+    tblCorrections = new QTableWidget(0, 4, pageCorrections);
+    tblCorrections->setObjectName(QStringLiteral("tblCorrections"));
+    tblCorrections->setHorizontalHeaderLabels({QStringLiteral("Given"), QStringLiteral("The provider's figure"),
+                                               QStringLiteral("Counted by PuloPro then"),
+                                               QStringLiteral("Correction")});
+    tblCorrections->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblCorrections->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblCorrections->setSelectionMode(QAbstractItemView::SingleSelection);
+    tblCorrections->setWordWrap(false);
+    tblCorrections->horizontalHeader()->setStretchLastSection(true);
+    btnRemoveCorrection = new QPushButton(QStringLiteral("&Remove correction"), pageCorrections);
+    btnRemoveCorrection->setObjectName(QStringLiteral("btnRemoveCorrection"));
+    auto* correctionsLayout = new QVBoxLayout(pageCorrections);
+    correctionsLayout->addWidget(new QLabel(QStringLiteral("The latest correction of the period decides its counted "
+                                                           "figure from the moment it was given (the Plan page and "
+                                                           "pulopro --set-used give them)."),
+                                            pageCorrections));
+    correctionsLayout->addWidget(tblCorrections, 1);
+    correctionsLayout->addWidget(btnRemoveCorrection, 0, Qt::AlignLeft);
+    UsageTabs->addTab(pageCorrections, QStringLiteral("Corrections"));
+    connect(btnRemoveCorrection, &QPushButton::clicked, this, [this] {
+        const int row = tblCorrections->currentRow();
+        if (row >= 0 && row < static_cast<int>(Corrections.size()) && Host.RemoveAdjustment)
+            Host.RemoveAdjustment(Corrections[static_cast<std::size_t>(row)].At);
+    });
 
     btnSaveChart = new QPushButton(QStringLiteral("Save &chart..."), this);
     btnSaveChart->setObjectName(QStringLiteral("btnSaveChart"));
@@ -266,6 +293,9 @@ void TfrmUsage::Refresh()
     if (status.Limit)
         summary += QStringLiteral(" - %1 counted (%2 %)")
                        .arg(OfLimit(status.Counted, *status.Limit), QString::number(*status.LimitUsed, 'f', 0));
+    if (status.Correction != 0)
+        summary += QStringLiteral(" - with your provider's figure (PuloPro counted %1)")
+                       .arg(InUnit(status.ProgramCounted, unit));
     summary += QStringLiteral(" - %1 days left - %2").arg(status.DaysLeft).arg(ForecastText(status));
     if (const QString allowance = AllowanceText(status); !allowance.isEmpty()) {
         summary += QStringLiteral("\n") + allowance.left(1).toUpper() + allowance.mid(1) +
@@ -291,6 +321,7 @@ void TfrmUsage::Refresh()
     DrawCounted(status, days);
     DrawPeriods(status);
     FillConnections(status);
+    FillCorrections(status);
 }
 
 namespace {
@@ -492,6 +523,25 @@ void TfrmUsage::FillConnections(const TPlanStatus& status)
     }
     tblConnections->setSortingEnabled(true);
     tblConnections->resizeColumnsToContents();
+}
+
+void TfrmUsage::FillCorrections(const TPlanStatus& status)
+{
+    const THistoryStore* history = Host.History ? Host.History() : nullptr;
+    Corrections = history != nullptr ? history->Adjustments(status.Period.First) : std::vector<TUsageAdjustment>{};
+    tblCorrections->setRowCount(static_cast<int>(Corrections.size()));
+    for (int row = 0; row < static_cast<int>(Corrections.size()); ++row) {
+        const TUsageAdjustment& given = Corrections[static_cast<std::size_t>(row)];
+        const std::int64_t correction = given.Provider - given.Counted;
+        const QStringList cells{given.At.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                Amount(given.Provider), Amount(given.Counted),
+                                (correction < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+                                    Amount(std::abs(correction))};
+        for (int column = 0; column < cells.size(); ++column)
+            tblCorrections->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    tblCorrections->resizeColumnsToContents();
+    btnRemoveCorrection->setEnabled(!Corrections.empty());
 }
 
 bool TfrmUsage::SaveChart(const QString& path)

@@ -35,6 +35,8 @@ struct TUsageHost final
     std::function<TPlanStatus()> Status;
     // Why the history is not being written now; empty while it is.
     std::function<QString()> Problem;
+    // Takes back the correction to the provider's meter given at that moment.
+    std::function<void(const QDateTime& at)> RemoveAdjustment;
     std::function<bool()> Online;
     std::function<QDateTime()> Now;
 };
@@ -60,6 +62,9 @@ public:
     QChartView* chartCounted = nullptr; // what the limit counts, so far and at this pace
     QChartView* chartPeriods = nullptr;
     QTableWidget* tblConnections = nullptr;
+    QWidget* pageCorrections = nullptr;
+    QTableWidget* tblCorrections = nullptr; // this period's corrections to the provider's meter
+    QPushButton* btnRemoveCorrection = nullptr;
     QPushButton* btnSaveChart = nullptr;
     QPushButton* btnSaveConnections = nullptr;
     QPushButton* btnClose = nullptr;
@@ -77,6 +82,7 @@ private:
     void DrawCounted(const TPlanStatus& status, const std::vector<TUsageBar>& days);
     void DrawPeriods(const TPlanStatus& status);
     void FillConnections(const TPlanStatus& status);
+    void FillCorrections(const TPlanStatus& status);
     void AskAndSaveChart();
     void AskAndSaveConnections();
 
@@ -84,6 +90,7 @@ private:
     const THistoryStore NoHistory{QString()}; // stands in, empty, while there is no history
     QTimer Live;
     std::vector<TUsageConnection> Shown;
+    std::vector<TUsageAdjustment> Corrections;
 };
 
 } // namespace pulo
