@@ -6,6 +6,7 @@
 #include "tests/support/NetnsTestMain.h"
 #include "tests/support/NmService.h"
 #include "tests/support/TunLink.h"
+#include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 
 #include <QAction>
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+
+#include <csignal>
 
 namespace pulo {
 namespace {
@@ -90,6 +93,34 @@ TEST_F(Unit1LinkTest, ADialledLinkIsNamedAndCountedWhenTheProgramEndsRightAfterH
     QFile log(Folder->filePath("pulopro.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ReadRichText(log.readAll()).value(0).endsWith(QStringLiteral(" \u2022 myisp")));
+}
+
+TEST_F(Unit1LinkTest, APppLinkBroughtOverTheLimitIsHungUpWhenTheUserAskedForIt)
+{
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=1\nHangUpAtLimit=1\n");
+    QProcess pppd;
+    pppd.start(QStringLiteral(STANDIN_PPPD), {"call", "myisp", "nodetach", "/dev/ttyS1", "piddir", PidFolder.path(),
+                                              "ifname", "ppp7", "local", "10.64.7.2", "burst", "1200000"});
+    ASSERT_TRUE(pppd.waitForStarted());
+    QByteArray said;
+    while (!said.contains("ready\n") && pppd.waitForReadyRead(5000))
+        said += pppd.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("ready\n")) << said.toStdString();
+
+    TForm1 form(Services());
+    ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+    form.KZInternetDetect1->Poll();
+    ASSERT_TRUE(form.IsOnline());
+    form.RxTimerEvent1Timer();
+    EXPECT_EQ(pppd.state(), QProcess::Running) << "under the limit";
+    // 1.2 MB from the peer: past the 1 MB limit at the next tick.
+    ::kill(static_cast<pid_t>(pppd.processId()), SIGUSR1);
+    while (!said.contains("burst\n") && pppd.waitForReadyRead(5000))
+        said += pppd.readAllStandardOutput();
+    form.RxTimerEvent1Timer();
+    EXPECT_TRUE(pppd.waitForFinished(5000)) << "pppd asked to end, as Hang up asks it";
+    EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Hung up at the download limit")).size(), 1)
+        << Log->Balloons.join('\n').toStdString();
 }
 
 TEST_F(Unit1LinkTest, ANetworkManagerMobileLineIsDialledShownLoggedAndHungUp)

@@ -52,6 +52,7 @@ int main(int argc, char** argv)
     bool ignoreTerm = false;
     bool stall = false;
     bool childHoldsOutput = false;
+    long burst = 0; // bytes the peer sends at each SIGUSR1
     for (std::size_t i = 0; i < options.size(); ++i) {
         const std::string& option = options[i];
         const bool hasValue = i + 1 < options.size();
@@ -71,6 +72,8 @@ int main(int argc, char** argv)
             stall = true;
         else if (option == "child-holds-output")
             childHoldsOutput = true;
+        else if (option == "burst" && hasValue)
+            burst = std::atol(options[++i].c_str());
     }
 
     sigset_t signals;
@@ -112,8 +115,17 @@ int main(int argc, char** argv)
                 interfaceName.c_str(), interfaceName.c_str(), local.c_str(), remote.c_str());
     std::fflush(stdout);
 
+    // The peer sends a burst at each SIGUSR1 (the link's received bytes grow by it), until the end.
+    sigaddset(&signals, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
     int received = 0;
-    sigwait(&signals, &received);
+    while (sigwait(&signals, &received) == 0 && received == SIGUSR1) {
+        constexpr long Packet = 1000;
+        for (long sent = 0; sent < burst; sent += Packet)
+            (void)link.Receive(pulo::test::Ipv4Packet(Packet));
+        std::printf("burst\n");
+        std::fflush(stdout);
+    }
     std::remove(pidFile.c_str());
     return 5;
 }
