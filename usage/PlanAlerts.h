@@ -30,8 +30,12 @@ struct TPlanAlert final
 class TPlanAlerts final
 {
 public:
-    // Whole percentages of the limit, in order.
-    void SetThresholds(std::vector<int> percents) { Thresholds = std::move(percents); }
+    // Whole percentages of the limit, in order (set every tick: copied only when they changed).
+    void SetThresholds(const std::vector<int>& percents)
+    {
+        if (percents != Thresholds)
+            Thresholds = percents;
+    }
     void SetAllowanceNotice(bool on) { AllowanceNotice = on; }
     // What was given before, as Given() put it; anything else is taken as nothing given.
     void Restore(const QString& given);
