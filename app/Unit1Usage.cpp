@@ -156,10 +156,12 @@ bool TForm1::ReadPlanFacts()
         Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
         const std::vector<TUsageAdjustment> given =
             history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First);
-        Adjustment = given.empty() ? std::nullopt : std::optional<TUsageAdjustment>(given.back());
         PlanFactsRead = true;
-        if (Adjustment)
+        // One given in the first moments, before the history could be read, is the latest.
+        if (!Adjustment && !given.empty()) {
+            Adjustment = given.back();
             ShowCorrectedFigure();
+        }
     } else if (!History || !History->Problem().isEmpty()) {
         PlanFactsRead = true; // no history to wait for: kept in memory only
     }
