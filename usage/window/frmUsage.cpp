@@ -3,9 +3,9 @@
 #include "common/ClockText.h"
 #include "usage/Export.h"
 #include "usage/UsageFigures.h"
+#include "usage/window/UsageCharts.h"
 
 #include <QBarCategoryAxis>
-#include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
@@ -24,7 +24,6 @@
 #include <QSvgGenerator>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -35,156 +34,6 @@ namespace pulo {
 namespace {
 
 constexpr int LiveMs = 60 * 1000;
-
-// One colour per series, the same on a light and a dark desktop, each readable on both.
-const QColor ReceivedColor(0x1f, 0x77, 0xb4);
-const QColor SentColor(0x2c, 0xa0, 0x2c);
-const QColor CountedColor(0x17, 0xa2, 0xb8);
-const QColor LimitColor(0xd6, 0x27, 0x28);
-const QColor ForecastColor(0xff, 0x7f, 0x0e);
-const QColor OnlineColor(0x8c, 0x8c, 0x8c);
-const QColor TodayColor(0xa0, 0x6c, 0xd5);
-
-QString Duration(std::int64_t seconds)
-{
-    return ClockText(SplitSeconds(static_cast<double>(seconds)), 1);
-}
-
-QString DayText(const QDate& day, const QString& format)
-{
-    return QLocale(QLocale::English).toString(day, format);
-}
-
-// "1 to 31 December 2026", "15 December 2026 to 14 January 2027".
-QString Dates(const TBillingPeriod& period)
-{
-    const QDate last = period.End.addDays(-1);
-    if (period.First.year() != last.year())
-        return DayText(period.First, QStringLiteral("d MMMM yyyy")) + QStringLiteral(" to ") +
-               DayText(last, QStringLiteral("d MMMM yyyy"));
-    if (period.First.month() != last.month())
-        return DayText(period.First, QStringLiteral("d MMMM")) + QStringLiteral(" to ") +
-               DayText(last, QStringLiteral("d MMMM yyyy"));
-    return DayText(period.First, QStringLiteral("d")) + QStringLiteral(" to ") +
-           DayText(last, QStringLiteral("d MMMM yyyy"));
-}
-
-// A chart that follows the desktop: its light or dark palette and its font.
-QChart* NewChart(const QWidget* owner, const QString& title)
-{
-    auto* chart = new QChart;
-    const QPalette palette = owner->palette();
-    chart->setTheme(palette.color(QPalette::Window).lightness() < 128 ? QChart::ChartThemeDark
-                                                                      : QChart::ChartThemeLight);
-    chart->setBackgroundBrush(palette.color(QPalette::Base));
-    chart->setFont(owner->font());
-    chart->setTitleFont(owner->font());
-    chart->setTitle(title);
-    chart->legend()->setFont(owner->font());
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    return chart;
-}
-
-QBarCategoryAxis* Categories(QChart* chart, const QStringList& names)
-{
-    auto* axis = new QBarCategoryAxis(chart);
-    axis->append(names);
-    axis->setTruncateLabels(false); // short names; never "..."
-    chart->addAxis(axis, Qt::AlignBottom);
-    return axis;
-}
-
-// A value axis from 0 in round steps a little above the highest figure.
-QValueAxis* RoundAxis(QChart* chart, double highest, const QString& title, Qt::Alignment side)
-{
-    const TAxisScale scale = RoundScale(highest);
-    auto* axis = new QValueAxis(chart);
-    axis->setRange(0, scale.Top);
-    axis->setTickType(QValueAxis::TicksFixed);
-    axis->setTickCount(scale.Ticks);
-    axis->setLabelFormat(QStringLiteral("%.") + QString::number(scale.Decimals) + QLatin1Char('f'));
-    axis->setTitleText(title);
-    chart->addAxis(axis, side);
-    return axis;
-}
-
-QLineSeries* Line(QChart* chart,
-                  const QString& name,
-                  const QList<QPointF>& points,
-                  Qt::PenStyle style,
-                  const QColor& color,
-                  QAbstractAxis* x,
-                  QAbstractAxis* y)
-{
-    auto* line = new QLineSeries(chart);
-    line->setName(name);
-    line->append(points);
-    chart->addSeries(line); // the theme first, then the line's own pen
-    QPen pen(color);
-    pen.setStyle(style);
-    pen.setWidthF(2);
-    line->setPen(pen);
-    line->attachAxis(x);
-    line->attachAxis(y);
-    return line;
-}
-
-QBarSet* Bars(const QString& name, const QColor& color, const QList<qreal>& values)
-{
-    auto* set = new QBarSet(name);
-    set->append(values);
-    set->setColor(color);
-    set->setBorderColor(color);
-    return set;
-}
-
-// Received and sent stacked (and what is still to come, where there is some), with their figures
-// in a tip in the axis's unit.
-QStackedBarSeries*
-StackedBars(QChart* chart, const std::vector<TUsageBar>& bars, const TUsageUnit& unit, const QList<qreal>& toCome = {})
-{
-    QList<qreal> received;
-    QList<qreal> sent;
-    for (const TUsageBar& bar : bars) {
-        received << static_cast<double>(bar.Received) / unit.Bytes;
-        sent << static_cast<double>(bar.Sent) / unit.Bytes;
-    }
-    auto* series = new QStackedBarSeries(chart);
-    chart->addSeries(series);
-    series->append(Bars(QStringLiteral("Received"), ReceivedColor, received));
-    series->append(Bars(QStringLiteral("Sent"), SentColor, sent));
-    if (!toCome.isEmpty()) {
-        QColor color = ForecastColor;
-        color.setAlpha(110);
-        series->append(Bars(QStringLiteral("Forecast"), color, toCome));
-    }
-    const auto tip = [bars, unit, toCome](bool shown, int index) {
-        if (!shown || index < 0 || index >= static_cast<int>(bars.size())) {
-            QToolTip::hideText();
-            return;
-        }
-        const TUsageBar& bar = bars[static_cast<std::size_t>(index)];
-        const QString when = bar.First.daysTo(bar.End) == 1 ? DayText(bar.First, QStringLiteral("d MMMM yyyy"))
-                                                            : Dates({bar.First, bar.End});
-        QString text = QStringLiteral("%1\nReceived: %2\nSent: %3\nOnline: %4")
-                           .arg(when, InUnit(bar.Received, unit), InUnit(bar.Sent, unit), Duration(bar.Seconds));
-        if (index < toCome.size() && toCome[index] > 0)
-            text += QStringLiteral("\nAt this pace: %1 by the period's end")
-                        .arg(InUnit(bar.Received + bar.Sent + std::llround(toCome[index] * unit.Bytes), unit));
-        QToolTip::showText(QCursor::pos(), text);
-    };
-    for (QBarSet* set : series->barSets())
-        QObject::connect(set, &QBarSet::hovered, chart, tip);
-    return series;
-}
-
-// Shows the chart in the view, the one it showed before deleted.
-void Show(QChartView* view, QChart* chart)
-{
-    QChart* old = view->chart();
-    view->setChart(chart);
-    delete old;
-}
 
 } // namespace
 
@@ -473,75 +322,6 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
         RoundAxis(chart, static_cast<double>(longest) / 3600, QStringLiteral("hours online"), Qt::AlignRight);
     Line(chart, QStringLiteral("Online"), online, Qt::DotLine, OnlineColor, x, hours);
     Show(chartPeriods, chart);
-}
-
-namespace {
-
-// A cell that shows its figure for people and sorts by its value.
-class TValueItem final : public QTableWidgetItem
-{
-public:
-    TValueItem(const QString& text, qint64 value) : QTableWidgetItem(text) { setData(Qt::UserRole, value); }
-    bool operator<(const QTableWidgetItem& other) const override
-    {
-        return data(Qt::UserRole).toLongLong() < other.data(Qt::UserRole).toLongLong();
-    }
-};
-
-// "512.00 MB", "1,234.56 MB", "3.00 GB": exact enough to tell connections apart.
-QString Amount(std::int64_t bytes)
-{
-    const bool gigabytes = bytes >= 1'000'000'000;
-    return QLocale(QLocale::English).toString(static_cast<double>(bytes) / (gigabytes ? 1e9 : 1e6), 'f', 2) +
-           (gigabytes ? QStringLiteral(" GB") : QStringLiteral(" MB"));
-}
-
-} // namespace
-
-void TfrmUsage::FillConnections(const TPlanStatus& status)
-{
-    const THistoryStore* history = Host.History ? Host.History() : nullptr;
-    Shown = history != nullptr ? history->Connections(status.Period.First.startOfDay(), status.Period.End.startOfDay())
-                               : std::vector<TUsageConnection>{};
-    tblConnections->setSortingEnabled(false);
-    tblConnections->setRowCount(static_cast<int>(Shown.size()));
-    for (int row = 0; row < static_cast<int>(Shown.size()); ++row) {
-        const TUsageConnection& connection = Shown[static_cast<std::size_t>(row)];
-        const auto when = [](const QDateTime& moment) {
-            return new TValueItem(moment.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                  moment.toMSecsSinceEpoch());
-        };
-        tblConnections->setItem(row, 0, when(connection.Start));
-        tblConnections->setItem(row, 1, when(connection.End));
-        tblConnections->setItem(row, 2, new TValueItem(Duration(connection.Seconds), connection.Seconds));
-        tblConnections->setItem(row, 3, new TValueItem(Amount(connection.Sent), connection.Sent));
-        tblConnections->setItem(row, 4, new TValueItem(Amount(connection.Received), connection.Received));
-        for (const int column : {2, 3, 4})
-            tblConnections->item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        tblConnections->setItem(row, 5, new QTableWidgetItem(connection.Entry));
-        tblConnections->setItem(row, 6, new QTableWidgetItem(connection.Interface));
-    }
-    tblConnections->setSortingEnabled(true);
-    tblConnections->resizeColumnsToContents();
-}
-
-void TfrmUsage::FillCorrections(const TPlanStatus& status)
-{
-    const THistoryStore* history = Host.History ? Host.History() : nullptr;
-    Corrections = history != nullptr ? history->Adjustments(status.Period.First) : std::vector<TUsageAdjustment>{};
-    tblCorrections->setRowCount(static_cast<int>(Corrections.size()));
-    for (int row = 0; row < static_cast<int>(Corrections.size()); ++row) {
-        const TUsageAdjustment& given = Corrections[static_cast<std::size_t>(row)];
-        const std::int64_t correction = given.Provider - given.Counted;
-        const QStringList cells{given.At.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                Amount(given.Provider), Amount(given.Counted),
-                                (correction < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
-                                    Amount(std::abs(correction))};
-        for (int column = 0; column < cells.size(); ++column)
-            tblCorrections->setItem(row, column, new QTableWidgetItem(cells[column]));
-    }
-    tblCorrections->resizeColumnsToContents();
-    btnRemoveCorrection->setEnabled(!Corrections.empty());
 }
 
 bool TfrmUsage::SaveChart(const QString& path)
