@@ -66,58 +66,6 @@ void TForm1::NoticeLimitColors(TColor timeBefore)
                QStringLiteral("The month's limit is %1 hours.").arg(Settings.MaxTimeAlarm), urgency(TimeAlarmColor));
 }
 
-void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
-{
-    // Until what was given before this start is known nothing is given, so nothing is given twice.
-    if (!ReadPlanFacts())
-        return;
-    Alerts.SetThresholds(Plan.Thresholds);
-    Alerts.SetAllowanceNotice(Plan.AllowanceNotice);
-    const std::vector<TPlanAlert> due = Alerts.Due(plan, ToQDateTime(Now()).toLocalTime().date());
-    if (due.empty())
-        return;
-    if (History)
-        History->Remember(QStringLiteral("plan_alerts"), Alerts.Given());
-    const QString ofLimit =
-        plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString();
-    for (const TPlanAlert& alert : due) {
-        switch (alert.Kind) {
-        case TPlanAlert::TKind::Threshold:
-            if (alert.Percent >= 100)
-                Notice(TNotice::DownloadLimit, QStringLiteral("Download past the limit"), ofLimit, TUrgency::Critical);
-            else
-                Notice(TNotice::DownloadLimit, QStringLiteral("Download at %1 % of the limit").arg(alert.Percent),
-                       ofLimit + QLatin1Char(' ') + ForecastText(plan).left(1).toUpper() + ForecastText(plan).mid(1) +
-                           QLatin1Char('.'));
-            break;
-        case TPlanAlert::TKind::Limit:
-            HangUpAtLimit(plan);
-            break;
-        case TPlanAlert::TKind::Allowance:
-            Notice(TNotice::Allowance, QStringLiteral("Past today's allowance"),
-                   QStringLiteral("%1 used today; %2.")
-                       .arg(InUnit(plan.UsedToday, UnitFor(plan.UsedToday)), AllowanceText(plan)));
-            break;
-        }
-    }
-}
-
-void TForm1::HangUpAtLimit(const TPlanStatus& plan)
-{
-    // Only when asked, only while a line is up, and only a line of the kind the program exists to
-    // dial: a Wi-Fi, a cable or a VPN is never cut.
-    if (!Plan.HangUpAtLimit || !IsOnline())
-        return;
-    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
-    if (links.empty() || !win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle))
-        return;
-    BitBtn1Click();
-    Notice(TNotice::DownloadLimit, QStringLiteral("Hung up at the download limit"),
-           (plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period. ") : QString()) +
-               QStringLiteral("Dial asks before dialling again until the period ends."),
-           TUrgency::Critical);
-}
-
 void TForm1::NoticeForecast(const TPlanStatus& plan)
 {
     // Once a period, while under the limit: at this pace it is reached before the period ends.

@@ -1,0 +1,153 @@
+// The main window's part in keeping to the plan: today's use, the plan's warnings and the action
+// at the limit, and the provider's figure (its correction kept in the history and shown).
+
+#include "app/LabelColor.h"
+#include "app/Unit1.h"
+#include "common/AmountText.h"
+#include "common/BillingPeriod.h"
+#include "desktop/Notifications.h"
+#include "platform/Backend.h"
+#include "usage/HistoryRecorder.h"
+#include "usage/HistoryStore.h"
+#include "usage/UsageFigures.h"
+#include "usage/window/frmUsage.h"
+
+#include <QLabel>
+
+namespace pulo {
+
+bool TForm1::ReadPlanFacts()
+{
+    if (PlanFactsRead)
+        return true;
+    if (const THistoryStore* history = HistoryReader()) {
+        Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
+        const std::vector<TUsageAdjustment> given =
+            history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First);
+        PlanFactsRead = true;
+        // One given in the first moments, before the history could be read, is the latest.
+        if (!Adjustment && !given.empty()) {
+            Adjustment = given.back();
+            ShowCorrectedFigure();
+        }
+    } else if (!History || !History->Problem().isEmpty()) {
+        PlanFactsRead = true; // no history to wait for: kept in memory only
+    }
+    return PlanFactsRead;
+}
+
+void TForm1::SetProviderFigure(std::int64_t bytes)
+{
+    (void)ReadPlanFacts();
+    // To the second, as the history keeps it (and takes it back by it).
+    const QDateTime clock = ToQDateTime(Now());
+    const QDateTime now = clock.addMSecs(-clock.time().msec());
+    const TPlanStatus plan = PlanNow();
+    Adjustment = TUsageAdjustment{0, now, plan.Period.First, plan.ProgramCounted, std::max<std::int64_t>(0, bytes)};
+    if (History)
+        History->Adjust(*Adjustment);
+    ShowCorrectedFigure();
+}
+
+void TForm1::ShowCorrectedFigure()
+{
+    // The download limit's colour follows the corrected figure both ways (a correction may lower
+    // it); the connection in progress adds itself again at the next tick.
+    MBAlarmColor = clBlack;
+    for (QLabel* label : {Label11b, Label6b})
+        SetFontColor(label, clBlack);
+    ApplyStartingColors();
+    ShowTrayStatus(PlanNow());
+    if (frmUsage && frmUsage->isVisible())
+        frmUsage->Refresh();
+}
+
+void TForm1::RemoveProviderFigure(const QDateTime& at)
+{
+    if (History)
+        History->RemoveAdjustment(at);
+    // Only the latest one decides: taking it back brings the one before it back.
+    if (Adjustment && Adjustment->At == at) {
+        Adjustment.reset();
+        if (const THistoryStore* history = HistoryReader())
+            for (const TUsageAdjustment& given :
+                 history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First))
+                if (given.At != at)
+                    Adjustment = given;
+    }
+    ShowCorrectedFigure();
+}
+
+void TForm1::FollowPlanDay()
+{
+    // Today's use: what the history holds of today when the program starts in the middle of a
+    // day (read once, when the history can first be read), then the program's own counting from
+    // each new day's start.
+    const QDateTime now = ToQDateTime(Now());
+    const TPlanStatus plan = PlanNow();
+    if (!UsedTodayRead) {
+        if (const THistoryStore* history = HistoryReader()) {
+            const QDate today = now.toLocalTime().date();
+            const TUsageBar day = FinishedOfDay(*history, today);
+            Keeper.SetFinishedToday(now, plan.CountedOf(day.Sent, day.Received));
+            UsedTodayRead = true;
+            return;
+        }
+        UsedTodayRead = !History || !History->Problem().isEmpty(); // no history to wait for
+    }
+    Keeper.FollowDay(now);
+}
+
+void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
+{
+    // Until what was given before this start is known nothing is given, so nothing is given twice.
+    if (!ReadPlanFacts())
+        return;
+    Alerts.SetThresholds(Plan.Thresholds);
+    Alerts.SetAllowanceNotice(Plan.AllowanceNotice);
+    const std::vector<TPlanAlert> due = Alerts.Due(plan, ToQDateTime(Now()).toLocalTime().date());
+    if (due.empty())
+        return;
+    if (History)
+        History->Remember(QStringLiteral("plan_alerts"), Alerts.Given());
+    const QString ofLimit =
+        plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString();
+    for (const TPlanAlert& alert : due) {
+        switch (alert.Kind) {
+        case TPlanAlert::TKind::Threshold:
+            if (alert.Percent >= 100)
+                Notice(TNotice::DownloadLimit, QStringLiteral("Download past the limit"), ofLimit, TUrgency::Critical);
+            else
+                Notice(TNotice::DownloadLimit, QStringLiteral("Download at %1 % of the limit").arg(alert.Percent),
+                       ofLimit + QLatin1Char(' ') + ForecastText(plan).left(1).toUpper() + ForecastText(plan).mid(1) +
+                           QLatin1Char('.'));
+            break;
+        case TPlanAlert::TKind::Limit:
+            HangUpAtLimit(plan);
+            break;
+        case TPlanAlert::TKind::Allowance:
+            Notice(TNotice::Allowance, QStringLiteral("Past today's allowance"),
+                   QStringLiteral("%1 used today; %2.")
+                       .arg(InUnit(plan.UsedToday, UnitFor(plan.UsedToday)), AllowanceText(plan)));
+            break;
+        }
+    }
+}
+
+void TForm1::HangUpAtLimit(const TPlanStatus& plan)
+{
+    // Only when asked, only while a line is up, and only a line of the kind the program exists to
+    // dial: a Wi-Fi, a cable or a VPN is never cut.
+    if (!Plan.HangUpAtLimit || !IsOnline())
+        return;
+    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
+    if (links.empty() || !win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle))
+        return;
+    BitBtn1Click();
+    Notice(TNotice::DownloadLimit, QStringLiteral("Hung up at the download limit"),
+           (plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period. ") : QString()) +
+               QStringLiteral("Dial asks before dialling again until the period ends."),
+           TUrgency::Critical);
+}
+
+} // namespace pulo
