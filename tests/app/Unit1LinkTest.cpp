@@ -38,6 +38,24 @@ protected:
         win::InstalledBackend().Registry = std::move(posix->Registry);
     }
 
+    // Runs the stand-in pppd for "myisp" on ifname with the local address (and more options),
+    // until it says its link is ready; false, with what it said, when it does not.
+    ::testing::AssertionResult StartPppd(QProcess& pppd, const char* ifname, const char* local, QStringList more = {})
+    {
+        pppd.start(QStringLiteral(STANDIN_PPPD),
+                   QStringList{"call", "myisp", "nodetach", "/dev/ttyS1", "piddir", PidFolder.path(), "ifname",
+                               QLatin1String(ifname), "local", QLatin1String(local)} +
+                       more);
+        if (!pppd.waitForStarted())
+            return ::testing::AssertionFailure() << "the stand-in pppd did not start";
+        QByteArray said;
+        while (!said.contains("ready\n") && pppd.waitForReadyRead(5000))
+            said += pppd.readAllStandardOutput();
+        if (!said.contains("ready\n"))
+            return ::testing::AssertionFailure() << said.toStdString();
+        return ::testing::AssertionSuccess();
+    }
+
     QTemporaryDir PidFolder;
 };
 
@@ -70,13 +88,7 @@ TEST_F(Unit1LinkTest, APppLinkComingUpAndGoingAwayIsOneConnection)
 TEST_F(Unit1LinkTest, ADialledLinkIsNamedAndCountedWhenTheProgramEndsRightAfterHangUp)
 {
     QProcess pppd;
-    pppd.start(QStringLiteral(STANDIN_PPPD), {"call", "myisp", "nodetach", "/dev/ttyS1", "piddir", PidFolder.path(),
-                                              "ifname", "ppp6", "local", "10.64.6.2"});
-    ASSERT_TRUE(pppd.waitForStarted());
-    QByteArray said;
-    while (!said.contains("ready\n") && pppd.waitForReadyRead(5000))
-        said += pppd.readAllStandardOutput();
-    ASSERT_TRUE(said.contains("ready\n")) << said.toStdString();
+    ASSERT_TRUE(StartPppd(pppd, "ppp6", "10.64.6.2"));
 
     TForm1 form(Services());
     form.KZInternetDetect1->Poll();
@@ -99,13 +111,7 @@ TEST_F(Unit1LinkTest, APppLinkBroughtOverTheLimitIsHungUpWhenTheUserAskedForIt)
 {
     WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=1\nHangUpAtLimit=1\n");
     QProcess pppd;
-    pppd.start(QStringLiteral(STANDIN_PPPD), {"call", "myisp", "nodetach", "/dev/ttyS1", "piddir", PidFolder.path(),
-                                              "ifname", "ppp7", "local", "10.64.7.2", "burst", "1200000"});
-    ASSERT_TRUE(pppd.waitForStarted());
-    QByteArray said;
-    while (!said.contains("ready\n") && pppd.waitForReadyRead(5000))
-        said += pppd.readAllStandardOutput();
-    ASSERT_TRUE(said.contains("ready\n")) << said.toStdString();
+    ASSERT_TRUE(StartPppd(pppd, "ppp7", "10.64.7.2", {"burst", "1200000"}));
 
     TForm1 form(Services());
     ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
@@ -115,6 +121,7 @@ TEST_F(Unit1LinkTest, APppLinkBroughtOverTheLimitIsHungUpWhenTheUserAskedForIt)
     EXPECT_EQ(pppd.state(), QProcess::Running) << "under the limit";
     // 1.2 MB from the peer: past the 1 MB limit at the next tick.
     ::kill(static_cast<pid_t>(pppd.processId()), SIGUSR1);
+    QByteArray said;
     while (!said.contains("burst\n") && pppd.waitForReadyRead(5000))
         said += pppd.readAllStandardOutput();
     form.RxTimerEvent1Timer();
