@@ -203,6 +203,11 @@ public Q_SLOTS:
             dial->Fail(631);
             return;
         }
+        // The answer and the hang-up may both get here (the hang-up queued before the answer
+        // was seen): the activation is asked to end once.
+        if (dial->Deactivating)
+            return;
+        dial->Deactivating = true;
         (void)Bus.asyncCall(DeactivateCall(active), HangUpTimeout);
     }
 

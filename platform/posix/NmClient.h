@@ -61,7 +61,8 @@ private:
     std::string Active;
     // Kept by the worker's thread only.
     std::size_t Told = 0;
-    bool Answered = false; // the activation request has been answered
+    bool Answered = false;     // the activation request has been answered
+    bool Deactivating = false; // the worker's: the activation has been asked to end, once
     std::string DevicePath;
     std::uint32_t DeviceReason = 0;
     std::uint32_t ActiveReason = 0;
