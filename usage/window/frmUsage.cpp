@@ -219,6 +219,7 @@ void TfrmUsage::DrawPeriod(const TPlanStatus& status, const std::vector<TUsageBa
     hours->setTickType(QValueAxis::TicksFixed);
     hours->setTickCount(5);
     hours->setLabelFormat(QStringLiteral("%.0f"));
+    hours->setGridLineVisible(false); // the bytes' grid is the chart's
     chart->addAxis(hours, Qt::AlignRight);
     Line(chart, QStringLiteral("Online"), online, Qt::DotLine, OnlineColor, x, hours);
     if (today >= 0)
@@ -320,6 +321,7 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
         online << QPointF(static_cast<double>(i), static_cast<double>(bars[i].Seconds) / 3600);
     QValueAxis* hours =
         RoundAxis(chart, static_cast<double>(longest) / 3600, QStringLiteral("hours online"), Qt::AlignRight);
+    hours->setGridLineVisible(false);
     Line(chart, QStringLiteral("Online"), online, Qt::DotLine, OnlineColor, x, hours);
     Show(chartPeriods, chart);
 }
