@@ -260,6 +260,31 @@ TEST_F(frmConfigTest, ThePlanPageAndTheAlarmsPageEditOneDownloadLimit)
     EXPECT_FALSE(dialog->CheckPlanLimit->isChecked());
 }
 
+TEST_F(frmConfigTest, ThePlansWarningsAreStoredOnlyWhenTheyArePercentages)
+{
+    WriteIni("[General]\nThresholds=70, 95%\nHangUpAtLimit=1\n");
+    auto dialog = Make();
+    dialog->OpenConfig();
+    EXPECT_EQ(dialog->EditThresholds->text(), QStringLiteral("70 95"));
+    EXPECT_TRUE(dialog->CheckHangUpAtLimit->isChecked());
+    EXPECT_TRUE(dialog->CheckAllowanceNotice->isChecked()) << "on unless turned off";
+    for (const char* wrong : {"80 abc", "0", "1001", "-5"}) {
+        SCOPED_TRACE(wrong);
+        dialog->EditThresholds->setText(QLatin1String(wrong));
+        dialog->CheckHangUpAtLimit->setChecked(false);
+        Warnings.clear();
+        dialog->btnSave->click();
+        EXPECT_EQ(Warnings.size(), 1);
+        EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+        EXPECT_EQ(Stored("General/HangUpAtLimit"), QStringLiteral("1")) << "nothing stored";
+    }
+    dialog->EditThresholds->setText(QStringLiteral("90 50 90"));
+    dialog->btnSave->click();
+    EXPECT_EQ(Stored("General/Thresholds"), QStringLiteral("50 90"));
+    EXPECT_EQ(Stored("General/HangUpAtLimit"), QStringLiteral("0"));
+    EXPECT_EQ(Plan.Thresholds, (std::vector<int>{50, 90}));
+}
+
 TEST_F(frmConfigTest, DesktopNotificationsAndStartingWithTheDesktop)
 {
     auto portable = Make();
