@@ -12,8 +12,8 @@ namespace {
 
 constexpr int ServiceTimeoutMs = 2000;
 
-// The specification's raw image: width, height, row stride, alpha, bits per sample, channels and
-// the RGBA bytes.
+// The icon as the notification service takes raw pixels (its "image-data" hint): width, height,
+// row stride, alpha, bits per sample, channels and the RGBA bytes.
 QVariant ImageData(const QImage& image)
 {
     const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);

@@ -5,13 +5,10 @@
 #include "tests/app/Unit1TrayFixture.h"
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
-#include "usage/StatusReport.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -32,35 +29,9 @@
 namespace pulo {
 namespace {
 
-class Unit1SupervisionTest : public test::Unit1TrayTest
-{
-protected:
-    // Moves the clock on by whole seconds, one supervision tick each.
-    void Run(TForm1& form, int seconds)
-    {
-        for (int i = 0; i < seconds; ++i) {
-            Sim->Ticks += 1000;
-            const win::SYSTEMTIME now = Sim->Now;
-            const QDateTime next =
-                QDateTime(QDate(now.wYear, now.wMonth, now.wDay), QTime(now.wHour, now.wMinute, now.wSecond))
-                    .addSecs(1);
-            Sim->SetNow(next.date().year(), next.date().month(), next.date().day(), next.time().hour(),
-                        next.time().minute(), next.time().second());
-            form.RxTimerEvent1Timer();
-        }
-    }
-};
+using Unit1SupervisionTest = test::Unit1TrayTest;
 
 using test::TextColor;
-
-// The Usage window the main window opened, as a user's tools find it.
-QWidget* UsageWindow()
-{
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QStringLiteral("frmUsage") && window->isVisible())
-            return window;
-    return nullptr;
-}
 
 TEST_F(Unit1SupervisionTest, TimeOnlineWarnsNearAndPastTheLimitAndTheAlarmRepeatsUntilMuted)
 {
@@ -214,8 +185,8 @@ TEST_F(Unit1SupervisionTest, AHistoryThatCannotBeOpenedIsToldOnceWithoutABoxAndT
     ASSERT_EQ(notices.size(), 1) << Log->Balloons.join('\n').toStdString();
     EXPECT_TRUE(notices[0].contains(QStringLiteral("not a regular file"))) << notices[0].toStdString();
     form.Usage1Click();
-    ASSERT_NE(UsageWindow(), nullptr);
-    EXPECT_TRUE(UsageWindow()
+    ASSERT_NE(test::ShownWindow(QStringLiteral("frmUsage")), nullptr);
+    EXPECT_TRUE(test::ShownWindow(QStringLiteral("frmUsage"))
                     ->findChild<QLabel*>(QStringLiteral("lblSummary"))
                     ->text()
                     .contains(QStringLiteral("not a regular file")))
@@ -316,136 +287,14 @@ TEST_F(Unit1SupervisionTest, AFullDiskDelaysTheHistoryAndItCatchesUpOnceThereIsR
     ::umount2(small.path().toLocal8Bit().constData(), MNT_DETACH);
 }
 
-TEST_F(Unit1SupervisionTest, EveryViewGivesTheSameFigureForThisPeriod)
-{
-    // Each row: the settings file, then a connection of 10 s at 100 kB/s received and 10 kB/s sent
-    // on 8 December (the tests' clock); what every view says this period counts.
-    const struct
-    {
-        const char* Name;
-        const char* Ini;
-        const char* ReceivedMB; // the main window's month label while connected
-        std::int64_t Counted;   // bytes
-        const char* Tip;        // the tip's period line
-        bool ForecastNotice;
-        std::int64_t UsedToday; // the connection's own: nothing else today
-        const char* Allowance;  // what was left this morning over the 24 days left
-    } cases[] = {
-        {"the first connection of a new period, last period's totals near the limit",
-         "[General]\nMaximumMB=1\nMaxMBAlarm=20000\n[Stats]\nMonth=11\nTotCon=40\nTotRCV=19500000\n", "1", 1'000'000,
-         "This period: 0.001 GB of 20.0 GB", false, 1'000'000, "you can use 833 MB a day for the next 24 days"},
-        {"this period's totals", "[General]\nMaximumMB=1\nMaxMBAlarm=20\n[Stats]\nMonth=12\nTotCon=2\nTotRCV=5000\n",
-         "6", 6'000'000, "This period: 6.00 MB of 20.0 MB", true, 1'000'000,
-         "you can use 0.625 MB a day for the next 24 days"},
-        {"sent and received counted",
-         "[General]\nMaximumMB=1\nMaxMBAlarm=20\nQuotaCounts=both\n[Stats]\nMonth=12\nTotRCV=5000\nTotTMT=500\n", "6",
-         6'600'000, "This period: 6.60 MB of 20.0 MB", true, 1'100'000,
-         "you can use 0.604 MB a day for the next 24 days"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
-        WriteIni(QByteArray("[General]\nSounds=0\n") + QByteArray(c.Ini).replace("[General]\n", ""));
-        Log->Balloons.clear();
-        // Each row on a history of its own (a new history takes the log in: the log goes too).
-        for (const char* file : {"pulopro.sqlite", "pulopro.sqlite-wal", "pulopro.sqlite-shm", "pulopro.log"})
-            QFile::remove(Folder->filePath(QLatin1String(file)));
-        Sim->SetNow(2026, 12, 8, 12, 0, 0);
-        TForm1 form(Services());
-        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
-        Sim->SetLineRates(line, 10'000, 100'000);
-        form.KZInternetDetect1->Poll();
-        Run(form, 10);
-        EXPECT_EQ(form.Label11b->text(), QString::fromLatin1(c.ReceivedMB));
-        EXPECT_TRUE(Log->LongTip.contains(QString::fromLatin1(c.Tip))) << Log->LongTip.toStdString();
-        // What --json says while this copy runs.
-        const TStatusReport live = form.LiveReport();
-        EXPECT_EQ(live.Plan.Counted, c.Counted);
-        EXPECT_TRUE(live.Plan.WithinLimit());
-        EXPECT_EQ(ReportJson(live)[QStringLiteral("countedBytes")].toInteger(), c.Counted);
-        EXPECT_EQ(ReportJson(live)[QStringLiteral("usedTodayBytes")].toInteger(), c.UsedToday);
-        EXPECT_TRUE(ReportLine(live).contains(QString::fromLatin1(c.Allowance))) << ReportLine(live).toStdString();
-        // The Usage window's summary: the tip's figure, word for word.
-        form.Usage1Click();
-        const QString summary = UsageWindow()->findChild<QLabel*>(QStringLiteral("lblSummary"))->text();
-        EXPECT_TRUE(summary.contains(QString::fromLatin1(c.Tip).mid(QStringLiteral("This period: ").size())))
-            << summary.toStdString();
-        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download limit ahead")).size(), c.ForecastNotice ? 1 : 0)
-            << Log->Balloons.join('\n').toStdString();
-        Sim->DropLine(line);
-        form.KZInternetDetect1->Poll();
-    }
-}
-
-TEST_F(Unit1SupervisionTest, ANewBillingDayOrANewPeriodLosesNothingAndStartsWhereItShould)
-{
-    // A calendar month's totals, and a history that knows the connections behind them.
-    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\n[Stats]\nMonth=12\nTotCon=2\nTotRCV=5000\n"
-             "TotTMT=50\nTotTime=1200\n");
-    {
-        THistoryStore store(Folder->filePath(QStringLiteral("pulopro.sqlite")));
-        ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
-        ASSERT_TRUE(store.AddImported({}));
-        for (const auto& [day, received] : {std::pair{20, 2'000'000}, {1, 3'000'000}, {5, 2'000'000}}) {
-            const QDateTime start(QDate(2026, day == 20 ? 11 : 12, day), QTime(10, 0));
-            const std::int64_t id = store.BeginConnection(start, QStringLiteral("My ISP"), QString());
-            ASSERT_TRUE(store.UpdateConnection(id, start.addSecs(600), 25'000, received, true));
-        }
-    }
-    Sim->SetNow(2026, 12, 8, 12, 0, 0);
-    TForm1 form(Services());
-    ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
-    EXPECT_EQ(form.Label11b->text(), QStringLiteral("5"));
-
-    // The billing day becomes the 15th: the period is now 15 November to 14 December.
-    form.Plan.BillingDay = 15;
-    Run(form, 1);
-    EXPECT_EQ(form.Label11b->text(), QStringLiteral("7")) << "all three connections of the period it now names";
-    EXPECT_EQ(form.LiveReport().Plan.Received, 7'000'000);
-    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 7.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
-    const QSettings ini(IniPath(), QSettings::IniFormat);
-    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "3");
-    EXPECT_EQ(ini.value("Stats/Month").toString(), "11");
-    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::black));
-
-    // Offline across the next billing day: at that second the period starts at zero.
-    Sim->SetNow(2026, 12, 14, 23, 59, 59);
-    Run(form, 1);
-    EXPECT_EQ(form.Label11b->text(), QStringLiteral("0"));
-    EXPECT_EQ(form.LiveReport().Plan.Counted, 0);
-    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 0.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
-}
-
-TEST_F(Unit1SupervisionTest, AConnectionAcrossTheBillingDayCountsInThePeriodItBeganIn)
-{
-    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\n[Stats]\nMonth=11\nTotCon=1\nTotRCV=1000\n");
-    Sim->SetNow(2026, 11, 30, 23, 59, 50);
-    TForm1 form(Services());
-    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
-    Sim->SetLineRates(line, 0, 100'000);
-    form.KZInternetDetect1->Poll();
-    Run(form, 5);
-    EXPECT_EQ(form.Label11b->text(), QStringLiteral("1.5")) << "November's total and the connection";
-    EXPECT_EQ(form.LiveReport().Plan.Received, 1'500'000);
-    Run(form, 10); // past midnight: December
-    const TStatusReport live = form.LiveReport();
-    EXPECT_EQ(live.Plan.Period.First, QDate(2026, 12, 1));
-    EXPECT_EQ(live.Plan.Received, 0) << "the connection counts in November, at its end";
-    EXPECT_EQ(form.Label11b->text(), QStringLiteral("0")) << "the window says what --json says";
-    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: 0.00 MB of 10.0 MB"))) << Log->LongTip.toStdString();
-    Sim->DropLine(line);
-    form.KZInternetDetect1->Poll();
-    const QSettings ini(IniPath(), QSettings::IniFormat);
-    EXPECT_EQ(ini.value("Stats/Month").toString(), "11");
-    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "2");
-}
-
 TEST_F(Unit1SupervisionTest, TheUsageWindowFollowsTheHistoryAsConnectionsComeAndGo)
 {
     WriteIni("[General]\nSounds=0\n");
     Sim->SetNow(2026, 12, 8, 12, 0, 0);
     TForm1 form(Services());
     form.Usage1Click();
-    QTableWidget* table = UsageWindow()->findChild<QTableWidget*>(QStringLiteral("tblConnections"));
+    QTableWidget* table =
+        test::ShownWindow(QStringLiteral("frmUsage"))->findChild<QTableWidget*>(QStringLiteral("tblConnections"));
     ASSERT_NE(table, nullptr);
     for (int connection = 1; connection <= 2; ++connection) {
         SCOPED_TRACE(connection);
@@ -483,117 +332,6 @@ TEST_F(Unit1SupervisionTest, TheDesktopIsToldOfConnectionsAndLimitsUnlessNotifyI
                                       "Disconnected from My ISP / Online 00:03:21, 0.0 MB received, 0.0 MB sent"};
         EXPECT_EQ(Log->Balloons, notify ? expected : QStringList{});
     }
-}
-
-TEST_F(Unit1SupervisionTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheLimitCanHangUp)
-{
-    // 7 MB of a 10 MB limit counted; a line at 100 kB/s received.
-    for (const bool dialUp : {true, false}) {
-        SCOPED_TRACE(dialUp ? "a dial-up line" : "a line the program does not dial (a VPN)");
-        for (const char* ending : {"", "-wal", "-shm"})
-            QFile::remove(Folder->filePath(QStringLiteral("pulopro.sqlite") + QLatin1String(ending)));
-        WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\nHangUpAtLimit=1\nAllowanceNotice=0\n"
-                 "[Stats]\nMonth=12\nTotCon=1\nTotRCV=7000\n");
-        Sim->SetNow(2026, 12, 8, 12, 0, 0);
-        Log->Balloons.clear();
-        const auto lineUp = [&](TForm1& form) {
-            const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
-            Sim->FindLine(line)->DialUp = dialUp;
-            Sim->SetLineRates(line, 0, 100'000);
-            form.KZInternetDetect1->Poll();
-            return line;
-        };
-        {
-            TForm1 form(Services());
-            ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
-            const win::HRASCONN line = lineUp(form);
-            Run(form, 21); // 9.1 MB: 80 % and 90 % passed
-            Sim->DropLine(line);
-            form.KZInternetDetect1->Poll();
-            ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
-        }
-        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("% of the limit")),
-                  (QStringList{"Download at 80 % of the limit / 8.00 MB of 10.0 MB this period. At this pace the limit "
-                               "is reached on 10 December.",
-                               "Download at 90 % of the limit / 9.00 MB of 10.0 MB this period. At this pace the limit "
-                               "is reached on 9 December."}))
-            << Log->Balloons.join('\n').toStdString();
-        Log->Balloons.clear();
-        Sim->HungUp.clear(); // the end of the first line
-
-        // Started again: nothing told twice; the limit passed is told, and hangs up a dial-up line.
-        TForm1 form(Services());
-        ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
-        const win::HRASCONN line = lineUp(form);
-        Run(form, 5);
-        EXPECT_TRUE(Log->Balloons.filter(QStringLiteral("% of the limit")).isEmpty()) << "given before the restart";
-        Run(form, 10);
-        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download past the limit")).size(), 1);
-        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Hung up at the download limit")).size(), dialUp ? 1 : 0);
-        EXPECT_EQ(std::count(Sim->HungUp.begin(), Sim->HungUp.end(), line) > 0, dialUp);
-        if (dialUp) {
-            // Past the limit a dial asks first; "no" dials nothing.
-            Sim->DropLine(line);
-            form.KZInternetDetect1->Poll();
-            QStringList asked;
-            form.Confirm = [&](const QString& text) {
-                asked << text;
-                return false;
-            };
-            form.BitBtn2Click();
-            EXPECT_EQ(asked.size(), 1);
-            EXPECT_FALSE(form.BitBtn1->isEnabled()) << "no dial started";
-        } else {
-            Sim->DropLine(line);
-            form.KZInternetDetect1->Poll();
-        }
-        Sim->HungUp.clear();
-    }
-}
-
-TEST_F(Unit1SupervisionTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
-{
-    // 3 MB of a 10 MB limit counted; the provider says 9.6 MB.
-    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\n[Stats]\nMonth=12\nTotCon=1\nTotRCV=3000\n");
-    Sim->SetNow(2026, 12, 8, 12, 0, 0);
-    {
-        TForm1 form(Services());
-        ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
-        Run(form, 1);
-        EXPECT_EQ(TextColor(form.Label11b), TextColor(form.Label10b)) << "3 MB: no warning colour";
-        form.Configuration1Click();
-        QWidget* dialog = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->objectName() == QStringLiteral("frmConfig") && window->isVisible())
-                dialog = window;
-        ASSERT_NE(dialog, nullptr);
-        dialog->findChild<QComboBox*>(QStringLiteral("ComboProviderUnit"))->setCurrentIndex(0); // MB
-        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinProviderFigure"))->setValue(9.6);
-        dialog->findChild<QPushButton*>(QStringLiteral("btnSetProviderFigure"))->click();
-        dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
-        Run(form, 1);
-        EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("countedBytes")].toInteger(), 9'600'000);
-        EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("correctionBytes")].toInteger(), 6'600'000);
-        EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::yellow)) << "96 % of the limit";
-        EXPECT_EQ(form.Label11b->text(), QStringLiteral("3")) << "the month totals stay the program's own";
-        ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
-    }
-    // Started again: the history still has it; taken back in the Usage window, it is gone.
-    TForm1 form(Services());
-    ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
-    Run(form, 1);
-    EXPECT_EQ(form.LiveReport().Plan.Counted, 9'600'000);
-    form.Usage1Click();
-    auto* corrections = UsageWindow()->findChild<QTableWidget*>(QStringLiteral("tblCorrections"));
-    ASSERT_EQ(corrections->rowCount(), 1);
-    EXPECT_EQ(corrections->item(0, 3)->text(), QStringLiteral("+6.60 MB"));
-    corrections->selectRow(0);
-    UsageWindow()->findChild<QPushButton*>(QStringLiteral("btnRemoveCorrection"))->click();
-    EXPECT_EQ(form.LiveReport().Plan.Counted, 3'000'000);
-    ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
-    THistoryStore reader(Folder->filePath(QStringLiteral("pulopro.sqlite")));
-    ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
-    EXPECT_TRUE(reader.Adjustments(QDate(2026, 12, 1)).empty());
 }
 
 TEST_F(Unit1SupervisionTest, ConnectSpeedOnTheNineXFamily)

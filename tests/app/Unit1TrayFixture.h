@@ -6,6 +6,8 @@
 #include "tests/support/SimPlatformTest.h"
 #include "tests/support/TrayRecorder.h"
 
+#include <QApplication>
+#include <QDateTime>
 #include <QLabel>
 #include <QStringList>
 
@@ -26,9 +28,34 @@ namespace pulo::test {
     return names;
 }
 
+// The visible top-level window of that name (a dialog, the Usage window), as a user's tools find
+// it; none when there is none.
+[[nodiscard]] inline QWidget* ShownWindow(const QString& name)
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == name && window->isVisible())
+            return window;
+    return nullptr;
+}
+
 class Unit1TrayTest : public SimPlatformTest
 {
 protected:
+    // Moves the clock on by whole seconds, one supervision tick each.
+    void Run(TForm1& form, int seconds)
+    {
+        for (int i = 0; i < seconds; ++i) {
+            Sim->Ticks += 1000;
+            const win::SYSTEMTIME now = Sim->Now;
+            const QDateTime next =
+                QDateTime(QDate(now.wYear, now.wMonth, now.wDay), QTime(now.wHour, now.wMinute, now.wSecond))
+                    .addSecs(1);
+            Sim->SetNow(next.date().year(), next.date().month(), next.date().day(), next.time().hour(),
+                        next.time().minute(), next.time().second());
+            form.RxTimerEvent1Timer();
+        }
+    }
+
     TForm1Services Services()
     {
         TForm1Services services;
