@@ -332,9 +332,11 @@ private:
     // The plan's warnings due now (thresholds, the limit, the daily allowance), each given once
     // and kept in the history; the line hung up at the limit when the user asked for it.
     void NoticePlanAlerts(const TPlanStatus& plan);
-    // What the plan keeps in the history (the warnings given, the provider's figure), read once
-    // it can be; false until then.
+    // What the plan keeps in the history (today's finished use, the warnings given, the
+    // provider's figure), read once it can be; false until then.
     bool ReadPlanFacts();
+    // The plan keeper told the month totals, the plan and the connection in progress as they are.
+    void UpdateKeeper();
     void HangUpAtLimit(const TPlanStatus& plan);
     // The usage history (Unit1Usage.cpp).
     void OpenHistory(const TForm1Services& services);
@@ -381,8 +383,7 @@ private:
     QStringList LinesWaitingForTheLog;
     std::unique_ptr<TNotifier> Notifier;
     std::unique_ptr<TfrmUsage> frmUsage;
-    QDate ForecastWarned;       // the period whose forecast warning was given
-    bool UsedTodayRead = false; // today's use before the start was taken from the history
+    QDate ForecastWarned; // the period whose forecast warning was given
     TPlanAlerts Alerts;
     bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history
     std::optional<TUsageAdjustment> Adjustment; // the latest correction to the provider's meter

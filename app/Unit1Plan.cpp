@@ -21,6 +21,12 @@ bool TForm1::ReadPlanFacts()
     if (PlanFactsRead)
         return true;
     if (const THistoryStore* history = HistoryReader()) {
+        // Today's use where the program starts in the middle of a day: the connections that
+        // finished today (the one in progress is the program's own to count).
+        const QDateTime now = ToQDateTime(Now());
+        UpdateKeeper();
+        const TUsageBar today = FinishedOfDay(*history, now.toLocalTime().date());
+        Keeper.SetFinishedToday(now, Keeper.Status(now).CountedOf(today.Sent, today.Received));
         Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
         const std::vector<TUsageAdjustment> given =
             history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First);
@@ -80,22 +86,11 @@ void TForm1::RemoveProviderFigure(const QDateTime& at)
 
 void TForm1::FollowPlanDay()
 {
-    // Today's use: what the history holds of today when the program starts in the middle of a
-    // day (read once, when the history can first be read), then the program's own counting from
-    // each new day's start.
-    const QDateTime now = ToQDateTime(Now());
-    const TPlanStatus plan = PlanNow();
-    if (!UsedTodayRead) {
-        if (const THistoryStore* history = HistoryReader()) {
-            const QDate today = now.toLocalTime().date();
-            const TUsageBar day = FinishedOfDay(*history, today);
-            Keeper.SetFinishedToday(now, plan.CountedOf(day.Sent, day.Received));
-            UsedTodayRead = true;
-            return;
-        }
-        UsedTodayRead = !History || !History->Problem().isEmpty(); // no history to wait for
-    }
-    Keeper.FollowDay(now);
+    // Today's use: the program's own counting from each new day's start, and what the history
+    // holds of today once it can be read.
+    UpdateKeeper();
+    Keeper.FollowDay(ToQDateTime(Now()));
+    (void)ReadPlanFacts();
 }
 
 void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
@@ -119,8 +114,7 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
                 Notice(TNotice::DownloadLimit, QStringLiteral("Download past the limit"), ofLimit, TUrgency::Critical);
             else
                 Notice(TNotice::DownloadLimit, QStringLiteral("Download at %1 % of the limit").arg(alert.Percent),
-                       ofLimit + QLatin1Char(' ') + ForecastText(plan).left(1).toUpper() + ForecastText(plan).mid(1) +
-                           QLatin1Char('.'));
+                       ofLimit + QLatin1Char(' ') + Capitalised(ForecastText(plan)) + QLatin1Char('.'));
             break;
         case TPlanAlert::TKind::Limit:
             HangUpAtLimit(plan);

@@ -129,6 +129,12 @@ bool TForm1::RunningCounts() const
 
 TPlanStatus TForm1::PlanNow()
 {
+    UpdateKeeper();
+    return Keeper.Status(ToQDateTime(Now()));
+}
+
+void TForm1::UpdateKeeper()
+{
     Keeper.SetTotals(Totals);
     Keeper.SetAdjustment(Adjustment);
     Keeper.SetPlan(Plan.BillingDay, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
@@ -137,7 +143,6 @@ TPlanStatus TForm1::PlanNow()
                           static_cast<std::int64_t>(StatsRecv));
     else
         Keeper.SetRunning(std::nullopt, 0, 0);
-    return Keeper.Status(ToQDateTime(Now()));
 }
 
 TStatusReport TForm1::LiveReport()

@@ -49,7 +49,6 @@ void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, 
 
 void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
 {
-    Today = QDate();
     const TPlanStatus status = Status(now);
     const bool running = RunningStart && BeganIn(*RunningStart, status.Period);
     const std::int64_t runningCounted = running ? status.CountedOf(RunningSent, RunningReceived) : 0;
@@ -62,7 +61,6 @@ void TPlanKeeper::FollowDay(const QDateTime& now)
     const QDate day = now.toLocalTime().date();
     if (day == Today)
         return;
-    Today = QDate();
     DayStart = Status(now).ProgramCounted;
     Today = day;
 }

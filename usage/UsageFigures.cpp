@@ -101,6 +101,11 @@ QString AllowanceText(const TPlanStatus& status)
                : QStringLiteral("you can use %1 a day for the next %2 days").arg(amount).arg(status.DaysLeft);
 }
 
+QString Capitalised(const QString& words)
+{
+    return words.left(1).toUpper() + words.mid(1);
+}
+
 QString ForecastText(const TPlanStatus& status)
 {
     if (!status.Limit)

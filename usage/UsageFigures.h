@@ -50,6 +50,9 @@ struct TAxisScale final
 // of the limit"; empty without a limit.
 [[nodiscard]] QString AllowanceText(const TPlanStatus& status);
 
+// Words of the kind above at the start of a sentence: "Within the limit".
+[[nodiscard]] QString Capitalised(const QString& words);
+
 // "at this pace the limit is reached on 21 December", "within the limit", "the limit has been
 // passed", or "no limit set".
 [[nodiscard]] QString ForecastText(const TPlanStatus& status);

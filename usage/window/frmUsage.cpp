@@ -147,7 +147,7 @@ void TfrmUsage::Refresh()
                        .arg(InUnit(status.ProgramCounted, unit));
     summary += QStringLiteral(" - %1 days left - %2").arg(status.DaysLeft).arg(ForecastText(status));
     if (const QString allowance = AllowanceText(status); !allowance.isEmpty()) {
-        summary += QStringLiteral("\n") + allowance.left(1).toUpper() + allowance.mid(1) +
+        summary += QStringLiteral("\n") + Capitalised(allowance) +
                    QStringLiteral(" (%1 used today).").arg(InUnit(status.UsedToday, UnitFor(status.UsedToday)));
     }
     if (history == nullptr) {
