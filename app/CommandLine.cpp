@@ -128,13 +128,8 @@ TPlanKeeper KeeperFromFiles(const QDateTime& now, const THistoryStore& history)
     TPlanKeeper keeper;
     keeper.SetTotals(totals);
     keeper.SetPlan(plan.BillingDay, plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
-    if (history.IsOpen()) {
-        const std::vector<TUsageAdjustment> given = history.Adjustments(keeper.Status(now).Period.First);
-        if (!given.empty())
-            keeper.SetAdjustment(given.back());
-        const TUsageBar today = FinishedOfDay(history, now.date());
-        keeper.SetFinishedToday(now, keeper.Status(now).CountedOf(today.Sent, today.Received));
-    }
+    if (history.IsOpen())
+        keeper.ReadHistory(history, now);
     return keeper;
 }
 
@@ -196,16 +191,15 @@ int SetUsed(std::int64_t bytes)
 {
     if (const std::optional<TStatusReport> live = LiveReport(TellRunningCopyTheProvidersFigure(SettingsPath(), bytes)))
         return Answer(stdout, ReportLine(*live).toUtf8() + '\n');
-    const QDateTime clock = QDateTime::currentDateTime();
-    const QDateTime now = clock.addMSecs(-clock.time().msec());
+    const QDateTime now = QDateTime::currentDateTime();
     THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
     if (!history.Open(THistoryStore::TAccess::ReadWrite))
         return Refuse(Failure, history.Problem());
-    const TPlanStatus plan = KeeperFromFiles(now, history).Status(now);
-    if (history.AddAdjustment({0, now, plan.Period.First, plan.ProgramCounted, bytes}) == 0)
+    TPlanKeeper keeper = KeeperFromFiles(now, history);
+    if (history.AddAdjustment(keeper.Correct(now, bytes)) == 0)
         return Refuse(Failure, history.Problem());
     TStatusReport report;
-    report.Plan = KeeperFromFiles(now, history).Status(now);
+    report.Plan = keeper.Status(now);
     return Answer(stdout, ReportLine(report).toUtf8() + '\n');
 }
 

@@ -386,7 +386,6 @@ private:
     QDate ForecastWarned; // the period whose forecast warning was given
     TPlanAlerts Alerts;
     bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history
-    std::optional<TUsageAdjustment> Adjustment; // the latest correction to the provider's meter
     TPlanKeeper Keeper;
     QDate ShownPeriodFirst;    // the period the month figures were last shown for
     int CountedBillingDay = 0; // the billing day the month totals were counted by

@@ -21,21 +21,12 @@ bool TForm1::ReadPlanFacts()
     if (PlanFactsRead)
         return true;
     if (const THistoryStore* history = HistoryReader()) {
-        // Today's use where the program starts in the middle of a day: the connections that
-        // finished today (the one in progress is the program's own to count).
-        const QDateTime now = ToQDateTime(Now());
         UpdateKeeper();
-        const TUsageBar today = FinishedOfDay(*history, now.toLocalTime().date());
-        Keeper.SetFinishedToday(now, Keeper.Status(now).CountedOf(today.Sent, today.Received));
+        Keeper.ReadHistory(*history, ToQDateTime(Now()));
         Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
-        const std::vector<TUsageAdjustment> given =
-            history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First);
         PlanFactsRead = true;
-        // One given in the first moments, before the history could be read, is the latest.
-        if (!Adjustment && !given.empty()) {
-            Adjustment = given.back();
+        if (Keeper.LatestAdjustment())
             ShowCorrectedFigure();
-        }
     } else if (!History || !History->Problem().isEmpty()) {
         PlanFactsRead = true; // no history to wait for: kept in memory only
     }
@@ -45,13 +36,10 @@ bool TForm1::ReadPlanFacts()
 void TForm1::SetProviderFigure(std::int64_t bytes)
 {
     (void)ReadPlanFacts();
-    // To the second, as the history keeps it (and takes it back by it).
-    const QDateTime clock = ToQDateTime(Now());
-    const QDateTime now = clock.addMSecs(-clock.time().msec());
-    const TPlanStatus plan = PlanNow();
-    Adjustment = TUsageAdjustment{0, now, plan.Period.First, plan.ProgramCounted, std::max<std::int64_t>(0, bytes)};
+    UpdateKeeper();
+    const TUsageAdjustment given = Keeper.Correct(ToQDateTime(Now()), bytes);
     if (History)
-        History->Adjust(*Adjustment);
+        History->Adjust(given);
     ShowCorrectedFigure();
 }
 
@@ -72,15 +60,7 @@ void TForm1::RemoveProviderFigure(const QDateTime& at)
 {
     if (History)
         History->RemoveAdjustment(at);
-    // Only the latest one decides: taking it back brings the one before it back.
-    if (Adjustment && Adjustment->At == at) {
-        Adjustment.reset();
-        if (const THistoryStore* history = HistoryReader())
-            for (const TUsageAdjustment& given :
-                 history->Adjustments(PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay).First))
-                if (given.At != at)
-                    Adjustment = given;
-    }
+    Keeper.TakeBack(at, HistoryReader());
     ShowCorrectedFigure();
 }
 

@@ -108,8 +108,9 @@ double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const
     // The provider's figure, where the user gave one this period, moves it as it moves every view's.
     const TMonthTotals shown = ShownTotals();
     const double receivedKB = shown.TotRCV + static_cast<double>(received) / 1000;
-    const double correctionKB =
-        static_cast<double>(CorrectionIn(Adjustment, PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay))) / 1000;
+    const double correctionKB = static_cast<double>(CorrectionIn(
+                                    Keeper.LatestAdjustment(), PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay))) /
+                                1000;
     return std::max(0.0, (Plan.CountsBoth ? receivedKB + shown.TotTMT + static_cast<double>(sent) / 1000 : receivedKB) +
                              correctionKB);
 }
@@ -136,7 +137,6 @@ TPlanStatus TForm1::PlanNow()
 void TForm1::UpdateKeeper()
 {
     Keeper.SetTotals(Totals);
-    Keeper.SetAdjustment(Adjustment);
     Keeper.SetPlan(Plan.BillingDay, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
     if (IsOnline() && ConnectStart > 0)
         Keeper.SetRunning(ToQDateTime(ConnectStart), static_cast<std::int64_t>(StatsXmit),

@@ -1,5 +1,7 @@
 #include "usage/PlanStatus.h"
 
+#include "usage/UsageFigures.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -54,6 +56,37 @@ void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
     const std::int64_t runningCounted = running ? status.CountedOf(RunningSent, RunningReceived) : 0;
     DayStart = std::max<std::int64_t>(0, status.ProgramCounted - runningCounted - std::max<std::int64_t>(0, counted));
     Today = now.toLocalTime().date();
+}
+
+void TPlanKeeper::ReadHistory(const THistoryStore& history, const QDateTime& now)
+{
+    const TPlanStatus status = Status(now);
+    const TUsageBar today = FinishedOfDay(history, now.toLocalTime().date());
+    SetFinishedToday(now, status.CountedOf(today.Sent, today.Received));
+    const std::vector<TUsageAdjustment> given = history.Adjustments(status.Period.First);
+    if (!Adjustment && !given.empty())
+        Adjustment = given.back();
+}
+
+TUsageAdjustment TPlanKeeper::Correct(const QDateTime& now, std::int64_t providerBytes)
+{
+    const QDateTime second = now.addMSecs(-now.time().msec()); // as the history keeps (and finds) it
+    const TPlanStatus status = Status(second);
+    Adjustment = TUsageAdjustment{0, second, status.Period.First, status.ProgramCounted,
+                                  std::max<std::int64_t>(0, providerBytes)};
+    return *Adjustment;
+}
+
+void TPlanKeeper::TakeBack(const QDateTime& at, const THistoryStore* history)
+{
+    if (!Adjustment || Adjustment->At != at)
+        return; // only the latest one decides
+    const QDate period = Adjustment->PeriodFirst;
+    Adjustment.reset();
+    if (history != nullptr)
+        for (const TUsageAdjustment& given : history->Adjustments(period))
+            if (given.At != at)
+                Adjustment = given;
 }
 
 void TPlanKeeper::FollowDay(const QDateTime& now)

@@ -73,8 +73,18 @@ public:
     // The month totals as stored, after each connection end and at start.
     void SetTotals(const TMonthTotals& totals) { Totals = totals; }
     void SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit);
-    // The latest correction to the provider's meter (of whichever period it was given in).
-    void SetAdjustment(std::optional<TUsageAdjustment> adjustment) { Adjustment = std::move(adjustment); }
+    // What the history keeps of the plan, read once it can be: today's finished use (a start in the
+    // middle of a day) and the period's latest correction to the provider's meter (unless one was
+    // given meanwhile). Tell the keeper the totals, the plan and the connection in progress first.
+    void ReadHistory(const THistoryStore& history, const QDateTime& now);
+    // "My provider says I have used this much this period" at now: the correction, to the second,
+    // made the latest; the caller keeps it in the history.
+    [[nodiscard]] TUsageAdjustment Correct(const QDateTime& now, std::int64_t providerBytes);
+    // The correction given at that moment taken back: when it was the latest, the one before it
+    // among those the history holds (none without a history) decides again.
+    void TakeBack(const QDateTime& at, const THistoryStore* history);
+    // The latest correction (of whichever period it was given in).
+    [[nodiscard]] const std::optional<TUsageAdjustment>& LatestAdjustment() const { return Adjustment; }
     // The connection in progress: when it began and its bytes so far; none when offline.
     void SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received);
     // What the limit counts of the connections finished today, from the history, where the program

@@ -38,10 +38,9 @@ TPlanLevel LevelOf(const TPlanStatus& plan, const std::vector<int>& thresholds)
 QJsonObject WaybarJson(const TStatusReport& report, const std::vector<int>& thresholds)
 {
     const TPlanStatus& plan = report.Plan;
-    const QString text = plan.Limit ? InUnit(plan.Counted, UnitFor(std::max(plan.Counted, *plan.Limit))) +
-                                          QStringLiteral(" / ") +
-                                          InUnit(*plan.Limit, UnitFor(std::max(plan.Counted, *plan.Limit)))
-                                    : InUnit(plan.Counted, UnitFor(plan.Counted));
+    const TUsageUnit unit = UnitFor(std::max(plan.Counted, plan.Limit.value_or(0)));
+    const QString text =
+        InUnit(plan.Counted, unit) + (plan.Limit ? QStringLiteral(" / ") + InUnit(*plan.Limit, unit) : QString());
     static const char* const Classes[] = {"ok", "warning", "critical"};
     const int percentage = plan.LimitUsed ? static_cast<int>(std::lround(std::min(*plan.LimitUsed, 100.0))) : 0;
     return QJsonObject{
