@@ -1,13 +1,14 @@
 #include "app/TrayImages.h"
 
 #include <QFile>
-#include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
-#include <QScreen>
 #include <QSvgRenderer>
 
-#include <set>
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace pulo {
 
@@ -19,29 +20,74 @@ QByteArray Source(const QString& resource)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QIcon Drawn(const QByteArray& svg)
+// The sizes a panel or a window manager is told the icon comes in; any other is drawn as well.
+constexpr int Sizes[] = {16, 22, 24, 32, 48, 64};
+
+class TDrawnIcon final : public QIconEngine
 {
-    QSvgRenderer renderer(svg);
-    QIcon icon;
-    if (!renderer.isValid())
-        return icon;
-    std::set<qreal> ratios = {1.0, 2.0};
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        ratios.insert(screen->devicePixelRatio());
-    for (const int size : {16, 22, 24, 32, 48, 64}) {
-        for (const qreal ratio : ratios) {
-            QPixmap pixmap(QSize(size, size) * ratio);
-            pixmap.fill(Qt::transparent);
-            pixmap.setDevicePixelRatio(ratio);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            renderer.render(&painter, QRectF(0, 0, size, size));
-            painter.end();
-            icon.addPixmap(pixmap);
-        }
+public:
+    explicit TDrawnIcon(QByteArray svg) : Svg(std::move(svg)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        painter->drawPixmap(rect, Draw(rect.size() * ratio, ratio));
     }
-    return icon;
-}
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override { return Draw(size, 1.0); }
+
+    // Qt hands the size here already in device pixels.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override
+    {
+        return Draw(size, scale);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int side : Sizes)
+            sizes.append(QSize(side, side));
+        return sizes;
+    }
+
+    bool isNull() override { return Svg.isEmpty(); }
+    QString key() const override { return QStringLiteral("pulo-drawn"); }
+    QIconEngine* clone() const override { return new TDrawnIcon(Svg); }
+
+private:
+    struct TDrawn
+    {
+        QSize Size; // in device pixels
+        QPixmap Image;
+    };
+
+    QPixmap Draw(const QSize& size, qreal ratio)
+    {
+        if (size.isEmpty())
+            return {};
+        for (const TDrawn& drawn : Drawn)
+            if (drawn.Size == size && drawn.Image.devicePixelRatio() == ratio)
+                return drawn.Image;
+        if (!Renderer)
+            Renderer = std::make_unique<QSvgRenderer>(Svg);
+        QPixmap image(size);
+        image.fill(Qt::transparent);
+        if (Renderer->isValid()) {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            Renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        }
+        image.setDevicePixelRatio(ratio);
+        Drawn.push_back({size, image});
+        return image;
+    }
+
+    QByteArray Svg;
+    std::unique_ptr<QSvgRenderer> Renderer; // made at the first drawing
+    std::vector<TDrawn> Drawn;
+};
 
 } // namespace
 
@@ -50,12 +96,12 @@ QIcon TrayImage(const QColor& down, const QColor& up)
     QByteArray svg = Source(QStringLiteral(":/icons/tray.svg"));
     svg.replace("@DOWN@", down.name().toLatin1());
     svg.replace("@UP@", up.name().toLatin1());
-    return Drawn(svg);
+    return QIcon(new TDrawnIcon(svg));
 }
 
 QIcon WindowImage()
 {
-    return Drawn(Source(QStringLiteral(":/icons/pulopro.svg")));
+    return QIcon(new TDrawnIcon(Source(QStringLiteral(":/icons/pulopro.svg"))));
 }
 
 } // namespace pulo

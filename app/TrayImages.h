@@ -1,8 +1,9 @@
 #pragma once
 
-// The program's icons drawn from their vector sources at every size a panel or a title bar asks
-// for, at 1× and 2× device pixels (and the screen's own ratio): sharp on any screen, and drawn
-// once at start, so that showing a frame of the tray animation draws nothing.
+// The program's icons drawn from their vector sources at the size a panel, a title bar or a
+// notification asks for, in device pixels: sharp on any screen. Each size is drawn the first time
+// it is asked for and kept, so that showing a frame of the tray animation again draws nothing, and
+// no size nobody shows is ever drawn or held in memory.
 
 #include <QColor>
 #include <QIcon>
