@@ -28,7 +28,7 @@
 #include "sources/rascomp32.h"
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
-#include "usage/window/frmUsage.h"
+#include "usage/window/UsageWindow.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"

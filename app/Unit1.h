@@ -50,7 +50,7 @@ class TfrmLog;
 class THistoryRecorder;
 class THistoryStore;
 class TNotifier;
-class TfrmUsage;
+class TUsageWindow;
 enum class TNotice;
 enum class TUrgency;
 class TRxTimerEvent;
@@ -382,7 +382,7 @@ private:
     // Connection lines a log that could not be written still waits for, from the last run.
     QStringList LinesWaitingForTheLog;
     std::unique_ptr<TNotifier> Notifier;
-    std::unique_ptr<TfrmUsage> frmUsage;
+    std::unique_ptr<TUsageWindow> frmUsage; // made at its first opening
     QDate ForecastWarned; // the period whose forecast warning was given
     TPlanAlerts Alerts;
     bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history

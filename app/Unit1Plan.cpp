@@ -10,7 +10,7 @@
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 #include "usage/UsageFigures.h"
-#include "usage/window/frmUsage.h"
+#include "usage/window/UsageWindow.h"
 
 #include <QLabel>
 

@@ -5,6 +5,7 @@
 
 #include "app/LabelColor.h"
 #include "app/Unit1.h"
+#include "app/UsageWindowLoader.h"
 #include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
 #include "common/ErrorBoundary.h"
@@ -18,8 +19,8 @@
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 #include "usage/UsageFigures.h"
-#include "usage/window/frmUsage.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 namespace pulo {
@@ -113,7 +114,12 @@ void TForm1::Usage1Click()
         host.RemoveAdjustment = [this](const QDateTime& at) { RunGuarded([&] { RemoveProviderFigure(at); }); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
-        frmUsage = std::make_unique<TfrmUsage>(host);
+        TUsageWindowLoad load = MakeUsageWindow(host, UsageWindowFolders(QCoreApplication::applicationDirPath()));
+        if (!load.Window) {
+            ShowErrorMessage(load.Problem);
+            return;
+        }
+        frmUsage = std::move(load.Window);
         RestoreWindowPosition(*frmUsage, UsagePlacementSection);
         frmUsage->OnClose = [this] { RunGuarded([this] { SaveWindowPosition(*frmUsage, UsagePlacementSection); }); };
     }

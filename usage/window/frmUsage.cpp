@@ -37,7 +37,7 @@ constexpr int LiveMs = 60 * 1000;
 
 } // namespace
 
-TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : QWidget(parent, Qt::Window), Host(std::move(host))
+TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt::Window), Host(std::move(host))
 {
     setObjectName(QStringLiteral("frmUsage"));
     setWindowTitle(QStringLiteral("PuloPro - Usage"));

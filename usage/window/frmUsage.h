@@ -10,9 +10,9 @@
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
 #include "usage/UsageFigures.h"
+#include "usage/window/UsageWindow.h"
 
 #include <QTimer>
-#include <QWidget>
 
 #include <cstdint>
 #include <functional>
@@ -26,30 +26,14 @@ class QTableWidget;
 
 namespace pulo {
 
-// What the window needs of the program.
-struct TUsageHost final
-{
-    std::function<const THistoryStore*()> History; // none while the history cannot be used
-    std::function<int()> BillingDay;
-    // Where the plan stands now: the figures of the summary, the limit and the forecast.
-    std::function<TPlanStatus()> Status;
-    // Why the history is not being written now; empty while it is.
-    std::function<QString()> Problem;
-    // Takes back the correction to the provider's meter given at that moment.
-    std::function<void(const QDateTime& at)> RemoveAdjustment;
-    std::function<bool()> Online;
-    std::function<QDateTime()> Now;
-};
-
-class TfrmUsage final : public QWidget
+class TfrmUsage final : public TUsageWindow
 {
     Q_OBJECT
 
 public:
     explicit TfrmUsage(TUsageHost host, QWidget* parent = nullptr);
 
-    // Draws everything again from the history.
-    void Refresh();
+    void Refresh() override;
     // Saves the chart on show (PNG or SVG by the name's ending) or the period's connections (CSV
     // or JSON); false when the file could not be written.
     bool SaveChart(const QString& path);
@@ -68,9 +52,6 @@ public:
     QPushButton* btnSaveChart = nullptr;
     QPushButton* btnSaveConnections = nullptr;
     QPushButton* btnClose = nullptr;
-
-    // Run once the window is closed: its place is kept.
-    std::function<void()> OnClose;
 
 protected:
     void showEvent(QShowEvent* event) override;
