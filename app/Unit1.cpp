@@ -181,15 +181,12 @@ void TForm1::CreateWindows()
     }
     if (HTMLhelpRouter1 != nullptr)
         host.ShowHelp = [this] { HTMLhelpRouter1->ShowTopic(QString(), QStringLiteral("cfgGen")); };
-    // The dialog's creation reads the settings again, StartHidden with them: the window goes
-    // to the tray at its first activation when the user asked for that.
-    frmConfig = std::make_unique<TfrmConfig>(Settings, host);
-    frmLog = std::make_unique<TfrmLog>();
-    frmLog->KeepWaiting(LinesWaitingForTheLog);
-    frmLog->OnClose = [this] {
-        Settings.StartHidden = false;
-        RestoreApplication();
-    };
+    // The settings are read again here, where the dialog was once made, StartHidden with them:
+    // the window goes to the tray at its first activation when the user asked for that. The
+    // dialog and the log viewer themselves are made at their first opening.
+    ConfigHost = std::move(host);
+    ReadConfiguration(Settings, ConfigHost, WithNIC::Yes);
+    LogWriter.KeepWaiting(LinesWaitingForTheLog);
 }
 
 TForm1::~TForm1()
@@ -453,12 +450,27 @@ void TForm1::C1Click()
 
 void TForm1::Configuration1Click()
 {
+    if (!frmConfig)
+        frmConfig = std::make_unique<TfrmConfig>(Settings, ConfigHost, nullptr, TConfigCreation::ShowsSettings);
     hide();
     frmConfig->OpenConfig();
 }
 
+bool TForm1::OnlineSoundAlways() const
+{
+    // The dialog's choice counts from the moment it is made, before it is stored.
+    return frmConfig ? frmConfig->AlwaysChosen() : !Settings.IdleOnly;
+}
+
 void TForm1::ViewLogfile1Click()
 {
+    if (!frmLog) {
+        frmLog = std::make_unique<TfrmLog>(LogWriter);
+        frmLog->OnClose = [this] {
+            Settings.StartHidden = false;
+            RestoreApplication();
+        };
+    }
     // A log that cannot be loaded is shown as an error and the main window stays.
     frmLog->Open();
     hide();

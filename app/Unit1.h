@@ -13,7 +13,9 @@
 #include "platform/Iphlpapi.h"
 #include "platform/Ras.h"
 #include "settings/DesktopSettings.h"
+#include "settings/LogFile.h"
 #include "settings/PlanSettings.h"
+#include "settings/frmConfig.h"
 #include "sources/IPHelper.h"
 #include "usage/PlanAlerts.h"
 #include "usage/PlanStatus.h"
@@ -45,7 +47,6 @@ class TRAS;
 class TDialUp;
 class THTMLhelpRouter;
 class TfrmAbout;
-class TfrmConfig;
 class TfrmLog;
 class THistoryRecorder;
 class THistoryStore;
@@ -156,6 +157,8 @@ public:
     // Asks a yes-or-no question, no by default; tests replace it.
     std::function<bool(const QString& text)> Confirm;
     void Configuration1Click();
+    // Whether the online sound plays while traffic moves too ("Always").
+    [[nodiscard]] bool OnlineSoundAlways() const;
     void C1Click();
     void About1Click();
     // Counts the connection that ends into the month totals (the log viewer's work once it
@@ -239,10 +242,14 @@ public:
     TPlayerWave* PlayerWave1 = nullptr;
     // The About box, shown in place of the window; made at its first showing.
     std::unique_ptr<TfrmAbout> frmAbout;
-    // The configuration dialog, shown in place of the window.
+    // The configuration dialog, shown in place of the window; made at its first opening, with
+    // what it needs of the window.
     std::unique_ptr<TfrmConfig> frmConfig;
-    // The log viewer, which also writes the log; a window of its own.
+    TConfigHost ConfigHost;
+    // The log viewer, a window of its own, made at its first opening; the log's writer lives
+    // with the window from the start.
     std::unique_ptr<TfrmLog> frmLog;
+    TLogWriter LogWriter;
     TDialUp* DialUp1 = nullptr;
     THTMLhelpRouter* HTMLhelpRouter1 = nullptr;
     // Destroyed with the window; it hangs up the connection it is attached to.

@@ -125,7 +125,9 @@ void TForm1::UpdateLog()
         PastSeconds = past.Seconds;
     };
     try {
-        frmLog->UpdateLog(context);
+        LogWriter.UpdateLog(context);
+        if (frmLog)
+            frmLog->LogWritten();
     } catch (...) {
         takeBack();
         throw;
@@ -140,7 +142,7 @@ void TForm1::StoreMonthTotals()
     Totals.StoredMonth = CurrentMonth;
     WriteMonthTotals(Totals);
     // Both files hold the connection now (unless the log still waits for it).
-    CloseLogJournal(frmLog->LogWriter());
+    CloseLogJournal(LogWriter);
 }
 
 void TForm1::AccountConnectionAtExit()

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QTimer>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -55,8 +55,7 @@ TSingleInstance::TSingleInstance(const QString& settingsPath, QObject* parent) :
     const QString folder = SocketFolder();
     if (!folder.isEmpty())
         Path = folder + QStringLiteral("/pulopro-%1-%2").arg(getuid()).arg(QString::fromLatin1(digest));
-    Server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&Server, &QLocalServer::newConnection, this, [this] { Answer(); });
+    Server.OnLine = [this](const QByteArray& request) { return Answer(request); };
 }
 
 std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath)
@@ -76,18 +75,10 @@ std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByt
     const TSingleInstance guard(settingsPath);
     if (guard.SocketPath().isEmpty())
         return std::nullopt;
-    QLocalSocket running;
-    running.connectToServer(guard.SocketPath());
-    if (!running.waitForConnected(AnswerMs))
+    TLocalCall running(guard.SocketPath(), AnswerMs);
+    std::optional<QByteArray> answer = running.Ask(request);
+    if (!answer || answer->isEmpty())
         return std::nullopt;
-    running.write(request);
-    running.waitForBytesWritten(AnswerMs);
-    QByteArray answer;
-    while (!answer.endsWith('\n') && running.waitForReadyRead(AnswerMs))
-        answer += running.readAll();
-    if (!answer.endsWith('\n') || answer.size() <= 1)
-        return std::nullopt;
-    answer.chop(1);
     return answer;
 }
 
@@ -104,51 +95,31 @@ bool TSingleInstance::Claim()
     lock.setStaleLockTime(5000);
     lock.tryLock(3000);
 
-    QLocalSocket running;
-    running.connectToServer(Path);
-    if (running.waitForConnected(AnswerMs)) {
-        running.write(Raise);
-        running.waitForBytesWritten(AnswerMs);
-        running.waitForReadyRead(AnswerMs); // the running copy's acknowledgement
-        running.disconnectFromServer();
+    TLocalCall running(Path, AnswerMs);
+    if (running.Connected()) {
+        (void)running.Ask(Raise); // the running copy's acknowledgement
         return false;
     }
     // Nobody answers: a socket left by a killed copy, or none at all.
-    QLocalServer::removeServer(Path);
+    (void)unlink(QFile::encodeName(Path).constData());
     // A copy that cannot listen still runs; later starts then run too.
-    Server.listen(Path);
+    Server.Listen(Path);
     return true;
 }
 
-void TSingleInstance::Answer()
+QByteArray TSingleInstance::Answer(const QByteArray& request)
 {
-    while (QLocalSocket* caller = Server.nextPendingConnection()) {
-        connect(caller, &QLocalSocket::disconnected, caller, &QObject::deleteLater);
-        const auto answer = [this, caller] {
-            if (!caller->canReadLine())
-                return;
-            const QByteArray request = caller->readLine();
-            if (request == StatusRequest) {
-                caller->write((OnStatus ? OnStatus() : QByteArray()) + '\n');
-                caller->flush();
-                return;
-            }
-            if (request.startsWith(SetUsedRequest)) {
-                bool number = false;
-                const qlonglong bytes = request.mid(SetUsedRequest.size()).trimmed().toLongLong(&number);
-                caller->write((number && bytes >= 0 && OnSetUsed ? OnSetUsed(bytes) : QByteArray()) + '\n');
-                caller->flush();
-                return;
-            }
-            caller->write("ok\n");
-            caller->flush();
-            if (request == Raise && OnRaise)
-                OnRaise();
-        };
-        connect(caller, &QLocalSocket::readyRead, this, answer);
-        // The request may have come with the connection, before there was anyone to be told.
-        answer();
+    if (request == StatusRequest)
+        return (OnStatus ? OnStatus() : QByteArray()) + '\n';
+    if (request.startsWith(SetUsedRequest)) {
+        bool number = false;
+        const qlonglong bytes = request.mid(SetUsedRequest.size()).trimmed().toLongLong(&number);
+        return (number && bytes >= 0 && OnSetUsed ? OnSetUsed(bytes) : QByteArray()) + '\n';
     }
+    // The window is raised once the caller has its answer.
+    if (request == Raise && OnRaise)
+        QTimer::singleShot(0, this, [this] { OnRaise(); });
+    return QByteArrayLiteral("ok\n");
 }
 
 } // namespace pulo

@@ -6,7 +6,8 @@
 // socket left behind by a copy that was killed is taken over. The command line's --status and
 // --json ask a running copy for its live figures the same way.
 
-#include <QLocalServer>
+#include "desktop/LocalSocket.h"
+
 #include <QObject>
 #include <QString>
 
@@ -46,10 +47,10 @@ public:
     std::function<QByteArray(std::int64_t bytes)> OnSetUsed;
 
 private:
-    void Answer();
+    QByteArray Answer(const QByteArray& request);
 
     QString Path;
-    QLocalServer Server;
+    TLocalListener Server;
 };
 
 } // namespace pulo

@@ -68,7 +68,16 @@ TSpinEdit* MakeSpin(QWidget* parent,
 
 } // namespace
 
-TfrmConfig::TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent)
+void ReadConfiguration(TSettings& settings, const TConfigHost& host, WithNIC nic)
+{
+    ReadSettings(settings, nic);
+    if (host.Plan != nullptr)
+        *host.Plan = ReadPlanSettings();
+    if (host.Desktop != nullptr)
+        *host.Desktop = ReadDesktopSettings();
+}
+
+TfrmConfig::TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent, TConfigCreation creation)
     : QDialog(parent), Settings(settings), Host(std::move(host))
 {
     setObjectName(QStringLiteral("frmConfig"));
@@ -114,7 +123,10 @@ TfrmConfig::TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent)
         });
     }
     Warn = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Warning"), text); };
-    FormCreate();
+    if (creation == TConfigCreation::ReadsSettings)
+        FormCreate();
+    else
+        LoadControls();
 }
 
 void TfrmConfig::CreateGeneralPage()
@@ -257,17 +269,13 @@ void TfrmConfig::LoadControls()
 
 void TfrmConfig::FormCreate()
 {
-    ReadSettings(Settings, WithNIC::Yes);
-    ReadPlan();
-    ReadDesktop();
+    ReadConfiguration(Settings, Host, WithNIC::Yes);
     LoadControls();
 }
 
 void TfrmConfig::OpenConfig()
 {
-    ReadSettings(Settings, WithNIC::No);
-    ReadPlan();
-    ReadDesktop();
+    ReadConfiguration(Settings, Host, WithNIC::No);
     LoadControls();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -345,9 +353,7 @@ void TfrmConfig::btnSaveClick()
 
 void TfrmConfig::btnCancelClick()
 {
-    ReadSettings(Settings, WithNIC::No);
-    ReadPlan();
-    ReadDesktop();
+    ReadConfiguration(Settings, Host, WithNIC::No);
     CloseConfig();
 }
 

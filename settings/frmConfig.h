@@ -7,6 +7,7 @@
 #include "common/TSettings.h"
 #include "settings/DesktopSettings.h"
 #include "settings/PlanSettings.h"
+#include "settings/Settings.h"
 
 #include <QDialog>
 
@@ -54,12 +55,28 @@ struct TConfigHost final
     std::function<QString()> AutostartPath; // named when the entry cannot be written
 };
 
+// What the dialog's creation reads: the settings (with the chosen interface when asked), and the
+// plan's and the desktop's values into the host's. A program that makes the dialog only at its
+// first opening reads them itself at the moment the dialog would have been made.
+void ReadConfiguration(TSettings& settings, const TConfigHost& host, WithNIC nic);
+
+// Whether the dialog's creation reads the settings (as at the program's start), or only shows
+// the ones read already (made at its first opening, when they are read again anyway).
+enum class TConfigCreation
+{
+    ReadsSettings,
+    ShowsSettings
+};
+
 class TfrmConfig final : public QDialog
 {
     Q_OBJECT
 
 public:
-    TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent = nullptr);
+    TfrmConfig(TSettings& settings,
+               TConfigHost host,
+               QWidget* parent = nullptr,
+               TConfigCreation creation = TConfigCreation::ReadsSettings);
 
     void FormCreate();
     void OpenConfig();
@@ -133,13 +150,11 @@ private:
     void LoadPlanControls();
     void BindPlanLimit();
     void ShowPlanLimit(std::int32_t megabytes);
-    void ReadPlan();
     void StorePlan();
     // The Plan page's fields can be stored; else says why, on the page.
     [[nodiscard]] bool PlanInputValid();
     void CreateDesktopChecks(QWidget* page);
     void LoadDesktopControls();
-    void ReadDesktop();
     void StoreDesktop();
     void LoadControls();
     void FillAdapterGrid();

@@ -34,12 +34,6 @@ void TfrmConfig::LoadDesktopControls()
         CheckAutostart->setChecked(Host.AutostartEnabled());
 }
 
-void TfrmConfig::ReadDesktop()
-{
-    if (Host.Desktop != nullptr)
-        *Host.Desktop = ReadDesktopSettings();
-}
-
 void TfrmConfig::StoreDesktop()
 {
     if (Host.Desktop != nullptr) {

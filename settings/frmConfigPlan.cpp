@@ -140,12 +140,6 @@ void TfrmConfig::LoadPlanControls()
     CheckHangUpAtLimit->setChecked(Host.Plan->HangUpAtLimit);
 }
 
-void TfrmConfig::ReadPlan()
-{
-    if (Host.Plan != nullptr)
-        *Host.Plan = ReadPlanSettings();
-}
-
 bool TfrmConfig::PlanInputValid()
 {
     if (EditThresholds == nullptr || ParseThresholds(EditThresholds->text()))

@@ -28,7 +28,9 @@ QFont BoxFont()
 
 } // namespace
 
-TfrmLog::TfrmLog(QWidget* parent) : QWidget(parent)
+TfrmLog::TfrmLog(QWidget* parent) : TfrmLog(OwnWriter, parent) {}
+
+TfrmLog::TfrmLog(TLogWriter& writer, QWidget* parent) : QWidget(parent), Writer(writer)
 {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral(" Pulo Connection Log"));
@@ -201,6 +203,11 @@ void TfrmLog::btnPrtSetupClick()
 void TfrmLog::UpdateLog(TLogContext& context)
 {
     Writer.UpdateLog(context);
+    LogWritten();
+}
+
+void TfrmLog::LogWritten()
+{
     LogMemo->clear();
 }
 

@@ -2,7 +2,8 @@
 
 // TfrmLog: the connection log viewer, and the writer of the log. The viewer shows the log
 // read-only in a monospaced box and prints it, prints or copies the selection, and lets the
-// user choose the printer. It lives hidden from the program's start to its end.
+// user choose the printer. The writer may be the viewer's own or one the program keeps, so that
+// the log is written whether or not the viewer has been made.
 
 #include "settings/LogFile.h"
 
@@ -25,6 +26,8 @@ class TfrmLog final : public QWidget
 
 public:
     explicit TfrmLog(QWidget* parent = nullptr);
+    // A viewer for the program's writer.
+    explicit TfrmLog(TLogWriter& writer, QWidget* parent = nullptr);
 
     void FormCreate();
     // Each activation shows the file as it is now (created empty when missing).
@@ -40,6 +43,8 @@ public:
     // Writes a finished connection (see TLogWriter); the box is emptied and shows the log again
     // at its next activation.
     void UpdateLog(TLogContext& context);
+    // The log has been written: the box shows it again at its next activation.
+    void LogWritten();
     // The writer's lines still waiting for the log, and lines handed over from the last run.
     [[nodiscard]] const TLogWriter& LogWriter() const { return Writer; }
     void KeepWaiting(const QStringList& lines) { Writer.KeepWaiting(lines); }
@@ -69,7 +74,8 @@ private:
     void LoadIntoMemo();
     void Print(QPlainTextEdit* box, const QString& title);
 
-    TLogWriter Writer;
+    TLogWriter OwnWriter;
+    TLogWriter& Writer;
     std::unique_ptr<QPrinter> PrinterSetup;
     std::unique_ptr<QPrintDialog> SetupDialog;
 };

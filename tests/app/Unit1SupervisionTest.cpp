@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -357,16 +358,25 @@ TEST_F(Unit1SupervisionTest, TheOnlineSoundPlaysAlwaysOrWhenNothingWasSent)
         const char* Ini;
         bool SendBetween;
         int Expected;
+        // "Always" clicked in the open dialog, not yet stored: it counts at once.
+        bool AlwaysInTheDialog = false;
     } cases[] = {
         {"[General]\nOnlineInterval=10\nIdleOnly=1\n", true, 0},
         {"[General]\nOnlineInterval=10\nIdleOnly=1\n", false, 1},
         {"[General]\nOnlineInterval=10\nIdleOnly=0\n", true, 1},
         {"[General]\nOnlineInterval=10\nOnlineSound=0\nIdleOnly=0\n", true, 0},
+        {"[General]\nOnlineInterval=10\nIdleOnly=1\n", true, 1, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Ini);
         WriteIni(c.Ini);
         TForm1 form(Services());
+        if (c.AlwaysInTheDialog) {
+            form.Configuration1->trigger();
+            test::ShownWindow(QStringLiteral("frmConfig"))
+                ->findChild<QRadioButton*>(QStringLiteral("RadioAlways"))
+                ->click();
+        }
         const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
         form.KZInternetDetect1->Poll();
         Sim->SetLineRates(line, 1000, 0);
