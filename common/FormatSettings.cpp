@@ -1,7 +1,6 @@
 #include "common/FormatSettings.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 namespace pulo {
 
@@ -18,9 +17,23 @@ void LoadSystemFormat()
     CurrentFormat().DecimalSeparator = point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
     CurrentFormat().ShortDateFormat = QLocale::system().dateFormat(QLocale::ShortFormat);
     // The long time without its time zone: the log's times are the computer's local time.
-    QString time = QLocale::system().timeFormat(QLocale::LongFormat);
-    time.remove(QRegularExpression(QStringLiteral("\\s*t+")));
-    CurrentFormat().LongTimeFormat = time.trimmed();
+    CurrentFormat().LongTimeFormat = WithoutTimeZone(QLocale::system().timeFormat(QLocale::LongFormat));
+}
+
+QString WithoutTimeZone(const QString& format)
+{
+    QString time;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        if (format[i] != QLatin1Char('t')) {
+            time += format[i];
+            continue;
+        }
+        while (!time.isEmpty() && time.back().isSpace())
+            time.chop(1);
+        while (i + 1 < format.size() && format[i + 1] == QLatin1Char('t'))
+            ++i;
+    }
+    return time.trimmed();
 }
 
 } // namespace pulo

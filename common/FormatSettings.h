@@ -20,5 +20,7 @@ struct FormatSettings final
 [[nodiscard]] FormatSettings& CurrentFormat();
 // Takes the decimal separator from the system locale.
 void LoadSystemFormat();
+// A Qt time format without its time zone (each run of 't' and the blanks before it).
+[[nodiscard]] QString WithoutTimeZone(const QString& format);
 
 } // namespace pulo

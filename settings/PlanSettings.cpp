@@ -3,7 +3,6 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -18,9 +17,13 @@ constexpr int MostPercent = 1000;
 
 std::optional<std::vector<int>> ParseThresholds(const QString& text)
 {
-    static const QRegularExpression between(QStringLiteral("[\\s,;]+"));
+    // Blanks, commas and semicolons part them (read at every start: no pattern engine for it).
+    QString spaced = text;
+    for (QChar& c : spaced)
+        if (c == QLatin1Char(',') || c == QLatin1Char(';') || c.isSpace())
+            c = QLatin1Char(' ');
     std::vector<int> thresholds;
-    for (QString part : text.split(between, Qt::SkipEmptyParts)) {
+    for (QString part : spaced.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (part.endsWith(QLatin1Char('%')))
             part.chop(1);
         bool ok = false;
