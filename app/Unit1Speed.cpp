@@ -83,7 +83,7 @@ void TForm1::RebuildInterfaceRows(KeepFigures keep)
         if (kept != previous.end()) {
             IfCounters[at] = kept->second;
         } else if (const IfOctets* octets = OctetsOf(at)) {
-            IfCounters[at].Reset(octets->In, octets->Out);
+            IfCounters[at].Reset(octets->InOctets, octets->OutOctets);
         }
         SetGridCell(i + 1, 0, Description(row));
         SetGridCell(i + 1, 1, MacToText(row.bPhysAddr, row.dwPhysAddrLen));
@@ -110,7 +110,7 @@ void TForm1::SampleInterfaces()
     for (std::size_t i = 0; i < IfCounters.size(); ++i) {
         IfCounter& counter = IfCounters[i];
         if (const IfOctets* octets = OctetsOf(i))
-            counter.Sample(octets->In, octets->Out);
+            counter.Sample(octets->InOctets, octets->OutOctets);
         // Most interfaces show the same figures second after second: their texts are neither
         // made nor compared again.
         const IfFigures figures = FiguresOf(counter);

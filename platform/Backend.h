@@ -143,6 +143,14 @@ struct IfEntry
     std::string Description;
 };
 
+// One interface's byte counters: what the speed monitor reads once a second.
+struct IfByteCounts
+{
+    DWORD Index = 0;
+    std::uint64_t InOctets = 0;
+    std::uint64_t OutOctets = 0;
+};
+
 // One IPv4 address of an interface, in the record's byte order (first octet lowest).
 struct IpAddrEntry
 {
@@ -159,6 +167,17 @@ public:
     // False when the system cannot be asked. The entries are reused: callers keep the vector
     // between reads so a steady table costs no allocation.
     [[nodiscard]] virtual bool Interfaces(std::vector<IfEntry>& entries) = 0;
+    // The byte counters of the same interfaces, in the same order, without the rest of each
+    // entry: a system that can hand over only the counters answers more cheaply.
+    [[nodiscard]] virtual bool ByteCounts(std::vector<IfByteCounts>& counts)
+    {
+        if (!Interfaces(ByteCountScratch))
+            return false;
+        counts.resize(ByteCountScratch.size());
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            counts[i] = {ByteCountScratch[i].Index, ByteCountScratch[i].InOctets, ByteCountScratch[i].OutOctets};
+        return true;
+    }
     // How many interfaces there are now, cheaply: enough to answer a size probe.
     [[nodiscard]] virtual std::size_t InterfaceCount() = 0;
     [[nodiscard]] virtual bool Addresses(std::vector<IpAddrEntry>& entries) = 0;
@@ -170,6 +189,9 @@ public:
         static_cast<void>(index);
         return false;
     }
+
+private:
+    std::vector<IfEntry> ByteCountScratch;
 };
 
 // The sound device behind winmm.

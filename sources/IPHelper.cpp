@@ -36,13 +36,11 @@ void GetIfTableRows(std::vector<win::MIB_IFROW>& rows)
 
 bool GetIfOctets(std::vector<IfOctets>& rows)
 {
-    win::MIB_IF_TABLE2* table = nullptr;
-    if (win::GetIfTable2(&table) != win::ERROR_SUCCESS || table == nullptr)
+    win::IIpHelperService* service = win::InstalledBackend().IpHelper.get();
+    thread_local std::vector<IfOctets> read;
+    if (service == nullptr || !service->ByteCounts(read))
         return false;
-    rows.resize(table->NumEntries);
-    for (win::ULONG i = 0; i < table->NumEntries; ++i)
-        rows[i] = {table->Table[i].InterfaceIndex, table->Table[i].InOctets, table->Table[i].OutOctets};
-    win::FreeMibTable(table);
+    rows.swap(read);
     return true;
 }
 

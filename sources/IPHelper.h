@@ -3,6 +3,7 @@
 // The system's interface and IPv4 address tables, and the texts made from hardware and IP
 // addresses. A failed or empty read leaves the caller's array as it was.
 
+#include "platform/Backend.h"
 #include "platform/Iphlpapi.h"
 
 #include <QString>
@@ -16,14 +17,10 @@ namespace pulo {
 // the table cannot be read or is empty.
 void GetIfTableRows(std::vector<win::MIB_IFROW>& rows);
 // One interface's byte counters in full (64 bits: they do not wrap).
-struct IfOctets final
-{
-    win::DWORD Index = 0;
-    std::uint64_t In = 0;
-    std::uint64_t Out = 0;
-};
-// Fills rows with every interface's counters, in the system's order, from the newer interface
-// table. False (rows as they were) when the table cannot be read.
+// One interface's byte counters, as the speed monitor reads them once a second.
+using IfOctets = win::IfByteCounts;
+// Fills rows with every interface's byte counters, in the interface table's order, and nothing
+// else of each interface. False (rows as they were) when they cannot be read.
 bool GetIfOctets(std::vector<IfOctets>& rows);
 
 // The 1-based row of the first interface that is up and is not the loopback, or 0 when there is

@@ -122,14 +122,20 @@ bool THistoryStore::OpenFile(TAccess access)
                                    : QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     if (!database.open())
         return Fail(database.lastError().text());
+    // A history of years is a few megabytes at most, read in order: a small page cache serves it,
+    // and the program holds no more of it than that while it sits in the tray.
+    QSqlQuery(database).exec(QStringLiteral("PRAGMA cache_size=-256"));
     return true;
 }
 
 bool THistoryStore::Damaged() const
 {
     QSqlQuery check(QSqlDatabase::database(ConnectionName));
-    return !check.exec(QStringLiteral("PRAGMA integrity_check")) || !check.next() ||
-           check.value(0).toString() != QStringLiteral("ok");
+    const bool damaged = !check.exec(QStringLiteral("PRAGMA integrity_check")) || !check.next() ||
+                         check.value(0).toString() != QStringLiteral("ok");
+    // The check read every page: they are not kept for the program's life.
+    check.exec(QStringLiteral("PRAGMA shrink_memory"));
+    return damaged;
 }
 
 void THistoryStore::SetAside(const QString& why)

@@ -126,6 +126,23 @@ bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
     return true;
 }
 
+bool PosixIpHelper::ByteCounts(std::vector<IfByteCounts>& counts)
+{
+    (void)Table.Update();
+    if (!DumpCounters(Counters))
+        return false;
+    counts.resize(Table.Links().size());
+    std::size_t i = 0;
+    auto counters = Counters.begin();
+    for (const auto& [index, link] : Table.Links()) {
+        while (counters != Counters.end() && counters->Index < index)
+            ++counters;
+        const bool counted = counters != Counters.end() && counters->Index == index;
+        counts[i++] = {static_cast<DWORD>(index), counted ? counters->RxBytes : 0, counted ? counters->TxBytes : 0};
+    }
+    return true;
+}
+
 std::size_t PosixIpHelper::InterfaceCount()
 {
     (void)Table.Update();

@@ -15,6 +15,8 @@ class PosixIpHelper final : public IIpHelperService
 {
 public:
     [[nodiscard]] bool Interfaces(std::vector<IfEntry>& entries) override;
+    // The kernel's 64-bit counters alone, over the kept link table.
+    [[nodiscard]] bool ByteCounts(std::vector<IfByteCounts>& counts) override;
     [[nodiscard]] std::size_t InterfaceCount() override;
     [[nodiscard]] bool Addresses(std::vector<IpAddrEntry>& entries) override;
     // From the kernel's IPv4 routing table (/proc/net/route); asked only when interfaces come or go.
