@@ -67,6 +67,8 @@ struct TForm1Services
     std::function<std::unique_ptr<TNotifier>()> Notifier;
     // How long a refused write of the usage history waits before it is tried again.
     int HistoryRetryMs = 10000;
+    // How long the history waits to be opened when nothing needs it sooner: the window first.
+    int HistoryOpenAfterMs = 1000;
 };
 
 class TForm1 final : public QMainWindow
@@ -81,6 +83,8 @@ public:
 
     // Shows the window as start-up leaves it: minimised when the settings start it hidden.
     void ShowAtStart();
+    // Waits at most timeoutMs until the usage history is open and holds everything reported.
+    bool FlushHistory(int timeoutMs);
 
     // Handlers.
     void FormCreate(const TForm1Services& services);
@@ -390,7 +394,7 @@ private:
     QStringList LinesWaitingForTheLog;
     std::unique_ptr<TNotifier> Notifier;
     std::unique_ptr<TUsageWindow> frmUsage; // made at its first opening
-    QDate ForecastWarned; // the period whose forecast warning was given
+    QDate ForecastWarned;                   // the period whose forecast warning was given
     TPlanAlerts Alerts;
     bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history
     TPlanKeeper Keeper;

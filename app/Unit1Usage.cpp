@@ -54,7 +54,7 @@ void TForm1::OpenHistory(const TForm1Services& services)
                 return QStringList(); // no log to take in, or none that can be read
             }
         },
-        services.HistoryRetryMs);
+        services.HistoryRetryMs, services.HistoryOpenAfterMs);
     History->OnMessage = [this](const QString& message) {
         Notice(TNotice::History, QStringLiteral("Usage history"), message);
         if (frmUsage)
@@ -65,6 +65,11 @@ void TForm1::OpenHistory(const TForm1Services& services)
         if (frmUsage && frmUsage->isVisible())
             frmUsage->Refresh();
     };
+}
+
+bool TForm1::FlushHistory(int timeoutMs)
+{
+    return History && History->Flush(timeoutMs);
 }
 
 const THistoryStore* TForm1::HistoryReader()

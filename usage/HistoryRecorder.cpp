@@ -15,8 +15,8 @@ constexpr int EndingRetryMs = 200;
 
 } // namespace
 
-THistoryRecorder::THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs)
-    : FilePath(std::move(path)), ReadLog(std::move(readLog)), RetryMs(retryMs)
+THistoryRecorder::THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs, int openAfterMs)
+    : FilePath(std::move(path)), ReadLog(std::move(readLog)), RetryMs(retryMs), OpenAfterMs(openAfterMs)
 {
     Thread = std::thread([this] { Work(); });
 }
@@ -98,6 +98,10 @@ void THistoryRecorder::Enqueue(TWrite write)
 bool THistoryRecorder::Flush(int timeoutMs)
 {
     std::unique_lock lock(Lock);
+    if (!Opened) {
+        Wanted = true;
+        Wake.notify_all();
+    }
     return Settled.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                             [this] { return Opened && Waiting.empty() && !Busy; });
 }
@@ -175,6 +179,8 @@ void THistoryRecorder::Work()
     THistoryStore store(FilePath);
     bool usable = false;
     std::unique_lock lock(Lock);
+    Wake.wait_for(lock, std::chrono::milliseconds(OpenAfterMs),
+                  [this] { return Ending || Stopping || Wanted || !Waiting.empty(); });
     while (!Stopping) {
         bool written = true;
         if (!usable) {

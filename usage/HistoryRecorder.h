@@ -30,7 +30,9 @@ class THistoryRecorder final : public QObject
 public:
     // readLog: the log's lines, read on the recorder's thread (empty when there is none or it
     // cannot be read). retryMs: how long a refused write waits before it is tried again.
-    THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs = 10000);
+    // openAfterMs: how long the history may wait to be opened (the window's start goes first);
+    // anything reported, or a Flush, has it opened at once.
+    THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs = 10000, int openAfterMs = 0);
     // Writes what still waits for at most a moment (the program is ending), then stops.
     ~THistoryRecorder() override;
     THistoryRecorder(const THistoryRecorder&) = delete;
@@ -96,12 +98,14 @@ private:
     const QString FilePath;
     const std::function<QStringList()> ReadLog;
     const int RetryMs;
+    const int OpenAfterMs;
 
     mutable std::mutex Lock;
     std::condition_variable Wake;    // the thread: something to write, or the end
     std::condition_variable Settled; // Flush: the queue is empty
     std::deque<TWrite> Waiting;      // the front is being written until it has been
     bool Opened = false;             // the history was opened, settled and its log taken in
+    bool Wanted = false;             // a Flush waits for it: open it now
     bool Busy = false;
     bool Ending = false; // the program is ending: refused writes are tried again sooner
     bool Stopping = false;

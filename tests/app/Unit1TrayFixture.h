@@ -60,6 +60,9 @@ protected:
     {
         TForm1Services services;
         services.TrayShell = [log = Log] { return std::make_unique<TrayRecorder>(log); };
+        // The ticks here come faster than a second: the history is opened at once, as the
+        // program's first tick a second after start finds it.
+        services.HistoryOpenAfterMs = 0;
         return services;
     }
 

@@ -1,10 +1,13 @@
 #include "usage/HistoryStore.h"
 
+#include "usage/HistoryRecorder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -127,6 +130,31 @@ TEST_F(HistoryStoreTest, WhatCannotBeOpenedSaysWhy)
     THistoryStore none(Folder.filePath(QStringLiteral("none.sqlite")));
     EXPECT_FALSE(none.Open(THistoryStore::TAccess::ReadOnly)) << "reading makes nothing";
     EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("none.sqlite"))));
+}
+
+// The window's start goes first: the history waits to be opened until something needs it.
+TEST_F(HistoryStoreTest, TheRecorderOpensTheHistoryWhenFirstNeeded)
+{
+    const struct
+    {
+        const char* Need;
+        bool Begin; // a connection begins; else somebody waits for the history (Flush)
+    } cases[] = {{"a connection begins", true}, {"a flush", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Need);
+        QFile::remove(Path());
+        THistoryRecorder recorder(
+            Path(), [] { return QStringList(); }, 10, 60'000);
+        QTest::qWait(200);
+        EXPECT_FALSE(QFile::exists(Path())) << "not opened while nothing needs it";
+        if (c.Begin)
+            (void)recorder.Begin(At(8, 12, 0), QStringLiteral("My ISP"), QStringLiteral("ppp0"), QString());
+        EXPECT_TRUE(recorder.Flush(5000));
+        EXPECT_TRUE(QFile::exists(Path()));
+        THistoryStore reader(Path());
+        ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
+        EXPECT_EQ(reader.Current().has_value(), c.Begin);
+    }
 }
 
 } // namespace
