@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 static void InitLedResources()
@@ -35,6 +36,19 @@ QSize StyleSize(TLEDStyle style)
         return {22, 16};
     }
     return {16, 16};
+}
+
+// The lamps' pictures, each read from its resource once for the program's life: a lamp is
+// drawn again whenever its style, border or colours change, several times as a window is made.
+const QImage& Picture(const QString& name)
+{
+    static std::map<QString, QImage> read;
+    auto found = read.find(name);
+    if (found == read.end())
+        found =
+            read.emplace(name, QImage(QStringLiteral(":/leds/%1.xpm").arg(name)).convertToFormat(QImage::Format_RGB32))
+                .first;
+    return found->second;
 }
 
 } // namespace
@@ -89,8 +103,7 @@ void ThhALed::BuildImages()
 {
     const QSize size = StyleSize(Style);
     resize(size);
-    const QImage picture =
-        QImage(QStringLiteral(":/leds/%1.xpm").arg(ImageName(Style, IsBordered))).convertToFormat(QImage::Format_RGB32);
+    const QImage& picture = Picture(ImageName(Style, IsBordered));
     Lit = picture;
     Unlit = picture;
     if (picture.isNull())
