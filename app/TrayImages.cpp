@@ -20,13 +20,15 @@ QByteArray Source(const QString& resource)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The sizes a panel or a window manager is told the icon comes in; any other is drawn as well.
-constexpr int Sizes[] = {16, 22, 24, 32, 48, 64};
+// The sizes a panel is told the tray icon comes in, and a window manager the window's (it is
+// handed every one of them as the window is made); any other is drawn as well when asked for.
+const QList<int> TraySizes = {16, 22, 24, 32, 48, 64};
+const QList<int> WindowSizes = {16, 32, 48};
 
 class TDrawnIcon final : public QIconEngine
 {
 public:
-    explicit TDrawnIcon(QByteArray svg) : Svg(std::move(svg)) {}
+    TDrawnIcon(QByteArray svg, QList<int> sizes) : Svg(std::move(svg)), Sizes(std::move(sizes)) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
     {
@@ -54,7 +56,7 @@ public:
 
     bool isNull() override { return Svg.isEmpty(); }
     QString key() const override { return QStringLiteral("pulo-drawn"); }
-    QIconEngine* clone() const override { return new TDrawnIcon(Svg); }
+    QIconEngine* clone() const override { return new TDrawnIcon(Svg, Sizes); }
 
 private:
     struct TDrawn
@@ -85,6 +87,7 @@ private:
     }
 
     QByteArray Svg;
+    QList<int> Sizes;
     std::unique_ptr<QSvgRenderer> Renderer; // made at the first drawing
     std::vector<TDrawn> Drawn;
 };
@@ -96,12 +99,12 @@ QIcon TrayImage(const QColor& down, const QColor& up)
     QByteArray svg = Source(QStringLiteral(":/icons/tray.svg"));
     svg.replace("@DOWN@", down.name().toLatin1());
     svg.replace("@UP@", up.name().toLatin1());
-    return QIcon(new TDrawnIcon(svg));
+    return QIcon(new TDrawnIcon(svg, TraySizes));
 }
 
 QIcon WindowImage()
 {
-    return QIcon(new TDrawnIcon(Source(QStringLiteral(":/icons/pulopro.svg"))));
+    return QIcon(new TDrawnIcon(Source(QStringLiteral(":/icons/pulopro.svg")), WindowSizes));
 }
 
 } // namespace pulo
