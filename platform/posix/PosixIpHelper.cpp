@@ -87,18 +87,34 @@ bool PosixIpHelper::BestInterface(DWORD destination, DWORD& index)
     return index != 0;
 }
 
-bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
+bool PosixIpHelper::ReadCounters()
 {
     // The interfaces themselves change rarely and come from the kept link table; only the
     // counters are read each time.
     (void)Table.Update();
-    if (!DumpCounters(Counters))
-        return false;
-    entries.resize(Table.Links().size());
+    return DumpCounters(Counters);
+}
+
+template <typename Take> void PosixIpHelper::ForEachLink(Take take) const
+{
     std::size_t i = 0;
     auto counters = Counters.begin();
+    const NetCounters none;
     for (const auto& [index, link] : Table.Links()) {
-        IfEntry& to = entries[i++];
+        while (counters != Counters.end() && counters->Index < index)
+            ++counters;
+        const bool counted = counters != Counters.end() && counters->Index == index;
+        take(i++, index, link, counted ? *counters : none);
+    }
+}
+
+bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
+{
+    if (!ReadCounters())
+        return false;
+    entries.resize(Table.Links().size());
+    ForEachLink([&](std::size_t i, int index, const NetLink& link, const NetCounters& from) {
+        IfEntry& to = entries[i];
         to.Index = static_cast<DWORD>(index);
         to.Type = InterfaceType(link.Type);
         to.Mtu = link.Mtu;
@@ -106,11 +122,6 @@ bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
         to.PhysAddr.assign(link.HardwareAddress.begin(), link.HardwareAddress.end());
         to.Up = (link.Flags & IFF_UP) != 0;
         to.Running = (link.Flags & IFF_RUNNING) != 0;
-        while (counters != Counters.end() && counters->Index < index)
-            ++counters;
-        const bool counted = counters != Counters.end() && counters->Index == index;
-        const NetCounters none;
-        const NetCounters& from = counted ? *counters : none;
         to.InOctets = from.RxBytes;
         to.OutOctets = from.TxBytes;
         to.InPackets = from.RxPackets;
@@ -122,24 +133,18 @@ bool PosixIpHelper::Interfaces(std::vector<IfEntry>& entries)
         to.Description.assign(link.Name);
         if (!link.Alias.empty())
             to.Description.append(" (").append(link.Alias).append(")");
-    }
+    });
     return true;
 }
 
 bool PosixIpHelper::ByteCounts(std::vector<IfByteCounts>& counts)
 {
-    (void)Table.Update();
-    if (!DumpCounters(Counters))
+    if (!ReadCounters())
         return false;
     counts.resize(Table.Links().size());
-    std::size_t i = 0;
-    auto counters = Counters.begin();
-    for (const auto& [index, link] : Table.Links()) {
-        while (counters != Counters.end() && counters->Index < index)
-            ++counters;
-        const bool counted = counters != Counters.end() && counters->Index == index;
-        counts[i++] = {static_cast<DWORD>(index), counted ? counters->RxBytes : 0, counted ? counters->TxBytes : 0};
-    }
+    ForEachLink([&](std::size_t i, int index, const NetLink&, const NetCounters& from) {
+        counts[i] = {static_cast<DWORD>(index), from.RxBytes, from.TxBytes};
+    });
     return true;
 }
 

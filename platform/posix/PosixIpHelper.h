@@ -23,6 +23,11 @@ public:
     [[nodiscard]] bool BestInterface(DWORD destination, DWORD& index) override;
 
 private:
+    // The link table brought up to date and every link's counters read; false when they cannot be.
+    bool ReadCounters();
+    // Each link of the table in order, with its counters of the last read (none: zero).
+    template <typename Take> void ForEachLink(Take take) const;
+
     std::vector<NetCounters> Counters;
     std::vector<NetAddress> AddressScratch;
     LinkTable Table;
