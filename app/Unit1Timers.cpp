@@ -177,8 +177,7 @@ void TForm1::btnAlarmOffClick()
 
 void TForm1::RxTimerEvent4Timer()
 {
-    if (Settings.OnlineSound && IsOnline() &&
-        OnlineSoundPlays(OnlineSoundAlways(), Label5b->text(), LastSentText)) {
+    if (Settings.OnlineSound && IsOnline() && OnlineSoundPlays(OnlineSoundAlways(), Label5b->text(), LastSentText)) {
         PlayerWave1->WaveName = Settings.OnlineSnd;
         PlayerWave1->Play();
     }

@@ -47,8 +47,8 @@ bool WriteAll(int socket, const QByteArray& data, int timeoutMs)
 {
     qsizetype written = 0;
     while (written < data.size()) {
-        const ssize_t sent = send(socket, data.constData() + written, static_cast<std::size_t>(data.size() - written),
-                                  MSG_NOSIGNAL);
+        const ssize_t sent =
+            send(socket, data.constData() + written, static_cast<std::size_t>(data.size() - written), MSG_NOSIGNAL);
         if (sent > 0)
             written += sent;
         else if (sent < 0 && errno == EINTR)
@@ -204,7 +204,8 @@ void TLocalListener::Read(TCaller& caller)
     caller.Readable->setEnabled(false);
     // Let go of it once its notifier's signal has returned.
     QTimer::singleShot(0, this, [this, gone = &caller] {
-        const auto found = std::find_if(Callers.begin(), Callers.end(), [gone](const auto& c) { return c.get() == gone; });
+        const auto found =
+            std::find_if(Callers.begin(), Callers.end(), [gone](const auto& c) { return c.get() == gone; });
         if (found == Callers.end())
             return;
         close((*found)->Socket);

@@ -98,11 +98,8 @@ TEST(FormatSettingsTest, TheLongTimeLosesItsTimeZone)
         const char* Locale;
         const char* Written;
     } cases[] = {
-        {"HH:mm:ss t", "HH:mm:ss"},
-        {"h:mm:ss AP tttt", "h:mm:ss AP"},
-        {"t HH:mm:ss", "HH:mm:ss"},
-        {"HH:mm:ss", "HH:mm:ss"},
-        {"HH 'h' mm\tt ss", "HH 'h' mm ss"},
+        {"HH:mm:ss t", "HH:mm:ss"}, {"h:mm:ss AP tttt", "h:mm:ss AP"},   {"t HH:mm:ss", "HH:mm:ss"},
+        {"HH:mm:ss", "HH:mm:ss"},   {"HH 'h' mm\tt ss", "HH 'h' mm ss"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(WithoutTimeZone(QString::fromUtf8(c.Locale)), QString::fromUtf8(c.Written)) << c.Locale;
