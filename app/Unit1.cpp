@@ -465,7 +465,7 @@ bool TForm1::OnlineSoundAlways() const
 void TForm1::ViewLogfile1Click()
 {
     if (!frmLog) {
-        frmLog = std::make_unique<TfrmLog>(LogWriter);
+        frmLog = std::make_unique<TfrmLog>();
         frmLog->OnClose = [this] {
             Settings.StartHidden = false;
             RestoreApplication();

@@ -6,7 +6,6 @@
 #include "platform/sim/SimBackend.h"
 #include "settings/LogFile.h"
 #include "settings/Settings.h"
-#include "settings/frmLog.h"
 
 #include <cmath>
 #include <random>

@@ -2,6 +2,7 @@
 
 #include "common/ErrorBoundary.h"
 #include "common/PuloError.h"
+#include "settings/LogFile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,9 +29,7 @@ QFont BoxFont()
 
 } // namespace
 
-TfrmLog::TfrmLog(QWidget* parent) : TfrmLog(OwnWriter, parent) {}
-
-TfrmLog::TfrmLog(TLogWriter& writer, QWidget* parent) : QWidget(parent), Writer(writer)
+TfrmLog::TfrmLog(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral(" Pulo Connection Log"));
@@ -198,12 +197,6 @@ void TfrmLog::btnCopySelClick()
 void TfrmLog::btnPrtSetupClick()
 {
     PrinterSetupDialog1().exec();
-}
-
-void TfrmLog::UpdateLog(TLogContext& context)
-{
-    Writer.UpdateLog(context);
-    LogWritten();
 }
 
 void TfrmLog::LogWritten()

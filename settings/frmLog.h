@@ -1,11 +1,8 @@
 #pragma once
 
-// TfrmLog: the connection log viewer, and the writer of the log. The viewer shows the log
-// read-only in a monospaced box and prints it, prints or copies the selection, and lets the
-// user choose the printer. The writer may be the viewer's own or one the program keeps, so that
-// the log is written whether or not the viewer has been made.
-
-#include "settings/LogFile.h"
+// TfrmLog: the connection log viewer. It shows the log read-only in a monospaced box and prints
+// it, prints or copies the selection, and lets the user choose the printer. The log is written by
+// the program's TLogWriter, whether or not the viewer has been made.
 
 #include <QPrintDialog>
 #include <QPrinter>
@@ -26,8 +23,6 @@ class TfrmLog final : public QWidget
 
 public:
     explicit TfrmLog(QWidget* parent = nullptr);
-    // A viewer for the program's writer.
-    explicit TfrmLog(TLogWriter& writer, QWidget* parent = nullptr);
 
     void FormCreate();
     // Each activation shows the file as it is now (created empty when missing).
@@ -40,14 +35,8 @@ public:
 
     // Opening from the main window's menu: the file created when missing, loaded, the viewer shown.
     void Open();
-    // Writes a finished connection (see TLogWriter); the box is emptied and shows the log again
-    // at its next activation.
-    void UpdateLog(TLogContext& context);
-    // The log has been written: the box shows it again at its next activation.
+    // The log has been written: the box is emptied and shows it again at its next activation.
     void LogWritten();
-    // The writer's lines still waiting for the log, and lines handed over from the last run.
-    [[nodiscard]] const TLogWriter& LogWriter() const { return Writer; }
-    void KeepWaiting(const QStringList& lines) { Writer.KeepWaiting(lines); }
 
     // Run once the viewer is closed: the main window clears its pending start-hidden flag and
     // shows itself.
@@ -74,8 +63,6 @@ private:
     void LoadIntoMemo();
     void Print(QPlainTextEdit* box, const QString& title);
 
-    TLogWriter OwnWriter;
-    TLogWriter& Writer;
     std::unique_ptr<QPrinter> PrinterSetup;
     std::unique_ptr<QPrintDialog> SetupDialog;
 };
