@@ -5,6 +5,7 @@
 #include "common/ErrorBoundary.h"
 #include "common/FormatSettings.h"
 #include "desktop/SingleInstance.h"
+#include "widgets/StandardIconStyle.h"
 
 #include <QApplication>
 #include <QJsonDocument>
@@ -18,6 +19,7 @@ void InitApplication(QApplication& application)
     application.setProperty("HelpFile", ApplicationHelpFile);
     // Only File > Exit ends the program; a closed or hidden window never does.
     application.setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(new TStandardIconStyle);
     LoadSystemFormat();
     SetErrorReporter([](const QString& message) { QMessageBox::critical(nullptr, ApplicationTitle, message); });
 }

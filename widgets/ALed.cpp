@@ -1,6 +1,7 @@
 #include "widgets/ALed.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -44,10 +45,13 @@ const QImage& Picture(const QString& name)
 {
     static std::map<QString, QImage> read;
     auto found = read.find(name);
-    if (found == read.end())
-        found =
-            read.emplace(name, QImage(QStringLiteral(":/leds/%1.xpm").arg(name)).convertToFormat(QImage::Format_RGB32))
-                .first;
+    if (found == read.end()) {
+        // Read as the XPM it is: left to guess, the reader would load every image plugin on the
+        // system to ask each whether it knows the format.
+        QImageReader reader(QStringLiteral(":/leds/%1.xpm").arg(name), "xpm");
+        reader.setAutoDetectImageFormat(false);
+        found = read.emplace(name, reader.read().convertToFormat(QImage::Format_RGB32)).first;
+    }
     return found->second;
 }
 

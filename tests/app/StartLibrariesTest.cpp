@@ -1,0 +1,50 @@
+// A started copy maps none of the libraries its first window does without: each would cost every
+// user memory and start-up time for a window or a format they may never open.
+
+#include "tests/support/ProgramCopy.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace pulo {
+namespace {
+
+TEST(StartLibrariesTest, AStartedCopyMapsNoLibraryItsWindowDoesWithout)
+{
+    QTemporaryDir folder;
+    const QString program = test::CopyProgram(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
+    QProcess copy;
+    copy.setProcessEnvironment(environment);
+    copy.start(program, {});
+    ASSERT_TRUE(copy.waitForStarted());
+    // The history opens a second after the window has been shown and drawn.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("pulopro.sqlite"))); }, 10000));
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(copy.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const QString mapped = QString::fromLocal8Bit(maps.readAll());
+    copy.terminate();
+    copy.waitForFinished(5000);
+
+    const struct
+    {
+        const char* Library;
+        const char* Why;
+    } unwanted[] = {
+        {"/imageformats/", "an image plugin: the window's pictures are PNG and XPM, read without asking them"},
+        {"libQt6Charts", "the Usage window's charts, loaded with the window"},
+        {"libQt6Network", "the single-copy socket is the system's own"},
+    };
+    for (const auto& library : unwanted)
+        EXPECT_FALSE(mapped.contains(QLatin1String(library.Library))) << library.Library << ": " << library.Why;
+}
+
+} // namespace
+} // namespace pulo
