@@ -1,24 +1,18 @@
 #include "app/TrayImages.h"
 
-#include <QFile>
+#include "app/IconShapes.h"
+
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
-#include <QSvgRenderer>
 
-#include <memory>
+#include <functional>
 #include <utility>
 #include <vector>
 
 namespace pulo {
 
 namespace {
-
-QByteArray Source(const QString& resource)
-{
-    QFile file(resource);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The sizes a panel is told the tray icon comes in, and a window manager the window's (it is
 // handed every one of them as the window is made); any other is drawn as well when asked for.
@@ -28,7 +22,11 @@ const QList<int> WindowSizes = {16, 32, 48};
 class TDrawnIcon final : public QIconEngine
 {
 public:
-    TDrawnIcon(QByteArray svg, QList<int> sizes) : Svg(std::move(svg)), Sizes(std::move(sizes)) {}
+    // shapes draws the icon in a square of side units.
+    TDrawnIcon(std::function<void(QPainter&)> shapes, int side, QList<int> sizes)
+        : Shapes(std::move(shapes)), Side(side), Sizes(std::move(sizes))
+    {
+    }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
     {
@@ -54,9 +52,9 @@ public:
         return sizes;
     }
 
-    bool isNull() override { return Svg.isEmpty(); }
+    bool isNull() override { return false; }
     QString key() const override { return QStringLiteral("pulo-drawn"); }
-    QIconEngine* clone() const override { return new TDrawnIcon(Svg, Sizes); }
+    QIconEngine* clone() const override { return new TDrawnIcon(Shapes, Side, Sizes); }
 
 private:
     struct TDrawn
@@ -72,23 +70,22 @@ private:
         for (const TDrawn& drawn : Drawn)
             if (drawn.Size == size && drawn.Image.devicePixelRatio() == ratio)
                 return drawn.Image;
-        if (!Renderer)
-            Renderer = std::make_unique<QSvgRenderer>(Svg);
         QPixmap image(size);
         image.fill(Qt::transparent);
-        if (Renderer->isValid()) {
+        {
             QPainter painter(&image);
             painter.setRenderHint(QPainter::Antialiasing);
-            Renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+            painter.scale(static_cast<qreal>(size.width()) / Side, static_cast<qreal>(size.height()) / Side);
+            Shapes(painter);
         }
         image.setDevicePixelRatio(ratio);
         Drawn.push_back({size, image});
         return image;
     }
 
-    QByteArray Svg;
+    std::function<void(QPainter&)> Shapes;
+    int Side;
     QList<int> Sizes;
-    std::unique_ptr<QSvgRenderer> Renderer; // made at the first drawing
     std::vector<TDrawn> Drawn;
 };
 
@@ -96,15 +93,13 @@ private:
 
 QIcon TrayImage(const QColor& down, const QColor& up)
 {
-    QByteArray svg = Source(QStringLiteral(":/icons/tray.svg"));
-    svg.replace("@DOWN@", down.name().toLatin1());
-    svg.replace("@UP@", up.name().toLatin1());
-    return QIcon(new TDrawnIcon(svg, TraySizes));
+    return QIcon(
+        new TDrawnIcon([down, up](QPainter& painter) { DrawTrayIcon(painter, down, up); }, TrayIconSide, TraySizes));
 }
 
 QIcon WindowImage()
 {
-    return QIcon(new TDrawnIcon(Source(QStringLiteral(":/icons/pulopro.svg")), WindowSizes));
+    return QIcon(new TDrawnIcon(DrawWindowIcon, WindowIconSide, WindowSizes));
 }
 
 } // namespace pulo

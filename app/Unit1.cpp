@@ -48,12 +48,6 @@
 #include <algorithm>
 #include <limits>
 
-// The images live in this static library; the linker keeps them only when asked for.
-static void InitResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace pulo {
 
 namespace {
@@ -88,7 +82,6 @@ TForm1::TForm1(const TForm1Services& services, QWidget* parent) : QMainWindow(pa
     setFont(font);
     resize(544, 423);
 
-    InitResources();
     setWindowIcon(WindowImage());
 
     CreateControls();

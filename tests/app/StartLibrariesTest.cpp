@@ -39,6 +39,7 @@ TEST(StartLibrariesTest, AStartedCopyMapsNoLibraryItsWindowDoesWithout)
         const char* Why;
     } unwanted[] = {
         {"/imageformats/", "an image plugin: the window's pictures are PNG and XPM, read without asking them"},
+        {"libQt6Svg", "the icons are drawn by the program itself"},
         {"libQt6Charts", "the Usage window's charts, loaded with the window"},
         {"libQt6Network", "the single-copy socket is the system's own"},
     };

@@ -12,9 +12,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSvgRenderer>
 
 namespace pulo {
 namespace {
@@ -214,6 +217,64 @@ TEST(TrayImagesTest, TheIconsAreDrawnForTheScreensRatio)
     }
     EXPECT_NE(still.pixmap(32, 32).toImage(), sent.pixmap(32, 32).toImage()) << "a lit arrow shows";
     EXPECT_FALSE(WindowImage().isNull());
+}
+
+// How far a drawn icon is from its SVG picture drawn at the same size: the mean difference of
+// the colour channels, out of 255.
+double Difference(const QImage& drawn, const QImage& picture)
+{
+    double sum = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QRgb a = drawn.pixel(x, y);
+            const QRgb b = picture.pixel(x, y);
+            sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) +
+                   std::abs(qAlpha(a) - qAlpha(b));
+        }
+    return sum / (4.0 * drawn.width() * drawn.height());
+}
+
+QImage Picture(const QString& file, const QColor& down, const QColor& up, int side)
+{
+    QFile source(file);
+    EXPECT_TRUE(source.open(QIODevice::ReadOnly)) << file.toStdString();
+    QByteArray svg = source.readAll();
+    svg.replace("@DOWN@", down.name().toLatin1()).replace("@UP@", up.name().toLatin1());
+    QSvgRenderer renderer(svg);
+    QImage picture(side, side, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter);
+    return picture;
+}
+
+TEST(TrayImagesTest, TheIconsAreTheirPictures)
+{
+    const struct
+    {
+        const char* Name;
+        QIcon Icon;
+        QString File;
+        QColor Down;
+        QColor Up;
+    } icons[] = {
+        {"window", WindowImage(), QStringLiteral(PULOPRO_ICON_SVG), {}, {}},
+        {"tray at rest", TrayImage(ArrowAtRest, ArrowAtRest), QStringLiteral(PULOPRO_TRAY_SVG), ArrowAtRest,
+         ArrowAtRest},
+        {"tray sending", TrayImage(ArrowAtRest, SentLit), QStringLiteral(PULOPRO_TRAY_SVG), ArrowAtRest, SentLit},
+        {"tray receiving", TrayImage(ReceivedLit, ArrowAtRest), QStringLiteral(PULOPRO_TRAY_SVG), ReceivedLit,
+         ArrowAtRest},
+    };
+    for (const auto& icon : icons) {
+        for (const int side : {16, 22, 32, 48, 64}) {
+            SCOPED_TRACE(testing::Message() << icon.Name << " at " << side);
+            const QImage drawn =
+                icon.Icon.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            ASSERT_EQ(drawn.size(), QSize(side, side));
+            EXPECT_LT(Difference(drawn, Picture(icon.File, icon.Down, icon.Up, side)), 0.25);
+        }
+    }
 }
 
 } // namespace
