@@ -52,7 +52,7 @@ int DumpSocket()
 
 // Receives one whole datagram, the buffer grown to its size first, so a large message (a link
 // with many attributes) is never cut. Returns its length, or -1 with errno set.
-ssize_t ReceiveWhole(int fd, std::vector<char>& buffer, int flags)
+ssize_t ReceiveWhole(int fd, ReceiveBuffer& buffer, int flags)
 {
     for (;;) {
         const ssize_t size = recv(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC | flags);
@@ -60,8 +60,7 @@ ssize_t ReceiveWhole(int fd, std::vector<char>& buffer, int flags)
             continue;
         if (size < 0)
             return size;
-        if (static_cast<std::size_t>(size) > buffer.size())
-            buffer.resize(static_cast<std::size_t>(size));
+        buffer.Fit(static_cast<std::size_t>(size));
         const ssize_t got = recv(fd, buffer.data(), buffer.size(), flags);
         if (got < 0 && errno == EINTR)
             continue;
@@ -110,7 +109,9 @@ template <typename Take> bool Dump(int fd, std::uint16_t type, Take take)
     if (send(fd, &request, request.Header.nlmsg_len, 0) < 0)
         return false;
 
-    thread_local std::vector<char> buffer(64 * 1024);
+    // The kernel's largest dump message: it fills messages up to the size its reader asks for,
+    // 32 KiB at most, so that a dump of many links takes few reads.
+    thread_local ReceiveBuffer buffer(32 * 1024);
     for (;;) {
         const ssize_t length = ReceiveWhole(fd, buffer, 0);
         if (length < 0)

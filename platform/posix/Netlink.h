@@ -5,7 +5,9 @@
 // kernel's change notifications, so an unchanged system costs one non-blocking read and a
 // change costs what the change says, however many interfaces there are.
 
+#include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,28 @@ struct NetAddress
 // Returns false (and leaves links empty) when the kernel cannot be asked.
 [[nodiscard]] bool DumpLinks(std::vector<NetLink>& links);
 
+// Bytes the kernel writes its messages into. Not cleared first: a page nothing is ever received
+// into never becomes resident.
+class ReceiveBuffer final
+{
+public:
+    explicit ReceiveBuffer(std::size_t size) : Bytes(new char[size]), Size(size) {}
+    [[nodiscard]] char* data() { return Bytes.get(); }
+    [[nodiscard]] std::size_t size() const { return Size; }
+    // At least size bytes; what was held is not kept.
+    void Fit(std::size_t size)
+    {
+        if (size > Size) {
+            Bytes.reset(new char[size]);
+            Size = size;
+        }
+    }
+
+private:
+    std::unique_ptr<char[]> Bytes;
+    std::size_t Size;
+};
+
 class LinkTable final
 {
 public:
@@ -73,7 +97,7 @@ private:
     bool NeedsDump = true;
     std::map<int, NetLink> Table;
     std::vector<NetLink> Scratch;
-    std::vector<char> Notification = std::vector<char>(16384);
+    ReceiveBuffer Notification{16384};
 };
 
 } // namespace win::posix
