@@ -32,6 +32,7 @@
 #include "widgets/HelpRouter.h"
 #include "widgets/PlayerWave.h"
 #include "widgets/RXShell.h"
+#include "widgets/StringGrid.h"
 #include "widgets/TimerLst.h"
 #include "widgets/untAbout.h"
 
@@ -42,7 +43,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QToolTip>
 
 #include <algorithm>
@@ -146,7 +146,7 @@ bool TForm1::FollowTheLine()
         return false;
     // Shown from the next sample on, which writes every row's figures.
     Settings.NIC = row;
-    sgMIB->setCurrentCell(row, 0);
+    sgMIB->SetRow(row);
     return true;
 }
 
@@ -157,7 +157,7 @@ void TForm1::CreateWindows()
         PlayerWave1->WaveName = waveName;
         PlayerWave1->Play();
     };
-    host.InterfaceGrid = [this] { return sgMIB; };
+    host.InterfaceCell = [this](int row, int column) { return sgMIB->Cell(row, column); };
     host.InterfaceCount = [this] { return static_cast<int>(IfTable.size()); };
     host.SetOnlineSoundInterval = [this](std::int32_t seconds) {
         RxTimerEvent4->SetInterval(OnlineSoundPeriod(seconds));
@@ -266,8 +266,8 @@ void TForm1::FormCreate(const TForm1Services& services)
     CountConfiguredLinks();
     RestoreWindowPosition(*this, PlacementSection);
 
-    if (Settings.NIC >= 1 && Settings.NIC < sgMIB->rowCount())
-        sgMIB->setCurrentCell(Settings.NIC, 0);
+    if (Settings.NIC >= 1 && Settings.NIC < sgMIB->RowCount())
+        sgMIB->SetRow(Settings.NIC);
     ResetSpeedMonitor();
     RxTimerEvent3->SetEnabled(true);
 
@@ -290,7 +290,6 @@ void TForm1::FormCreate(const TForm1Services& services)
     tips.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(tips);
 
-    sgMIB->hide();
     setFixedSize(OuterSize - FrameAllowance);
 
     RxTimerEvent4->SetInterval(OnlineSoundPeriod(Settings.OnlineInterval));
@@ -319,7 +318,7 @@ void TForm1::FormCreate(const TForm1Services& services)
         QStringLiteral("kbps in"),  QStringLiteral("Peak in/sec"),  QStringLiteral("Avg. in/sec"),
         QStringLiteral("kbps out"), QStringLiteral("Peak out/sec"), QStringLiteral("Avg. out/sec")};
     for (int column = 0; column < headers.size(); ++column)
-        sgMIB->setItem(0, column, new QTableWidgetItem(headers[column]));
+        sgMIB->SetCell(0, column, headers[column]);
 
     RxTimerEvent3->SetInterval(1000);
 }

@@ -36,7 +36,6 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTableWidget;
 
 namespace pulo {
 
@@ -44,6 +43,7 @@ class ThhALed;
 class TKZInternetDetect;
 class TPlayerWave;
 class TRAS;
+class TStringGrid;
 class TDialUp;
 class THTMLhelpRouter;
 class TfrmAbout;
@@ -291,7 +291,7 @@ public:
     QPushButton* BitBtn3 = nullptr;
     QPushButton* BitBtn2 = nullptr;
     QPushButton* BitBtn1 = nullptr;
-    QTableWidget* sgMIB = nullptr;
+    TStringGrid* sgMIB = nullptr;
 
     QAction* Hide1 = nullptr;
     QAction* Exit1 = nullptr;
@@ -381,7 +381,6 @@ private:
     // left alone.
     static constexpr IfFigures UnknownFigures = {-2, -2, -2, -2, -2, -2};
     std::vector<IfFigures> GridFigures;
-    void SetGridCell(int row, int column, const QString& text);
     // Interfaces by index as of the last reload: a sample that finds others reloads.
     std::vector<win::DWORD> ReloadedIndexes;
 

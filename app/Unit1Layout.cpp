@@ -3,15 +3,14 @@
 #include "app/AutoSizeLabel.h"
 #include "app/Unit1.h"
 #include "widgets/ALed.h"
+#include "widgets/StringGrid.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTableWidget>
 
 namespace pulo {
 
@@ -160,13 +159,9 @@ void TForm1::CreateControls()
     btnAlarmOff = MakeButton(client, "btnAlarmOff", QStringLiteral("Mute"),
                              QStringLiteral("Turn off 'Maximum' Alarm sound when active"), {RightX, 226, 80, 25});
 
-    // The interface table the speed monitor and the configuration dialog read; it lies outside
-    // the window's visible area and is never shown.
-    sgMIB = new QTableWidget(2, 9, client);
+    // The interface table the speed monitor and the configuration dialog read; it is never shown.
+    sgMIB = new TStringGrid(2, 9, this);
     sgMIB->setObjectName(QStringLiteral("sgMIB"));
-    sgMIB->setGeometry(6, 262, 532, 150);
-    sgMIB->horizontalHeader()->hide();
-    sgMIB->verticalHeader()->hide();
 }
 
 void TForm1::CreateMenu()

@@ -5,10 +5,10 @@
 #include "app/Unit1.h"
 #include "sources/IPHelper.h"
 #include "widgets/ALed.h"
+#include "widgets/StringGrid.h"
 #include "widgets/TimerLst.h"
 
 #include <QLabel>
-#include <QTableWidget>
 
 #include <algorithm>
 #include <cstring>
@@ -27,15 +27,6 @@ QString Description(const win::MIB_IFROW& row)
 }
 
 } // namespace
-
-void TForm1::SetGridCell(int row, int column, const QString& text)
-{
-    QTableWidgetItem* cell = sgMIB->item(row, column);
-    if (cell == nullptr)
-        sgMIB->setItem(row, column, new QTableWidgetItem(text));
-    else if (cell->text() != text)
-        cell->setText(text);
-}
 
 void TForm1::ReloadInterfaces()
 {
@@ -67,7 +58,7 @@ void TForm1::RebuildInterfaceRows(KeepFigures keep)
             previous.emplace_back(ReloadedIndexes[i], IfCounters[i]);
     }
     const int rows = static_cast<int>(IfTable.size());
-    sgMIB->setRowCount(rows + 1);
+    sgMIB->SetRowCount(rows + 1);
     GridFigures.assign(IfTable.size(), UnknownFigures); // the next sample writes every row
     IfCounters.assign(IfTable.size(), IfCounter{});
     ReloadedIndexes.resize(IfTable.size());
@@ -85,9 +76,9 @@ void TForm1::RebuildInterfaceRows(KeepFigures keep)
         } else if (const IfOctets* octets = OctetsOf(at)) {
             IfCounters[at].Reset(octets->InOctets, octets->OutOctets);
         }
-        SetGridCell(i + 1, 0, Description(row));
-        SetGridCell(i + 1, 1, MacToText(row.bPhysAddr, row.dwPhysAddrLen));
-        SetGridCell(i + 1, 2, InterfaceIpText(row.dwIndex, addresses));
+        sgMIB->SetCell(i + 1, 0, Description(row));
+        sgMIB->SetCell(i + 1, 1, MacToText(row.bPhysAddr, row.dwPhysAddrLen));
+        sgMIB->SetCell(i + 1, 2, InterfaceIpText(row.dwIndex, addresses));
     }
     (void)FollowTheLine();
 }
@@ -118,12 +109,12 @@ void TForm1::SampleInterfaces()
             continue;
         GridFigures[i] = figures;
         const int row = static_cast<int>(i) + 1;
-        SetGridCell(row, 3, KbpsText(counter.DeltaIn));
-        SetGridCell(row, 4, KbpsText(counter.PeakIn));
-        SetGridCell(row, 5, AverageText(counter.SumIn, counter.SamplesIn));
-        SetGridCell(row, 6, KbpsText(counter.DeltaOut));
-        SetGridCell(row, 7, KbpsText(counter.PeakOut));
-        SetGridCell(row, 8, AverageText(counter.SumOut, counter.SamplesOut));
+        sgMIB->SetCell(row, 3, KbpsText(counter.DeltaIn));
+        sgMIB->SetCell(row, 4, KbpsText(counter.PeakIn));
+        sgMIB->SetCell(row, 5, AverageText(counter.SumIn, counter.SamplesIn));
+        sgMIB->SetCell(row, 6, KbpsText(counter.DeltaOut));
+        sgMIB->SetCell(row, 7, KbpsText(counter.PeakOut));
+        sgMIB->SetCell(row, 8, AverageText(counter.SumOut, counter.SamplesOut));
     }
     ShowMonitoredInterface();
 }
@@ -143,14 +134,14 @@ void TForm1::ShowMonitoredInterface()
     const int row = Settings.NIC;
     const IfCounter& counter = IfCounters[static_cast<std::size_t>(row - 1)];
     // QLabel repaints only when its text really changes.
-    lbCurrentIn->setText(sgMIB->item(row, 3)->text());
+    lbCurrentIn->setText(sgMIB->Cell(row, 3));
     LedIN->SetValue(counter.DeltaIn != 0);
-    lbPeakIn->setText(sgMIB->item(row, 4)->text());
-    lbAvgIn->setText(sgMIB->item(row, 5)->text());
-    lbCurrentOut->setText(sgMIB->item(row, 6)->text());
+    lbPeakIn->setText(sgMIB->Cell(row, 4));
+    lbAvgIn->setText(sgMIB->Cell(row, 5));
+    lbCurrentOut->setText(sgMIB->Cell(row, 6));
     LedOut->SetValue(counter.DeltaOut != 0);
-    lbPeakOut->setText(sgMIB->item(row, 7)->text());
-    lbAvgOut->setText(sgMIB->item(row, 8)->text());
+    lbPeakOut->setText(sgMIB->Cell(row, 7));
+    lbAvgOut->setText(sgMIB->Cell(row, 8));
 }
 
 void TForm1::ResetSpeedMonitor()

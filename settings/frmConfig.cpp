@@ -293,14 +293,10 @@ void TfrmConfig::FillAdapterGrid()
         throw PuloError(QStringLiteral("Grid index out of range"));
     if (Settings.NIC >= 1)
         sgNICS->selectRow(Settings.NIC);
-    const QTableWidget* grid = Host.InterfaceGrid ? Host.InterfaceGrid() : nullptr;
-    const int count = Host.InterfaceCount ? Host.InterfaceCount() : 0;
+    const int count = Host.InterfaceCell && Host.InterfaceCount ? Host.InterfaceCount() : 0;
     // The grid holds nine interfaces; more are not shown.
-    for (int row = 1; grid != nullptr && row <= count && row < sgNICS->rowCount(); ++row) {
-        const auto cell = [&](int column) {
-            const QTableWidgetItem* item = grid->item(row, column);
-            return item != nullptr ? item->text() : QString();
-        };
+    for (int row = 1; row <= count && row < sgNICS->rowCount(); ++row) {
+        const auto cell = [&](int column) { return Host.InterfaceCell(row, column); };
         for (const auto& [column, text] : {std::pair{0, cell(0)}, {1, cell(2)}}) {
             QTableWidgetItem* item = sgNICS->item(row, column);
             if (item == nullptr)

@@ -33,9 +33,9 @@ struct TConfigHost final
 {
     // Plays a wave file through the main window's player, synchronously.
     std::function<void(const QString& waveName)> Preview;
-    // The main window's interface grid (column 0 the adapter, column 2 its address) and the
-    // number of interfaces in it.
-    std::function<const QTableWidget*()> InterfaceGrid;
+    // A cell of the main window's interface grid (row 0 its header; column 0 an interface's
+    // adapter, column 2 its address) and the number of interfaces in it.
+    std::function<QString(int row, int column)> InterfaceCell;
     std::function<int()> InterfaceCount;
     // The online sound's period, in seconds.
     std::function<void(std::int32_t)> SetOnlineSoundInterval;

@@ -1,4 +1,3 @@
-#include "app/Unit1.h"
 
 #include "app/AutoSizeLabel.h"
 #include "app/TrayImages.h"
@@ -8,6 +7,7 @@
 #include "tests/app/Unit1TrayFixture.h"
 #include "widgets/ALed.h"
 #include "widgets/RXShell.h"
+#include "widgets/StringGrid.h"
 #include "widgets/TimerLst.h"
 
 #include <QAction>
@@ -131,10 +131,11 @@ TEST_F(Unit1Test, ControlsCarryTheirCaptionsAndHints)
 TEST_F(Unit1Test, InterfaceGridIsHiddenWithItsHeaderRow)
 {
     TForm1 form;
-    EXPECT_FALSE(form.sgMIB->isVisibleTo(&form));
+    EXPECT_EQ(form.findChild<TStringGrid*>(QStringLiteral("sgMIB")), form.sgMIB);
+    EXPECT_EQ(form.findChild<QWidget*>(QStringLiteral("sgMIB")), nullptr) << "no widget to be shown";
     QStringList headers;
-    for (int column = 0; column < form.sgMIB->columnCount(); ++column)
-        headers << form.sgMIB->item(0, column)->text();
+    for (int column = 0; column < form.sgMIB->ColCount(); ++column)
+        headers << form.sgMIB->Cell(0, column);
     EXPECT_EQ(headers, (QStringList{"Adapter", "MAC-address", "IP-Address", "kbps in", "Peak in/sec", "Avg. in/sec",
                                     "kbps out", "Peak out/sec", "Avg. out/sec"}));
 }
@@ -233,8 +234,8 @@ TEST_F(Unit1Test, SpeedMonitorShowsTheChosenInterface)
     Sim->Adapters[1].InRate = 125000; // 1000 kbps
     Sim->Adapters[1].OutRate = 124;   // 0 kbps, but traffic
     TForm1 form;
-    const auto cell = [&](int row, int column) { return form.sgMIB->item(row, column)->text(); };
-    ASSERT_EQ(form.sgMIB->rowCount(), 3);
+    const auto cell = [&](int row, int column) { return form.sgMIB->Cell(row, column); };
+    ASSERT_EQ(form.sgMIB->RowCount(), 3);
     EXPECT_EQ(cell(1, 1), QStringLiteral("00-00-00-00-00-00"));
     EXPECT_EQ(cell(1, 2), QStringLiteral("127.  0.  0.  1"));
     EXPECT_EQ(cell(2, 0), QStringLiteral("Realtek RTL8139 Family PCI Fast Ethernet NIC"));
@@ -264,7 +265,7 @@ TEST_F(Unit1Test, SpeedMonitorShowsTheChosenInterface)
     Sim->AddLine("My ISP", "10.64.0.2"); // the dial-up adapter appears
     Sim->Ticks += 1000;
     form.RxTimerEvent3Timer();
-    EXPECT_EQ(form.sgMIB->rowCount(), 4);
+    EXPECT_EQ(form.sgMIB->RowCount(), 4);
     EXPECT_EQ(cell(3, 2), QStringLiteral(" 10. 64.  0.  2"));
 }
 
@@ -390,13 +391,13 @@ TEST_F(Unit1Test, SpeedFiguresBelongToTheirInterface)
         tick(form);
         tick(form);
         EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("1000"));
-        EXPECT_EQ(form.sgMIB->item(2, 4)->text(), QStringLiteral("400"));
+        EXPECT_EQ(form.sgMIB->Cell(2, 4), QStringLiteral("400"));
 
         Sim->DropLine(first); // the second line's adapter moves up into row 3
         tick(form);
         EXPECT_EQ(form.lbCurrentIn->text(), QStringLiteral("200")) << "updated in the same tick";
         EXPECT_EQ(form.lbPeakIn->text(), QStringLiteral("200")) << "not the first line's peak";
-        EXPECT_EQ(form.sgMIB->item(2, 5)->text(), QStringLiteral("400")) << "the card keeps its average";
+        EXPECT_EQ(form.sgMIB->Cell(2, 5), QStringLiteral("400")) << "the card keeps its average";
 
         Sim->DropLine(second); // row 3 has no interface now
         tick(form);

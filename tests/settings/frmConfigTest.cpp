@@ -29,7 +29,10 @@ protected:
     {
         TConfigHost host;
         host.Preview = [this](const QString& name) { Previewed << name; };
-        host.InterfaceGrid = [this] { return &Grid; };
+        host.InterfaceCell = [this](int row, int column) {
+            const QTableWidgetItem* item = Grid.item(row, column);
+            return item != nullptr ? item->text() : QString();
+        };
         host.InterfaceCount = [this] { return Grid.rowCount() - 1; };
         host.SetOnlineSoundInterval = [this](std::int32_t seconds) { Interval = seconds; };
         host.ShowMainWindow = [this] { ++MainShown; };
