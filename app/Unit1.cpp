@@ -43,6 +43,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -54,8 +55,11 @@ namespace {
 
 constexpr const char* PlacementSection = "Placement";
 
+// How long after the window is shown start-up has settled.
+constexpr int StartSettledMs = 10000;
+
 // The window's outer size once created (wider than first drawn by the left column's extra
-// room for long values); the interface grid below it stays out of sight.
+// room for long values).
 constexpr QSize OuterSize(377, 304);
 // What the window frame of the desktop the program was designed on takes of that size.
 constexpr QSize FrameAllowance(6, 27);
@@ -378,6 +382,9 @@ void TForm1::ShowMonthTotals()
 
 void TForm1::ShowAtStart()
 {
+    // By then start-up's passing memory (the settings read, the history checked and read, the
+    // first drawings) has been freed, and the system can have it back.
+    QTimer::singleShot(StartSettledMs, this, [] { win::InstalledBackend().System->ReleaseFreeMemory(); });
     if (!StartMinimized) {
         show();
         return;

@@ -42,6 +42,9 @@ public:
     virtual void Version(OSVERSIONINFOA& info) = 0;
     // The running executable's full path.
     [[nodiscard]] virtual std::string ModuleFileName() = 0;
+    // Hands the memory the program has freed back to the system, which the C library would
+    // otherwise keep for the program's later use.
+    virtual void ReleaseFreeMemory() {}
 };
 
 // One active connection as the Remote Access Service lists it.

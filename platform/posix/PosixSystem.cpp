@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <malloc.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -77,6 +78,11 @@ std::string PosixSystem::ModuleFileName()
     // Taken once: the path cannot change for the running program.
     static const std::string path = ExecutablePath("/proc/self/exe");
     return path;
+}
+
+void PosixSystem::ReleaseFreeMemory()
+{
+    malloc_trim(0);
 }
 
 } // namespace win::posix

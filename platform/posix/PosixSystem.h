@@ -19,6 +19,7 @@ public:
     void Sleep(DWORD milliseconds) override;
     void Version(OSVERSIONINFOA& info) override;
     [[nodiscard]] std::string ModuleFileName() override;
+    void ReleaseFreeMemory() override;
 };
 
 } // namespace win::posix
