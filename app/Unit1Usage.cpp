@@ -54,7 +54,7 @@ void TForm1::OpenHistory(const TForm1Services& services)
                 return QStringList(); // no log to take in, or none that can be read
             }
         },
-        services.HistoryRetryMs, services.HistoryOpenAfterMs);
+        services.HistoryRetryMs, services.HistoryOpenAfterMs, Moment(Now()));
     History->OnMessage = [this](const QString& message) {
         Notice(TNotice::History, QStringLiteral("Usage history"), message);
         if (frmUsage)

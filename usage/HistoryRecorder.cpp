@@ -15,8 +15,10 @@ constexpr int EndingRetryMs = 200;
 
 } // namespace
 
-THistoryRecorder::THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs, int openAfterMs)
-    : FilePath(std::move(path)), ReadLog(std::move(readLog)), RetryMs(retryMs), OpenAfterMs(openAfterMs)
+THistoryRecorder::THistoryRecorder(
+    QString path, std::function<QStringList()> readLog, int retryMs, int openAfterMs, QDateTime programStart)
+    : FilePath(std::move(path)), ReadLog(std::move(readLog)), ProgramStart(std::move(programStart)), RetryMs(retryMs),
+      OpenAfterMs(openAfterMs)
 {
     Thread = std::thread([this] { Work(); });
 }
@@ -135,6 +137,10 @@ bool THistoryRecorder::OpenStore(THistoryStore& store)
     TLogImport logged;
     if (importing || store.HasAbandoned())
         logged = ImportLogLines(ReadLog ? ReadLog() : QStringList());
+    // A history first opened late (busy at start) finds this run's connections in the log too;
+    // their rows are the recorder's own, and taken in again they would count twice.
+    if (ProgramStart.isValid())
+        std::erase_if(logged.Connections, [&](const TUsageConnection& c) { return c.End > ProgramStart; });
     if (!store.ReconcileAbandoned(logged.Connections))
         return false;
     if (importing) {

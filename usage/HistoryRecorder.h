@@ -31,8 +31,14 @@ public:
     // readLog: the log's lines, read on the recorder's thread (empty when there is none or it
     // cannot be read). retryMs: how long a refused write waits before it is tried again.
     // openAfterMs: how long the history may wait to be opened (the window's start goes first);
-    // anything reported, or a Flush, has it opened at once.
-    THistoryRecorder(QString path, std::function<QStringList()> readLog, int retryMs = 10000, int openAfterMs = 0);
+    // anything reported, or a Flush, has it opened at once. programStart: when the program began;
+    // the log's connections that end after it are this run's own, which the recorder writes
+    // itself, so the log is taken in only up to then (all of it when it is not given).
+    THistoryRecorder(QString path,
+                     std::function<QStringList()> readLog,
+                     int retryMs = 10000,
+                     int openAfterMs = 0,
+                     QDateTime programStart = {});
     // Writes what still waits for at most a moment (the program is ending), then stops.
     ~THistoryRecorder() override;
     THistoryRecorder(const THistoryRecorder&) = delete;
@@ -97,6 +103,7 @@ private:
 
     const QString FilePath;
     const std::function<QStringList()> ReadLog;
+    const QDateTime ProgramStart;
     const int RetryMs;
     const int OpenAfterMs;
 

@@ -1,5 +1,7 @@
 #include "usage/HistoryStore.h"
 
+#include "common/FormatSettings.h"
+#include "settings/LogLines.h"
 #include "usage/HistoryRecorder.h"
 
 #include <QDir>
@@ -11,6 +13,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace pulo {
 namespace {
@@ -165,6 +169,36 @@ TEST_F(HistoryStoreTest, TheRecorderOpensTheHistoryWhenFirstNeeded)
         ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
         EXPECT_EQ(reader.Current().has_value(), c.Begin);
     }
+}
+
+TEST_F(HistoryStoreTest, TheLogIsTakenInOnlyUpToTheProgramsStart)
+{
+    // The history could not be opened at start: by the time it is, the log holds the line of a
+    // connection of this run as well, which the recorder writes itself.
+    CurrentFormat() = FormatSettings{};
+    const auto line = [](int hour, int minute, int minutes) {
+        const TDateTime start = EncodeDate(2026, 12, 8) + EncodeTime(hour, minute, 0, 0);
+        return ConnectionLine(std::floor(start), start, start + minutes / 1440.0, 0, minutes, 0, 1, 2,
+                              QStringLiteral("My ISP"));
+    };
+    const QDateTime programStart(QDate(2026, 12, 8), QTime(12, 0));
+    THistoryRecorder recorder(
+        Path(),
+        [&] {
+            return QStringList{line(9, 0, 30), line(12, 5, 10)};
+        },
+        10, 60'000, programStart);
+    const std::int64_t ours =
+        recorder.Begin(programStart.addSecs(300), QStringLiteral("My ISP"), QStringLiteral("ppp0"), QString());
+    recorder.Update(ours, programStart.addSecs(900), 1000, 2000, true);
+    ASSERT_TRUE(recorder.Flush(5000));
+    THistoryStore reader(Path());
+    ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
+    const auto rows = reader.Connections(programStart.addDays(-1), programStart.addDays(1));
+    ASSERT_EQ(rows.size(), 2U) << "the earlier connection from the log, and this run's once";
+    EXPECT_EQ(rows[0].Start, programStart.addSecs(-3 * 3600));
+    EXPECT_EQ(rows[1].Interface, QStringLiteral("ppp0"));
+    EXPECT_EQ(rows[1].Received, 2000);
 }
 
 } // namespace
