@@ -3,6 +3,7 @@
 #include "app/AutoSizeLabel.h"
 #include "app/LabelColor.h"
 #include "app/TrayImages.h"
+#include "app/WindowModules.h"
 #include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
 #include "common/ClockText.h"
@@ -21,7 +22,6 @@
 #include "settings/SavePosition.h"
 #include "settings/Settings.h"
 #include "settings/frmConfig.h"
-#include "settings/frmLog.h"
 #include "sources/DialUp.h"
 #include "sources/IPHelper.h"
 #include "sources/KZIntDet.h"
@@ -464,7 +464,12 @@ bool TForm1::OnlineSoundAlways() const
 void TForm1::ViewLogfile1Click()
 {
     if (!frmLog) {
-        frmLog = std::make_unique<TfrmLog>();
+        TLogViewerLoad load = MakeLogViewer(ModuleFolders(QCoreApplication::applicationDirPath()));
+        if (!load.Window) {
+            ShowErrorMessage(load.Problem);
+            return;
+        }
+        frmLog = std::move(load.Window);
         frmLog->OnClose = [this] {
             Settings.StartHidden = false;
             RestoreApplication();

@@ -47,7 +47,7 @@ class TStringGrid;
 class TDialUp;
 class THTMLhelpRouter;
 class TfrmAbout;
-class TfrmLog;
+class TLogViewer;
 class THistoryRecorder;
 class THistoryStore;
 class TNotifier;
@@ -252,7 +252,7 @@ public:
     TConfigHost ConfigHost;
     // The log viewer, a window of its own, made at its first opening; the log's writer lives
     // with the window from the start.
-    std::unique_ptr<TfrmLog> frmLog;
+    std::unique_ptr<TLogViewer> frmLog;
     TLogWriter LogWriter;
     TDialUp* DialUp1 = nullptr;
     THTMLhelpRouter* HTMLhelpRouter1 = nullptr;

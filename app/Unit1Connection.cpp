@@ -9,7 +9,7 @@
 #include "common/ErrorBoundary.h"
 #include "common/MonthAccounting.h"
 #include "settings/Settings.h"
-#include "settings/frmLog.h"
+#include "settings/LogViewer.h"
 #include "sources/DialUp.h"
 #include "sources/KZIntDet.h"
 #include "widgets/PlayerWave.h"

@@ -5,7 +5,7 @@
 
 #include "app/LabelColor.h"
 #include "app/Unit1.h"
-#include "app/UsageWindowLoader.h"
+#include "app/WindowModules.h"
 #include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
 #include "common/ErrorBoundary.h"
@@ -119,7 +119,7 @@ void TForm1::Usage1Click()
         host.RemoveAdjustment = [this](const QDateTime& at) { RunGuarded([&] { RemoveProviderFigure(at); }); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
-        TUsageWindowLoad load = MakeUsageWindow(host, UsageWindowFolders(QCoreApplication::applicationDirPath()));
+        TUsageWindowLoad load = MakeUsageWindow(host, ModuleFolders(QCoreApplication::applicationDirPath()));
         if (!load.Window) {
             ShowErrorMessage(load.Problem);
             return;

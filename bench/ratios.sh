@@ -48,7 +48,7 @@ ratio() { awk "BEGIN {printf \"%.2f\", $1 / ($2 > 0 ? $2 : 1)}"; }
 # A copy of the program in a folder of its own, with the settings given.
 copy() {
     mkdir -p "$work/$1"
-    cp "$build/app/pulopro" "$build/app/pulopro-usage.so" "$work/$1/"
+    cp "$build/app/pulopro" "$build/app/pulopro-usage.so" "$build/app/pulopro-log.so" "$work/$1/"
     printf '%b' "$2" >"$work/$1/pulopro.ini"
 }
 copy idle "[General]\nSounds=0\nNIC=$row\n"

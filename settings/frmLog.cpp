@@ -29,7 +29,7 @@ QFont BoxFont()
 
 } // namespace
 
-TfrmLog::TfrmLog(QWidget* parent) : QWidget(parent)
+TfrmLog::TfrmLog(QWidget* parent) : TLogViewer(parent)
 {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral(" Pulo Connection Log"));

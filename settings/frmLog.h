@@ -4,11 +4,10 @@
 // it, prints or copies the selection, and lets the user choose the printer. The log is written by
 // the program's TLogWriter, whether or not the viewer has been made.
 
+#include "settings/LogViewer.h"
+
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QWidget>
-
-#include <functional>
 
 class QFrame;
 class QLabel;
@@ -17,7 +16,7 @@ class QPushButton;
 
 namespace pulo {
 
-class TfrmLog final : public QWidget
+class TfrmLog final : public TLogViewer
 {
     Q_OBJECT
 
@@ -34,13 +33,9 @@ public:
     void btnPrtSetupClick();
 
     // Opening from the main window's menu: the file created when missing, loaded, the viewer shown.
-    void Open();
+    void Open() override;
     // The log has been written: the box is emptied and shows it again at its next activation.
-    void LogWritten();
-
-    // Run once the viewer is closed: the main window clears its pending start-hidden flag and
-    // shows itself.
-    std::function<void()> OnClose;
+    void LogWritten() override;
 
     QFrame* Bevel1 = nullptr;
     QPushButton* btnPrint = nullptr;

@@ -41,6 +41,7 @@ TEST(StartLibrariesTest, AStartedCopyMapsNoLibraryItsWindowDoesWithout)
         {"/imageformats/", "an image plugin: the window's pictures are PNG and XPM, read without asking them"},
         {"libQt6Svg", "the icons are drawn by the program itself"},
         {"libQt6Charts", "the Usage window's charts, loaded with the window"},
+        {"libQt6PrintSupport", "the log viewer's printing, loaded with the viewer"},
         {"libQt6Network", "the single-copy socket is the system's own"},
     };
     for (const auto& library : unwanted)

@@ -1,8 +1,8 @@
 #include "app/Unit1.h"
 #include "common/ErrorBoundary.h"
 #include "platform/Mmsystem.h"
+#include "settings/LogViewer.h"
 #include "settings/RichText.h"
-#include "settings/frmLog.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
 #include "widgets/RXShell.h"
@@ -200,7 +200,10 @@ TEST_F(Unit1ConnectionTest, ViewLogFileOpensTheViewerInPlaceOfTheWindow)
     form.ViewLogfile1->trigger();
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(form.frmLog->isVisible());
-    form.frmLog->btnClose->click();
+    // The viewer comes from its module, as in the program.
+    auto* close = form.frmLog->findChild<QPushButton*>(QStringLiteral("btnClose"));
+    ASSERT_NE(close, nullptr);
+    close->click();
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.frmLog->isVisible());
 }

@@ -16,7 +16,7 @@ expected=(
     bin/pulopro bin/pulopro-demo share/applications/pulopro.desktop share/man/man1/pulopro.1
     share/icons/hicolor/scalable/apps/pulopro.svg share/pulopro/DefaultCon.wav share/pulopro/DefaultDiscon.wav
     share/pulopro/Dialing.wav share/pulopro/Online.wav share/pulopro/Maximum.wav share/pulopro/PuloHelp.chm
-    lib/pulopro/pulopro-helpcheck lib/pulopro/pulopro-usage.so lib/systemd/user/pulopro.service
+    lib/pulopro/pulopro-helpcheck lib/pulopro/pulopro-usage.so lib/pulopro/pulopro-log.so lib/systemd/user/pulopro.service
 )
 for size in 16 22 24 32 48 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/pulopro.png"); done
 for file in "${expected[@]}"; do
