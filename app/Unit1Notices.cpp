@@ -20,11 +20,19 @@ namespace pulo {
 
 void TForm1::CreateNotifier(const TForm1Services& services)
 {
-    Notifier = services.Notifier ? services.Notifier() : std::make_unique<TNotifier>();
-    Notifier->Image = WindowImage().pixmap(48, 48).toImage();
-    Notifier->Fallback = [this](const QString& summary, const QString& body) {
-        RxTrayIcon1->ShowBalloon(summary, body);
-    };
+    MakeNotifier = services.Notifier;
+}
+
+TNotifier& TForm1::TheNotifier()
+{
+    if (!Notifier) {
+        Notifier = MakeNotifier ? MakeNotifier() : std::make_unique<TNotifier>();
+        Notifier->Image = WindowImage().pixmap(48, 48).toImage();
+        Notifier->Fallback = [this](const QString& summary, const QString& body) {
+            RxTrayIcon1->ShowBalloon(summary, body);
+        };
+    }
+    return *Notifier;
 }
 
 void TForm1::Notice(TNotice kind, const QString& summary, const QString& body)
@@ -34,8 +42,9 @@ void TForm1::Notice(TNotice kind, const QString& summary, const QString& body)
 
 void TForm1::Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency)
 {
-    Notifier->Enabled = Desktop.Notify;
-    Notifier->Notify(kind, summary, body, urgency);
+    TNotifier& notifier = TheNotifier();
+    notifier.Enabled = Desktop.Notify;
+    notifier.Notify(kind, summary, body, urgency);
 }
 
 void TForm1::NoticeConnected()

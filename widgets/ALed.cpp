@@ -105,8 +105,28 @@ void ThhALed::SurfaceFill(QImage& image, QPoint start, QRgb fill)
 
 void ThhALed::BuildImages()
 {
+    resize(StyleSize(Style));
+    ImagesStale = true;
+}
+
+const QImage& ThhALed::LitImage() const
+{
+    ColourImages();
+    return Lit;
+}
+
+const QImage& ThhALed::UnlitImage() const
+{
+    ColourImages();
+    return Unlit;
+}
+
+void ThhALed::ColourImages() const
+{
+    if (!ImagesStale)
+        return;
+    ImagesStale = false;
     const QSize size = StyleSize(Style);
-    resize(size);
     const QImage& picture = Picture(ImageName(Style, IsBordered));
     Lit = picture;
     Unlit = picture;
@@ -136,7 +156,7 @@ void ThhALed::changeEvent(QEvent* event)
 void ThhALed::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
-    painter.drawImage(rect(), ShownLit ? Lit : Unlit);
+    painter.drawImage(rect(), ShownLit ? LitImage() : UnlitImage());
 }
 
 void ThhALed::DrawNow(bool lit)

@@ -57,8 +57,8 @@ public:
     [[nodiscard]] TLEDStyle LEDStyle() const { return Style; }
     void SetLEDStyle(TLEDStyle value);
 
-    [[nodiscard]] const QImage& LitImage() const { return Lit; }
-    [[nodiscard]] const QImage& UnlitImage() const { return Unlit; }
+    [[nodiscard]] const QImage& LitImage() const;
+    [[nodiscard]] const QImage& UnlitImage() const;
     // Whether the lit image is the one shown now.
     [[nodiscard]] bool ShowingLit() const { return ShownLit; }
     [[nodiscard]] bool BlinkTimerRunning() const { return Timer != nullptr; }
@@ -87,7 +87,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The size follows the style at once; the pictures are coloured when next shown or asked for,
+    // once however many settings changed meanwhile (a lamp is set up with several).
     void BuildImages();
+    void ColourImages() const;
     void StartBlinking();
     void StopBlinking();
     void DrawNow(bool lit);
@@ -103,8 +106,9 @@ private:
     bool IsOn = false;
     int IntervalMs = 1000;
     TLEDStyle Style = TLEDStyle::LEDSmall;
-    QImage Lit;
-    QImage Unlit;
+    mutable QImage Lit;
+    mutable QImage Unlit;
+    mutable bool ImagesStale = true;
     bool ShownLit = false;
 };
 
