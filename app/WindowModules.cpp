@@ -38,28 +38,38 @@ QStringList ModuleFolders(const QString& programFolder)
     return {programFolder, QDir::cleanPath(programFolder + QStringLiteral("/../lib/pulopro"))};
 }
 
+namespace {
+
+// The window of a module, its entry looked up at the first call that finds it (make).
+template <typename TWindow, typename TMake, typename... TArguments>
+TWindowLoad<TWindow> Make(TMake& make,
+                          const char* module,
+                          const char* entry,
+                          const char* window,
+                          const QStringList& folders,
+                          const TArguments&... arguments)
+{
+    TWindowLoad<TWindow> load;
+    if (!make)
+        make = reinterpret_cast<TMake>(
+            Entry(QString::fromLatin1(module), entry, QString::fromLatin1(window), folders, load.Problem));
+    if (make)
+        load.Window.reset(make(arguments...));
+    return load;
+}
+
+} // namespace
+
 TUsageWindowLoad MakeUsageWindow(const TUsageHost& host, const QStringList& folders)
 {
     static TMakeUsageWindow make = nullptr;
-    TUsageWindowLoad load;
-    if (!make)
-        make = reinterpret_cast<TMakeUsageWindow>(Entry(QStringLiteral("pulopro-usage"), MakeUsageWindowEntry,
-                                                        QStringLiteral("Usage window"), folders, load.Problem));
-    if (make)
-        load.Window.reset(make(host));
-    return load;
+    return Make<TUsageWindow>(make, "pulopro-usage", MakeUsageWindowEntry, "Usage window", folders, host);
 }
 
 TLogViewerLoad MakeLogViewer(const QStringList& folders)
 {
     static TMakeLogViewer make = nullptr;
-    TLogViewerLoad load;
-    if (!make)
-        make = reinterpret_cast<TMakeLogViewer>(Entry(QStringLiteral("pulopro-log"), MakeLogViewerEntry,
-                                                      QStringLiteral("log viewer"), folders, load.Problem));
-    if (make)
-        load.Window.reset(make());
-    return load;
+    return Make<TLogViewer>(make, "pulopro-log", MakeLogViewerEntry, "log viewer", folders);
 }
 
 } // namespace pulo

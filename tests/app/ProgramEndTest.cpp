@@ -27,12 +27,8 @@ TEST(ProgramEndTest, ATerminationSignalEndsTheProgramSoonEvenWhenTheSettingsCann
         if (atStart) {
             ASSERT_TRUE(QDir().mkdir(settings)); // no settings file can be written there
         }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
         QProcess copy;
-        copy.setProcessEnvironment(environment);
-        copy.start(program, {});
+        test::StartProgram(copy, program, folder);
         ASSERT_TRUE(copy.waitForStarted());
         if (atStart) {
             QTest::qWait(1500); // long enough to be showing start-up's box

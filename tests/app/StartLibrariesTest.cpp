@@ -17,12 +17,8 @@ TEST(StartLibrariesTest, AStartedCopyMapsNoLibraryItsWindowDoesWithout)
 {
     QTemporaryDir folder;
     const QString program = test::CopyProgram(folder);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
     QProcess copy;
-    copy.setProcessEnvironment(environment);
-    copy.start(program, {});
+    test::StartProgram(copy, program, folder);
     ASSERT_TRUE(copy.waitForStarted());
     // The history opens a second after the window has been shown and drawn.
     ASSERT_TRUE(
