@@ -26,8 +26,6 @@ TKZInternetDetect::TKZInternetDetect(QObject* owner) : QObject(owner), Timer(std
     }
     Records.resize(1);
     Timer->setInterval(1000);
-    // On the second, with the window's own once-a-second tick: one wake-up serves both.
-    Timer->setTimerType(Qt::VeryCoarseTimer);
     connect(Timer.get(), &QTimer::timeout, this, [this] { RunGuarded([this] { Poll(); }); });
     Timer->start();
 }

@@ -11,13 +11,11 @@ class QtTimerHost final : public ITimerHost
 public:
     explicit QtTimerHost(std::function<void()> onTick)
     {
+        Timer.setTimerType(Qt::CoarseTimer);
         QObject::connect(&Timer, &QTimer::timeout, &Timer, std::move(onTick));
     }
     bool SetTimer(unsigned delayMs) override
     {
-        // A tick of whole seconds comes on the second, as the connection detector's poll does:
-        // the program then wakes once a second for both, not twice.
-        Timer.setTimerType(delayMs % 1000 == 0 ? Qt::VeryCoarseTimer : Qt::CoarseTimer);
         Timer.start(static_cast<int>(delayMs));
         return Timer.isActive();
     }
