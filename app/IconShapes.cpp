@@ -32,6 +32,14 @@ QPen Stroke(const QColor& color, qreal width, Qt::PenJoinStyle join = Qt::MiterJ
     return pen;
 }
 
+// The globe's meridian, equator and parallels: light, a little transparent.
+QPen GridStroke(qreal width)
+{
+    QColor grid(0xd9, 0xef, 0xff);
+    grid.setAlphaF(0.8F);
+    return Stroke(grid, width);
+}
+
 struct TGlobe
 {
     QPointF Centre;
@@ -58,10 +66,8 @@ void DrawGlobe(QPainter& painter, const TGlobe& globe)
     painter.setPen(Stroke(globe.Rim, globe.RimWidth));
     painter.drawEllipse(globe.Centre, globe.Radius, globe.Radius);
 
-    QColor grid(0xd9, 0xef, 0xff);
-    grid.setAlphaF(0.8F);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(Stroke(grid, globe.GridWidth));
+    painter.setPen(GridStroke(globe.GridWidth));
     painter.drawEllipse(globe.Centre, globe.MeridianRadius, globe.Radius);
     painter.drawLine(QPointF(box.left(), globe.Centre.y()), QPointF(box.right(), globe.Centre.y()));
 }
@@ -114,9 +120,7 @@ void DrawWindowIcon(QPainter& painter)
         3};
     DrawGlobe(painter, globe);
     // Two parallels, bowed towards the equator.
-    QColor grid(0xd9, 0xef, 0xff);
-    grid.setAlphaF(0.8F);
-    painter.setPen(Stroke(grid, 5));
+    painter.setPen(GridStroke(globe.GridWidth));
     QPainterPath parallels({32, 80});
     parallels.quadTo({118, 100}, {204, 80});
     parallels.moveTo(32, 176);

@@ -150,7 +150,6 @@ bool TForm1::FollowTheLine()
         return false;
     // Shown from the next sample on, which writes every row's figures.
     Settings.NIC = row;
-    sgMIB->SetRow(row);
     return true;
 }
 
@@ -246,7 +245,7 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTrayIcon1->SetInterval(150);
     RxTrayIcon1->OnClick = [this](QObject*, TMouseButton, TShiftState, int, int) { RxTrayIcon1Click(); };
     CreateTrayMenu();
-    CreateNotifier(services);
+    MakeNotifier = services.Notifier;
     RxTrayIcon1->Loaded();
 }
 
@@ -270,8 +269,6 @@ void TForm1::FormCreate(const TForm1Services& services)
     CountConfiguredLinks();
     RestoreWindowPosition(*this, PlacementSection);
 
-    if (Settings.NIC >= 1 && Settings.NIC < sgMIB->RowCount())
-        sgMIB->SetRow(Settings.NIC);
     ResetSpeedMonitor();
     RxTimerEvent3->SetEnabled(true);
 

@@ -336,7 +336,6 @@ private:
     void CheckConnection();
     // Desktop notifications (Unit1Notices.cpp): the notifier is made at the first notice, so that
     // the window's start does not wait for the desktop's notification service.
-    void CreateNotifier(const TForm1Services& services);
     TNotifier& TheNotifier();
     void Notice(TNotice kind, const QString& summary, const QString& body);
     void Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency);
@@ -393,7 +392,7 @@ private:
     bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place
     // Connection lines a log that could not be written still waits for, from the last run.
     QStringList LinesWaitingForTheLog;
-    std::function<std::unique_ptr<TNotifier>()> MakeNotifier;
+    std::function<std::unique_ptr<TNotifier>()> MakeNotifier; // the services' own, when they give one
     std::unique_ptr<TNotifier> Notifier;
     std::unique_ptr<TUsageWindow> frmUsage; // made at its first opening
     QDate ForecastWarned;                   // the period whose forecast warning was given

@@ -18,11 +18,6 @@
 
 namespace pulo {
 
-void TForm1::CreateNotifier(const TForm1Services& services)
-{
-    MakeNotifier = services.Notifier;
-}
-
 TNotifier& TForm1::TheNotifier()
 {
     if (!Notifier) {

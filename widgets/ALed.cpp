@@ -39,8 +39,8 @@ QSize StyleSize(TLEDStyle style)
     return {16, 16};
 }
 
-// The lamps' pictures, each read from its resource once for the program's life: a lamp is
-// drawn again whenever its style, border or colours change, several times as a window is made.
+// The lamps' pictures, each read from its resource once for the program's life: lamps share
+// them, and a lamp is coloured again whenever its style, border or colours change.
 const QImage& Picture(const QString& name)
 {
     static std::map<QString, QImage> read;

@@ -26,16 +26,12 @@ public:
     [[nodiscard]] QString Cell(int row, int column) const;
     // Ignored outside the grid.
     void SetCell(int row, int column, const QString& text);
-    // The current row: the chosen interface's.
-    [[nodiscard]] int Row() const { return Current; }
-    void SetRow(int row) { Current = row; }
 
 private:
     [[nodiscard]] bool Holds(int row, int column) const;
 
     int Rows;
     int Columns;
-    int Current = 0;
     std::vector<QString> Cells; // row by row
 };
 
