@@ -115,6 +115,7 @@ public:
     // Where the plan stands now, as every view shows it: the plan keeper, fed what the window
     // knows (the totals, the plan, the connection in progress).
     [[nodiscard]] TPlanStatus PlanNow();
+    [[nodiscard]] TPlanStatus PlanAt(const QDateTime& now);
     // "My provider says I have used this much this period" (bytes, what the limit counts): a
     // correction kept in the history, from now on in every figure; and one taken back (by the
     // moment it was given).
@@ -355,7 +356,7 @@ private:
     // At the tick: a new billing period, or a new billing day, starts the month figures and
     // colours again from what counts in it (Unit1Usage.cpp).
     void FollowBillingPeriod();
-    void FollowPlanDay();
+    void FollowPlanDay(const QDateTime& now);
     void RecountForBillingDay(const TBillingPeriod& period);
     // The history as the Usage window reads it, on this thread; null while there is none.
     [[nodiscard]] const THistoryStore* HistoryReader();

@@ -64,12 +64,12 @@ void TForm1::RemoveProviderFigure(const QDateTime& at)
     ShowCorrectedFigure();
 }
 
-void TForm1::FollowPlanDay()
+void TForm1::FollowPlanDay(const QDateTime& now)
 {
     // Today's use: the program's own counting from each new day's start, and what the history
     // holds of today once it can be read.
     UpdateKeeper();
-    Keeper.FollowDay(ToQDateTime(Now()));
+    Keeper.FollowDay(now);
     (void)ReadPlanFacts();
 }
 
@@ -80,7 +80,7 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
         return;
     Alerts.SetThresholds(Plan.Thresholds);
     Alerts.SetAllowanceNotice(Plan.AllowanceNotice);
-    const std::vector<TPlanAlert> due = Alerts.Due(plan, ToQDateTime(Now()).toLocalTime().date());
+    const std::vector<TPlanAlert> due = Alerts.Due(plan, DateOf(Now()));
     if (due.empty())
         return;
     if (History)

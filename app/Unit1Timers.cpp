@@ -21,9 +21,11 @@ void TForm1::RxTimerEvent1Timer()
     WatchTrayHost();
     FollowBillingPeriod();
     SuperviseConnection();
-    FollowPlanDay();
+    // The tick's moment, made once: each local date-time made asks the C library for the offset.
+    const QDateTime now = ToQDateTime(Now());
+    FollowPlanDay(now);
     // Where the plan stands, once a tick, for the forecast's warning and the tip.
-    const TPlanStatus plan = PlanNow();
+    const TPlanStatus plan = PlanAt(now);
     if (IsOnline())
         NoticeForecast(plan);
     NoticePlanAlerts(plan);
@@ -108,9 +110,8 @@ double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const
     // The provider's figure, where the user gave one this period, moves it as it moves every view's.
     const TMonthTotals shown = ShownTotals();
     const double receivedKB = shown.TotRCV + static_cast<double>(received) / 1000;
-    const double correctionKB = static_cast<double>(CorrectionIn(
-                                    Keeper.LatestAdjustment(), PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay))) /
-                                1000;
+    const double correctionKB =
+        static_cast<double>(CorrectionIn(Keeper.LatestAdjustment(), PeriodOf(DateOf(Now()), Plan.BillingDay))) / 1000;
     return std::max(0.0, (Plan.CountsBoth ? receivedKB + shown.TotTMT + static_cast<double>(sent) / 1000 : receivedKB) +
                              correctionKB);
 }
@@ -119,19 +120,24 @@ TMonthTotals TForm1::ShownTotals() const
 {
     // The settings file's totals roll over at the first connection end of a new period; until
     // then they are last period's, and this period's figures start at zero.
-    const QDate today = ToQDateTime(Now()).date();
+    const QDate today = DateOf(Now());
     return TotalsOfPeriod(Totals, PeriodOf(today, Plan.BillingDay));
 }
 
 bool TForm1::RunningCounts() const
 {
-    return ConnectStart > 0 && BeganIn(ToQDateTime(ConnectStart), PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay));
+    return ConnectStart > 0 && BeganIn(DateOf(ConnectStart), PeriodOf(DateOf(Now()), Plan.BillingDay));
 }
 
 TPlanStatus TForm1::PlanNow()
 {
+    return PlanAt(ToQDateTime(Now()));
+}
+
+TPlanStatus TForm1::PlanAt(const QDateTime& now)
+{
     UpdateKeeper();
-    return Keeper.Status(ToQDateTime(Now()));
+    return Keeper.Status(now);
 }
 
 void TForm1::UpdateKeeper()

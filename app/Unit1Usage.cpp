@@ -141,7 +141,7 @@ void TForm1::Usage1Click()
 
 void TForm1::FollowBillingPeriod()
 {
-    const TBillingPeriod period = PeriodOf(ToQDateTime(Now()).date(), Plan.BillingDay);
+    const TBillingPeriod period = PeriodOf(DateOf(Now()), Plan.BillingDay);
     if (period.First == ShownPeriodFirst)
         return;
     const bool newBillingDay = ShownPeriodFirst.isValid() && CountedBillingDay != Plan.BillingDay;

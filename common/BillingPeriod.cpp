@@ -32,17 +32,26 @@ int DaysLeft(const TBillingPeriod& period, const QDate& today)
 std::optional<QDate>
 ForecastDate(const TBillingPeriod& period, const QDateTime& now, std::int64_t counted, std::int64_t limit)
 {
+    const QDateTime local = now.toLocalTime();
+    return ForecastDate(period.First.startOfDay().toMSecsSinceEpoch(), local.toMSecsSinceEpoch(), local.date(), counted,
+                        limit);
+}
+
+std::optional<QDate>
+ForecastDate(std::int64_t firstMs, std::int64_t nowMs, const QDate& today, std::int64_t counted, std::int64_t limit)
+{
     if (limit <= 0 || counted <= 0)
         return std::nullopt;
     if (counted >= limit)
-        return now.date();
-    const QDateTime start = period.First.startOfDay();
-    const qint64 elapsed = start.secsTo(now);
+        return today;
+    const std::int64_t elapsed = (nowMs - firstMs) / 1000;
     if (elapsed <= 0)
         return std::nullopt;
+    // A few bytes against a large limit put the day thousands of years away: kept within what a
+    // date holds.
     const double secondsToLimit =
-        static_cast<double>(elapsed) * static_cast<double>(limit) / static_cast<double>(counted);
-    return start.addSecs(static_cast<qint64>(secondsToLimit)).date();
+        std::min(static_cast<double>(elapsed) * static_cast<double>(limit) / static_cast<double>(counted), 1e12);
+    return QDateTime::fromMSecsSinceEpoch(firstMs + static_cast<std::int64_t>(secondsToLimit) * 1000).date();
 }
 
 } // namespace pulo

@@ -30,5 +30,9 @@ struct TBillingPeriod final
 // passed gives today.
 [[nodiscard]] std::optional<QDate>
 ForecastDate(const TBillingPeriod& period, const QDateTime& now, std::int64_t counted, std::int64_t limit);
+// The same from the moments of the period's first midnight and of now (milliseconds since the
+// epoch) and today's local date, for a caller that has them already.
+[[nodiscard]] std::optional<QDate>
+ForecastDate(std::int64_t firstMs, std::int64_t nowMs, const QDate& today, std::int64_t counted, std::int64_t limit);
 
 } // namespace pulo

@@ -55,6 +55,12 @@ QDateTime ToQDateTime(TDateTime value)
     return {QDate(date.Year, date.Month, date.Day), QTime::fromMSecsSinceStartOfDay(milliseconds)};
 }
 
+QDate DateOf(TDateTime value)
+{
+    const DateParts date = DecodeDate(value);
+    return {date.Year, date.Month, date.Day};
+}
+
 TDateTime Now()
 {
     win::SYSTEMTIME time{};

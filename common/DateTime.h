@@ -22,7 +22,10 @@ struct DateParts final
 [[nodiscard]] TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
 [[nodiscard]] DateParts DecodeDate(TDateTime value);
 // The date-time as Qt holds it (local time), milliseconds rounded.
+// Making one asks the C library for the local time's offset; where only the day is wanted,
+// DateOf gives it without.
 [[nodiscard]] QDateTime ToQDateTime(TDateTime value);
+[[nodiscard]] QDate DateOf(TDateTime value);
 // The present moment, from the platform clock.
 [[nodiscard]] TDateTime Now();
 

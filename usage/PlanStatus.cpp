@@ -31,7 +31,11 @@ std::int64_t CorrectionIn(const std::optional<TUsageAdjustment>& adjustment, con
 
 bool BeganIn(const QDateTime& start, const TBillingPeriod& period)
 {
-    const QDate day = start.toLocalTime().date();
+    return BeganIn(start.toLocalTime().date(), period);
+}
+
+bool BeganIn(const QDate& day, const TBillingPeriod& period)
+{
     return day >= period.First && day < period.End;
 }
 
@@ -44,7 +48,12 @@ void TPlanKeeper::SetPlan(int billingDay, bool countsBoth, std::optional<std::in
 
 void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received)
 {
-    RunningStart = std::move(start);
+    if (!start) {
+        RunningStart.reset();
+    } else if (!RunningStart || RunningStart->toMSecsSinceEpoch() != start->toMSecsSinceEpoch()) {
+        RunningStart = start->toUTC();
+        RunningDay = start->toLocalTime().date();
+    }
     RunningSent = sent;
     RunningReceived = received;
 }
@@ -52,7 +61,7 @@ void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, 
 void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
 {
     const TPlanStatus status = Status(now);
-    const bool running = RunningStart && BeganIn(*RunningStart, status.Period);
+    const bool running = RunningStart && BeganIn(RunningDay, status.Period);
     const std::int64_t runningCounted = running ? status.CountedOf(RunningSent, RunningReceived) : 0;
     DayStart = std::max<std::int64_t>(0, status.ProgramCounted - runningCounted - std::max<std::int64_t>(0, counted));
     Today = now.toLocalTime().date();
@@ -98,24 +107,38 @@ void TPlanKeeper::FollowDay(const QDateTime& now)
     Today = day;
 }
 
+const TPlanKeeper::TPeriodFacts& TPlanKeeper::FactsOf(const QDate& today) const
+{
+    if (Facts.Today != today || Facts.BillingDay != Day) {
+        Facts.Today = today;
+        Facts.BillingDay = Day;
+        Facts.Period = PeriodOf(today, Day);
+        const QDateTime first = Facts.Period.First.startOfDay();
+        Facts.FirstMs = first.toMSecsSinceEpoch();
+        Facts.PeriodSeconds = first.secsTo(Facts.Period.End.startOfDay());
+    }
+    return Facts;
+}
+
 TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
 {
     TPlanStatus status;
     const QDateTime local = now.toLocalTime();
-    status.Period = PeriodOf(local.date(), Day);
+    const std::int64_t nowMs = local.toMSecsSinceEpoch();
+    const TPeriodFacts& facts = FactsOf(local.date());
+    status.Period = facts.Period;
     status.DaysLeft = DaysLeft(status.Period, local.date());
     const TMonthTotals totals = TotalsOfPeriod(Totals, status.Period);
     status.Sent = Bytes(totals.TotTMT);
     status.Received = Bytes(totals.TotRCV);
     status.Seconds = totals.TotTime > 0 ? static_cast<std::int64_t>(std::min(totals.TotTime, 9e18)) : 0;
-    if (RunningStart && BeganIn(*RunningStart, status.Period)) {
+    if (RunningStart && BeganIn(RunningDay, status.Period)) {
         status.Sent += RunningSent;
         status.Received += RunningReceived;
-        status.Seconds += std::max<std::int64_t>(0, RunningStart->secsTo(now));
+        status.Seconds += std::max<std::int64_t>(0, (nowMs - RunningStart->toMSecsSinceEpoch()) / 1000);
     }
-    status.PeriodSeconds = status.Period.First.startOfDay().secsTo(status.Period.End.startOfDay());
-    status.ElapsedSeconds =
-        std::clamp<std::int64_t>(status.Period.First.startOfDay().secsTo(now), 0, status.PeriodSeconds);
+    status.PeriodSeconds = facts.PeriodSeconds;
+    status.ElapsedSeconds = std::clamp<std::int64_t>((nowMs - facts.FirstMs) / 1000, 0, status.PeriodSeconds);
     status.CountsBoth = CountsBoth;
     status.ProgramCounted = status.CountedOf(status.Sent, status.Received);
     // Today's use is the program's own count; the provider's correction moves the period's figure.
@@ -132,7 +155,7 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
                                                                std::max(1, status.DaysLeft);
         status.Limit = Limit;
         status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*Limit);
-        status.Forecast = ForecastDate(status.Period, local, status.Counted, *Limit);
+        status.Forecast = ForecastDate(facts.FirstMs, nowMs, local.date(), status.Counted, *Limit);
     }
     return status;
 }

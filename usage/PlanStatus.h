@@ -66,6 +66,8 @@ struct TPlanStatus final
 // Whether a connection that began at start counts in the period: a connection counts in the
 // period in which it began, as the log and the month totals count it at its end.
 [[nodiscard]] bool BeganIn(const QDateTime& start, const TBillingPeriod& period);
+// The same for a connection that began on that (local) day.
+[[nodiscard]] bool BeganIn(const QDate& day, const TBillingPeriod& period);
 
 class TPlanKeeper final
 {
@@ -96,16 +98,31 @@ public:
     [[nodiscard]] int BillingDay() const { return Day; }
 
 private:
+    // What the day's period comes to, worked out when the day or the billing day changes: turning
+    // local midnights into moments asks the C library for the time zone's offset each time, and
+    // the status is asked for every second.
+    struct TPeriodFacts final
+    {
+        QDate Today;
+        int BillingDay = 0;
+        TBillingPeriod Period;
+        std::int64_t FirstMs = 0; // the period's first midnight, in milliseconds since the epoch
+        std::int64_t PeriodSeconds = 0;
+    };
+    [[nodiscard]] const TPeriodFacts& FactsOf(const QDate& today) const;
+
     TMonthTotals Totals;
     int Day = 1;
     bool CountsBoth = false;
     std::optional<std::int64_t> Limit;
     std::optional<TUsageAdjustment> Adjustment;
-    std::optional<QDateTime> RunningStart;
+    std::optional<QDateTime> RunningStart; // in UTC, so that comparing costs no conversion
+    QDate RunningDay;                      // the local day it began on
     std::int64_t RunningSent = 0;
     std::int64_t RunningReceived = 0;
     QDate Today;               // the day DayStart belongs to; none yet
     std::int64_t DayStart = 0; // what counted when it began
+    mutable TPeriodFacts Facts;
 };
 
 // What the history holds of the finished connections that began in the period: what a new billing

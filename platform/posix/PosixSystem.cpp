@@ -14,8 +14,15 @@ void PosixSystem::LocalTime(SYSTEMTIME& time)
 {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    localtime_r(&now.tv_sec, &local);
+    // The window's tick asks the time several times within one second, and each conversion makes
+    // the C library look at the time zone file again: one conversion a second is enough, and a
+    // change of time zone still shows from the next second.
+    thread_local time_t convertedSecond = -1;
+    thread_local tm local{};
+    if (now.tv_sec != convertedSecond) {
+        localtime_r(&now.tv_sec, &local);
+        convertedSecond = now.tv_sec;
+    }
     time.wYear = static_cast<WORD>(local.tm_year + 1900);
     time.wMonth = static_cast<WORD>(local.tm_mon + 1);
     time.wDayOfWeek = static_cast<WORD>(local.tm_wday);

@@ -60,6 +60,8 @@ TEST(BillingPeriodTest, TheForecastFollowsThePaceOfThePeriod)
     EXPECT_EQ(ForecastDate(december, tenDaysIn, 3000, 2000), QDate(2026, 12, 11)) << "already passed";
     EXPECT_FALSE(ForecastDate(december, tenDaysIn, 0, 2000).has_value());
     EXPECT_FALSE(ForecastDate(december, tenDaysIn, 1000, 0).has_value()) << "no limit";
+    EXPECT_GT(ForecastDate(december, tenDaysIn, 1, 9'000'000'000'000'000'000), QDate(9999, 12, 31))
+        << "a byte against the largest limit: far away, not in the past";
 }
 
 TEST(PlanKeeperTest, TheDailyAllowanceSharesOutWhatWasLeftAtTheDaysStart)

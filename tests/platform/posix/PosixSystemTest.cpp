@@ -2,6 +2,7 @@
 
 #include "platform/posix/PosixShell.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -36,6 +37,32 @@ TEST(PosixSystemTest, AReplacedExecutableKeepsItsName)
         ASSERT_EQ(symlink(c.Target, link.c_str()), 0);
         EXPECT_EQ(ExecutablePath(link), c.Expected);
     }
+}
+
+TEST(PosixSystemTest, TheClockReadsAsTheLocalTimeAcrossTheTurnOfASecond)
+{
+    // Read many times within one second and into the next, as the window's tick reads it: every
+    // reading lies between the system's local time just before and just after it.
+    PosixSystem system;
+    const auto asQDateTime = [](const SYSTEMTIME& t) {
+        return QDateTime(QDate(t.wYear, t.wMonth, t.wDay), QTime(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds));
+    };
+    const QDateTime first = QDateTime::currentDateTime();
+    int seconds = 0;
+    for (WORD lastSecond = 99; seconds < 2 && first.msecsTo(QDateTime::currentDateTime()) < 2100;) {
+        const QDateTime before = QDateTime::currentDateTime();
+        SYSTEMTIME now{};
+        system.LocalTime(now);
+        const QDateTime after = QDateTime::currentDateTime();
+        const QDateTime read = asQDateTime(now);
+        ASSERT_GE(read, before) << read.toString(Qt::ISODateWithMs).toStdString();
+        ASSERT_LE(read, after) << read.toString(Qt::ISODateWithMs).toStdString();
+        if (now.wSecond != lastSecond) {
+            lastSecond = now.wSecond;
+            ++seconds;
+        }
+    }
+    EXPECT_EQ(seconds, 2);
 }
 
 TEST(PosixShellTest, AnAddressReachesXdgOpenAsOneArgument)
