@@ -10,6 +10,7 @@
 #include "common/DateTime.h"
 #include "common/SpeedCounter.h"
 #include "common/TSettings.h"
+#include "common/TrayStatus.h"
 #include "platform/Iphlpapi.h"
 #include "platform/Ras.h"
 #include "settings/DesktopSettings.h"
@@ -28,6 +29,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -244,6 +246,7 @@ public:
     TRxTimerEvent* RxTimerEvent3 = nullptr;
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
+    std::optional<TTrayFigures> TrayFigures; // what the tray's tip says now
     TPlayerWave* PlayerWave1 = nullptr;
     // The About box, shown in place of the window; made at its first showing.
     std::unique_ptr<TfrmAbout> frmAbout;

@@ -82,6 +82,10 @@ void TForm1::ShowTrayStatus(const TPlanStatus& plan)
     figures.LimitBytes = plan.Limit;
     figures.DaysLeft = plan.DaysLeft;
     figures.DailyBytes = plan.DailyAllowance;
+    // Asked every second; the words are made again only when a figure changed.
+    if (figures == TrayFigures)
+        return;
+    TrayFigures = figures;
     RxTrayIcon1->SetStatus(TrayStatusText(figures));
 }
 

@@ -19,6 +19,8 @@ struct TTrayFigures final
     std::optional<std::int64_t> LimitBytes; // the active download limit
     int DaysLeft = 0;
     std::optional<std::int64_t> DailyBytes; // what is left of the limit a day
+
+    bool operator==(const TTrayFigures&) const = default;
 };
 
 // "Connected to My ISP for 01:02:03" or "Not connected", then "This period: 123 MB of 4000 MB"
