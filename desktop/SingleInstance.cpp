@@ -4,11 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QTimer>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace pulo {
@@ -45,6 +49,33 @@ QString SocketFolder()
     (void)mkdir(QFile::encodeName(own).constData(), 0700);
     return Private(own, S_IRWXG | S_IRWXO) ? own : QString();
 }
+
+// Held while a start asks for a running copy and takes the socket over, so that two copies
+// started at the same moment do not both take it. The system lets it go when its holder ends,
+// however it ends, so no lock is ever left behind; after three seconds a start goes on without it.
+class TStartLock final
+{
+public:
+    explicit TStartLock(const QString& path)
+        : Fd(open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600))
+    {
+        for (int tries = 0; Fd >= 0 && tries < 300; ++tries) {
+            if (flock(Fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~TStartLock()
+    {
+        if (Fd >= 0)
+            close(Fd); // and with it the lock
+    }
+    TStartLock(const TStartLock&) = delete;
+    TStartLock& operator=(const TStartLock&) = delete;
+
+private:
+    int Fd;
+};
 
 } // namespace
 
@@ -90,10 +121,7 @@ bool TSingleInstance::Claim()
         std::fprintf(stderr, "PuloPro: no private folder for the single-copy guard; a second copy is not stopped\n");
         return true;
     }
-    // Two copies started at the same moment must not both take the socket over.
-    QLockFile lock(Path + QStringLiteral(".lock"));
-    lock.setStaleLockTime(5000);
-    lock.tryLock(3000);
+    const TStartLock lock(Path + QStringLiteral(".lock"));
 
     TLocalCall running(Path, AnswerMs);
     if (running.Connected()) {

@@ -5,19 +5,24 @@
 
 #include "tests/support/ProgramCopy.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
+#include <latch>
+#include <memory>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace pulo {
 namespace {
@@ -113,6 +118,34 @@ TEST(SingleInstanceClaimTest, TheFirstClaimListensTheSecondAsksItToRaise)
     }
     TSingleInstance other(folder.filePath(QStringLiteral("other.ini")));
     EXPECT_TRUE(other.Claim()) << "another settings file is another copy";
+}
+
+TEST(SingleInstanceClaimTest, CopiesStartedAtTheSameMomentLeaveOneRunning)
+{
+    QTemporaryDir folder;
+    const TRuntimeFolder runtime(folder.path());
+    const QString settings = folder.filePath(QStringLiteral("pulopro.ini"));
+    constexpr int Copies = 8;
+    std::atomic<int> running = 0;
+    std::atomic<int> claimed = 0;
+    std::latch ready(Copies);
+    std::vector<std::unique_ptr<QThread>> starts;
+    for (int copy = 0; copy < Copies; ++copy)
+        starts.emplace_back(QThread::create([&] {
+            TSingleInstance start(settings);
+            ready.arrive_and_wait();
+            if (start.Claim())
+                ++running;
+            ++claimed;
+            // Each copy keeps its socket, and answers on it, until all have started.
+            while (claimed < Copies)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }));
+    for (const auto& start : starts)
+        start->start();
+    for (const auto& start : starts)
+        start->wait();
+    EXPECT_EQ(running, 1);
 }
 
 TEST(SingleInstanceClaimTest, WithoutARuntimeFolderOfItsOwnTheGuardUsesAPrivateOne)
