@@ -33,6 +33,9 @@ QLabel* MakeLabel(QWidget* parent,
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(place);
+    // Its place is fixed: a new text (the speed figures' every second) then asks the group box
+    // behind it for no new layout.
+    label->setFixedSize(place.size());
     label->setAlignment(alignment);
     return label;
 }
