@@ -3,6 +3,7 @@
 #include "app/AutoSizeLabel.h"
 #include "app/Unit1.h"
 #include "widgets/ALed.h"
+#include "widgets/FigureLabel.h"
 #include "widgets/StringGrid.h"
 
 #include <QAction>
@@ -24,13 +25,14 @@ constexpr int Extra = 24;
 constexpr int LeftWidth = 165 + Extra;
 constexpr int RightX = 176 + Extra;
 
-QLabel* MakeLabel(QWidget* parent,
+template <typename TLabel = QLabel>
+TLabel* MakeLabel(QWidget* parent,
                   const char* name,
                   const QString& text,
                   QRect place,
                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new TLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(place);
     // Its place is fixed: a new text (the speed figures' every second) then asks the group box
@@ -132,13 +134,16 @@ void TForm1::CreateControls()
     MakeLabel(gbSpeedMonitor, "lblPeak", QStringLiteral("Peak"), {6, 49, 50, RowHeight});
     MakeLabel(gbSpeedMonitor, "lblAverage", QStringLiteral("Average"), {6, 65, 50, RowHeight});
     // The figures change every second: each paints its own background, so a new figure
-    // repaints the figure alone and not the group box behind it.
-    lbCurrentIn = MakeLabel(gbSpeedMonitor, "lbCurrentIn", QStringLiteral("0"), {52, 33, 50, RowHeight}, right);
-    lbPeakIn = MakeLabel(gbSpeedMonitor, "lbPeakIn", QStringLiteral("0"), {52, 49, 50, RowHeight}, right);
-    lbAvgIn = MakeLabel(gbSpeedMonitor, "lbAvgIn", QStringLiteral("0"), {52, 65, 50, RowHeight}, right);
-    lbCurrentOut = MakeLabel(gbSpeedMonitor, "lbCurrentOut", QStringLiteral("0"), {102, 33, 50, RowHeight}, right);
-    lbPeakOut = MakeLabel(gbSpeedMonitor, "lbPeakOut", QStringLiteral("0"), {102, 49, 50, RowHeight}, right);
-    lbAvgOut = MakeLabel(gbSpeedMonitor, "lbAvgOut", QStringLiteral("0"), {102, 65, 50, RowHeight}, right);
+    // repaints the figure alone and not the group box behind it, from glyphs looked up once.
+    const auto makeFigure = [&](const char* name, QRect place) {
+        return MakeLabel<TFigureLabel>(gbSpeedMonitor, name, QStringLiteral("0"), place, right);
+    };
+    lbCurrentIn = makeFigure("lbCurrentIn", {52, 33, 50, RowHeight});
+    lbPeakIn = makeFigure("lbPeakIn", {52, 49, 50, RowHeight});
+    lbAvgIn = makeFigure("lbAvgIn", {52, 65, 50, RowHeight});
+    lbCurrentOut = makeFigure("lbCurrentOut", {102, 33, 50, RowHeight});
+    lbPeakOut = makeFigure("lbPeakOut", {102, 49, 50, RowHeight});
+    lbAvgOut = makeFigure("lbAvgOut", {102, 65, 50, RowHeight});
     for (QLabel* figure : {lbCurrentIn, lbPeakIn, lbAvgIn, lbCurrentOut, lbPeakOut, lbAvgOut})
         figure->setAutoFillBackground(true);
     MakeLabel(gbSpeedMonitor, "lblKbps", QStringLiteral("kbps"), {6, 83, 40, RowHeight});

@@ -64,6 +64,36 @@ TEST(BillingPeriodTest, TheForecastFollowsThePaceOfThePeriod)
         << "a byte against the largest limit: far away, not in the past";
 }
 
+TEST(PlanKeeperTest, ThePeriodFollowsTheBillingDayAndTheCalendarAskAfterAsk)
+{
+    // One keeper asked every second: a billing day changed in the settings, or a new day, moves
+    // the period and its pace at once.
+    constexpr std::int64_t Day = 86400;
+    TPlanKeeper keeper;
+    const struct
+    {
+        const char* Name;
+        int BillingDay;
+        QDateTime Now;
+        QDate First;
+        std::int64_t PeriodSeconds;
+        std::int64_t ElapsedSeconds;
+    } asks[] = {
+        {"the calendar month", 1, {{2026, 12, 8}, {12, 0}}, {2026, 12, 1}, 31 * Day, 7 * Day + Day / 2},
+        {"a billing day set to the 15th", 15, {{2026, 12, 8}, {12, 0}}, {2026, 11, 15}, 30 * Day, 23 * Day + Day / 2},
+        {"past the billing day", 15, {{2026, 12, 20}, {0, 0}}, {2026, 12, 15}, 31 * Day, 5 * Day},
+        {"back to the first", 1, {{2026, 12, 20}, {0, 0}}, {2026, 12, 1}, 31 * Day, 19 * Day},
+    };
+    for (const auto& ask : asks) {
+        SCOPED_TRACE(ask.Name);
+        keeper.SetPlan(ask.BillingDay, false, std::nullopt);
+        const TPlanStatus status = keeper.Status(ask.Now.toUTC());
+        EXPECT_EQ(status.Period.First, ask.First);
+        EXPECT_EQ(status.PeriodSeconds, ask.PeriodSeconds);
+        EXPECT_EQ(status.ElapsedSeconds, ask.ElapsedSeconds);
+    }
+}
+
 TEST(PlanKeeperTest, TheDailyAllowanceSharesOutWhatWasLeftAtTheDaysStart)
 {
     constexpr std::int64_t GB = 1'000'000'000;
