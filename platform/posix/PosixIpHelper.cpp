@@ -1,15 +1,18 @@
 #include "platform/posix/PosixIpHelper.h"
 
+#include "platform/posix/TextFields.h"
+
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <net/if.h>
 #include <net/if_arp.h>
-#include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace win::posix {
 
@@ -34,39 +37,35 @@ DWORD InterfaceType(unsigned linkType)
 // The interface of the route in table (the text of /proc/net/route) that leads to destination
 // (network byte order): of the routes that are up and hold it, the longest prefix, then the
 // lowest metric. Empty when none does.
-std::string BestRouteInterface(const std::string& table, DWORD destination)
+std::string BestRouteInterface(std::string_view table, DWORD destination)
 {
-    constexpr unsigned RouteUp = 0x1; // RTF_UP
+    constexpr unsigned long RouteUp = 0x1; // RTF_UP
+    const auto number = [](std::string_view field, int base, unsigned long& value) {
+        const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value, base);
+        return error == std::errc() && end == field.data() + field.size();
+    };
     std::string best;
     int bestPrefix = -1;
     unsigned long bestMetric = 0;
-    std::istringstream lines(table);
-    std::string line;
-    std::getline(lines, line); // the heading
-    while (std::getline(lines, line)) {
+    bool heading = true;
+    for (const std::string_view line : Fields(table, "\n")) {
+        if (std::exchange(heading, false))
+            continue;
         // Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT, the addresses
         // in hexadecimal as the kernel holds them (network byte order read as one number).
-        std::istringstream fields(line);
-        std::string name;
-        std::string to;
-        std::string gateway;
-        std::string mask;
-        unsigned flags = 0;
-        unsigned long references = 0;
-        unsigned long use = 0;
+        const std::vector<std::string_view> fields = Fields(line);
+        unsigned long target = 0;
+        unsigned long flags = 0;
         unsigned long metric = 0;
-        if (!(fields >> name >> to >> gateway >> std::hex >> flags >> std::dec >> references >> use >> metric >> mask))
+        unsigned long netmask = 0;
+        if (fields.size() < 8 || !number(fields[1], 16, target) || !number(fields[3], 16, flags) ||
+            !number(fields[6], 10, metric) || !number(fields[7], 16, netmask))
             continue;
-        char* end = nullptr;
-        const unsigned long target = std::strtoul(to.c_str(), &end, 16);
-        if (*end != '\0')
-            continue;
-        const unsigned long netmask = std::strtoul(mask.c_str(), &end, 16);
-        if (*end != '\0' || (flags & RouteUp) == 0 || (destination & netmask) != target)
+        if ((flags & RouteUp) == 0 || (destination & netmask) != target)
             continue;
         const int prefix = std::popcount(static_cast<std::uint32_t>(netmask));
         if (prefix > bestPrefix || (prefix == bestPrefix && metric < bestMetric)) {
-            best = name;
+            best = std::string(fields[0]);
             bestPrefix = prefix;
             bestMetric = metric;
         }
@@ -78,10 +77,10 @@ std::string BestRouteInterface(const std::string& table, DWORD destination)
 
 bool PosixIpHelper::BestInterface(DWORD destination, DWORD& index)
 {
-    std::ifstream file("/proc/net/route");
-    if (!file)
+    // The table holds a line of 128 bytes a route: a table larger than this is no desktop's.
+    const std::string table = ReadAtMost("/proc/net/route", 16 * 1024 * 1024);
+    if (table.empty())
         return false;
-    const std::string table((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const std::string name = BestRouteInterface(table, destination);
     index = name.empty() ? 0 : if_nametoindex(name.c_str());
     return index != 0;

@@ -2,9 +2,9 @@
 
 #include "platform/PerfData.h"
 #include "platform/posix/Netlink.h"
+#include "platform/posix/TextFields.h"
 
 #include <algorithm>
-#include <sstream>
 
 namespace win::posix {
 
@@ -13,9 +13,7 @@ namespace {
 // True when the space-separated list of objects asks for the RAS total (or everything).
 bool AsksForRasTotal(const std::string& names)
 {
-    std::istringstream words(names);
-    std::string word;
-    while (words >> word)
+    for (const std::string_view word : Fields(names))
         if (word == "906" || word == "Global")
             return true;
     return false;

@@ -3,11 +3,11 @@
 #include "platform/Mmsystem.h"
 #include "platform/WaveSynth.h"
 #include "platform/posix/SdlLibrary.h"
+#include "platform/posix/TextFields.h"
 
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -80,10 +80,11 @@ bool ReadFile(const fs::path& path, std::vector<char>& bytes)
     const std::uintmax_t size = fs::file_size(path, error);
     if (error || size > MaxWaveBytes)
         return false;
-    std::ifstream file(path, std::ios::binary);
-    bytes.resize(static_cast<std::size_t>(size));
-    return file.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) &&
-           file.gcount() == static_cast<std::streamsize>(size);
+    const std::string read = ReadAtMost(path.string(), static_cast<std::size_t>(size));
+    if (read.size() != size)
+        return false;
+    bytes.assign(read.begin(), read.end());
+    return true;
 }
 
 // The folders a relative sound name is looked for in: the current folder (files only), then

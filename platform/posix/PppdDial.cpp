@@ -1,5 +1,7 @@
 #include "platform/posix/PppdDial.h"
 
+#include "platform/posix/TextFields.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sstream>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -87,11 +88,10 @@ DWORD ErrorOfPppdExit(int status)
 std::string FindPppdProgram()
 {
     const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        if (!folder.empty() && IsExecutable(folder + "/pppd"))
-            return folder + "/pppd";
+    for (const std::string_view folder : Fields(path != nullptr ? path : "", ":")) {
+        const std::string program = std::string(folder) + "/pppd";
+        if (IsExecutable(program))
+            return program;
     }
     return IsExecutable("/usr/sbin/pppd") ? "/usr/sbin/pppd" : std::string();
 }

@@ -1,7 +1,8 @@
 #include "platform/posix/PppdLink.h"
 
+#include "platform/posix/TextFields.h"
+
 #include <cctype>
-#include <fstream>
 #include <vector>
 
 namespace win::posix {
@@ -9,19 +10,8 @@ namespace win::posix {
 namespace {
 
 // At most this much of a pid file or command line is read: a hostile file cannot stall a poll.
-constexpr std::streamsize PidFileLimit = 64;
-constexpr std::streamsize CommandLineLimit = 16 * 1024;
-
-std::string ReadLimited(const std::string& path, std::streamsize limit)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    std::string text(static_cast<std::size_t>(limit), '\0');
-    in.read(text.data(), limit);
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
-}
+constexpr std::size_t PidFileLimit = 64;
+constexpr std::size_t CommandLineLimit = 16 * 1024;
 
 pid_t ParsePid(const std::string& text)
 {
@@ -49,11 +39,11 @@ PppdLink FindPppd(const std::string& pidDirectory, const std::string& interfaceN
     PppdLink link;
     if (interfaceName.empty() || interfaceName.find('/') != std::string::npos)
         return link;
-    const pid_t pid = ParsePid(ReadLimited(pidDirectory + "/" + interfaceName + ".pid", PidFileLimit));
+    const pid_t pid = ParsePid(ReadAtMost(pidDirectory + "/" + interfaceName + ".pid", PidFileLimit));
     if (pid == 0)
         return link;
 
-    const std::string commandLine = ReadLimited("/proc/" + std::to_string(pid) + "/cmdline", CommandLineLimit);
+    const std::string commandLine = ReadAtMost("/proc/" + std::to_string(pid) + "/cmdline", CommandLineLimit);
     std::vector<std::string> arguments;
     for (std::size_t start = 0; start < commandLine.size();) {
         const std::size_t end = commandLine.find('\0', start);
