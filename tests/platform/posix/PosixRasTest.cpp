@@ -19,6 +19,7 @@
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -226,11 +227,15 @@ TEST_F(PosixRasTest, NamesAtTheKernelLimitAndUntrustedPidFiles)
         {"a process that is gone", QByteArray("999999998\n")},
         {"a process that is not pppd", QByteArray::number(getpid()) + "\n"},
         {"a huge file", QByteArray(1 << 20, '7')},
+        {"a FIFO nobody writes to", QByteArray("fifo")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         QFile pidFile(PidFolder.filePath(QString::fromStdString(name) + ".pid"));
-        if (!c.Content.isEmpty()) {
+        if (c.Content == "fifo") {
+            pidFile.remove();
+            ASSERT_EQ(mkfifo(QFile::encodeName(pidFile.fileName()).constData(), 0600), 0);
+        } else if (!c.Content.isEmpty()) {
             ASSERT_TRUE(pidFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
             pidFile.write(c.Content);
             pidFile.close();
