@@ -44,5 +44,28 @@ TEST(StartLibrariesTest, AStartedCopyMapsNoLibraryItsWindowDoesWithout)
         EXPECT_FALSE(mapped.contains(QLatin1String(library.Library))) << library.Library << ": " << library.Why;
 }
 
+TEST(StartLibrariesTest, ALibraryInTheWorkingFolderIsNeverLoaded)
+{
+    // Somebody's download folder holds a file named as one of the program's libraries: a start
+    // from there takes the system's.
+    QTemporaryDir folder;
+    QTemporaryDir working;
+    const QString program = test::CopyProgram(folder);
+    for (const char* name : {"libQt6Sql.so.6", "libQt6Core.so.6", "libchm.so.1"}) {
+        QFile planted(working.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+        planted.write("not a library");
+    }
+    QProcess copy;
+    copy.setWorkingDirectory(working.path());
+    test::StartProgram(copy, program, folder);
+    ASSERT_TRUE(copy.waitForStarted());
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("pulopro.sqlite"))); }, 10000))
+        << "the copy runs: " << copy.readAllStandardError().toStdString();
+    copy.terminate();
+    copy.waitForFinished(5000);
+}
+
 } // namespace
 } // namespace pulo
