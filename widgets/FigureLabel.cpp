@@ -46,8 +46,9 @@ void TFigureLabel::paintEvent(QPaintEvent* event)
 {
     const QString figure = text();
     const Qt::Alignment align = alignment();
-    const bool plain = isEnabled() && frameShape() == QFrame::NoFrame && margin() == 0 && !wordWrap() &&
-                       !figure.isEmpty() && !figure.endsWith(QLatin1Char(' ')) &&
+    // On a scaled screen the label's own drawing picks the glyphs for the scaled size.
+    const bool plain = isEnabled() && devicePixelRatio() == 1 && frameShape() == QFrame::NoFrame && margin() == 0 &&
+                       !wordWrap() && !figure.isEmpty() && !figure.endsWith(QLatin1Char(' ')) &&
                        (align & Qt::AlignVertical_Mask) == Qt::AlignVCenter && layoutDirection() == Qt::LeftToRight;
     if (plain && !Prepared)
         Prepare();

@@ -3,8 +3,8 @@
 // A label for a figure that changes every second (the speed monitor's): the glyphs of digits,
 // separators and signs are looked up once, so a new figure is drawn without the text shaping
 // and line layout a label goes through for any text. It looks as a QLabel with the same text,
-// font, alignment and colours looks; a text with other characters, a frame or a disabled label
-// is drawn by QLabel itself.
+// font, alignment and colours looks; a text with other characters, a frame, a disabled label or
+// a scaled screen is drawn by QLabel itself.
 
 #include <QLabel>
 #include <QRawFont>
