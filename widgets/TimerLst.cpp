@@ -141,21 +141,31 @@ void TRxTimerList::CalculatePeriod(win::DWORD now)
         return;
     }
     Carry = 0;
-    std::int64_t period = std::numeric_limits<std::int32_t>::max();
+    std::int64_t shortest = std::numeric_limits<std::int32_t>::max();
     bool anyTakesPart = false;
+    for (const auto& event : EventList) {
+        if (event->IsEnabled && event->IntervalMs > 0) {
+            anyTakesPart = true;
+            shortest = std::min<std::int64_t>(shortest, event->IntervalMs);
+        }
+    }
+    std::int64_t period = shortest;
     for (const auto& event : EventList) {
         if (!event->IsEnabled || event->IntervalMs <= 0)
             continue;
-        anyTakesPart = true;
-        const std::int64_t interval = event->IntervalMs;
-        period = std::min(period, interval);
         // An event that began its interval within the early allowance is served by a tick a
         // whole interval from now: it fires that much early anyway. Counting the few
         // milliseconds (an event re-enabled just after another fired) would send the divisor
         // search below down to the 100 ms floor, and the window would wake ten times a second.
+        // So is one due shortly before the next tick, by the allowance or a tenth of its own
+        // interval (a ten-second event enabled a moment before the one-second ones): it fires
+        // that little late, and from then on in step with them. Waking ten times a second
+        // until it is due would start again with each of its intervals.
         const std::int64_t elapsed = Elapsed(now, event->LastTickCount);
-        if (elapsed > EarlyAllowance)
-            period = std::min(period, interval - elapsed);
+        const std::int64_t remaining = event->IntervalMs - elapsed;
+        const std::int64_t late = shortest - remaining;
+        if (elapsed > EarlyAllowance && late > std::max<std::int64_t>(EarlyAllowance, event->IntervalMs / 10))
+            period = std::min(period, remaining);
     }
     period = std::max(period, MinimumPeriod);
     if (!anyTakesPart) {

@@ -193,6 +193,33 @@ TEST_F(TimerLstTest, ReEnablingInAQuickHandlerKeepsTheWholePeriod)
     RunFor(3000);
     EXPECT_EQ(list.TickPeriod(), 1000U);
     EXPECT_EQ(Timer->Delay, 1000U);
+
+    // So the ten-second event falls due a few milliseconds before a tick: that tick serves it,
+    // rather than ten ticks a second until then.
+    Fired.clear();
+    for (int second = 1; second <= 12; ++second) {
+        RunFor(1000);
+        EXPECT_EQ(Timer->Delay, 1000U) << "second " << second;
+    }
+    EXPECT_TRUE(Fired.filter(QStringLiteral("E4@")).size() == 1) << Fired.join(u' ').toStdString();
+}
+
+TEST_F(TimerLstTest, ALongEventEnabledAMomentBeforeTheOthersFallsIntoStep)
+{
+    // The main window enables its ten-second event 80 ms before its one-second ones: the period
+    // stays at a second, the long event fires at a tick 80 ms late once, and then in step.
+    TRxTimerList list(Factory());
+    list.Loading = true;
+    list.SetActive(true);
+    AddEvent(list, "E2", 10000);
+    Sim->Ticks += 80;
+    AddEvent(list, "E1", 1000);
+    list.Loading = false;
+    for (int second = 1; second <= 21; ++second) {
+        RunFor(1000);
+        EXPECT_EQ(Timer->Delay, 1000U) << "second " << second;
+    }
+    EXPECT_EQ(Fired.filter(QStringLiteral("E2@")), (QStringList{"E2@10080", "E2@20080"}));
 }
 
 TEST_F(TimerLstTest, ElapsedTimesSurviveTheTickCountWrap)
