@@ -67,9 +67,9 @@ start_window() {
     first_cpu=$(cpu_ns "$started")
 }
 
-# The CPU to the first window, the median of seven starts of each, taken in turn: one start of
+# The CPU to the first window, the median of fifteen starts of each, taken in turn: one start of
 # either moves by a third from run to run.
-starts=7
+starts=15
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 for _ in $(seq 1 "$starts"); do
     start_window "bench-bare-window" "$build/bench/bare_window_bench"
