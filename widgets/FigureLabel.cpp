@@ -12,27 +12,26 @@
 
 namespace pulo {
 
-bool TFigureLabel::Prepare()
+void TFigureLabel::Prepare()
 {
     Prepared = true;
     Usable = false;
     Font = QRawFont::fromFont(font());
     if (!Font.isValid())
-        return false;
+        return;
     const QString characters = QString::fromLatin1(Characters);
     const QList<quint32> glyphs = Font.glyphIndexesForString(characters);
     if (glyphs.size() != characters.size())
-        return false;
+        return;
     const QList<QPointF> advances = Font.advancesForGlyphIndexes(glyphs);
     for (qsizetype i = 0; i < characters.size(); ++i) {
         if (glyphs[i] == 0)
-            return false;
+            return;
         const auto code = static_cast<std::size_t>(characters[i].unicode());
         Glyphs[code] = glyphs[i];
         Advances[code] = advances[i].x();
     }
     Usable = true;
-    return true;
 }
 
 void TFigureLabel::changeEvent(QEvent* event)

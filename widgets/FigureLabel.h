@@ -25,8 +25,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // The glyph table for the present font; false when the font has no glyph for one of them.
-    bool Prepare();
+    // The glyph table for the present font; Usable stays false when it lacks a glyph.
+    void Prepare();
 
     static constexpr char Characters[] = "0123456789.,+- ";
     QRawFont Font;

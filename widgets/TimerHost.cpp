@@ -11,7 +11,6 @@ class QtTimerHost final : public ITimerHost
 public:
     explicit QtTimerHost(std::function<void()> onTick)
     {
-        Timer.setTimerType(Qt::CoarseTimer);
         QObject::connect(&Timer, &QTimer::timeout, &Timer, std::move(onTick));
     }
     bool SetTimer(unsigned delayMs) override

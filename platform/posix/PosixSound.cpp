@@ -1,9 +1,9 @@
 #include "platform/posix/PosixSound.h"
 
 #include "platform/Mmsystem.h"
+#include "platform/RegularFile.h"
 #include "platform/WaveSynth.h"
 #include "platform/posix/SdlLibrary.h"
-#include "platform/posix/TextFields.h"
 
 #include <atomic>
 #include <cstring>
@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // A wave file larger than this is not a sound anyone means to hear at a connection change.
-constexpr std::uintmax_t MaxWaveBytes = 64u * 1024 * 1024;
+constexpr std::size_t MaxWaveBytes = 64u * 1024 * 1024;
 
 // A decoded sound, as SDL returns it.
 struct Clip final
@@ -74,16 +74,10 @@ bool Decode(const void* image, std::size_t size, Clip& clip)
 
 bool ReadFile(const fs::path& path, std::vector<char>& bytes)
 {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error))
+    const FileRead read = ReadRegularFile(path.string(), MaxWaveBytes);
+    if (read.Error != ERROR_SUCCESS)
         return false;
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error || size > MaxWaveBytes)
-        return false;
-    const std::string read = ReadAtMost(path.string(), static_cast<std::size_t>(size));
-    if (read.size() != size)
-        return false;
-    bytes.assign(read.begin(), read.end());
+    bytes.assign(read.Bytes.begin(), read.Bytes.end());
     return true;
 }
 
