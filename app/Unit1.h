@@ -7,6 +7,7 @@
 #include "app/AutoSizeLabel.h"
 #include "app/TrayShellChoice.h"
 #include "common/Colors.h"
+#include "common/ConnectionClock.h"
 #include "common/DateTime.h"
 #include "common/SpeedCounter.h"
 #include "common/TSettings.h"
@@ -207,7 +208,9 @@ public:
     QString PastMinutes;
     QString PastSeconds;
 
-    // Connection state.
+    // Connection state. ConnectStart follows the connection's clock, which measures its length
+    // whatever the wall clock does (see FollowConnectionClock).
+    TConnectionClock ConnectClock;
     TDateTime ConnectStart = 0;
     TDateTime ConnectDate = 0;
     TDateTime OnlineElapsed = 0;
@@ -338,6 +341,11 @@ private:
     // and what a change of colour tells the desktop.
     void SuperviseConnection();
     void CheckConnection();
+    // ConnectStart moved to where the connection's own clock places it, when the wall clock was
+    // set since it began.
+    void FollowConnectionClock();
+    // Its whole seconds so far.
+    [[nodiscard]] std::int64_t ConnectionSecondsNow() const;
     // Desktop notifications (Unit1Notices.cpp): the notifier is made at the first notice, so that
     // the window's start does not wait for the desktop's notification service.
     TNotifier& TheNotifier();

@@ -27,6 +27,7 @@ namespace {
 
 // Before now by this much, so that the first supervision tick already shows a second online.
 constexpr TDateTime StartAllowance = 1.15e-5;
+constexpr std::int64_t StartAllowanceMs = 994;
 
 } // namespace
 
@@ -43,6 +44,7 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
 
     const TDateTime now = Now();
     ConnectStart = now - StartAllowance;
+    ConnectClock.Start(UtcNow(), Uptime(), StartAllowanceMs);
     StatsXmit = 0;
     StatsRecv = 0;
     ConnectDate = std::floor(now);
@@ -79,10 +81,12 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
     // marked accounted first, so that an exit request arriving while a message box is open
     // does not count it again.
     ConnectionUnaccounted = false;
+    FollowConnectionClock();
     RunGuarded([this] { UpdateLog(); });
     WriteHistory(true);
     NoticeDisconnected();
     ConnectStart = 0;
+    ConnectClock.Stop();
     StatsXmit = 0;
     StatsRecv = 0;
     // A refused write is shown; the window still shows the connection as ended.
@@ -114,6 +118,8 @@ void TForm1::UpdateLog()
     ClockParts past{PastHours, PastMinutes, PastSeconds};
     TLogContext context{Totals,      current,         past,      Settings.Logging, ConnectStart,
                         ConnectDate, ActiveEntryName, StatsXmit, StatsRecv,        Plan.BillingDay};
+    if (ConnectClock.Running())
+        context.Milliseconds = ConnectClock.Milliseconds(Uptime());
     // The state follows the writer even when the log itself could not be written: the
     // connection has been counted.
     const auto takeBack = [&] {
@@ -153,12 +159,27 @@ void TForm1::AccountConnectionAtExit()
     if (!ConnectionUnaccounted)
         return;
     ConnectionUnaccounted = false;
+    FollowConnectionClock();
     RunGuarded([this] { UpdateLog(); });
     WriteHistory(true);
     ConnectStart = 0;
+    ConnectClock.Stop();
     // Stored as at a disconnect, so that ending the program (or the computer) while online does
     // not lose the connection from the month.
     StoreMonthTotals();
+}
+
+std::int64_t TForm1::ConnectionSecondsNow() const
+{
+    return ConnectClock.Milliseconds(Uptime()) / 1000;
+}
+
+void TForm1::FollowConnectionClock()
+{
+    // The local reading changes only when the clock was set: across a change of daylight saving
+    // time alone the start keeps the local time it had.
+    if (ConnectStart > 0 && ConnectClock.Follow(UtcNow(), Uptime()))
+        ConnectStart = FromQDateTime(ConnectClock.StartUtc());
 }
 
 bool TForm1::IsOnline() const

@@ -5,6 +5,7 @@
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
+#include "common/MonthAccounting.h"
 #include "common/NumberText.h"
 #include "common/Supervision.h"
 #include "settings/frmConfig.h"
@@ -44,11 +45,16 @@ void TForm1::CheckConnection()
 {
     if (IsOnline()) {
         const TDateTime now = Now();
-        OnlineElapsed = now - ConnectStart;
+        FollowConnectionClock();
+        // The time online is the connection's own length: a clock set meanwhile, or a change of
+        // daylight saving time, neither adds an hour nor takes one away.
+        const std::int64_t seconds =
+            ConnectClock.Running() ? ConnectionSecondsNow() : ConnectionSeconds(ConnectStart, now);
+        OnlineElapsed = static_cast<double>(seconds) / 86400;
         const double total = ShownTotals().TotTime + (RunningCounts() ? OnlineElapsed * 86400 : 0);
         TimeAlarmColor =
             RaiseLimitColor(TimeAlarmColor, total, Settings.MaxTimeAlarm, SecondsPerHour, Settings.MaximumTime);
-        OnlineText = OnlineClockText(ConnectStart, now);
+        OnlineText = OnlineClockText(seconds);
         SetFontColor(Label3b, TimeAlarmColor);
         Label3b->setText(OnlineText);
     }
@@ -145,8 +151,8 @@ void TForm1::UpdateKeeper()
     Keeper.SetTotals(Totals);
     Keeper.SetPlan(Plan.BillingDay, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
     if (IsOnline() && ConnectStart > 0)
-        Keeper.SetRunning(ToQDateTime(ConnectStart), static_cast<std::int64_t>(StatsXmit),
-                          static_cast<std::int64_t>(StatsRecv));
+        Keeper.SetRunning(ConnectClock.Running() ? ConnectClock.StartUtc() : ToQDateTime(ConnectStart),
+                          static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv));
     else
         Keeper.SetRunning(std::nullopt, 0, 0);
 }
@@ -157,7 +163,9 @@ TStatusReport TForm1::LiveReport()
     report.Online = IsOnline();
     report.Entry = ActiveEntryName;
     if (report.Online && ConnectStart > 0)
-        report.SecondsOnline = std::max<std::int64_t>(0, ToQDateTime(ConnectStart).secsTo(ToQDateTime(Now())));
+        report.SecondsOnline = ConnectClock.Running()
+                                   ? ConnectionSecondsNow()
+                                   : std::max<std::int64_t>(0, ToQDateTime(ConnectStart).secsTo(ToQDateTime(Now())));
     report.Plan = PlanNow();
     return report;
 }

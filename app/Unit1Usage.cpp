@@ -90,7 +90,8 @@ void TForm1::HistoryConnectionBegins()
     // The first connection is the one that decides whether the user is online.
     const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
     const QString interface = links.empty() ? QString() : QString::fromStdString(links.front().Interface);
-    HistoryConnection = History->Begin(Moment(ConnectStart), ActiveEntryName, interface, ActiveDeviceName);
+    HistoryConnection = History->Begin(ConnectClock.Running() ? ConnectClock.StartLocal() : Moment(ConnectStart),
+                                       ActiveEntryName, interface, ActiveDeviceName);
     LastHistoryWrite = Now();
 }
 
@@ -102,8 +103,13 @@ void TForm1::WriteHistory(bool ended)
     if (!ended && now - LastHistoryWrite < HistoryWriteDays)
         return;
     LastHistoryWrite = now;
-    History->Update(HistoryConnection, Moment(now), static_cast<std::int64_t>(StatsXmit),
-                    static_cast<std::int64_t>(StatsRecv), ended);
+    // Moments in UTC with their offsets: a local reading is ambiguous in the hour a change of
+    // daylight saving time repeats.
+    FollowConnectionClock();
+    const QDateTime local = UtcNow().toLocalTime();
+    History->Update(
+        HistoryConnection, ConnectClock.Running() ? local.toOffsetFromUtc(local.offsetFromUtc()) : Moment(now),
+        static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv), ended, ConnectClock.StartLocal());
     if (ended)
         HistoryConnection = 0;
 }

@@ -61,6 +61,27 @@ QDate DateOf(TDateTime value)
     return {date.Year, date.Month, date.Day};
 }
 
+TDateTime FromQDateTime(const QDateTime& value)
+{
+    const QDateTime local = value.toLocalTime();
+    const QDate date = local.date();
+    return EncodeDate(date.year(), date.month(), date.day()) +
+           static_cast<double>(local.time().msecsSinceStartOfDay()) / 86400000.0;
+}
+
+QDateTime UtcNow()
+{
+    win::SYSTEMTIME time{};
+    win::GetSystemTime(&time);
+    return {QDate(time.wYear, time.wMonth, time.wDay),
+            QTime(time.wHour, time.wMinute, time.wSecond, time.wMilliseconds), Qt::UTC};
+}
+
+std::int64_t Uptime()
+{
+    return static_cast<std::int64_t>(win::GetTickCount64());
+}
+
 TDateTime Now()
 {
     win::SYSTEMTIME time{};

@@ -26,7 +26,14 @@ struct DateParts final
 // DateOf gives it without.
 [[nodiscard]] QDateTime ToQDateTime(TDateTime value);
 [[nodiscard]] QDate DateOf(TDateTime value);
+// The local date-time of a moment (milliseconds kept).
+[[nodiscard]] TDateTime FromQDateTime(const QDateTime& value);
 // The present moment, from the platform clock.
 [[nodiscard]] TDateTime Now();
+// The present moment in UTC: unlike local time it names one moment, even in the hour a change of
+// daylight saving time repeats.
+[[nodiscard]] QDateTime UtcNow();
+// Milliseconds on a clock that setting the time does not move: what lengths are measured with.
+[[nodiscard]] std::int64_t Uptime();
 
 } // namespace pulo

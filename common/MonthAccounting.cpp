@@ -19,12 +19,14 @@ std::int64_t ConnectionSeconds(TDateTime start, TDateTime end)
 
 std::optional<TFinishedConnection> CountConnection(TMonthTotals& totals, const TConnectionEnd& end)
 {
-    if (!(end.ConnectStart > 0) || !(end.EndTime - end.ConnectStart > 0) || !end.Logging)
+    const bool measured = end.Milliseconds >= 0;
+    const bool lasted = measured ? end.Milliseconds > 0 : end.EndTime - end.ConnectStart > 0;
+    if (!(end.ConnectStart > 0) || !lasted || !end.Logging)
         return std::nullopt;
 
     TFinishedConnection counted;
     counted.EndTime = end.EndTime;
-    counted.ConnSeconds = ConnectionSeconds(end.ConnectStart, end.EndTime);
+    counted.ConnSeconds = measured ? end.Milliseconds / 1000 : ConnectionSeconds(end.ConnectStart, end.EndTime);
     counted.Hours = counted.ConnSeconds / 3600;
     counted.Minutes = static_cast<int>(counted.ConnSeconds % 3600 / 60);
     counted.Seconds = static_cast<int>(counted.ConnSeconds % 60);

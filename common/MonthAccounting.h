@@ -21,6 +21,9 @@ struct TConnectionEnd final
     double StatsRecv = 0; // bytes received
     // The day the user's billing month starts (1: the calendar month).
     int BillingDay = 1;
+    // How long it lasted, measured on a clock that is never set; negative: EndTime less
+    // ConnectStart, for a connection measured only by the wall clock.
+    std::int64_t Milliseconds = -1;
 };
 
 // What one counted connection adds, as the log line shows it.
@@ -47,7 +50,8 @@ struct TFinishedConnection final
 [[nodiscard]] std::int64_t ConnectionSeconds(TDateTime start, TDateTime end);
 
 // Adds the connection to the totals. Nothing is counted (and nullopt returned) when the
-// connection has no start, lasted no time, or logging is off. StoredMonth is left as it is:
+// connection has no start, lasted no time, or logging is off. Its length is its Milliseconds where
+// it has them, whatever the wall clock did meanwhile. StoredMonth is left as it is:
 // it follows the month written to the settings file.
 [[nodiscard]] std::optional<TFinishedConnection> CountConnection(TMonthTotals& totals, const TConnectionEnd& end);
 

@@ -13,7 +13,11 @@ TColor RaiseLimitColor(TColor current, double total, std::int32_t limit, std::ui
 
 QString OnlineClockText(TDateTime start, TDateTime now)
 {
-    const std::int64_t seconds = ConnectionSeconds(start, now);
+    return OnlineClockText(ConnectionSeconds(start, now));
+}
+
+QString OnlineClockText(std::int64_t seconds)
+{
     const ClockParts parts{QString::number(seconds / 3600), QString::number(seconds % 3600 / 60),
                            QString::number(seconds % 60)};
     return ClockText(parts, OnlineHourDigits);

@@ -20,6 +20,7 @@ RaiseLimitColor(TColor current, double total, std::int32_t limit, std::uint32_t 
 
 // The whole time since start as "hh:mm:ss", the hours growing past 24 ("25:03:00").
 [[nodiscard]] QString OnlineClockText(TDateTime start, TDateTime now);
+[[nodiscard]] QString OnlineClockText(std::int64_t seconds);
 
 // The connect speed's label texts once a connection is up: the figure on the Windows 9x family
 // (platform 1), and "    N/A" with no unit below 14000 bits a second. What is not set stays.

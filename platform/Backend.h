@@ -35,7 +35,9 @@ class ISystemService
 public:
     virtual ~ISystemService() = default;
     virtual void LocalTime(SYSTEMTIME& time) = 0;
+    virtual void SystemTime(SYSTEMTIME& time) = 0; // UTC
     virtual DWORD TickCount() = 0;
+    virtual std::uint64_t TickCount64() = 0;
     // Waits for the time given; the simulation only moves its clock on.
     virtual void Sleep(DWORD milliseconds) = 0;
     // Fills the version fields (not the size field).

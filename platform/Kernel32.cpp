@@ -78,6 +78,17 @@ DWORD GetTickCount()
     return InstalledBackend().System->TickCount();
 }
 
+void GetSystemTime(SYSTEMTIME* time)
+{
+    if (time != nullptr)
+        InstalledBackend().System->SystemTime(*time);
+}
+
+std::uint64_t GetTickCount64()
+{
+    return InstalledBackend().System->TickCount64();
+}
+
 BOOL GetVersionExA(OSVERSIONINFOA* info)
 {
     if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {

@@ -111,6 +111,11 @@ DWORD FormatMessageA(
 void GetLocalTime(SYSTEMTIME* time);
 // Milliseconds since the system started; wraps around after 49.7 days.
 DWORD GetTickCount();
+// The time in UTC, which a change of daylight saving time does not move.
+void GetSystemTime(SYSTEMTIME* time);
+// Milliseconds since the system started, time suspended included; it never wraps, and setting
+// the clock does not move it, so it measures how long something lasted.
+std::uint64_t GetTickCount64();
 
 // kernel32: waits for the time given, the calling thread doing nothing meanwhile.
 void Sleep(DWORD milliseconds);

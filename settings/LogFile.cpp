@@ -60,8 +60,9 @@ void SaveLog(const QStringList& lines)
 void TLogWriter::UpdateLog(TLogContext& context)
 {
     const TDateTime end = Now();
-    const TConnectionEnd ended{context.ConnectStart, end, context.Logging, context.StatsXmit, context.StatsRecv,
-                               context.BillingDay};
+    const TConnectionEnd ended{
+        context.ConnectStart, end, context.Logging, context.StatsXmit, context.StatsRecv, context.BillingDay,
+        context.Milliseconds};
     const std::optional<TFinishedConnection> counted = CountConnection(context.Totals, ended);
     if (!counted)
         return;

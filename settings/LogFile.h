@@ -41,6 +41,8 @@ struct TLogContext final
     double StatsXmit = 0; // bytes of this connection
     double StatsRecv = 0;
     int BillingDay = 1; // the totals roll over on this day of the month
+    // The connection's length on a clock that is never set; negative: from the wall clock.
+    std::int64_t Milliseconds = -1;
 };
 
 // Writes one finished connection: counts it into the month totals and appends its line and

@@ -55,10 +55,14 @@ THistoryRecorder::Begin(const QDateTime& start, const QString& entry, const QStr
     return key;
 }
 
-void THistoryRecorder::Update(
-    std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended)
+void THistoryRecorder::Update(std::int64_t key,
+                              const QDateTime& now,
+                              std::int64_t sent,
+                              std::int64_t received,
+                              bool ended,
+                              const QDateTime& start)
 {
-    Enqueue(TUpdate{key, now, sent, received, ended});
+    Enqueue(TUpdate{key, now, sent, received, ended, start});
 }
 
 void THistoryRecorder::Remember(const QString& key, const QString& value)
@@ -172,7 +176,7 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
     const auto row = Rows.find(update.Key);
     if (row == Rows.end())
         return true; // a connection whose start was never reported
-    if (!store.UpdateConnection(row->second, update.Now, update.Sent, update.Received, update.Ended))
+    if (!store.UpdateConnection(row->second, update.Now, update.Sent, update.Received, update.Ended, update.Start))
         return false;
     if (update.Ended)
         Rows.erase(row);

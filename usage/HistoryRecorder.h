@@ -47,8 +47,14 @@ public:
     // A connection begins; returns the key its later figures are reported under.
     [[nodiscard]] std::int64_t
     Begin(const QDateTime& start, const QString& entry, const QString& interface, const QString& device);
-    // The connection's figures so far (bytes since it began); ended closes it.
-    void Update(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
+    // The connection's figures so far (bytes since it began); ended closes it. start, when given,
+    // is where its start now lies (see THistoryStore::UpdateConnection).
+    void Update(std::int64_t key,
+                const QDateTime& now,
+                std::int64_t sent,
+                std::int64_t received,
+                bool ended,
+                const QDateTime& start = {});
     // A fact to keep in the history (THistoryStore::SetFact), written in turn with the rest.
     void Remember(const QString& key, const QString& value);
     // A correction to the provider's meter added, or one removed (by its moment), in turn as well.
@@ -82,6 +88,7 @@ private:
         std::int64_t Sent;
         std::int64_t Received;
         bool Ended;
+        QDateTime Start;
     };
     struct TFact final
     {

@@ -286,7 +286,7 @@ std::int64_t THistoryStore::BeginConnection(const QDateTime& start,
 }
 
 bool THistoryStore::UpdateConnection(
-    std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended)
+    std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended, const QDateTime& start)
 {
     if (!Usable || !Writable || id == 0)
         return false;
@@ -298,7 +298,9 @@ bool THistoryStore::UpdateConnection(
         return Fail(query.lastError().text());
     const TUsageConnection before = ConnectionOf(query);
     query.finish();
-    const std::int64_t secondsNow = std::max<std::int64_t>(0, before.Start.secsTo(now));
+    const QDateTime began = start.isValid() ? start : before.Start;
+    // In the whole seconds the row keeps.
+    const std::int64_t secondsNow = std::max<std::int64_t>(0, now.toSecsSinceEpoch() - began.toSecsSinceEpoch());
     // What came since the last write, shared out over the hours it spans.
     const std::int64_t from = before.End.toSecsSinceEpoch();
     const std::int64_t to = std::max<std::int64_t>(from, now.toSecsSinceEpoch());
@@ -309,8 +311,10 @@ bool THistoryStore::UpdateConnection(
     if (!database.transaction())
         return Fail(database.lastError().text());
     const auto abandon = [&] { return RollBack(database, query); };
-    query.prepare(QStringLiteral("UPDATE connections SET end_utc = ?, end_offset = ?, seconds = ?, sent = ?,"
-                                 " received = ?, in_progress = ? WHERE id = ?"));
+    query.prepare(QStringLiteral("UPDATE connections SET start_utc = ?, start_offset = ?, end_utc = ?, end_offset = ?,"
+                                 " seconds = ?, sent = ?, received = ?, in_progress = ? WHERE id = ?"));
+    query.addBindValue(began.toSecsSinceEpoch());
+    query.addBindValue(began.offsetFromUtc());
     query.addBindValue(now.toSecsSinceEpoch());
     query.addBindValue(now.offsetFromUtc());
     query.addBindValue(static_cast<qlonglong>(secondsNow));

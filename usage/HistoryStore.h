@@ -86,7 +86,15 @@ public:
     BeginConnection(const QDateTime& start, const QString& entry, const QString& interface, const QString& device = {});
     // The connection's figures so far (bytes since it began): its row and the hours the time since
     // the last write falls in (time and bytes shared out in proportion). ended closes the row.
-    bool UpdateConnection(std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended);
+    // start, when given, is where the connection now places its start (the present moment less
+    // its length, after the clock was set): the row's start follows it, and its seconds are
+    // counted from it.
+    bool UpdateConnection(std::int64_t id,
+                          const QDateTime& now,
+                          std::int64_t sent,
+                          std::int64_t received,
+                          bool ended,
+                          const QDateTime& start = {});
     // Rows left in progress by a program that did not end them (a kill, a power cut): the log and
     // the month totals count a connection only at its end, so such a row takes the figures of
     // the log's line of the same start and entry when there is one (logged: the log's lines as

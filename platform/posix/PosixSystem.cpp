@@ -33,14 +33,34 @@ void PosixSystem::LocalTime(SYSTEMTIME& time)
     time.wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }
 
-DWORD PosixSystem::TickCount()
+void PosixSystem::SystemTime(SYSTEMTIME& time)
 {
-    // Boot time counts the time spent suspended, as the system's tick count does.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm utc{};
+    gmtime_r(&now.tv_sec, &utc);
+    time.wYear = static_cast<WORD>(utc.tm_year + 1900);
+    time.wMonth = static_cast<WORD>(utc.tm_mon + 1);
+    time.wDayOfWeek = static_cast<WORD>(utc.tm_wday);
+    time.wDay = static_cast<WORD>(utc.tm_mday);
+    time.wHour = static_cast<WORD>(utc.tm_hour);
+    time.wMinute = static_cast<WORD>(utc.tm_min);
+    time.wSecond = static_cast<WORD>(utc.tm_sec > 59 ? 59 : utc.tm_sec);
+    time.wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
+}
+
+std::uint64_t PosixSystem::TickCount64()
+{
+    // Boot time counts the time spent suspended, as the system's tick count does, and setting the
+    // clock does not move it.
     timespec now{};
     clock_gettime(CLOCK_BOOTTIME, &now);
-    const auto ms = static_cast<unsigned long long>(now.tv_sec) * 1000ULL +
-                    static_cast<unsigned long long>(now.tv_nsec) / 1000000ULL;
-    return static_cast<DWORD>(ms); // wraps every 49.7 days
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000ULL + static_cast<std::uint64_t>(now.tv_nsec) / 1000000ULL;
+}
+
+DWORD PosixSystem::TickCount()
+{
+    return static_cast<DWORD>(TickCount64()); // wraps every 49.7 days
 }
 
 void PosixSystem::Version(OSVERSIONINFOA& info)

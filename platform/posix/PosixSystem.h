@@ -15,7 +15,9 @@ class PosixSystem final : public ISystemService
 {
 public:
     void LocalTime(SYSTEMTIME& time) override;
+    void SystemTime(SYSTEMTIME& time) override;
     DWORD TickCount() override;
+    std::uint64_t TickCount64() override;
     void Sleep(DWORD milliseconds) override;
     void Version(OSVERSIONINFOA& info) override;
     [[nodiscard]] std::string ModuleFileName() override;

@@ -36,7 +36,9 @@ public:
                           static_cast<WORD>(clock.hour()),         static_cast<WORD>(clock.minute()),
                           static_cast<WORD>(clock.second()),       static_cast<WORD>(clock.msec())};
     }
+    void SystemTime(SYSTEMTIME& time) override { time = State->UtcNow(); }
     DWORD TickCount() override { return State->CurrentTicks(); }
+    std::uint64_t TickCount64() override { return State->CurrentUptime(); }
     void Sleep(DWORD milliseconds) override
     {
         if (!State->RealClock)
@@ -381,11 +383,57 @@ WORD DayOfWeek(int year, int month, int day)
 
 } // namespace
 
+namespace {
+
+// The wall clock's reading as a moment counted in UTC, whatever its offset: for distances only.
+QDateTime Reading(const SYSTEMTIME& time)
+{
+    return {QDate(time.wYear, time.wMonth, time.wDay),
+            QTime(time.wHour, time.wMinute, time.wSecond, time.wMilliseconds), Qt::UTC};
+}
+
+} // namespace
+
 void SimState::SetNow(int year, int month, int day, int hour, int minute, int second)
+{
+    const QDateTime before = Reading(Now);
+    StepClock(year, month, day, hour, minute, second, UtcOffset);
+    const qint64 forward = before.msecsTo(Reading(Now));
+    if (forward > 0)
+        Uptime += static_cast<std::uint64_t>(forward);
+}
+
+void SimState::StepClock(int year, int month, int day, int hour, int minute, int second, std::optional<int> utcOffset)
 {
     Now = SYSTEMTIME{
         static_cast<WORD>(year), static_cast<WORD>(month),  DayOfWeek(year, month, day), static_cast<WORD>(day),
         static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second),   0};
+    UtcOffset = utcOffset;
+}
+
+SYSTEMTIME SimState::UtcNow() const
+{
+    QDateTime utc;
+    if (RealClock)
+        utc = QDateTime::currentDateTimeUtc();
+    else if (UtcOffset)
+        utc = Reading(Now).addSecs(-*UtcOffset);
+    else
+        utc = QDateTime(Reading(Now).date(), Reading(Now).time(), Qt::LocalTime).toUTC();
+    const QDate date = utc.date();
+    const QTime clock = utc.time();
+    return SYSTEMTIME{static_cast<WORD>(date.year()),          static_cast<WORD>(date.month()),
+                      static_cast<WORD>(date.dayOfWeek() % 7), static_cast<WORD>(date.day()),
+                      static_cast<WORD>(clock.hour()),         static_cast<WORD>(clock.minute()),
+                      static_cast<WORD>(clock.second()),       static_cast<WORD>(clock.msec())};
+}
+
+std::uint64_t SimState::CurrentUptime() const
+{
+    if (!RealClock)
+        return Uptime;
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 std::uint64_t SimState::LineSent(const SimLine& line) const

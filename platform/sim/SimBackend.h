@@ -72,7 +72,12 @@ struct SimDialScript
 struct SimState final
 {
     SYSTEMTIME Now{2026, 12, 1, 7, 12, 0, 0, 0};
+    // The wall clock's offset from UTC in seconds; none: the one the process's time zone gives.
+    std::optional<int> UtcOffset;
     DWORD Ticks = 0;
+    // A clock that is never set, in milliseconds: SetNow moves it on by as much as it moves the
+    // wall clock forward, StepClock leaves it.
+    std::uint64_t Uptime = 0;
     DWORD PlatformId = VER_PLATFORM_WIN32_NT;
     DWORD MajorVersion = 5;
     DWORD MinorVersion = 0;
@@ -132,6 +137,9 @@ struct SimState final
 
     // The tick count now (the test's, or the real one).
     [[nodiscard]] DWORD CurrentTicks() const;
+    [[nodiscard]] std::uint64_t CurrentUptime() const;
+    // The wall clock in UTC.
+    [[nodiscard]] SYSTEMTIME UtcNow() const;
     // Change the rates from now on, keeping the bytes counted so far.
     void SetLineRates(HRASCONN handle, double sendRate, double receiveRate);
     void SetAdapterRates(DWORD index, double inRate, double outRate);
@@ -143,8 +151,13 @@ struct SimState final
     bool DropLine(HRASCONN handle);
     [[nodiscard]] SimLine* FindLine(HRASCONN handle);
 
-    // Sets the local date and time (the day of the week is worked out).
+    // Sets the local date and time (the day of the week is worked out), as time passing would:
+    // a move forward moves Uptime on as much.
     void SetNow(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+    // Sets the wall clock alone, as a time server correcting it or a change of daylight saving
+    // time does (with the new offset, when given); Uptime stays.
+    void StepClock(
+        int year, int month, int day, int hour, int minute, int second, std::optional<int> utcOffset = std::nullopt);
 };
 
 // Installs a fresh simulated backend and returns its state for the caller to drive.

@@ -5,6 +5,8 @@
 #include "settings/RichText.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
+#include "usage/HistoryRecorder.h"
+#include "usage/HistoryStore.h"
 #include "widgets/RXShell.h"
 
 #include <QAction>
@@ -16,6 +18,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+
+#include <ctime>
 
 namespace pulo {
 namespace {
@@ -289,6 +293,132 @@ TEST_F(Unit1ConnectionTest, AConnectionTheLogRefusedIsCountedOnceAndLoggedAtTheN
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" \u2022 My ISP")));
     EXPECT_EQ(lines[3], QStringLiteral(" Connections       : 1"));
     EXPECT_EQ(form.Totals.TotCon, 1);
+}
+
+// The zone of the tests below, for the length of one test: its changes of daylight saving time
+// are on the last Sundays of March and October.
+class ZoneForTest final
+{
+public:
+    explicit ZoneForTest(const char* zone) : Before(qgetenv("TZ")), HadZone(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ZoneForTest()
+    {
+        if (HadZone)
+            qputenv("TZ", Before);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+    ZoneForTest(const ZoneForTest&) = delete;
+    ZoneForTest& operator=(const ZoneForTest&) = delete;
+
+private:
+    QByteArray Before;
+    bool HadZone;
+};
+
+TEST_F(Unit1ConnectionTest, AConnectionLastsAsLongAsItLastedWhateverTheClockDid)
+{
+    if (!QFile::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin")))
+        GTEST_SKIP() << "skipped: the time zone database (tzdata) is not installed";
+    const ZoneForTest zone("Europe/Berlin");
+    struct Reading
+    {
+        int Year, Month, Day, Hour, Minute, Second, Offset;
+    };
+    const struct
+    {
+        const char* Name;
+        Reading Start;
+        int Seconds; // what truly passed
+        Reading End; // what the wall clock reads then
+        const char* Duration;
+        // Where the history places the start: the second before the line was first seen, as the
+        // window's first second online counts.
+        const char* StartUtc;
+        const char* Month; // the month it counts in
+    } cases[] = {
+        {"the autumn change",
+         {2026, 10, 25, 2, 59, 30, 7200},
+         60,
+         {2026, 10, 25, 2, 0, 30, 3600},
+         "00:01:00",
+         "2026-10-25T00:59:29Z",
+         "10"},
+        {"the spring change",
+         {2026, 3, 29, 1, 59, 30, 3600},
+         62,
+         {2026, 3, 29, 3, 0, 32, 7200},
+         "00:01:02",
+         "2026-03-29T00:59:29Z",
+         "3"},
+        {"a long line across the autumn change",
+         {2026, 10, 25, 1, 30, 0, 7200},
+         7200,
+         {2026, 10, 25, 2, 30, 0, 3600},
+         "02:00:00",
+         "2026-10-24T23:29:59Z",
+         "10"},
+        {"the clock set back an hour",
+         {2026, 12, 7, 12, 0, 0, 3600},
+         600,
+         {2026, 12, 7, 11, 10, 0, 3600},
+         "00:10:00",
+         "2026-12-07T09:59:59Z",
+         "12"},
+        {"the clock set forward a month",
+         {2026, 11, 7, 12, 0, 0, 3600},
+         600,
+         {2026, 12, 7, 12, 10, 0, 3600},
+         "00:10:00",
+         "2026-12-07T10:59:59Z",
+         "12"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni("[General]\nSounds=0\n");
+        QFile::remove(Folder->filePath("pulopro.log"));
+        QFile::remove(Folder->filePath("pulopro.sqlite"));
+        Sim->StepClock(c.Start.Year, c.Start.Month, c.Start.Day, c.Start.Hour, c.Start.Minute, c.Start.Second,
+                       c.Start.Offset);
+        {
+            TForm1 form(Services());
+            const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+            Sim->SetLineRates(line, 1000, 20000);
+            form.KZInternetDetect1->Poll();
+            Sim->Ticks += static_cast<win::DWORD>(c.Seconds) * 1000;
+            Sim->Uptime += static_cast<std::uint64_t>(c.Seconds) * 1000;
+            Sim->StepClock(c.End.Year, c.End.Month, c.End.Day, c.End.Hour, c.End.Minute, c.End.Second, c.End.Offset);
+            form.RxTimerEvent1Timer();
+            EXPECT_EQ(form.Label3b->text(), QLatin1String(c.Duration)) << "the time online shown";
+            Sim->DropLine(line);
+            form.KZInternetDetect1->Poll();
+            ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+        }
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");
+        EXPECT_EQ(ini.value("Stats/TotTime").toString(), QString::number(c.Seconds));
+        EXPECT_EQ(ini.value("Stats/TotRCV").toDouble(), 20.0 * c.Seconds) << "every byte it carried";
+        EXPECT_EQ(ini.value("Stats/Month").toString(), c.Month);
+        QFile log(Folder->filePath("pulopro.log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QStringList lines = ReadRichText(log.readAll());
+        EXPECT_TRUE(lines.value(0).contains(QStringLiteral(" \u2022 %1 \u2022 ").arg(QLatin1String(c.Duration))))
+            << lines.value(0).toStdString();
+        THistoryStore history(Folder->filePath("pulopro.sqlite"));
+        ASSERT_TRUE(history.Open(THistoryStore::TAccess::ReadOnly));
+        const auto rows =
+            history.Connections(QDateTime::fromSecsSinceEpoch(0), QDateTime::fromSecsSinceEpoch(1LL << 40));
+        ASSERT_EQ(rows.size(), 1U);
+        EXPECT_EQ(rows[0].Start.toUTC().toString(Qt::ISODate), QLatin1String(c.StartUtc));
+        EXPECT_EQ(rows[0].Seconds, c.Seconds + 1);
+        EXPECT_EQ(rows[0].Start.secsTo(rows[0].End), c.Seconds + 1) << "it ends after it begins";
+        EXPECT_EQ(rows[0].Received, 20000 * c.Seconds);
+    }
 }
 
 } // namespace
