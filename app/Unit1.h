@@ -341,6 +341,8 @@ private:
     // and what a change of colour tells the desktop.
     void SuperviseConnection();
     void CheckConnection();
+    // Whether the statistics component lists the connection among the active ones.
+    [[nodiscard]] bool Listed(win::HRASCONN connection) const;
     // ConnectStart moved to where the connection's own clock places it, when the wall clock was
     // set since it began.
     void FollowConnectionClock();

@@ -9,6 +9,7 @@
 #include "common/NumberText.h"
 #include "common/Supervision.h"
 #include "settings/frmConfig.h"
+#include "sources/KZIntDet.h"
 #include "sources/rascomp32.h"
 #include "widgets/PlayerWave.h"
 
@@ -70,7 +71,22 @@ void TForm1::CheckConnection()
         }
         return;
     }
+    // The figures of another line than the one that is up are not this connection's: it ended,
+    // and another took its place before the detector's poll saw it (which ends this one and
+    // begins that one).
+    const win::HRASCONN watched = KZInternetDetect1->Handle();
+    if (watched != 0 && RasStats->CurRASConn != watched)
+        return;
     const QString name = RasStats->Connections.ConnEntryName(0);
+    const bool attachedGone =
+        RasStats->RASConn != 0 && RasStats->RASConn != RasStats->CurRASConn && !Listed(RasStats->RASConn);
+    if (attachedGone) {
+        // The line it watched has ended and another is up in its place (under the same name, or
+        // another): the component lets go of the old one as it does when the list empties, and
+        // watches the new one.
+        RasStats->HangUp();
+        RasConnName.clear();
+    }
     if (name != RasConnName) {
         RasConnName = name;
         RasStats->AttachConnection(0);
@@ -108,6 +124,14 @@ void TForm1::CheckConnection()
     SetFontColor(Label11b, MBAlarmColor);
     Label10b->setText(FloatToStr((static_cast<double>(countedSent) / 1000 + shown.TotTMT) / 1000));
     Label11b->setText(FloatToStr(receivedKB / 1000));
+}
+
+bool TForm1::Listed(win::HRASCONN connection) const
+{
+    for (int i = 0; i < RasStats->Connections.Count(); ++i)
+        if (RasStats->Connections.ConnHandle(i) == connection)
+            return true;
+    return false;
 }
 
 double TForm1::LimitCountedKB(std::int64_t sent, std::int64_t received) const

@@ -37,8 +37,9 @@ TKZInternetDetect::~TKZInternetDetect()
         win::FreeLibrary(RasLibrary);
 }
 
-QString TKZInternetDetect::FirstConnectionAddress()
+QString TKZInternetDetect::FirstConnectionAddress(win::HRASCONN& handle)
 {
+    handle = 0;
     if (RasEnumConnections == nullptr || RasGetProjectionInfo == nullptr)
         return {};
     win::DWORD count = 0;
@@ -62,17 +63,30 @@ QString TKZInternetDetect::FirstConnectionAddress()
     win::DWORD projectionSize = sizeof projection;
     if (RasGetProjectionInfo(Records[0].hrasconn, win::RASP_PppIp, &projection, &projectionSize) != win::ERROR_SUCCESS)
         return {};
+    handle = Records[0].hrasconn;
     return QString::fromLatin1(projection.szIpAddress,
                                static_cast<qsizetype>(strnlen(projection.szIpAddress, sizeof projection.szIpAddress)));
 }
 
 void TKZInternetDetect::Poll()
 {
-    const QString address = FirstConnectionAddress();
+    win::HRASCONN handle = 0;
+    const QString address = FirstConnectionAddress(handle);
     const bool wasConnected = IsConnected;
     IsConnected = !address.isEmpty() && address != QLatin1String(" ") && address != QLatin1String("127.0.0.1");
+    if (wasConnected && IsConnected && handle != Connection) {
+        // Another connection in the place of the one that came up: a redial that was quicker
+        // than a poll, or a second line that stays when the first ends. The first has ended, and
+        // its figures are its own; this one begins.
+        IsConnected = false;
+        Address.clear();
+        DoDisconnect(Timer.get());
+        IsConnected = true;
+    }
     Address = address;
-    if (!wasConnected && IsConnected)
+    const bool connects = !wasConnected || Connection != handle;
+    Connection = handle;
+    if (IsConnected && connects)
         DoConnect(Timer.get());
     else if (wasConnected && !IsConnected)
         DoDisconnect(Timer.get());

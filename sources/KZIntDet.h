@@ -33,6 +33,8 @@ public:
     [[nodiscard]] bool Connected() const { return IsConnected; }
     void SetConnected(bool value) { IsConnected = value; }
     [[nodiscard]] const QString& IP() const { return Address; }
+    // The connection that is up, as the last poll found it (0 when none is).
+    [[nodiscard]] win::HRASCONN Handle() const { return IsConnected ? Connection : 0; }
     void SetIP(const QString& value) { Address = value; }
     // Kept for the owner's sake; the poll runs every 1000 ms whatever it says.
     [[nodiscard]] std::int32_t CheckInterval() const { return Interval; }
@@ -51,8 +53,9 @@ protected:
     virtual void DoDisconnect(QObject* sender);
 
 private:
-    // The address of the first connection, or empty when there is none or it has none.
-    [[nodiscard]] QString FirstConnectionAddress();
+    // The address of the first connection, or empty when there is none or it has none; its
+    // handle into handle.
+    [[nodiscard]] QString FirstConnectionAddress(win::HRASCONN& handle);
 
     using EnumConnections = win::DWORD (*)(win::RASCONNA*, win::DWORD*, win::DWORD*);
     using GetProjectionInfo = win::DWORD (*)(win::HRASCONN, win::RASPROJECTION, void*, win::DWORD*);
@@ -61,6 +64,7 @@ private:
     std::int32_t Interval = 1000;
     bool IsConnected = false;
     QString Address = QStringLiteral("127.0.0.1");
+    win::HRASCONN Connection = 0;
     win::HMODULE RasLibrary = nullptr;
     EnumConnections RasEnumConnections = nullptr;
     GetProjectionInfo RasGetProjectionInfo = nullptr;

@@ -2,7 +2,9 @@
 
 #include "usage/LogImport.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 namespace pulo {
 
@@ -12,6 +14,8 @@ namespace {
 // ends soon; and a refused write is then tried again this often.
 constexpr int EndingWaitMs = 2000;
 constexpr int EndingRetryMs = 200;
+// The log keeps a connection's start in whole seconds.
+constexpr qint64 LogStartLeewaySeconds = 2;
 
 } // namespace
 
@@ -50,6 +54,7 @@ THistoryRecorder::Begin(const QDateTime& start, const QString& entry, const QStr
     {
         const std::lock_guard guard(Lock);
         key = ++LastKey;
+        BegunHere[key] = {start, entry};
     }
     Enqueue(TBegin{key, start, entry, interface, device});
     return key;
@@ -62,6 +67,11 @@ void THistoryRecorder::Update(std::int64_t key,
                               bool ended,
                               const QDateTime& start)
 {
+    if (start.isValid()) {
+        const std::lock_guard guard(Lock);
+        if (const auto begun = BegunHere.find(key); begun != BegunHere.end())
+            begun->second.first = start;
+    }
     Enqueue(TUpdate{key, now, sent, received, ended, start});
 }
 
@@ -145,6 +155,17 @@ bool THistoryRecorder::OpenStore(THistoryStore& store)
     // their rows are the recorder's own, and taken in again they would count twice.
     if (ProgramStart.isValid())
         std::erase_if(logged.Connections, [&](const TUsageConnection& c) { return c.End > ProgramStart; });
+    // So are the lines of the connections this run began, wherever the clock has been set since
+    // the program started (a clock set back makes them look older than the program).
+    {
+        const std::lock_guard guard(Lock);
+        std::erase_if(logged.Connections, [&](const TUsageConnection& c) {
+            return std::any_of(BegunHere.begin(), BegunHere.end(), [&](const auto& begun) {
+                const auto& [start, entry] = begun.second;
+                return entry == c.Entry && std::abs(start.secsTo(c.Start)) <= LogStartLeewaySeconds;
+            });
+        });
+    }
     if (!store.ReconcileAbandoned(logged.Connections))
         return false;
     if (importing) {

@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <variant>
 
 namespace pulo {
@@ -126,6 +127,9 @@ private:
     QString CurrentProblem;
     std::int64_t LastKey = 0;
     std::map<std::int64_t, std::int64_t> Rows; // the thread's: key -> row id
+    // The start (as last placed) and entry of every connection begun in this run, by key: the
+    // log's lines of them are the recorder's own rows, never to be taken in from the log.
+    std::map<std::int64_t, std::pair<QDateTime, QString>> BegunHere;
     std::thread Thread;
 };
 

@@ -30,16 +30,17 @@ public:
     {
         if (root != HKEY_PERFORMANCE_DATA || !path.empty() || !AsksForRasTotal(name))
             return ERROR_FILE_NOT_FOUND;
-        // The connections' own 64-bit counters, since each connection began.
+        // The first connection's own 64-bit counters, since it began: the one the program watches.
+        // With two lines up, the other's traffic is its own (it is counted once it is the first).
         std::uint64_t sent = 0;
         std::uint64_t received = 0;
-        if (DumpCounters(Counters)) {
-            for (const RasLink& link : InstalledBackend().Ras->Connections()) {
-                for (const NetCounters& counters : Counters) {
-                    if (static_cast<HRASCONN>(counters.Index) == link.Handle) {
-                        sent += counters.TxBytes - std::min<std::uint64_t>(counters.TxBytes, link.SentBefore);
-                        received += counters.RxBytes - std::min<std::uint64_t>(counters.RxBytes, link.ReceivedBefore);
-                    }
+        const std::vector<RasLink>& links = InstalledBackend().Ras->Connections();
+        if (!links.empty() && DumpCounters(Counters)) {
+            const RasLink& link = links.front();
+            for (const NetCounters& counters : Counters) {
+                if (static_cast<HRASCONN>(counters.Index) == link.Handle) {
+                    sent = counters.TxBytes - std::min<std::uint64_t>(counters.TxBytes, link.SentBefore);
+                    received = counters.RxBytes - std::min<std::uint64_t>(counters.RxBytes, link.ReceivedBefore);
                 }
             }
         }

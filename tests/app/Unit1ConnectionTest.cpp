@@ -382,7 +382,8 @@ TEST_F(Unit1ConnectionTest, AConnectionLastsAsLongAsItLastedWhateverTheClockDid)
         SCOPED_TRACE(c.Name);
         WriteIni("[General]\nSounds=0\n");
         QFile::remove(Folder->filePath("pulopro.log"));
-        QFile::remove(Folder->filePath("pulopro.sqlite"));
+        for (const char* file : {"pulopro.sqlite", "pulopro.sqlite-wal", "pulopro.sqlite-shm"})
+            QFile::remove(Folder->filePath(QLatin1String(file)));
         Sim->StepClock(c.Start.Year, c.Start.Month, c.Start.Day, c.Start.Hour, c.Start.Minute, c.Start.Second,
                        c.Start.Offset);
         {

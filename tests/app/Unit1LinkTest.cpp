@@ -1,4 +1,5 @@
 #include "app/Unit1.h"
+#include "platform/posix/Netlink.h"
 #include "platform/posix/PosixBackend.h"
 #include "settings/RichText.h"
 #include "sources/KZIntDet.h"
@@ -216,6 +217,93 @@ TEST_F(Unit1LinkTest, APhoneHotspotCountsUnlessTheMeteredKeyTurnsItOff)
             // NetworkManager's reading is in hand since the first row: the key alone decides.
             EXPECT_FALSE(counted());
         }
+    }
+}
+
+// What the kernel counted as received on a link of the test's own.
+std::uint64_t KernelReceived(int index)
+{
+    std::vector<win::posix::NetCounters> counters;
+    EXPECT_TRUE(win::posix::DumpCounters(counters));
+    for (const auto& link : counters)
+        if (link.Index == index)
+            return link.RxBytes;
+    ADD_FAILURE() << "no counters for link " << index;
+    return 0;
+}
+
+// Brings a PPP link up with an address and has it receive packets of 1000 bytes.
+std::unique_ptr<test::TunLink> UpLink(const char* name, const char* address)
+{
+    auto link = std::make_unique<test::TunLink>(name);
+    EXPECT_TRUE(link->Valid() && link->SetUp(true) && link->SetAddress(address, "10.64.0.1"));
+    return link;
+}
+
+void Receive(const test::TunLink& link, int packets)
+{
+    for (int i = 0; i < packets; ++i)
+        EXPECT_TRUE(link.Receive(test::Ipv4Packet(1000)));
+}
+
+TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithItsOwnBytes)
+{
+    const struct
+    {
+        const char* Name;
+        const char* Second; // the second link's name
+        bool Overlap;       // the second comes up before the first ends
+    } cases[] = {
+        {"a redial quicker than a poll, under the same name", "ppp0", false},
+        {"a second line that stays when the first ends", "ppp1", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni("[General]\nSounds=0\n");
+        for (const char* file : {"pulopro.log", "pulopro.sqlite", "pulopro.sqlite-wal", "pulopro.sqlite-shm"})
+            QFile::remove(Folder->filePath(QLatin1String(file)));
+        Sim->SetNow(2026, 12, 7, 9, 0, 0);
+        TForm1 form(Services());
+        auto first = UpLink("ppp0", "10.64.3.7");
+        form.KZInternetDetect1->Poll();
+        ASSERT_TRUE(form.IsOnline());
+        std::unique_ptr<test::TunLink> second;
+        if (c.Overlap) {
+            second = UpLink(c.Second, "10.64.3.8");
+            Receive(*second, 30);
+        }
+        Receive(*first, 20);
+        Sim->SetNow(2026, 12, 7, 9, 1, 0);
+        form.RxTimerEvent1Timer();
+        const std::uint64_t firstCarried = KernelReceived(first->Index());
+        first.reset();
+        if (!c.Overlap) {
+            second = UpLink(c.Second, "10.64.3.8");
+            Receive(*second, 30);
+        }
+        form.RxTimerEvent1Timer(); // the tick may see the new line before the detector does
+        form.KZInternetDetect1->Poll();
+        EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.3.8"));
+        Receive(*second, 5);
+        Sim->SetNow(2026, 12, 7, 9, 2, 0);
+        form.RxTimerEvent1Timer();
+        const std::uint64_t secondCarried = KernelReceived(second->Index());
+        second.reset();
+        form.KZInternetDetect1->Poll();
+        ASSERT_FALSE(form.IsOnline());
+
+        ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+        THistoryStore history(Folder->filePath("pulopro.sqlite"));
+        ASSERT_TRUE(history.Open(THistoryStore::TAccess::ReadOnly));
+        const auto rows =
+            history.Connections(QDateTime::fromSecsSinceEpoch(0), QDateTime::fromSecsSinceEpoch(1LL << 40));
+        ASSERT_EQ(rows.size(), 2U) << "two connections";
+        EXPECT_EQ(rows[0].Received, static_cast<std::int64_t>(firstCarried)) << "the first line's own bytes";
+        EXPECT_EQ(rows[1].Received, static_cast<std::int64_t>(secondCarried)) << "the second line's own bytes";
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Stats/TotCon").toString(), "2");
+        EXPECT_DOUBLE_EQ(ini.value("Stats/TotRCV").toDouble(),
+                         static_cast<double>(firstCarried + secondCarried) / 1000);
     }
 }
 

@@ -111,12 +111,14 @@ TEST_F(KZIntDetTest, FirstOfSeveralConnectionsDecides)
     EXPECT_EQ(Events, QStringList{"connect 10.0.0.1"}) << "a VPN over the line keeps the line online";
     EXPECT_EQ(detector.IP(), QStringLiteral("10.0.0.1"));
 
+    // The line ends while the VPN stays: the line's connection ends, and the VPN's begins.
     Sim->Lines.erase(Sim->Lines.begin());
     detector.Poll();
     EXPECT_EQ(detector.IP(), QStringLiteral("172.16.5.5"));
+    EXPECT_EQ(detector.Handle(), vpn);
     Sim->DropLine(vpn);
     detector.Poll();
-    EXPECT_EQ(Events, (QStringList{"connect 10.0.0.1", "disconnect "}));
+    EXPECT_EQ(Events, (QStringList{"connect 10.0.0.1", "disconnect ", "connect 172.16.5.5", "disconnect "}));
 }
 
 TEST_F(KZIntDetTest, MissingConnectionLibraryMeansOffline)
