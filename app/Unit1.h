@@ -227,9 +227,11 @@ public:
     win::DWORD HangUpRefusal = 0; // the error of the last hang-up the system refused
     // From a connection's start until it is logged and counted, at its end or at exit.
     bool ConnectionUnaccounted = false;
-    // The connection's bytes sent and received as the supervision tick last read them.
+    // The connection's bytes sent and received as the supervision tick last read them, and at
+    // its end as the system gives them then.
     double StatsXmit = 0;
     double StatsRecv = 0;
+    win::HRASCONN ConnectedHandle = 0; // the connection the detector took up
     // The system family, as the version call reports it at start (1: the 9x family).
     std::uint32_t PlatformId = 0;
     QString LastSentText;
@@ -346,6 +348,9 @@ private:
     // ConnectStart moved to where the connection's own clock places it, when the wall clock was
     // set since it began.
     void FollowConnectionClock();
+    // The connection's figures at its end: what its line carried after the last tick counts too
+    // (a link's counters go with it, and the system gives them at its very end).
+    void TakeFinalCounters();
     // Its whole seconds so far.
     [[nodiscard]] std::int64_t ConnectionSecondsNow() const;
     // Desktop notifications (Unit1Notices.cpp): the notifier is made at the first notice, so that

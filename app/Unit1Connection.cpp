@@ -8,6 +8,7 @@
 #include "common/ClockText.h"
 #include "common/ErrorBoundary.h"
 #include "common/MonthAccounting.h"
+#include "platform/Backend.h"
 #include "settings/LogViewer.h"
 #include "settings/Settings.h"
 #include "sources/DialUp.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace pulo {
@@ -45,6 +47,7 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
     const TDateTime now = Now();
     ConnectStart = now - StartAllowance;
     ConnectClock.Start(UtcNow(), Uptime(), StartAllowanceMs);
+    ConnectedHandle = KZInternetDetect1->Handle();
     StatsXmit = 0;
     StatsRecv = 0;
     ConnectDate = std::floor(now);
@@ -82,10 +85,12 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
     // does not count it again.
     ConnectionUnaccounted = false;
     FollowConnectionClock();
+    TakeFinalCounters();
     RunGuarded([this] { UpdateLog(); });
     WriteHistory(true);
     NoticeDisconnected();
     ConnectStart = 0;
+    ConnectedHandle = 0;
     ConnectClock.Stop();
     StatsXmit = 0;
     StatsRecv = 0;
@@ -160,9 +165,11 @@ void TForm1::AccountConnectionAtExit()
         return;
     ConnectionUnaccounted = false;
     FollowConnectionClock();
+    TakeFinalCounters();
     RunGuarded([this] { UpdateLog(); });
     WriteHistory(true);
     ConnectStart = 0;
+    ConnectedHandle = 0;
     ConnectClock.Stop();
     // Stored as at a disconnect, so that ending the program (or the computer) while online does
     // not lose the connection from the month.
@@ -172,6 +179,17 @@ void TForm1::AccountConnectionAtExit()
 std::int64_t TForm1::ConnectionSecondsNow() const
 {
     return ConnectClock.Milliseconds(Uptime()) / 1000;
+}
+
+void TForm1::TakeFinalCounters()
+{
+    std::uint64_t sent = 0;
+    std::uint64_t received = 0;
+    if (ConnectedHandle == 0 ||
+        win::InstalledBackend().Ras->Counters(ConnectedHandle, sent, received) != win::ERROR_SUCCESS)
+        return;
+    StatsXmit = std::max(StatsXmit, static_cast<double>(sent));
+    StatsRecv = std::max(StatsRecv, static_cast<double>(received));
 }
 
 void TForm1::FollowConnectionClock()

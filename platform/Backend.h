@@ -86,6 +86,13 @@ public:
     // The connection's state and device: ERROR_SUCCESS or ERROR_INVALID_HANDLE.
     [[nodiscard]] virtual DWORD Status(HRASCONN connection, RASCONNSTATE& state, RasLink& link) = 0;
     [[nodiscard]] virtual DWORD HangUp(HRASCONN connection) = 0;
+    // The connection's bytes since it began: of one that is up as they are now, of one that ended
+    // a moment ago as they were at its very end (what it carried after the last look included).
+    // ERROR_INVALID_HANDLE when it is neither; ERROR_NOT_SUPPORTED where the system cannot tell.
+    [[nodiscard]] virtual DWORD Counters(HRASCONN /*connection*/, std::uint64_t& /*sent*/, std::uint64_t& /*received*/)
+    {
+        return ERROR_NOT_SUPPORTED;
+    }
     // Interfaces to count as connections besides the dial-up (PPP) links, by name, with "*" and
     // "?" patterns; each counts while it is up with an IPv4 address. A backend whose
     // connections are all dial-up lines ignores them.

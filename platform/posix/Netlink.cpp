@@ -296,6 +296,46 @@ LinkTable::~LinkTable()
         close(Socket);
 }
 
+namespace {
+
+// How many ended links' final counters are kept: a connection's end asks for them within a second
+// or two of the link going, and a line flapping faster than that ends a connection each time.
+constexpr std::size_t FinalCountersKept = 32;
+
+// The 64-bit counters a link message carries (the kernel's notice of a deleted link has them as
+// they were at its end); false when it carries none.
+bool ReadLinkCounters(const nlmsghdr* message, NetCounters& counters)
+{
+    const auto* info = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
+    int remaining = static_cast<int>(IFLA_PAYLOAD(message));
+    for (const auto* attribute = IFLA_RTA(info); RTA_OK(attribute, remaining);
+         attribute = RTA_NEXT(attribute, remaining)) {
+        if (attribute->rta_type != IFLA_STATS64 || RTA_PAYLOAD(attribute) < sizeof(rtnl_link_stats64))
+            continue;
+        rtnl_link_stats64 stats{};
+        std::memcpy(&stats, RTA_DATA(attribute), sizeof stats);
+        counters.Index = info->ifi_index;
+        counters.RxBytes = stats.rx_bytes;
+        counters.TxBytes = stats.tx_bytes;
+        counters.RxPackets = stats.rx_packets;
+        counters.TxPackets = stats.tx_packets;
+        counters.RxErrors = stats.rx_errors;
+        counters.TxErrors = stats.tx_errors;
+        counters.RxDropped = stats.rx_dropped;
+        counters.TxDropped = stats.tx_dropped;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+const NetCounters* LinkTable::FinalCounters(int index) const
+{
+    const auto found = Final.find(index);
+    return found == Final.end() ? nullptr : &found->second;
+}
+
 void LinkTable::Apply(const nlmsghdr* message)
 {
     switch (message->nlmsg_type) {
@@ -311,8 +351,16 @@ void LinkTable::Apply(const nlmsghdr* message)
         break;
     }
     case RTM_DELLINK:
-        if (message->nlmsg_len >= NLMSG_LENGTH(sizeof(ifinfomsg)))
+        if (message->nlmsg_len >= NLMSG_LENGTH(sizeof(ifinfomsg))) {
             Table.erase(static_cast<const ifinfomsg*>(NLMSG_DATA(message))->ifi_index);
+            NetCounters counters;
+            if (ReadLinkCounters(message, counters)) {
+                Final[counters.Index] = counters;
+                // Interface indexes grow: the lowest is the oldest end.
+                if (Final.size() > FinalCountersKept)
+                    Final.erase(Final.begin());
+            }
+        }
         break;
     case RTM_NEWADDR: {
         std::map<int, std::string> added;

@@ -89,6 +89,9 @@ public:
     [[nodiscard]] bool Update();
     // The links by interface index.
     [[nodiscard]] const std::map<int, NetLink>& Links() const { return Table; }
+    // The counters a link had when it was deleted, as the kernel's notice of its end gave them
+    // (the last few links only); null when none are known.
+    [[nodiscard]] const NetCounters* FinalCounters(int index) const;
 
 private:
     void Apply(const ::nlmsghdr* message);
@@ -96,6 +99,7 @@ private:
     int Socket = -1;
     bool NeedsDump = true;
     std::map<int, NetLink> Table;
+    std::map<int, NetCounters> Final;
     std::vector<NetLink> Scratch;
     ReceiveBuffer Notification{16384};
 };

@@ -17,6 +17,10 @@ namespace win::posix {
 
 namespace {
 
+// Connections that ended whose counters can still be asked for: a connection's end asks within a
+// second or two.
+constexpr std::size_t EndedConnectionsKept = 32;
+
 // A name pppd would take as a peer: a plain file name, nothing it could read as an option or a
 // path.
 bool IsPeerName(const std::string& name)
@@ -212,6 +216,16 @@ void PosixRas::Refresh()
             connection.Link.Interface = link.Name;
             connection.Address = link.Address;
             fresh.push_back(std::move(connection));
+        }
+    }
+    for (const Connection& known : Current) {
+        const bool ended = std::none_of(fresh.begin(), fresh.end(), [&](const Connection& connection) {
+            return connection.Link.Handle == known.Link.Handle;
+        });
+        if (ended) {
+            EndedBefore[known.Link.Handle] = {known.Link.SentBefore, known.Link.ReceivedBefore};
+            if (EndedBefore.size() > EndedConnectionsKept)
+                EndedBefore.erase(EndedBefore.begin()); // interface indexes grow: the oldest
         }
     }
     Current = std::move(fresh);
@@ -431,6 +445,31 @@ PosixRas::~PosixRas()
     for (auto& [handle, dial] : Dials)
         dial->HangUp();
     Dials.clear();
+}
+
+DWORD PosixRas::Counters(HRASCONN connection, std::uint64_t& sent, std::uint64_t& received)
+{
+    Refresh();
+    const auto since = [&](const NetCounters& counters, std::uint64_t sentBefore, std::uint64_t receivedBefore) {
+        sent = counters.TxBytes - std::min<std::uint64_t>(counters.TxBytes, sentBefore);
+        received = counters.RxBytes - std::min<std::uint64_t>(counters.RxBytes, receivedBefore);
+        return ERROR_SUCCESS;
+    };
+    if (const Connection* found = Find(connection)) {
+        std::vector<NetCounters> counters;
+        if (!DumpCounters(counters))
+            return ERROR_NOT_SUPPORTED;
+        for (const NetCounters& interface : counters)
+            if (static_cast<HRASCONN>(interface.Index) == connection)
+                return since(interface, found->Link.SentBefore, found->Link.ReceivedBefore);
+        // Gone between the two looks: its end's notice is read at the next.
+        Refresh();
+    }
+    const auto before = EndedBefore.find(connection);
+    const NetCounters* final = Table.FinalCounters(static_cast<int>(connection));
+    if (before == EndedBefore.end() || final == nullptr)
+        return ERROR_INVALID_HANDLE;
+    return since(*final, before->second.first, before->second.second);
 }
 
 DWORD PosixRas::HangUp(HRASCONN connection)

@@ -44,6 +44,9 @@ public:
     // waiting for it. A link no pppd is known to run is left alone (ERROR_NOT_SUPPORTED); a pppd
     // that may not be signalled gives ERROR_ACCESS_DENIED.
     [[nodiscard]] DWORD HangUp(HRASCONN connection) override;
+    // A link's counters less those it had when its connection began; of a link that is gone, the
+    // counters the kernel gave with its end.
+    [[nodiscard]] DWORD Counters(HRASCONN connection, std::uint64_t& sent, std::uint64_t& received) override;
     void CountLinks(const std::vector<std::string>& patterns) override;
     void CountMetered(bool counts) override;
     void ProgramEnds() override { Ending = true; }
@@ -111,6 +114,8 @@ private:
     bool PatternsChanged = false;
     LinkTable Table;
     std::vector<Connection> Current;
+    // The counters the connections that ended lately began with, by handle (a few only).
+    std::map<HRASCONN, std::pair<std::uint64_t, std::uint64_t>> EndedBefore;
     std::vector<RasLink> Links;  // Current's links, rebuilt only when the table changed
     std::vector<RasLink> Listed; // Links and the dials in progress, while there are any
     // The pppd processes this program started, by dial handle; ended at the latest with it.

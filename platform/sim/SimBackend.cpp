@@ -262,6 +262,21 @@ public:
         return line != nullptr && line->DialUp;
     }
 
+    DWORD Counters(HRASCONN connection, std::uint64_t& sent, std::uint64_t& received) override
+    {
+        if (const SimLine* line = State->FindLine(connection)) {
+            sent = State->LineSent(*line);
+            received = State->LineReceived(*line);
+            return ERROR_SUCCESS;
+        }
+        const auto ended = State->EndedLines.find(connection);
+        if (ended == State->EndedLines.end())
+            return ERROR_INVALID_HANDLE;
+        sent = ended->second.first;
+        received = ended->second.second;
+        return ERROR_SUCCESS;
+    }
+
     DWORD HangUp(HRASCONN connection) override
     {
         if (State->RefuseHangUp)
@@ -520,6 +535,7 @@ bool SimState::DropLine(HRASCONN handle)
     const auto line = std::find_if(Lines.begin(), Lines.end(), [&](const SimLine& l) { return l.Handle == handle; });
     if (line == Lines.end())
         return false;
+    EndedLines[handle] = {LineSent(*line), LineReceived(*line)};
     Lines.erase(line);
     return true;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace win::sim {
@@ -93,6 +94,8 @@ struct SimState final
 
     // The connections, in the order the system lists them.
     std::vector<SimLine> Lines;
+    // The bytes sent and received of the lines DropLine ended, at their end.
+    std::map<HRASCONN, std::pair<std::uint64_t, std::uint64_t>> EndedLines;
     HRASCONN NextHandle = 0x1000;
 
     // The adapters besides the dial-up ones (which appear while their line is up, indexed by

@@ -246,7 +246,7 @@ void Receive(const test::TunLink& link, int packets)
         EXPECT_TRUE(link.Receive(test::Ipv4Packet(1000)));
 }
 
-TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithItsOwnBytes)
+TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithEveryByteItCarried)
 {
     const struct
     {
@@ -275,6 +275,7 @@ TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithItsOwnBytes)
         Receive(*first, 20);
         Sim->SetNow(2026, 12, 7, 9, 1, 0);
         form.RxTimerEvent1Timer();
+        Receive(*first, 7); // after the last tick, before the link goes
         const std::uint64_t firstCarried = KernelReceived(first->Index());
         first.reset();
         if (!c.Overlap) {
@@ -287,6 +288,7 @@ TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithItsOwnBytes)
         Receive(*second, 5);
         Sim->SetNow(2026, 12, 7, 9, 2, 0);
         form.RxTimerEvent1Timer();
+        Receive(*second, 3);
         const std::uint64_t secondCarried = KernelReceived(second->Index());
         second.reset();
         form.KZInternetDetect1->Poll();
