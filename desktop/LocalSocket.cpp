@@ -20,6 +20,15 @@ namespace {
 
 // A caller that sends more than this without a line break is not one of ours.
 constexpr qsizetype LongestLine = 4096;
+// Callers at once: the rest are refused, so that no number of them can take the descriptors the
+// program needs for its own files.
+constexpr int MostCallers = 32;
+// Requests answered for one caller before the window's thread goes back to its other work.
+constexpr int RequestsPerTurn = 4;
+// Answers a caller has not taken beyond this: it is not reading, and is let go.
+constexpr qsizetype LongestWaitingAnswers = 256 * 1024;
+// How long the listener rests when the program has no descriptor to take a caller with.
+constexpr int AcceptRestMs = 250;
 
 bool Address(const QString& path, sockaddr_un& address)
 {
@@ -115,8 +124,12 @@ struct TLocalListener::TCaller
 {
     int Socket = -1;
     std::unique_ptr<QSocketNotifier> Readable;
+    std::unique_ptr<QSocketNotifier> Writable;
     QByteArray Pending;
+    QByteArray Outgoing; // answers the caller has not taken yet
     bool Ended = false;
+    // Runs while the caller owes the listener something: a request, or the taking of its answers.
+    std::unique_ptr<QTimer> Patience;
 };
 
 TLocalListener::TLocalListener(QObject* parent) : QObject(parent) {}
@@ -158,14 +171,32 @@ bool TLocalListener::Listen(const QString& path)
 
 void TLocalListener::Accept()
 {
-    for (;;) {
+    for (int taken = 0; taken < MostCallers; ++taken) {
         const int socket = accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (socket < 0 && errno == EINTR)
+            continue;
+        if (socket < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)) {
+            // No descriptor to take the caller with: the listener would stay readable and the
+            // window's thread would spin on it. It rests a moment; the caller waits or gives up.
+            Incoming->setEnabled(false);
+            QTimer::singleShot(AcceptRestMs, this, [this] { Incoming->setEnabled(true); });
+            return;
+        }
         if (socket < 0)
             return; // none left waiting (or the caller gave up already)
+        if (static_cast<int>(Callers.size()) >= MostCallers) {
+            close(socket); // refused at once: its request fails rather than waits
+            continue;
+        }
         auto caller = std::make_unique<TCaller>();
         caller->Socket = socket;
         caller->Readable = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
         TCaller* const reading = caller.get();
+        caller->Patience = std::make_unique<QTimer>();
+        caller->Patience->setSingleShot(true);
+        caller->Patience->setInterval(PatienceMs);
+        connect(caller->Patience.get(), &QTimer::timeout, this, [this, reading] { LetGo(*reading); });
+        caller->Patience->start();
         connect(reading->Readable.get(), &QSocketNotifier::activated, this, [this, reading] { Read(*reading); });
         Callers.push_back(std::move(caller));
         // The request may have come with the connection.
@@ -178,7 +209,24 @@ void TLocalListener::Read(TCaller& caller)
     if (caller.Ended)
         return;
     char chunk[4096];
-    for (;;) {
+    // A few requests a turn, whatever a caller sends: the window's thread is back at its timers
+    // within moments, and the rest are read at the next turn.
+    int answered = 0;
+    while (!caller.Ended && caller.Outgoing.isEmpty() && answered < RequestsPerTurn) {
+        qsizetype end = caller.Pending.indexOf('\n');
+        if (end >= 0) {
+            const QByteArray line = caller.Pending.left(end + 1);
+            caller.Pending.remove(0, end + 1);
+            ++answered;
+            caller.Patience->start(); // owed from now: the taking of the answer, or the next request
+            if (OnLine)
+                Send(caller, OnLine(line));
+            continue;
+        }
+        if (caller.Pending.size() > LongestLine) {
+            caller.Ended = true;
+            break;
+        }
         const ssize_t got = recv(caller.Socket, chunk, sizeof chunk, 0);
         if (got < 0 && errno == EINTR)
             continue;
@@ -189,19 +237,70 @@ void TLocalListener::Read(TCaller& caller)
             break;
         }
         caller.Pending.append(chunk, got);
-        qsizetype end = 0;
-        while (!caller.Ended && (end = caller.Pending.indexOf('\n')) >= 0) {
-            const QByteArray line = caller.Pending.left(end + 1);
-            caller.Pending.remove(0, end + 1);
-            if (OnLine && !WriteAll(caller.Socket, OnLine(line), 1000))
-                caller.Ended = true;
-        }
-        if (caller.Pending.size() > LongestLine)
-            caller.Ended = true;
     }
-    if (!caller.Ended)
+    if (!caller.Ended && caller.Outgoing.isEmpty() && caller.Pending.contains('\n'))
+        QTimer::singleShot(0, this, [this, waiting = &caller] {
+            if (Knows(waiting))
+                Read(*waiting);
+        });
+    // A caller whose answers wait is not read on until it has taken them.
+    caller.Readable->setEnabled(!caller.Ended && caller.Outgoing.isEmpty());
+    if (caller.Ended)
+        LetGo(caller);
+}
+
+void TLocalListener::Send(TCaller& caller, const QByteArray& answer)
+{
+    caller.Outgoing.append(answer);
+    while (!caller.Outgoing.isEmpty()) {
+        const ssize_t sent = send(caller.Socket, caller.Outgoing.constData(),
+                                  static_cast<std::size_t>(caller.Outgoing.size()), MSG_NOSIGNAL);
+        if (sent > 0) {
+            caller.Outgoing.remove(0, sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && errno == EAGAIN)
+            break;
+        caller.Ended = true;
         return;
+    }
+    if (caller.Outgoing.isEmpty()) {
+        if (caller.Writable)
+            caller.Writable->setEnabled(false);
+        return;
+    }
+    // It reads slowly, or not at all: the answer waits for it, never the window.
+    if (caller.Outgoing.size() > LongestWaitingAnswers) {
+        caller.Ended = true;
+        return;
+    }
+    if (!caller.Writable) {
+        caller.Writable = std::make_unique<QSocketNotifier>(caller.Socket, QSocketNotifier::Write);
+        connect(caller.Writable.get(), &QSocketNotifier::activated, this, [this, writing = &caller] {
+            Send(*writing, QByteArray());
+            if (writing->Ended)
+                LetGo(*writing);
+            else if (writing->Outgoing.isEmpty())
+                Read(*writing); // on to the requests that waited for the answers
+        });
+    }
+    caller.Writable->setEnabled(true);
+}
+
+bool TLocalListener::Knows(const TCaller* caller) const
+{
+    return std::any_of(Callers.begin(), Callers.end(), [caller](const auto& c) { return c.get() == caller; });
+}
+
+void TLocalListener::LetGo(TCaller& caller)
+{
+    caller.Ended = true;
     caller.Readable->setEnabled(false);
+    if (caller.Writable)
+        caller.Writable->setEnabled(false);
+    caller.Patience->stop();
     // Let go of it once its notifier's signal has returned.
     QTimer::singleShot(0, this, [this, gone = &caller] {
         const auto found =

@@ -39,7 +39,9 @@ private:
 };
 
 // Listens at a path only this user can connect to; each line a caller sends goes to OnLine,
-// whose answer (its line break included) is written back at once.
+// whose answer (its line break included) is written back as the caller takes it. No caller can
+// hold up the thread it serves on: a few requests a turn, answers that never wait, callers that
+// do not read let go, and no more than a few dozen callers at once.
 class TLocalListener final : public QObject
 {
 public:
@@ -50,12 +52,19 @@ public:
     bool Listen(const QString& path);
 
     std::function<QByteArray(const QByteArray& line)> OnLine;
+    // How long a caller may keep its answers waiting, or wait without a request, before it is let
+    // go: a caller of ours asks and reads at once.
+    int PatienceMs = 5000;
 
 private:
     struct TCaller;
 
     void Accept();
     void Read(TCaller& caller);
+    // Writes what it can of the answer now; the rest waits until the caller can take it.
+    void Send(TCaller& caller, const QByteArray& answer);
+    [[nodiscard]] bool Knows(const TCaller* caller) const;
+    void LetGo(TCaller& caller);
 
     int Socket = -1;
     QString Path;
