@@ -265,7 +265,11 @@ void TForm1::FormCreate(const TForm1Services& services)
     ReadSettings(Settings, WithNIC::Yes, WithMaximumFlags::Yes);
     Plan = ReadPlanSettings();
     Desktop = ReadDesktopSettings();
-    ReadMonthTotals(Totals);
+    const QStringList refusedTotals = ReadMonthTotals(Totals);
+    if (!refusedTotals.isEmpty())
+        NoticeProblem(QStringLiteral("The month totals in the settings file held what PuloPro could never have "
+                                     "written (%1); they count as 0.")
+                          .arg(refusedTotals.join(QStringLiteral(", "))));
     CountConfiguredLinks();
     RestoreWindowPosition(*this, PlacementSection);
 

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <array>
+#include <cmath>
 
 namespace pulo {
 
@@ -131,14 +132,30 @@ bool ReadMetered()
     return TIniFile(SettingsPath()).ReadInteger(General, "Metered", 1) != 0;
 }
 
-void ReadMonthTotals(TMonthTotals& totals)
+QStringList ReadMonthTotals(TMonthTotals& totals)
 {
     const TIniFile ini(SettingsPath());
+    QStringList refused;
+    // Beyond these no line could have carried the figure: a century online, a petabyte each way.
+    constexpr double MostSeconds = 100.0 * 366 * 86400;
+    constexpr double MostKilobytes = 1e12;
+    const auto real = [&](const char* key, double most) {
+        const double value = ini.ReadFloat(Stats, key, 0);
+        if (std::isfinite(value) && value >= 0 && value <= most)
+            return value;
+        refused << QLatin1String(key);
+        return 0.0;
+    };
     totals.TotCon = ini.ReadInteger(Stats, "TotCon", 0);
-    totals.TotTime = ini.ReadFloat(Stats, "TotTime", 0);
-    totals.TotRCV = ini.ReadFloat(Stats, "TotRCV", 0);
-    totals.TotTMT = ini.ReadFloat(Stats, "TotTMT", 0);
+    if (totals.TotCon < 0) {
+        refused << QStringLiteral("TotCon");
+        totals.TotCon = 0;
+    }
+    totals.TotTime = real("TotTime", MostSeconds);
+    totals.TotRCV = real("TotRCV", MostKilobytes);
+    totals.TotTMT = real("TotTMT", MostKilobytes);
     totals.StoredMonth = ini.ReadInteger(Stats, "Month", 0);
+    return refused;
 }
 
 void WriteMonthTotals(TMonthTotals& totals)

@@ -52,8 +52,10 @@ void WriteNIC(std::int32_t row);
 // counts as a connection; 1 (the default) or 0.
 [[nodiscard]] bool ReadMetered();
 
-// Reads the month totals ("Stats"); every key defaults to 0.
-void ReadMonthTotals(TMonthTotals& totals);
+// Reads the month totals ("Stats"); every key defaults to 0. A value the program could never
+// have written (negative, not a number, more than a line could carry in a lifetime) is read as 0
+// too; the keys read so are returned, for the user to be told.
+QStringList ReadMonthTotals(TMonthTotals& totals);
 // Writes the month totals, then reads them back, so that the totals in memory equal what the
 // file holds after passing through their text form.
 void WriteMonthTotals(TMonthTotals& totals);

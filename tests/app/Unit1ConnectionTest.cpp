@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include <cmath>
 #include <ctime>
 
 namespace pulo {
@@ -419,6 +420,53 @@ TEST_F(Unit1ConnectionTest, AConnectionLastsAsLongAsItLastedWhateverTheClockDid)
         EXPECT_EQ(rows[0].Seconds, c.Seconds + 1);
         EXPECT_EQ(rows[0].Start.secsTo(rows[0].End), c.Seconds + 1) << "it ends after it begins";
         EXPECT_EQ(rows[0].Received, 20000 * c.Seconds);
+    }
+}
+
+TEST_F(Unit1ConnectionTest, MonthTotalsThatCouldNeverHaveBeenWrittenCountAsZero)
+{
+    const struct
+    {
+        const char* Stats;
+        const char* Key; // the key told of
+    } cases[] = {
+        {"TotCon=-3\nTotTime=60\nTotRCV=100\nTotTMT=10", "TotCon"},
+        {"TotCon=2\nTotTime=-1e9\nTotRCV=100\nTotTMT=10", "TotTime"},
+        {"TotCon=2\nTotTime=60\nTotRCV=-5\nTotTMT=10", "TotRCV"},
+        {"TotCon=2\nTotTime=60\nTotRCV=100\nTotTMT=1e300", "TotTMT"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Stats);
+        WriteIni(QByteArray("[General]\nSounds=0\n[Stats]\nMonth=12\n") + c.Stats + "\n");
+        QFile::remove(Folder->filePath("pulopro.log"));
+        Log->Balloons.clear();
+        Sim->SetNow(2026, 12, 7, 12, 0, 0);
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->SetLineRates(line, 1000, 1000);
+        form.KZInternetDetect1->Poll();
+        Sim->Ticks += 600000;
+        Sim->SetNow(2026, 12, 7, 12, 10, 0);
+        form.RxTimerEvent1Timer();
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        const QStringList told = Log->Balloons.filter(QStringLiteral("could never have written"));
+        ASSERT_EQ(told.size(), 1) << Log->Balloons.join('\n').toStdString();
+        EXPECT_TRUE(told[0].contains(QLatin1String(c.Key)));
+        const QSettings ini(IniPath(), QSettings::IniFormat);
+        for (const char* key : {"TotCon", "TotTime", "TotRCV", "TotTMT"}) {
+            SCOPED_TRACE(key);
+            const double value = ini.value(QStringLiteral("Stats/") + key).toDouble();
+            EXPECT_TRUE(std::isfinite(value) && value >= 0 && value < 1e6) << value;
+        }
+        const double expectedRCV = QLatin1String(c.Key) == QLatin1String("TotRCV") ? 600 : 700;
+        EXPECT_DOUBLE_EQ(ini.value("Stats/TotRCV").toDouble(), expectedRCV);
+        QFile log(Folder->filePath("pulopro.log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QString text = ReadRichText(log.readAll()).join('\n');
+        EXPECT_FALSE(text.contains(QStringLiteral("nan")) || text.contains(QStringLiteral(": -")) ||
+                     text.contains(QStringLiteral("e+")))
+            << text.toStdString();
     }
 }
 
