@@ -329,6 +329,9 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
         if (!providersFigure)
             return Refuse(UsageError, QStringLiteral("--set-used: not an amount such as 3.2GB or 800MB: ") +
                                           Shown(parser.value(setUsed)));
+        if (*providersFigure > MostProviderBytes)
+            return Refuse(UsageError, QStringLiteral("--set-used: more than any line could carry (1000 TB): ") +
+                                          Shown(parser.value(setUsed)));
     }
     ChooseFileLocation();
     if (providersFigure)

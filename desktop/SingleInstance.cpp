@@ -1,5 +1,7 @@
 #include "desktop/SingleInstance.h"
 
+#include "common/AmountText.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -142,7 +144,8 @@ QByteArray TSingleInstance::Answer(const QByteArray& request)
     if (request.startsWith(SetUsedRequest)) {
         bool number = false;
         const qlonglong bytes = request.mid(SetUsedRequest.size()).trimmed().toLongLong(&number);
-        return (number && bytes >= 0 && OnSetUsed ? OnSetUsed(bytes) : QByteArray()) + '\n';
+        const bool figure = number && bytes >= 0 && bytes <= MostProviderBytes;
+        return (figure && OnSetUsed ? OnSetUsed(bytes) : QByteArray()) + '\n';
     }
     // The window is raised once the caller has its answer.
     if (request == Raise && OnRaise)

@@ -76,12 +76,15 @@ void TfrmConfig::CreatePlanPage()
     SpinProviderFigure->setToolTip(QStringLiteral("What your provider says this billing period has used, as the limit "
                                                   "counts it: every figure follows it from now on"));
     SpinProviderFigure->setDecimals(3);
-    SpinProviderFigure->setRange(0, 1e9);
+    // Up to what a line could carry in any unit (MostProviderBytes).
+    SpinProviderFigure->setRange(0, 1e6);
     SpinProviderFigure->setGeometry(206, 316, 110, 22);
     ComboProviderUnit = new QComboBox(page);
     ComboProviderUnit->setObjectName(QStringLiteral("ComboProviderUnit"));
     ComboProviderUnit->addItems({QStringLiteral("MB"), QStringLiteral("GB")});
     ComboProviderUnit->setCurrentIndex(1);
+    connect(ComboProviderUnit, &QComboBox::currentIndexChanged, this,
+            [this](int unit) { SpinProviderFigure->setMaximum(unit == 1 ? 1e6 : 1e9); });
     ComboProviderUnit->setGeometry(320, 316, 56, 22);
     btnSetProviderFigure = new QPushButton(QStringLiteral("&Set"), page);
     btnSetProviderFigure->setObjectName(QStringLiteral("btnSetProviderFigure"));

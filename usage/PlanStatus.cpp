@@ -1,5 +1,6 @@
 #include "usage/PlanStatus.h"
 
+#include "common/AmountText.h"
 #include "usage/UsageFigures.h"
 
 #include <algorithm>
@@ -82,7 +83,7 @@ TUsageAdjustment TPlanKeeper::Correct(const QDateTime& now, std::int64_t provide
     const QDateTime second = now.addMSecs(-now.time().msec()); // as the history keeps (and finds) it
     const TPlanStatus status = Status(second);
     Adjustment = TUsageAdjustment{0, second, status.Period.First, status.ProgramCounted,
-                                  std::max<std::int64_t>(0, providerBytes)};
+                                  std::clamp<std::int64_t>(providerBytes, 0, MostProviderBytes)};
     return *Adjustment;
 }
 

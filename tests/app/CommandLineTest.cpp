@@ -282,7 +282,7 @@ TEST_F(CommandLineTest, StatusBarsCronAndTheHistoryByDayAndByPeriod)
     EXPECT_EQ(corrected[QStringLiteral("countedBytes")].toInteger(), 3'200'000'000);
     EXPECT_EQ(corrected[QStringLiteral("correctionBytes")].toInteger(), 3'200'000'000 - 11'000'000);
     EXPECT_EQ(Run({QStringLiteral("--check")}).Status, 4) << "far past the 10 MB limit";
-    for (const char* wrong : {"3.2", "GB", "-1MB", "3.2 parsecs"})
+    for (const char* wrong : {"3.2", "GB", "-1MB", "3.2 parsecs", "1001TB", "9e6TB"})
         EXPECT_EQ(Run({QStringLiteral("--set-used"), QLatin1String(wrong)}).Status, 2) << wrong;
 
     const TRun days = Run({QStringLiteral("--days"), QStringLiteral("--json")});
