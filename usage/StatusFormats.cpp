@@ -54,8 +54,8 @@ QJsonObject WaybarJson(const TStatusReport& report, const std::vector<int>& thre
 QByteArray OneLine(const TStatusReport& report)
 {
     const TPlanStatus& plan = report.Plan;
-    QString entry = report.Online ? report.Entry : QString();
-    entry.replace(QLatin1Char(';'), QLatin1Char(',')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QString entry = report.Online ? EntryOnOneLine(report.Entry) : QString();
+    entry.replace(QLatin1Char(';'), QLatin1Char(','));
     const QStringList fields{
         QString::number(OneLineVersion),
         report.Online ? QStringLiteral("1") : QStringLiteral("0"),

@@ -84,13 +84,21 @@ std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
     return report;
 }
 
+QString EntryOnOneLine(QString entry)
+{
+    for (QChar& character : entry)
+        if (!character.isPrint())
+            character = QLatin1Char(' ');
+    return entry;
+}
+
 QString ReportLine(const TStatusReport& report)
 {
     const TPlanStatus& plan = report.Plan;
     QStringList parts;
     if (report.Online) {
-        QString online =
-            report.Entry.isEmpty() ? QStringLiteral("Connected") : QStringLiteral("Connected to ") + report.Entry;
+        QString online = report.Entry.isEmpty() ? QStringLiteral("Connected")
+                                                : QStringLiteral("Connected to ") + EntryOnOneLine(report.Entry);
         if (report.SecondsOnline)
             online += QStringLiteral(" for ") +
                       ClockText(SplitSeconds(static_cast<double>(*report.SecondsOnline)), OnlineHourDigits);

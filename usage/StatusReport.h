@@ -21,6 +21,10 @@ struct TStatusReport final
     TPlanStatus Plan;
 };
 
+// The entry's name on one line: line breaks and other control characters (a NetworkManager profile
+// may hold any) become blanks.
+[[nodiscard]] QString EntryOnOneLine(QString entry);
+
 [[nodiscard]] QJsonObject ReportJson(const TStatusReport& report);
 // Nothing when the object is not such a report.
 [[nodiscard]] std::optional<TStatusReport> ReportFromJson(const QJsonObject& object);

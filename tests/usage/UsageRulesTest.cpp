@@ -4,6 +4,8 @@
 #include "usage/Export.h"
 #include "usage/LogImport.h"
 #include "usage/PlanStatus.h"
+#include "usage/StatusFormats.h"
+#include "usage/StatusReport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -141,6 +143,24 @@ TEST(PlanKeeperTest, TheDailyAllowanceSharesOutWhatWasLeftAtTheDaysStart)
     const TPlanStatus morning = keeper.Status(QDateTime({2026, 12, 9}, {8, 0}));
     EXPECT_EQ(morning.UsedToday, 3 * GB / 10);
     EXPECT_EQ(morning.DailyAllowance, (31 * GB - 72 * GB / 10) / 23);
+}
+
+TEST(StatusLineTest, AnEntryNameOfAnyMakingStaysOnOneLine)
+{
+    for (const char16_t* name : {u"My\nISP", u"My\r\nISP", u"My\u2028ISP", u"My\tISP;4G", u"My\x1b[2JISP"}) {
+        TStatusReport report;
+        report.Online = true;
+        report.Entry = QString::fromUtf16(name);
+        SCOPED_TRACE(report.Entry.toStdString());
+        const QString line = ReportLine(report);
+        EXPECT_TRUE(line.startsWith(QStringLiteral("Connected to My"))) << line.toStdString();
+        const QByteArray oneLine = OneLine(report);
+        for (const QString& text : {line, QString::fromUtf8(oneLine.chopped(oneLine.endsWith('\n') ? 1 : 0))})
+            for (const QChar character : text)
+                EXPECT_TRUE(character.isPrint())
+                    << "a character that breaks or moves the line: " << static_cast<int>(character.unicode());
+        EXPECT_EQ(oneLine.trimmed().split(';').size(), 14) << oneLine.toStdString();
+    }
 }
 
 TEST(LogImportTest, ConnectionLinesBecomeRowsAndOddLinesAreCounted)
