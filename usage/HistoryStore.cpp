@@ -209,9 +209,25 @@ bool THistoryStore::Open(TAccess access)
         query.finish();
         if (!Migrate())
             return false;
+    } else if (SchemaOf() < SchemaVersion) {
+        // A history of an older PuloPro that no window has opened since: brought up to date as the
+        // window would, so that a reader (the command line) reads it as it reads any other.
+        THistoryStore writer(FilePath);
+        if (!writer.Open(TAccess::ReadWrite)) {
+            LastProblem = writer.Problem();
+            return false;
+        }
+        if (!OpenFile(access))
+            return false;
     }
     Usable = true;
     return true;
+}
+
+int THistoryStore::SchemaOf() const
+{
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    return query.exec(QStringLiteral("PRAGMA user_version")) && query.next() ? query.value(0).toInt() : 0;
 }
 
 std::int64_t THistoryStore::AddAdjustment(const TUsageAdjustment& adjustment)

@@ -139,6 +139,8 @@ private:
     bool OpenFile(TAccess access);
     bool Damaged() const;
     bool Migrate();
+    // The schema the open file is written in (0 when none can be read).
+    [[nodiscard]] int SchemaOf() const;
     void SetAside(const QString& why);
     bool Fail(const QString& what);
     // Undoes the transaction a statement of which failed; false, with Problem().

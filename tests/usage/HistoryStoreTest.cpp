@@ -95,33 +95,43 @@ TEST_F(HistoryStoreTest, ADamagedDatabaseIsSetAsideNeverEmptied)
 
 TEST_F(HistoryStoreTest, AnOldDatabaseIsMigratedAndKeepsItsRows)
 {
-    {
-        // A database of schema 1, as the first history of PuloPro wrote it.
-        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
-        old.setDatabaseName(Path());
-        ASSERT_TRUE(old.open());
-        QSqlQuery query(old);
-        ASSERT_TRUE(query.exec(QStringLiteral(
-            "CREATE TABLE connections(id INTEGER PRIMARY KEY, start_utc INTEGER NOT NULL, start_offset INTEGER NOT "
-            "NULL, end_utc INTEGER NOT NULL, end_offset INTEGER NOT NULL, seconds INTEGER NOT NULL, sent INTEGER NOT "
-            "NULL, received INTEGER NOT NULL, entry TEXT NOT NULL, interface TEXT NOT NULL)")));
-        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO connections VALUES(1, 1765000000, 3600, 1765000600, 3600, "
-                                              "600, 10, 20, 'Old ISP', 'Standard 56000 bps Modem')")));
-        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version = 1")));
-        old.close();
+    // Opened by the window (to write) or first by the command line (to read).
+    for (const auto access : {THistoryStore::TAccess::ReadWrite, THistoryStore::TAccess::ReadOnly}) {
+        SCOPED_TRACE(access == THistoryStore::TAccess::ReadWrite ? "to write" : "to read");
+        QFile::remove(Path());
+        {
+            // A database of schema 1, as the first history of PuloPro wrote it.
+            QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            old.setDatabaseName(Path());
+            ASSERT_TRUE(old.open());
+            QSqlQuery query(old);
+            ASSERT_TRUE(query.exec(QStringLiteral(
+                "CREATE TABLE connections(id INTEGER PRIMARY KEY, start_utc INTEGER NOT NULL, start_offset INTEGER NOT "
+                "NULL, end_utc INTEGER NOT NULL, end_offset INTEGER NOT NULL, seconds INTEGER NOT NULL, sent INTEGER "
+                "NOT NULL, received INTEGER NOT NULL, entry TEXT NOT NULL, interface TEXT NOT NULL)")));
+            ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO connections VALUES(1, 1765000000, 3600, 1765000600, "
+                                                  "3600, 600, 10, 20, 'Old ISP', 'Standard 56000 bps Modem')")));
+            ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version = 1")));
+            old.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        THistoryStore store(Path());
+        ASSERT_TRUE(store.Open(access)) << store.Problem().toStdString();
+        const auto rows = store.Connections(QDateTime::fromSecsSinceEpoch(0), At(31, 0, 0));
+        ASSERT_EQ(rows.size(), 1U) << store.Problem().toStdString();
+        EXPECT_EQ(rows[0].Entry, QStringLiteral("Old ISP"));
+        EXPECT_FALSE(rows[0].InProgress);
+        EXPECT_EQ(rows[0].Device, QStringLiteral("Standard 56000 bps Modem"))
+            << "what the interface column used to hold";
+        EXPECT_TRUE(rows[0].Interface.isEmpty());
+        EXPECT_EQ(store.ConnectionsWithoutHours(QDateTime::fromSecsSinceEpoch(0), At(31, 0, 0)).size(), 1U)
+            << "read through the hours of schema 2";
+        if (access == THistoryStore::TAccess::ReadWrite) {
+            const std::int64_t id = store.BeginConnection(At(7, 10, 0), QStringLiteral("New ISP"), QString());
+            EXPECT_TRUE(store.UpdateConnection(id, At(7, 10, 5), 1, 2, true))
+                << "the hours of schema 2 are there: " << store.Problem().toStdString();
+        }
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("old"));
-    THistoryStore store(Path());
-    ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite)) << store.Problem().toStdString();
-    const auto rows = store.Connections(QDateTime::fromSecsSinceEpoch(0), At(31, 0, 0));
-    ASSERT_EQ(rows.size(), 1U);
-    EXPECT_EQ(rows[0].Entry, QStringLiteral("Old ISP"));
-    EXPECT_FALSE(rows[0].InProgress);
-    EXPECT_EQ(rows[0].Device, QStringLiteral("Standard 56000 bps Modem")) << "what the interface column used to hold";
-    EXPECT_TRUE(rows[0].Interface.isEmpty());
-    const std::int64_t id = store.BeginConnection(At(7, 10, 0), QStringLiteral("New ISP"), QString());
-    EXPECT_TRUE(store.UpdateConnection(id, At(7, 10, 5), 1, 2, true))
-        << "the hours of schema 2 are there: " << store.Problem().toStdString();
 }
 
 TEST_F(HistoryStoreTest, WhatCannotBeOpenedSaysWhy)
