@@ -39,12 +39,14 @@ bool Private(const QString& folder, mode_t othersMayNot)
            status.st_uid == getuid() && (status.st_mode & othersMayNot) == 0 && access(path.constData(), W_OK) == 0;
 }
 
-// $XDG_RUNTIME_DIR when it is the user's own and writable (su, ssh and cron often leave it unset
-// or another user's); else a folder of the user's own in the temporary folder, made 0700. Empty
-// when there is neither.
+// The same folder whatever the environment of the process that asks: a cron job, su, ssh or a
+// systemd unit often has no $XDG_RUNTIME_DIR, or another one, and must still find the window the
+// desktop started. So the folder comes from the user id alone: the user's runtime folder of the
+// system (/run/user/UID) when it is there and the user's own; else a folder of the user's own in
+// the temporary folder, made 0700. Empty when there is neither.
 QString SocketFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString runtime = QStringLiteral("/run/user/%1").arg(getuid());
     if (Private(runtime, S_IWGRP | S_IWOTH))
         return runtime;
     const QString own = QDir::tempPath() + QStringLiteral("/pulopro-%1").arg(getuid());

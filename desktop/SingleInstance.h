@@ -34,8 +34,9 @@ public:
     // True when this is the only copy (it now listens for later starts); false when another
     // copy runs and has been asked to show its window: this one should end.
     [[nodiscard]] bool Claim();
-    // The socket's path, in $XDG_RUNTIME_DIR or a folder of the user's own in the temporary
-    // folder; empty when there is neither (the guard is then off, and says so).
+    // The socket's path, in the user's runtime folder of the system (/run/user/UID) or a folder
+    // of the user's own in the temporary folder, whatever $XDG_RUNTIME_DIR says; empty when there
+    // is neither (the guard is then off, and says so).
     [[nodiscard]] const QString& SocketPath() const { return Path; }
 
     // A later start asked for the window.

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -47,6 +48,8 @@ protected:
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        // As cron, su or ssh run it: without the desktop's runtime folder.
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         process.setProcessEnvironment(environment);
         process.start(program.isEmpty() ? Program : program, arguments);
         process.waitForFinished(20000);
@@ -54,11 +57,13 @@ protected:
                 process.readAllStandardError()};
     }
 
-    // Starts the program's window (offscreen) and waits until it has opened its history.
+    // Starts the program's window (offscreen) and waits until it has opened its history. It runs
+    // with a runtime folder of its own, as a desktop session gives it.
     static void StartWindow(QProcess& process, const QString& program, const QString& history)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QFileInfo(history).path());
         process.setProcessEnvironment(environment);
         process.start(program, {});
         ASSERT_TRUE(process.waitForStarted());
