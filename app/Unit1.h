@@ -375,7 +375,15 @@ private:
     // colours again from what counts in it (Unit1Usage.cpp).
     void FollowBillingPeriod();
     void FollowPlanDay(const QDateTime& now);
-    void RecountForBillingDay(const TBillingPeriod& period);
+    // The month totals counted again from the history for the period (Always: the billing day
+    // changed; WhenRecorded: only when the history holds connections of it).
+    enum class TRecount
+    {
+        Always,
+        WhenRecorded
+    };
+    // True when the totals were counted again.
+    bool RecountForBillingDay(const TBillingPeriod& period, TRecount when = TRecount::Always);
     // The history as the Usage window reads it, on this thread; null while there is none.
     [[nodiscard]] const THistoryStore* HistoryReader();
     void ApplyStartingColors();
@@ -418,8 +426,9 @@ private:
     TPlanAlerts Alerts;
     bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history
     TPlanKeeper Keeper;
-    QDate ShownPeriodFirst;    // the period the month figures were last shown for
-    int CountedBillingDay = 0; // the billing day the month totals were counted by
+    QDate ShownPeriodFirst;          // the period the month figures were last shown for
+    int CountedBillingDay = 0;       // the billing day the month totals were counted by
+    bool StartTotalsChecked = false; // whether the stored totals' period was checked at start
     // The usage history: written on a thread of its own, read here for the Usage window.
     std::unique_ptr<THistoryRecorder> History;
     std::unique_ptr<THistoryStore> HistoryRead;

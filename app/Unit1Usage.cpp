@@ -148,6 +148,15 @@ void TForm1::Usage1Click()
 void TForm1::FollowBillingPeriod()
 {
     const TBillingPeriod period = PeriodOf(DateOf(Now()), Plan.BillingDay);
+    if (!StartTotalsChecked) {
+        // Totals stored under another period than this one, while the history holds connections
+        // of this one, were counted by another billing day: one written into the file while no
+        // copy ran (by hand, a restored backup, a configuration tool).
+        StartTotalsChecked = true;
+        if (Settings.Logging && Totals.StoredMonth != period.First.month() &&
+            RecountForBillingDay(period, TRecount::WhenRecorded))
+            ShowMonthTotals();
+    }
     if (period.First == ShownPeriodFirst)
         return;
     const bool newBillingDay = ShownPeriodFirst.isValid() && CountedBillingDay != Plan.BillingDay;
@@ -165,7 +174,7 @@ void TForm1::FollowBillingPeriod()
     ShowMonthTotals();
 }
 
-void TForm1::RecountForBillingDay(const TBillingPeriod& period)
+bool TForm1::RecountForBillingDay(const TBillingPeriod& period, TRecount when)
 {
     // The month totals were counted by the old billing day; the history knows every connection,
     // so the period the new day names is counted from it (the totals would otherwise start
@@ -174,14 +183,19 @@ void TForm1::RecountForBillingDay(const TBillingPeriod& period)
         History->Flush(500);
     const THistoryStore* history = HistoryReader();
     if (history == nullptr)
-        return;
+        return false;
     const TPeriodSum recorded = HistoryOfPeriod(*history, period);
+    // With nothing recorded in it the period's totals are zero until its first connection ends,
+    // which restarts them as a new period does: the file stays as it is.
+    if (when == TRecount::WhenRecorded && recorded.Connections == 0)
+        return false;
     Totals = {recorded.Connections, static_cast<double>(recorded.Seconds),
               static_cast<double>(recorded.Received) / 1000, static_cast<double>(recorded.Sent) / 1000,
               period.First.month()};
     CurrentYear = static_cast<std::uint16_t>(period.First.year());
     CurrentMonth = static_cast<std::uint16_t>(period.First.month());
     RunGuarded([this] { WriteMonthTotals(Totals); });
+    return true;
 }
 
 } // namespace pulo

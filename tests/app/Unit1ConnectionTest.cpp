@@ -470,5 +470,38 @@ TEST_F(Unit1ConnectionTest, MonthTotalsThatCouldNeverHaveBeenWrittenCountAsZero)
     }
 }
 
+TEST_F(Unit1ConnectionTest, ABillingDayWrittenIntoTheFileBetweenRunsLosesNoConnection)
+{
+    WriteIni("[General]\nSounds=0\n");
+    for (const int day : {2, 5}) {
+        Sim->SetNow(2026, 12, day, 10, 0, 0);
+        TForm1 form(Services());
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        form.KZInternetDetect1->Poll();
+        Sim->SetNow(2026, 12, day, 10, 10, 0);
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+        ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+    }
+    // While no copy runs, the billing day becomes the 10th: the period now began on 10 November.
+    QByteArray text = ReadIni();
+    text.replace("[General]\n", "[General]\nBillingDay=10\n");
+    WriteIni(text);
+
+    Sim->SetNow(2026, 12, 9, 10, 0, 0);
+    TForm1 form(Services());
+    form.RxTimerEvent1Timer();
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    form.KZInternetDetect1->Poll();
+    Sim->SetNow(2026, 12, 9, 10, 10, 0);
+    Sim->DropLine(line);
+    form.KZInternetDetect1->Poll();
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/Month").toString(), "11") << "the period that began on 10 November";
+    EXPECT_EQ(ini.value("Stats/TotCon").toString(), "3") << "the two connections before and this one";
+    // The history keeps each connection from the second before its line was seen.
+    EXPECT_NEAR(ini.value("Stats/TotTime").toDouble(), 1800, 2);
+}
+
 } // namespace
 } // namespace pulo
