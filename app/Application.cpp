@@ -28,8 +28,8 @@ void ConnectWindow(QApplication& application, TSingleInstance& single, TExitRequ
 {
     single.OnRaise = [&form] { form.RaiseForSecondStart(); };
     single.OnStatus = [&form] { return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact); };
-    single.OnSetUsed = [&form](std::int64_t bytes) {
-        form.SetProviderFigure(bytes);
+    single.OnSetUsed = [&form](std::int64_t bytes, const QDateTime& at) {
+        form.SetProviderFigure(bytes, at);
         return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact);
     };
     QObject::connect(&form, &TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);

@@ -189,9 +189,13 @@ int Status(TStatusForm form)
 // The provider's figure for this period: to the running copy, which keeps it, or into the history.
 int SetUsed(std::int64_t bytes)
 {
-    if (const std::optional<TStatusReport> live = LiveReport(TellRunningCopyTheProvidersFigure(SettingsPath(), bytes)))
+    // The moment names the figure: should the copy take the request after this gives up waiting,
+    // the history still holds it once.
+    QDateTime now = QDateTime::currentDateTime();
+    now = now.addMSecs(-now.time().msec());
+    if (const std::optional<TStatusReport> live =
+            LiveReport(TellRunningCopyTheProvidersFigure(SettingsPath(), bytes, now)))
         return Answer(stdout, ReportLine(*live).toUtf8() + '\n');
-    const QDateTime now = QDateTime::currentDateTime();
     THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
     if (!history.Open(THistoryStore::TAccess::ReadWrite))
         return Refuse(Failure, history.Problem());

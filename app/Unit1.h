@@ -122,7 +122,8 @@ public:
     // "My provider says I have used this much this period" (bytes, what the limit counts): a
     // correction kept in the history, from now on in every figure; and one taken back (by the
     // moment it was given).
-    void SetProviderFigure(std::int64_t bytes);
+    // The provider's figure for this period, given at the moment at (now when not given).
+    void SetProviderFigure(std::int64_t bytes, const QDateTime& at = {});
     void RemoveProviderFigure(const QDateTime& at);
     void ShowCorrectedFigure();
     // What the command line's --status and --json show while this copy runs.

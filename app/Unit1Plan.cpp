@@ -33,11 +33,11 @@ bool TForm1::ReadPlanFacts()
     return PlanFactsRead;
 }
 
-void TForm1::SetProviderFigure(std::int64_t bytes)
+void TForm1::SetProviderFigure(std::int64_t bytes, const QDateTime& at)
 {
     (void)ReadPlanFacts();
     UpdateKeeper();
-    const TUsageAdjustment given = Keeper.Correct(ToQDateTime(Now()), bytes);
+    const TUsageAdjustment given = Keeper.Correct(at.isValid() ? at.toLocalTime() : ToQDateTime(Now()), bytes);
     if (History)
         History->Adjust(given);
     ShowCorrectedFigure();

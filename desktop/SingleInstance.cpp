@@ -98,9 +98,11 @@ std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath)
     return AskRunningCopy(settingsPath, StatusRequest);
 }
 
-std::optional<QByteArray> TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t bytes)
+std::optional<QByteArray>
+TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t bytes, const QDateTime& at)
 {
-    return AskRunningCopy(settingsPath, SetUsedRequest + QByteArray::number(static_cast<qlonglong>(bytes)) + '\n');
+    return AskRunningCopy(settingsPath, SetUsedRequest + QByteArray::number(static_cast<qlonglong>(bytes)) + ' ' +
+                                            QByteArray::number(at.toSecsSinceEpoch()) + '\n');
 }
 
 namespace {
@@ -144,10 +146,16 @@ QByteArray TSingleInstance::Answer(const QByteArray& request)
     if (request == StatusRequest)
         return (OnStatus ? OnStatus() : QByteArray()) + '\n';
     if (request.startsWith(SetUsedRequest)) {
+        // "set-used BYTES AT": the figure and the moment it was given (seconds since 1970); a caller
+        // that gives no moment gives it now.
+        const QList<QByteArray> fields = request.mid(SetUsedRequest.size()).trimmed().split(' ');
         bool number = false;
-        const qlonglong bytes = request.mid(SetUsedRequest.size()).trimmed().toLongLong(&number);
-        const bool figure = number && bytes >= 0 && bytes <= MostProviderBytes;
-        return (figure && OnSetUsed ? OnSetUsed(bytes) : QByteArray()) + '\n';
+        const qlonglong bytes = fields.value(0).toLongLong(&number);
+        bool moment = fields.size() == 1;
+        const qlonglong seconds = fields.size() == 2 ? fields[1].toLongLong(&moment) : 0;
+        const bool figure = number && moment && fields.size() <= 2 && bytes >= 0 && bytes <= MostProviderBytes;
+        const QDateTime at = fields.size() == 2 ? QDateTime::fromSecsSinceEpoch(seconds) : QDateTime::currentDateTime();
+        return (figure && at.isValid() && OnSetUsed ? OnSetUsed(bytes, at) : QByteArray()) + '\n';
     }
     // The window is raised once the caller has its answer.
     if (request == Raise && OnRaise)

@@ -8,6 +8,7 @@
 
 #include "desktop/LocalSocket.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -19,10 +20,12 @@ namespace pulo {
 // The running copy's live status for the command line (see OnStatus); nothing when no copy runs
 // on this settings file or it does not answer within a moment.
 [[nodiscard]] std::optional<QByteArray> AskRunningCopyForStatus(const QString& settingsPath);
-// Has the running copy take the provider's figure for this period (bytes; see OnSetUsed); its
-// live status after it, or nothing when no copy runs or it does not answer.
-[[nodiscard]] std::optional<QByteArray> TellRunningCopyTheProvidersFigure(const QString& settingsPath,
-                                                                          std::int64_t bytes);
+// Has the running copy take the provider's figure for this period (bytes, given at the moment at,
+// whole seconds; see OnSetUsed); its live status after it, or nothing when no copy runs or it does
+// not answer. The moment names the figure: a caller that stores it itself after getting no answer
+// and a copy that takes the request later store it once.
+[[nodiscard]] std::optional<QByteArray>
+TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t bytes, const QDateTime& at);
 
 class TSingleInstance final : public QObject
 {
@@ -45,7 +48,7 @@ public:
     std::function<QByteArray()> OnStatus;
     // The command line gave the provider's figure for this period: take it, and answer the live
     // status as OnStatus does.
-    std::function<QByteArray(std::int64_t bytes)> OnSetUsed;
+    std::function<QByteArray(std::int64_t bytes, const QDateTime& at)> OnSetUsed;
 
 private:
     QByteArray Answer(const QByteArray& request);

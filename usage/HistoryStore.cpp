@@ -235,6 +235,14 @@ std::int64_t THistoryStore::AddAdjustment(const TUsageAdjustment& adjustment)
     if (!Usable || !Writable)
         return 0;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    // The same figure given at the same moment is the same correction, whoever stores it first
+    // (the command line that gave up waiting for a busy copy, or that copy).
+    query.prepare(QStringLiteral("SELECT id FROM adjustments WHERE at_utc = ? AND provider = ?"));
+    query.addBindValue(adjustment.At.toSecsSinceEpoch());
+    query.addBindValue(static_cast<qlonglong>(adjustment.Provider));
+    if (query.exec() && query.next())
+        return query.value(0).toLongLong();
+    query.finish();
     query.prepare(QStringLiteral("INSERT INTO adjustments(at_utc, at_offset, period_first, counted, provider)"
                                  " VALUES(?, ?, ?, ?, ?)"));
     query.addBindValue(adjustment.At.toSecsSinceEpoch());

@@ -108,8 +108,9 @@ public:
     // A fact the program keeps across its starts (which plan warnings were given); empty when
     // there is none or the history cannot be read.
     [[nodiscard]] QString Fact(const QString& key) const;
-    // The corrections to the provider's meter: added (its id; 0 when it could not be written),
-    // removed by the moment it was given (to the second), and those of a period, the oldest first.
+    // The corrections to the provider's meter: added (its id; 0 when it could not be written; the
+    // same figure at the same moment is stored once, and its id returned again), removed by the
+    // moment it was given (to the second), and those of a period, the oldest first.
     std::int64_t AddAdjustment(const TUsageAdjustment& adjustment);
     bool RemoveAdjustment(const QDateTime& at);
     [[nodiscard]] std::vector<TUsageAdjustment> Adjustments(const QDate& periodFirst) const;

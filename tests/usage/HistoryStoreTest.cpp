@@ -134,6 +134,36 @@ TEST_F(HistoryStoreTest, AnOldDatabaseIsMigratedAndKeepsItsRows)
     }
 }
 
+TEST_F(HistoryStoreTest, TheSameFigureGivenAtTheSameMomentIsStoredOnce)
+{
+    THistoryStore store(Path());
+    ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+    const QDate period(2026, 12, 1);
+    const struct
+    {
+        const char* Name;
+        int Second;
+        std::int64_t Provider;
+        std::size_t Kept; // corrections kept after it
+    } cases[] = {
+        {"the first", 0, 3'200'000'000, 1},
+        {"the same again (a copy that took the request late)", 0, 3'200'000'000, 1},
+        {"another figure at the same moment", 0, 3'300'000'000, 2},
+        {"the first figure a second later", 1, 3'200'000'000, 3},
+    };
+    std::int64_t firstId = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::int64_t id =
+            store.AddAdjustment(TUsageAdjustment{0, At(8, 12, 0).addSecs(c.Second), period, 1'000'000, c.Provider});
+        ASSERT_NE(id, 0) << store.Problem().toStdString();
+        if (firstId == 0)
+            firstId = id;
+        EXPECT_EQ(store.Adjustments(period).size(), c.Kept);
+    }
+    EXPECT_EQ(store.AddAdjustment(TUsageAdjustment{0, At(8, 12, 0), period, 5, 3'200'000'000}), firstId);
+}
+
 TEST_F(HistoryStoreTest, WhatCannotBeOpenedSaysWhy)
 {
     ASSERT_TRUE(QDir(Folder.path()).mkdir(QStringLiteral("pulopro.sqlite")));
