@@ -215,8 +215,8 @@ int History(bool byPeriod, bool json)
         return Refuse(Failure, history.Problem());
     const QDate today = QDate::currentDate();
     const int billingDay = ReadPlanSettings().BillingDay;
-    std::vector<TUsageBar> bars =
-        byPeriod ? PeriodBars(history, today, billingDay) : DayBars(history, PeriodOf(today, billingDay));
+    std::vector<TUsageBar> bars = byPeriod ? PeriodBars(history, today, billingDay, 12, TBarRows::Finished)
+                                           : DayBars(history, PeriodOf(today, billingDay), TBarRows::Finished);
     std::erase_if(bars, [&](const TUsageBar& bar) { return bar.First > today; }); // none to come
     return Answer(stdout, json ? BarsJson(bars) : BarsText(bars));
 }

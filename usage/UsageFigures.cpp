@@ -7,7 +7,7 @@
 
 namespace pulo {
 
-std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPeriod& period)
+std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPeriod& period, TBarRows rows)
 {
     std::vector<TUsageBar> bars;
     for (QDate day = period.First; day < period.End; day = day.addDays(1))
@@ -18,7 +18,7 @@ std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPerio
     };
     const QDateTime from = period.First.startOfDay();
     const QDateTime to = period.End.startOfDay();
-    for (const TUsageHour& hour : history.Hours(from, to)) {
+    for (const TUsageHour& hour : rows == TBarRows::All ? history.Hours(from, to) : history.FinishedHours(from, to)) {
         if (TUsageBar* bar = barOf(hour.Hour.toLocalTime().date())) {
             bar->Sent += hour.Sent;
             bar->Received += hour.Received;
@@ -53,7 +53,8 @@ TUsageBar FinishedOfDay(const THistoryStore& history, const QDate& day)
     return bar;
 }
 
-std::vector<TUsageBar> PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count)
+std::vector<TUsageBar>
+PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count, TBarRows rows)
 {
     std::vector<TUsageBar> bars;
     std::vector<TBillingPeriod> periods{PeriodOf(today, billingDay)};
@@ -62,6 +63,8 @@ std::vector<TUsageBar> PeriodBars(const THistoryStore& history, const QDate& tod
     for (auto period = periods.rbegin(); period != periods.rend(); ++period) {
         TUsageBar bar{period->First, period->End};
         for (const TUsageConnection& connection : history.Connections(bar.First.startOfDay(), bar.End.startOfDay())) {
+            if (rows == TBarRows::Finished && connection.InProgress)
+                continue;
             bar.Sent += connection.Sent;
             bar.Received += connection.Received;
             bar.Seconds += connection.Seconds;

@@ -26,14 +26,24 @@ struct TUsageBar final
     std::int64_t Seconds = 0;
 };
 
+// Which connections the bars hold: all (the running copy's own views, whose connection in
+// progress is in the history as far as it was written), or the finished ones only (a reader of
+// the files, which counts as the plan keeper does: a connection in progress counts at its end).
+enum class TBarRows
+{
+    All,
+    Finished
+};
+
 // One bar per day of the period, from its first day to its last.
-[[nodiscard]] std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPeriod& period);
+[[nodiscard]] std::vector<TUsageBar>
+DayBars(const THistoryStore& history, const TBillingPeriod& period, TBarRows rows = TBarRows::All);
 // What the finished connections used on a day (a connection in progress is the program's own to
 // count).
 [[nodiscard]] TUsageBar FinishedOfDay(const THistoryStore& history, const QDate& day);
 // One bar per billing period, the oldest first, the one holding today last.
-[[nodiscard]] std::vector<TUsageBar>
-PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count = 12);
+[[nodiscard]] std::vector<TUsageBar> PeriodBars(
+    const THistoryStore& history, const QDate& today, int billingDay, int count = 12, TBarRows rows = TBarRows::All);
 
 // A value axis from 0 with round steps (1, 2 or 5 times a power of ten), at most five of them,
 // reaching a little above the highest figure.

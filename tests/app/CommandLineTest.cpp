@@ -239,6 +239,15 @@ TEST_F(CommandLineTest, TheDemosMadeUpPastAgreesEverywhere)
 TEST_F(CommandLineTest, StatusBarsCronAndTheHistoryByDayAndByPeriod)
 {
     MakeHistory(); // 3 MB received today, 00:30
+    {
+        // A connection still in progress (its copy was killed, or runs): counted at its end, by
+        // every answer alike.
+        THistoryStore store(Folder.filePath(QStringLiteral("pulopro.sqlite")));
+        ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+        const QDateTime start(QDate::currentDate(), QTime(0, 45));
+        const std::int64_t id = store.BeginConnection(start, QStringLiteral("My ISP"), QStringLiteral("ppp0"));
+        ASSERT_TRUE(store.UpdateConnection(id, start.addSecs(60), 5'000'000, 7'000'000, false));
+    }
     const struct
     {
         int ReceivedKB; // this period's month totals, of a 10 MB limit warned at 50 %
