@@ -6,6 +6,9 @@
 #include "platform/sim/SimBackend.h"
 #include "settings/LogFile.h"
 #include "settings/Settings.h"
+#include "usage/HistoryStore.h"
+
+#include <QFileInfo>
 
 #include <cmath>
 #include <random>
@@ -59,6 +62,15 @@ bool MakeDemoPast(win::sim::SimState& sim, const QDateTime& now)
     }
     sim.RealClock = realClock;
     return written;
+}
+
+bool HistoryHoldsConnections(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    THistoryStore history(path);
+    return history.Open(THistoryStore::TAccess::ReadOnly) &&
+           !history.Connections(QDateTime::fromSecsSinceEpoch(0), QDateTime::currentDateTime().addYears(100)).empty();
 }
 
 } // namespace pulo

@@ -7,6 +7,7 @@
 // after the moment the demo starts.
 
 #include <QDateTime>
+#include <QString>
 
 namespace win::sim {
 struct SimState;
@@ -16,5 +17,8 @@ namespace pulo {
 
 // Call before the window is made, with the demo's files in place; false when a file refused.
 [[nodiscard]] bool MakeDemoPast(win::sim::SimState& sim, const QDateTime& now);
+// Whether the history at path holds any connection (false when there is none, or it cannot be
+// read).
+[[nodiscard]] bool HistoryHoldsConnections(const QString& path);
 
 } // namespace pulo

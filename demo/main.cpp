@@ -63,8 +63,11 @@ int main(int argc, char* argv[])
         return 0;
     win::InstalledBackend().Help = pulo::MakeViewerHelpService();
     win::RegisterHelpModule(win::InstalledBackend().Modules);
-    // The demo's first start makes up a few months of connections, ended as real ones are.
-    if (!QFileInfo::exists(pulo::ProgramFilePath(QStringLiteral(".sqlite"))) && !QFileInfo::exists(pulo::LogPath()))
+    // The demo's first start makes up a few months of connections, ended as real ones are: a start
+    // with no log and no connection in the history (which a provider's figure given before it may
+    // have made).
+    if (!QFileInfo::exists(pulo::LogPath()) &&
+        !pulo::HistoryHoldsConnections(pulo::ProgramFilePath(QStringLiteral(".sqlite"))))
         (void)pulo::MakeDemoPast(*sim, QDateTime::currentDateTime());
     pulo::TExitRequests exits(application, win::posix::ExitSignalDescriptor(), win::posix::DrainExitSignals);
     pulo::TForm1 Form1;

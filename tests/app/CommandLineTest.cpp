@@ -205,9 +205,19 @@ TEST_F(CommandLineTest, TheDemosMadeUpPastAgreesEverywhere)
 {
     const QString demo = Folder.filePath(QStringLiteral("pulopro-demo"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(PULOPRO_DEMO_EXECUTABLE), demo));
+    // The provider's figure given before the demo ever ran makes the history, not the past.
+    ASSERT_EQ(Run({QStringLiteral("--set-used"), QStringLiteral("1GB")}, demo).Status, 0);
     QProcess first;
     const QString history = Folder.filePath(QStringLiteral("pulopro-demo.sqlite"));
     StartWindow(first, demo, history);
+    // The history was there before: the window has taken the past in once it holds connections.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            THistoryStore reading(history);
+            return reading.Open(THistoryStore::TAccess::ReadOnly) &&
+                   !reading.Connections(QDateTime::fromSecsSinceEpoch(0), QDateTime::currentDateTime()).empty();
+        },
+        20000));
     // What the running demo says, and what its files say once it has ended.
     QProcess ask;
     ask.start(demo, {QStringLiteral("--json")});
@@ -232,6 +242,10 @@ TEST_F(CommandLineTest, TheDemosMadeUpPastAgreesEverywhere)
     }
     EXPECT_EQ(recorded, received) << "the history's month is the settings file's";
     EXPECT_EQ(connections, ini.value("Stats/TotCon").toInt());
+    EXPECT_GT(
+        store.Connections(QDate(today.year(), 1, 1).addYears(-1).startOfDay(), QDateTime::currentDateTime()).size(),
+        50U)
+        << "months of made-up past";
     EXPECT_TRUE(store.Connections(QDateTime::currentDateTime(), QDateTime::currentDateTime().addYears(1)).empty())
         << "nothing made up in the future";
 }
