@@ -233,6 +233,10 @@ public:
     double StatsXmit = 0;
     double StatsRecv = 0;
     win::HRASCONN ConnectedHandle = 0; // the connection the detector took up
+    // The line the download limit's hang-up is done with: hung up there, or dialled past the limit
+    // by the user's choice (DialPastLimit, until that dial's line comes up).
+    win::HRASCONN LimitDone = 0;
+    bool DialPastLimit = false;
     // The system family, as the version call reports it at start (1: the 9x family).
     std::uint32_t PlatformId = 0;
     QString LastSentText;

@@ -48,6 +48,10 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
     ConnectStart = now - StartAllowance;
     ConnectClock.Start(UtcNow(), Uptime(), StartAllowanceMs);
     ConnectedHandle = KZInternetDetect1->Handle();
+    if (DialPastLimit && DialStarted) {
+        LimitDone = ConnectedHandle;
+        DialPastLimit = false;
+    }
     StatsXmit = 0;
     StatsRecv = 0;
     ConnectDate = std::floor(now);

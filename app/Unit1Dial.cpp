@@ -160,9 +160,11 @@ void TForm1::BitBtn2Click()
     if (DialStarted || ComboBox1->currentIndex() < 0)
         return;
     // Past the limit, with the line to be hung up there, a dial is the user's choice again.
-    if (Plan.HangUpAtLimit && !PlanNow().WithinLimit() &&
+    const bool pastLimit = Plan.HangUpAtLimit && !PlanNow().WithinLimit();
+    if (pastLimit &&
         !Confirm(QStringLiteral("The download limit of this billing period has been passed. Dial anyway?")))
         return;
+    DialPastLimit = pastLimit; // the line it brings up is the user's to keep
     DialUp1->Entry = ComboBox1->currentText();
     DialUp1->EntryBytes = ComboBox1->currentData().toByteArray();
     // A dial that could not start has already put the window back to rest.

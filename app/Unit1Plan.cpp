@@ -78,6 +78,11 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
     // Until what was given before this start is known nothing is given, so nothing is given twice.
     if (!ReadPlanFacts())
         return;
+    // The hang-up at the limit is due for each dial-up line up while the period is past it, once a
+    // line: also when the user turns it on after the limit was passed, or dials a modem line after
+    // the limit was passed on another.
+    if (!plan.WithinLimit())
+        HangUpAtLimit(plan);
     Alerts.SetThresholds(Plan.Thresholds);
     Alerts.SetAllowanceNotice(Plan.AllowanceNotice);
     const std::vector<TPlanAlert> due = Alerts.Due(plan, DateOf(Now()));
@@ -97,8 +102,7 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
                        ofLimit + QLatin1Char(' ') + Capitalised(ForecastText(plan)) + QLatin1Char('.'));
             break;
         case TPlanAlert::TKind::Limit:
-            HangUpAtLimit(plan);
-            break;
+            break; // the line's hang-up is due by itself (above); the notice is the threshold's
         case TPlanAlert::TKind::Allowance:
             Notice(TNotice::Allowance, QStringLiteral("Past today's allowance"),
                    QStringLiteral("%1 used today; %2.")
@@ -112,11 +116,12 @@ void TForm1::HangUpAtLimit(const TPlanStatus& plan)
 {
     // Only when asked, only while a line is up, and only a line of the kind the program exists to
     // dial: a Wi-Fi, a cable or a VPN is never cut.
-    if (!Plan.HangUpAtLimit || !IsOnline())
+    if (!Plan.HangUpAtLimit || !IsOnline() || ConnectedHandle == 0 || ConnectedHandle == LimitDone)
         return;
     const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
     if (links.empty() || !win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle))
         return;
+    LimitDone = ConnectedHandle;
     BitBtn1Click();
     Notice(TNotice::DownloadLimit, QStringLiteral("Hung up at the download limit"),
            (plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period. ") : QString()) +

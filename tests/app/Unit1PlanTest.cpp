@@ -219,6 +219,42 @@ TEST_F(Unit1PlanTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheLimitCan
     }
 }
 
+TEST_F(Unit1PlanTest, TheHangUpAtTheLimitIsDueForEachDialUpLineUpPastIt)
+{
+    // 11 MB of a 10 MB limit counted before any line comes up.
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\nHangUpAtLimit=1\nAllowanceNotice=0\n"
+             "[Stats]\nMonth=12\nTotCon=1\nTotRCV=11000\n");
+    Sim->SetNow(2026, 12, 8, 12, 0, 0);
+    TForm1 form(Services());
+    ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+    const struct
+    {
+        const char* Name;
+        bool DialUp;
+        bool HungUp;
+    } lines[] = {
+        {"a VPN past the limit stays up", false, false},
+        {"a modem line dialled after it is hung up", true, true},
+        {"and the next one too", true, true},
+    };
+    int hungUp = 0;
+    for (const auto& l : lines) {
+        SCOPED_TRACE(l.Name);
+        Sim->HungUp.clear();
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->FindLine(line)->DialUp = l.DialUp;
+        form.KZInternetDetect1->Poll();
+        ASSERT_TRUE(form.IsOnline());
+        Run(form, 3);
+        EXPECT_EQ(std::count(Sim->HungUp.begin(), Sim->HungUp.end(), line) > 0, l.HungUp);
+        hungUp += l.HungUp ? 1 : 0;
+        EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Hung up at the download limit")).size(), hungUp);
+        Sim->DropLine(line);
+        form.KZInternetDetect1->Poll();
+    }
+    EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download past the limit")).size(), 1) << "told once a period";
+}
+
 TEST_F(Unit1PlanTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
 {
     // 3 MB of a 10 MB limit counted; the provider says 9.6 MB.
