@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -121,6 +122,16 @@ private:
 };
 
 } // namespace
+
+void THelpViewer::keyPressEvent(QKeyEvent* event)
+{
+    // Escape leaves it, as it leaves a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent)
 {

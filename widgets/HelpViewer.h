@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class QKeyEvent;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct chmFile;
@@ -77,6 +78,9 @@ public:
 
     QTreeWidget* Contents = nullptr;
     QTextBrowser* Page = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::unique_ptr<TChmArchive> Archive;

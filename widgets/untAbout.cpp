@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -164,6 +165,7 @@ void TfrmAbout::ShowAbout()
     Credits->SetActive(true);
     show();
     raise();
+    activateWindow(); // the keys that close it come to it
 }
 
 void TfrmAbout::Panel1Click()
@@ -178,6 +180,22 @@ void TfrmAbout::mouseReleaseEvent(QMouseEvent* event)
 {
     Panel1Click();
     event->accept();
+}
+
+void TfrmAbout::keyPressEvent(QKeyEvent* event)
+{
+    // The box has no frame and no button: without these keys a keyboard user could not leave it.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        Panel1Click();
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 } // namespace pulo

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,6 +21,9 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTest>
+
+#include <functional>
 
 namespace pulo {
 namespace {
@@ -82,6 +86,30 @@ TEST_F(Unit1Test, FirstRunShowsTheRestingWindow)
     ASSERT_EQ(form.ComboBox1->count(), 2) << "the simulated phonebook's entries";
     EXPECT_EQ(form.ComboBox1->itemText(0), QStringLiteral("Backup ISP")) << "sorted, the first selected";
     EXPECT_EQ(form.ComboBox1->currentIndex(), 0);
+}
+
+TEST_F(Unit1Test, EveryWindowOfItsOwnCanBeLeftFromTheKeyboard)
+{
+    TForm1 form;
+    const struct
+    {
+        const char* Window;
+        std::function<void()> Open;
+        Qt::Key Key;
+    } cases[] = {
+        {"frmUsage", [&] { form.Usage1Click(); }, Qt::Key_Escape},
+        {"frmAbout", [&] { form.About1Click(); }, Qt::Key_Escape},
+        {"frmAbout", [&] { form.About1Click(); }, Qt::Key_Return},
+        {"frmAbout", [&] { form.About1Click(); }, Qt::Key_Space},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Window) + " " + QKeySequence(c.Key).toString().toStdString());
+        c.Open();
+        QWidget* window = test::ShownWindow(QLatin1String(c.Window));
+        ASSERT_NE(window, nullptr);
+        QTest::keyClick(window, c.Key);
+        EXPECT_FALSE(window->isVisible());
+    }
 }
 
 TEST_F(Unit1Test, ControlsCarryTheirCaptionsAndHints)

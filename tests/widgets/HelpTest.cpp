@@ -13,6 +13,7 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTreeWidget>
 
@@ -122,6 +123,10 @@ TEST(HelpViewerTest, TheCompiledHelpShowsItsContentsAndPages)
     ASSERT_TRUE(viewer.ShowPage(QStringLiteral("cfgGen.htm")));
     EXPECT_TRUE(viewer.Page->toPlainText().contains(QStringLiteral("Startup hidden")));
     EXPECT_FALSE(viewer.ShowPage(QStringLiteral("nosuch.htm")));
+    // Escape leaves it.
+    viewer.show();
+    QTest::keyClick(&viewer, Qt::Key_Escape);
+    EXPECT_FALSE(viewer.isVisible());
 }
 
 TEST_F(HelpTest, ADamagedHelpFileIsRefusedWithAMessageAndASoundOneOfOtherMakingOpens)

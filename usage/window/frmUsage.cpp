@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
@@ -395,6 +396,16 @@ void TfrmUsage::hideEvent(QHideEvent* event)
 {
     Live.stop(); // no cost while hidden
     QWidget::hideEvent(event);
+}
+
+void TfrmUsage::keyPressEvent(QKeyEvent* event)
+{
+    // Escape leaves it, as it leaves a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    TUsageWindow::keyPressEvent(event);
 }
 
 void TfrmUsage::closeEvent(QCloseEvent* event)

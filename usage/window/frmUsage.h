@@ -19,6 +19,7 @@
 #include <optional>
 
 class QChartView;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -56,6 +57,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
