@@ -205,6 +205,25 @@ void TakeAddress(const nlmsghdr* message, std::map<int, std::string>& addresses)
         addresses.emplace(entry.Index, text); // the first address wins
 }
 
+// The interface's counters from the kernel's 64-bit statistics record (an attribute's payload,
+// which may not be aligned for the record).
+NetCounters CountersOf(int index, const void* payload)
+{
+    rtnl_link_stats64 stats{};
+    std::memcpy(&stats, payload, sizeof stats);
+    NetCounters counters;
+    counters.Index = index;
+    counters.RxBytes = stats.rx_bytes;
+    counters.TxBytes = stats.tx_bytes;
+    counters.RxPackets = stats.rx_packets;
+    counters.TxPackets = stats.tx_packets;
+    counters.RxErrors = stats.rx_errors;
+    counters.TxErrors = stats.tx_errors;
+    counters.RxDropped = stats.rx_dropped;
+    counters.TxDropped = stats.tx_dropped;
+    return counters;
+}
+
 void TakeCounters(const nlmsghdr* message, std::vector<NetCounters>& counters, std::size_t& used)
 {
     if (message->nlmsg_type != RTM_NEWSTATS || message->nlmsg_len < NLMSG_LENGTH(sizeof(if_stats_msg)))
@@ -216,20 +235,9 @@ void TakeCounters(const nlmsghdr* message, std::vector<NetCounters>& counters, s
     for (; RTA_OK(attribute, remaining); attribute = RTA_NEXT(attribute, remaining)) {
         if (attribute->rta_type != IFLA_STATS_LINK_64 || RTA_PAYLOAD(attribute) < sizeof(rtnl_link_stats64))
             continue;
-        rtnl_link_stats64 stats{};
-        std::memcpy(&stats, RTA_DATA(attribute), sizeof stats);
         if (used == counters.size())
             counters.emplace_back();
-        NetCounters& entry = counters[used++];
-        entry.Index = static_cast<int>(info->ifindex);
-        entry.RxBytes = stats.rx_bytes;
-        entry.TxBytes = stats.tx_bytes;
-        entry.RxPackets = stats.rx_packets;
-        entry.TxPackets = stats.tx_packets;
-        entry.RxErrors = stats.rx_errors;
-        entry.TxErrors = stats.tx_errors;
-        entry.RxDropped = stats.rx_dropped;
-        entry.TxDropped = stats.tx_dropped;
+        counters[used++] = CountersOf(static_cast<int>(info->ifindex), RTA_DATA(attribute));
     }
 }
 
@@ -312,17 +320,7 @@ bool ReadLinkCounters(const nlmsghdr* message, NetCounters& counters)
          attribute = RTA_NEXT(attribute, remaining)) {
         if (attribute->rta_type != IFLA_STATS64 || RTA_PAYLOAD(attribute) < sizeof(rtnl_link_stats64))
             continue;
-        rtnl_link_stats64 stats{};
-        std::memcpy(&stats, RTA_DATA(attribute), sizeof stats);
-        counters.Index = info->ifi_index;
-        counters.RxBytes = stats.rx_bytes;
-        counters.TxBytes = stats.tx_bytes;
-        counters.RxPackets = stats.rx_packets;
-        counters.TxPackets = stats.tx_packets;
-        counters.RxErrors = stats.rx_errors;
-        counters.TxErrors = stats.tx_errors;
-        counters.RxDropped = stats.rx_dropped;
-        counters.TxDropped = stats.tx_dropped;
+        counters = CountersOf(info->ifi_index, RTA_DATA(attribute));
         return true;
     }
     return false;

@@ -10,6 +10,23 @@
 
 namespace win::posix {
 
+namespace {
+
+// The clock's reading as the system time record holds it.
+SYSTEMTIME Reading(const tm& broken, long nanoseconds)
+{
+    return {static_cast<WORD>(broken.tm_year + 1900),
+            static_cast<WORD>(broken.tm_mon + 1),
+            static_cast<WORD>(broken.tm_wday),
+            static_cast<WORD>(broken.tm_mday),
+            static_cast<WORD>(broken.tm_hour),
+            static_cast<WORD>(broken.tm_min),
+            static_cast<WORD>(broken.tm_sec > 59 ? 59 : broken.tm_sec), // no leap seconds in a TDateTime
+            static_cast<WORD>(nanoseconds / 1000000)};
+}
+
+} // namespace
+
 void PosixSystem::LocalTime(SYSTEMTIME& time)
 {
     timespec now{};
@@ -23,14 +40,7 @@ void PosixSystem::LocalTime(SYSTEMTIME& time)
         localtime_r(&now.tv_sec, &local);
         convertedSecond = now.tv_sec;
     }
-    time.wYear = static_cast<WORD>(local.tm_year + 1900);
-    time.wMonth = static_cast<WORD>(local.tm_mon + 1);
-    time.wDayOfWeek = static_cast<WORD>(local.tm_wday);
-    time.wDay = static_cast<WORD>(local.tm_mday);
-    time.wHour = static_cast<WORD>(local.tm_hour);
-    time.wMinute = static_cast<WORD>(local.tm_min);
-    time.wSecond = static_cast<WORD>(local.tm_sec > 59 ? 59 : local.tm_sec); // no leap seconds in a TDateTime
-    time.wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
+    time = Reading(local, now.tv_nsec);
 }
 
 void PosixSystem::SystemTime(SYSTEMTIME& time)
@@ -39,14 +49,7 @@ void PosixSystem::SystemTime(SYSTEMTIME& time)
     clock_gettime(CLOCK_REALTIME, &now);
     tm utc{};
     gmtime_r(&now.tv_sec, &utc);
-    time.wYear = static_cast<WORD>(utc.tm_year + 1900);
-    time.wMonth = static_cast<WORD>(utc.tm_mon + 1);
-    time.wDayOfWeek = static_cast<WORD>(utc.tm_wday);
-    time.wDay = static_cast<WORD>(utc.tm_mday);
-    time.wHour = static_cast<WORD>(utc.tm_hour);
-    time.wMinute = static_cast<WORD>(utc.tm_min);
-    time.wSecond = static_cast<WORD>(utc.tm_sec > 59 ? 59 : utc.tm_sec);
-    time.wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
+    time = Reading(utc, now.tv_nsec);
 }
 
 std::uint64_t PosixSystem::TickCount64()
