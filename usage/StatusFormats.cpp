@@ -43,9 +43,13 @@ QJsonObject WaybarJson(const TStatusReport& report, const std::vector<int>& thre
         InUnit(plan.Counted, unit) + (plan.Limit ? QStringLiteral(" / ") + InUnit(*plan.Limit, unit) : QString());
     static const char* const Classes[] = {"ok", "warning", "critical"};
     const int percentage = plan.LimitUsed ? static_cast<int>(std::lround(std::min(*plan.LimitUsed, 100.0))) : 0;
+    // Waybar reads text and tooltip as Pango markup: an entry named "AT&T <4G>" must reach it as
+    // text, not as broken markup.
     return QJsonObject{
-        {QStringLiteral("text"), text},
-        {QStringLiteral("tooltip"), ReportLine(report).split(QStringLiteral(", ")).join(QLatin1Char('\n'))},
+        {QStringLiteral("text"), text.toHtmlEscaped()},
+        {QStringLiteral("tooltip"),
+         ReportLine(report).split(QStringLiteral(", ")).join(QLatin1Char('\n')).toHtmlEscaped()},
+        {QStringLiteral("alt"), report.Online ? QStringLiteral("online") : QStringLiteral("offline")},
         {QStringLiteral("class"), QLatin1String(Classes[static_cast<int>(LevelOf(plan, thresholds))])},
         {QStringLiteral("percentage"), percentage},
     };

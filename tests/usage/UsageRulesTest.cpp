@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +161,29 @@ TEST(StatusLineTest, AnEntryNameOfAnyMakingStaysOnOneLine)
                 EXPECT_TRUE(character.isPrint())
                     << "a character that breaks or moves the line: " << static_cast<int>(character.unicode());
         EXPECT_EQ(oneLine.trimmed().split(';').size(), 14) << oneLine.toStdString();
+    }
+}
+
+TEST(StatusLineTest, WaybarGetsMarkupThatReadsAsTheEntrysName)
+{
+    for (const bool online : {true, false}) {
+        TStatusReport report;
+        report.Online = online;
+        report.Entry = QStringLiteral("AT&T <4G>");
+        const QJsonObject module = WaybarJson(report, {});
+        EXPECT_EQ(module[QStringLiteral("alt")].toString(), online ? "online" : "offline");
+        for (const char* key : {"text", "tooltip"}) {
+            SCOPED_TRACE(key);
+            // As Pango would read it: markup inside a span.
+            QXmlStreamReader markup(QStringLiteral("<span>") + module[QLatin1String(key)].toString() +
+                                    QStringLiteral("</span>"));
+            ASSERT_TRUE(markup.readNextStartElement());
+            const QString shown = markup.readElementText();
+            EXPECT_FALSE(markup.hasError()) << markup.errorString().toStdString();
+            if (QLatin1String(key) == QLatin1String("tooltip")) {
+                EXPECT_EQ(shown.contains(QStringLiteral("Connected to AT&T <4G>")), online) << shown.toStdString();
+            }
+        }
     }
 }
 
