@@ -125,6 +125,7 @@ void TForm1::Usage1Click()
         host.RemoveAdjustment = [this](const QDateTime& at) { RunGuarded([&] { RemoveProviderFigure(at); }); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
+        host.Logging = [this] { return Settings.Logging; };
         TUsageWindowLoad load = MakeUsageWindow(host, ModuleFolders(QCoreApplication::applicationDirPath()));
         if (!load.Window) {
             ShowErrorMessage(load.Problem);

@@ -218,6 +218,41 @@ TEST_F(UsageWindowTest, TheChartsReadAtAGlance)
     }
 }
 
+TEST_F(UsageWindowTest, TheSummarySaysWhyTheHistoryAndTheTotalsDiffer)
+{
+    const struct
+    {
+        const char* Name;
+        double TotRCV; // kilobytes the month totals hold (the history holds 8.5 MB this period)
+        bool Logging;
+        const char* Why;
+    } cases[] = {
+        {"totals counted before the history began", 20'000, true, "connections the history did not record"},
+        {"connections while Logging was off", 1'000, true, "made while Logging was off"},
+        {"Logging off now", 1'000, false, "Logging is off"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TUsageHost host = Host(1);
+        host.Status = [&c] {
+            TPlanKeeper keeper;
+            keeper.SetTotals({2, 4200, c.TotRCV, 2100.0, 12});
+            keeper.SetPlan(1, false, 12'000'000);
+            return keeper.Status(QDateTime(QDate(2026, 12, 15), QTime(12, 0)));
+        };
+        host.Logging = [&c] { return c.Logging; };
+        TfrmUsage window(host);
+        window.show();
+        const QString summary = window.lblSummary->text();
+        EXPECT_TRUE(summary.contains(QLatin1String(c.Why))) << summary.toStdString();
+        for (const auto& other : cases) {
+            if (QLatin1String(other.Why) != QLatin1String(c.Why)) {
+                EXPECT_FALSE(summary.contains(QLatin1String(other.Why))) << summary.toStdString();
+            }
+        }
+    }
+}
+
 TEST_F(UsageWindowTest, AnEmptyHistorySaysSo)
 {
     QTemporaryDir folder;

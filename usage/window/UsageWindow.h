@@ -28,6 +28,8 @@ struct TUsageHost final
     std::function<void(const QDateTime& at)> RemoveAdjustment;
     std::function<bool()> Online;
     std::function<QDateTime()> Now;
+    // Whether connections are counted into the month totals now (the Logging setting).
+    std::function<bool()> Logging;
 };
 
 class TUsageWindow : public QWidget

@@ -156,12 +156,22 @@ void TfrmUsage::Refresh()
     } else if (const TPeriodSum recorded = HistoryOfPeriod(from, status.Period);
                !(Host.Online && Host.Online()) &&
                (recorded.Received != status.Received || recorded.Sent != status.Sent)) {
-        // The limit counts what the month totals count; the history may know more (connections
-        // while Logging was off) or less (one that has not been written yet).
-        summary += QStringLiteral("\nThe history holds %1 received and %2 sent for this period; the limit "
-                                  "counts what the month totals count (connections are counted only while "
-                                  "Logging is on).")
-                       .arg(InUnit(recorded.Received, unit), InUnit(recorded.Sent, unit));
+        // The limit counts what the month totals count. Said in words true for the case: the history
+        // knows more (connections made while Logging was off) or less (connections counted before
+        // the history began, or while it could not be written).
+        const bool historyKnowsMore = recorded.Received + recorded.Sent > status.Received + status.Sent;
+        const bool logging = !Host.Logging || Host.Logging();
+        const QString why =
+            !historyKnowsMore ? QStringLiteral("the month totals also count connections the history did not record "
+                                               "(made before it began, or while it could not be written)")
+            : logging ? QStringLiteral("the history also holds connections made while Logging was off, which the "
+                                       "month totals leave out")
+                      : QStringLiteral("Logging is off: connections are recorded in the history but not counted in "
+                                       "the month totals");
+        summary += QStringLiteral("\nThe history holds %1 received and %2 sent for this period; the limit counts "
+                                  "the month totals' %3 and %4: %5.")
+                       .arg(InUnit(recorded.Received, unit), InUnit(recorded.Sent, unit), InUnit(status.Received, unit),
+                            InUnit(status.Sent, unit), why);
     }
     if (const QString problem = Host.Problem ? Host.Problem() : QString(); !problem.isEmpty())
         summary += QLatin1Char('\n') + problem;
