@@ -438,7 +438,7 @@ private:
     std::unique_ptr<THistoryRecorder> History;
     std::unique_ptr<THistoryStore> HistoryRead;
     std::int64_t HistoryConnection = 0;
-    TDateTime LastHistoryWrite = 0;
+    std::int64_t LastHistoryWrite = -1; // when the history was last written (Uptime); -1: due now
 };
 
 } // namespace pulo

@@ -31,7 +31,7 @@ namespace {
 constexpr const char* UsagePlacementSection = "UsagePlacement";
 
 // The figures of the connection in progress are written at least this often.
-constexpr double HistoryWriteDays = 300.0 / 86400;
+constexpr std::int64_t HistoryWriteMs = 300'000;
 
 QDateTime Moment(TDateTime value)
 {
@@ -92,17 +92,19 @@ void TForm1::HistoryConnectionBegins()
     const QString interface = links.empty() ? QString() : QString::fromStdString(links.front().Interface);
     HistoryConnection = History->Begin(ConnectClock.Running() ? ConnectClock.StartLocal() : Moment(ConnectStart),
                                        ActiveEntryName, interface, ActiveDeviceName);
-    LastHistoryWrite = Now();
+    LastHistoryWrite = Uptime();
 }
 
 void TForm1::WriteHistory(bool ended)
 {
     if (!History || HistoryConnection == 0)
         return;
-    const TDateTime now = Now();
-    if (!ended && now - LastHistoryWrite < HistoryWriteDays)
+    // Timed on the clock that is never set: a clock set back does not hold the writes up.
+    const std::int64_t uptime = Uptime();
+    if (!ended && LastHistoryWrite >= 0 && uptime - LastHistoryWrite < HistoryWriteMs)
         return;
-    LastHistoryWrite = now;
+    LastHistoryWrite = uptime;
+    const TDateTime now = Now();
     // Moments in UTC with their offsets: a local reading is ambiguous in the hour a change of
     // daylight saving time repeats.
     FollowConnectionClock();
@@ -137,7 +139,7 @@ void TForm1::Usage1Click()
     }
     // The figures of the connection in progress, as of now; a history that is busy is shown as it
     // stands rather than keeping the window from opening.
-    LastHistoryWrite = 0;
+    LastHistoryWrite = -1; // written now
     WriteHistory(false);
     if (History)
         History->Flush(250);
