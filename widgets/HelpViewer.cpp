@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -201,23 +202,27 @@ namespace {
 // How long the help checker may take over a help file before it is taken for damaged.
 constexpr int HelpCheckMs = 10000;
 
-QString HelpCheckerPath()
+// Where the help checker is looked for: beside the program, as the build places it, and where an
+// install does.
+QStringList HelpCheckerPlaces()
 {
     const QString folder =
         QFileInfo(QString::fromStdString(win::InstalledBackend().System->ModuleFileName())).absolutePath();
-    for (const QString& candidate :
-         {folder + QStringLiteral("/pulopro-helpcheck"), folder + QStringLiteral("/../lib/pulopro/pulopro-helpcheck")})
+    return {folder + QStringLiteral("/pulopro-helpcheck"),
+            QDir::cleanPath(folder + QStringLiteral("/../lib/pulopro/pulopro-helpcheck"))};
+}
+
+QString HelpCheckerPath()
+{
+    for (const QString& candidate : HelpCheckerPlaces())
         if (QFileInfo(candidate).isExecutable())
             return candidate;
     return {};
 }
 
 // Whether the help checker reads the whole file, in a process of its own and within its time.
-bool ReadsWhole(const QString& path)
+bool ReadsWhole(const QString& checker, const QString& path)
 {
-    const QString checker = HelpCheckerPath();
-    if (checker.isEmpty())
-        return false;
     QProcess check;
     check.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     check.start(checker, {path});
@@ -234,6 +239,7 @@ bool ReadsWhole(const QString& path)
 bool THelpViewer::OpenFile(const QString& path)
 {
     Damaged = false;
+    CheckerMissing.clear();
     if (Path == path && Archive && Archive->IsOpen())
         return true;
     // The help library trusts what it reads: a damaged file could crash it or keep it busy for
@@ -252,9 +258,18 @@ bool THelpViewer::OpenFile(const QString& path)
     auto copy = std::make_unique<QTemporaryFile>();
     if (!copy->open() || copy->write(bytes) != bytes.size() || !copy->flush())
         return false;
-    if (!IsOwnHelpFile(bytes) && !ReadsWhole(copy->fileName())) {
-        Damaged = true;
-        return false;
+    if (!IsOwnHelpFile(bytes)) {
+        // Without the checker such a file cannot be told sound: it is not shown, and not called
+        // damaged either.
+        const QString checker = HelpCheckerPath();
+        if (checker.isEmpty()) {
+            CheckerMissing = HelpCheckerPlaces();
+            return false;
+        }
+        if (!ReadsWhole(checker, copy->fileName())) {
+            Damaged = true;
+            return false;
+        }
     }
     auto archive = std::make_unique<TChmArchive>(copy->fileName());
     if (!archive->IsOpen()) {
@@ -344,6 +359,11 @@ public:
         if (!Viewer->OpenFile(chm)) {
             if (Viewer->FileDamaged())
                 ShowErrorMessage(QStringLiteral("The help file is damaged: %1").arg(chm));
+            else if (!Viewer->HelpCheckerMissing().isEmpty())
+                ShowErrorMessage(QStringLiteral("The help file %1 is not the one this PuloPro was built with, and the "
+                                                "help checker that reads such a file first is missing (looked for "
+                                                "as %2).")
+                                     .arg(chm, Viewer->HelpCheckerMissing().join(QStringLiteral(" and "))));
             return 0;
         }
         QString page;

@@ -6,6 +6,7 @@
 
 #include "platform/Backend.h"
 
+#include <QStringList>
 #include <QTemporaryFile>
 #include <QTextBrowser>
 #include <QWidget>
@@ -69,6 +70,9 @@ public:
     // read it whole in its time (FileDamaged tells).
     bool OpenFile(const QString& path);
     [[nodiscard]] bool FileDamaged() const { return Damaged; }
+    // Where the help checker was looked for, when a file not of this build could not be opened
+    // for want of it; empty otherwise.
+    [[nodiscard]] const QStringList& HelpCheckerMissing() const { return CheckerMissing; }
     // Shows a page of the open file ("cfgGen.htm"); false when there is no such page.
     bool ShowPage(const QString& page);
     // The page of an index keyword, or the contents' first page.
@@ -87,6 +91,7 @@ private:
     std::unique_ptr<QTemporaryFile> Copy; // what Archive reads: the bytes that were checked
     QString Path;
     bool Damaged = false;
+    QStringList CheckerMissing;
     std::vector<TSitemapEntry> Index;
 };
 

@@ -178,6 +178,27 @@ TEST_F(HelpTest, ADamagedHelpFileIsRefusedWithAMessageAndASoundOneOfOtherMakingO
     }
 }
 
+TEST_F(HelpTest, WithoutTheHelpCheckerAHelpFileOfOtherMakingIsNotCalledDamaged)
+{
+    QFile own(QStringLiteral(PULO_HELP_FILE));
+    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+    const QString path = Folder->filePath(QStringLiteral("PuloHelp.chm"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(own.readAll() + QByteArray(512, '\0')); // another build's help, sound
+    file.close();
+    win::InstalledBackend().Help = MakeViewerHelpService();
+    QStringList messages;
+    SetErrorReporter([&](const QString& message) { messages << message; });
+    EXPECT_EQ(win::HtmlHelpA(0, QFile::encodeName(path).constData(), win::HH_DISPLAY_TOC, 0), 0U);
+    SetErrorReporter(nullptr);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_FALSE(messages[0].contains(QStringLiteral("damaged"))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("help checker"))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(Folder->filePath(QStringLiteral("pulopro-helpcheck"))))
+        << "where it was looked for: " << messages[0].toStdString();
+}
+
 TEST_F(HelpTest, TheAboutBoxScrollsItsCreditsAndItsLinksOpen)
 {
     TfrmAbout about;
