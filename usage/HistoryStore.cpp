@@ -1,5 +1,7 @@
 #include "usage/HistoryStore.h"
 
+#include "usage/HistoryColumns.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -44,11 +46,6 @@ const char* const Steps[][4] = {
      "CREATE INDEX adjustments_by_period ON adjustments(period_first)", nullptr, nullptr},
 };
 static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
-
-QDateTime FromColumns(const QVariant& utc, const QVariant& offset)
-{
-    return QDateTime::fromSecsSinceEpoch(utc.toLongLong(), Qt::OffsetFromUTC, offset.toInt());
-}
 
 TUsageConnection ConnectionOf(const QSqlQuery& query)
 {
@@ -228,60 +225,6 @@ int THistoryStore::SchemaOf() const
 {
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
     return query.exec(QStringLiteral("PRAGMA user_version")) && query.next() ? query.value(0).toInt() : 0;
-}
-
-std::int64_t THistoryStore::AddAdjustment(const TUsageAdjustment& adjustment)
-{
-    if (!Usable || !Writable)
-        return 0;
-    QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    // The same figure given at the same moment is the same correction, whoever stores it first
-    // (the command line that gave up waiting for a busy copy, or that copy).
-    query.prepare(QStringLiteral("SELECT id FROM adjustments WHERE at_utc = ? AND provider = ?"));
-    query.addBindValue(adjustment.At.toSecsSinceEpoch());
-    query.addBindValue(static_cast<qlonglong>(adjustment.Provider));
-    if (query.exec() && query.next())
-        return query.value(0).toLongLong();
-    query.finish();
-    query.prepare(QStringLiteral("INSERT INTO adjustments(at_utc, at_offset, period_first, counted, provider)"
-                                 " VALUES(?, ?, ?, ?, ?)"));
-    query.addBindValue(adjustment.At.toSecsSinceEpoch());
-    query.addBindValue(adjustment.At.offsetFromUtc());
-    query.addBindValue(adjustment.PeriodFirst.toString(Qt::ISODate));
-    query.addBindValue(static_cast<qlonglong>(adjustment.Counted));
-    query.addBindValue(static_cast<qlonglong>(adjustment.Provider));
-    if (!query.exec()) {
-        Fail(query.lastError().text());
-        return 0;
-    }
-    return query.lastInsertId().toLongLong();
-}
-
-bool THistoryStore::RemoveAdjustment(const QDateTime& at)
-{
-    if (!Usable || !Writable)
-        return false;
-    QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(QStringLiteral("DELETE FROM adjustments WHERE at_utc = ?"));
-    query.addBindValue(at.toSecsSinceEpoch());
-    return query.exec() || Fail(query.lastError().text());
-}
-
-std::vector<TUsageAdjustment> THistoryStore::Adjustments(const QDate& periodFirst) const
-{
-    std::vector<TUsageAdjustment> found;
-    if (!Usable)
-        return found;
-    QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(QStringLiteral("SELECT id, at_utc, at_offset, counted, provider FROM adjustments"
-                                 " WHERE period_first = ? ORDER BY at_utc, id"));
-    query.addBindValue(periodFirst.toString(Qt::ISODate));
-    if (query.exec()) {
-        while (query.next())
-            found.push_back({query.value(0).toLongLong(), FromColumns(query.value(1), query.value(2)), periodFirst,
-                             query.value(3).toLongLong(), query.value(4).toLongLong()});
-    }
-    return found;
 }
 
 std::int64_t THistoryStore::BeginConnection(const QDateTime& start,
