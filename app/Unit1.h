@@ -108,6 +108,9 @@ public:
     // The tray icon's menu brought up to date, and its status tip (Unit1Tray.cpp).
     void UpdateTrayMenu();
     void ShowTrayStatus(const TPlanStatus& plan);
+    // What the limit counts, under the month totals whenever it is not the received megabytes
+    // they show: with the provider's figure given this period, or with both directions counted.
+    void ShowPlanFigure(const TPlanStatus& plan);
     // The kilobytes the download limit counts: the month's and the running connection's
     // received bytes, and its sent ones too when the plan counts both.
     [[nodiscard]] double LimitCountedKB(std::int64_t sent, std::int64_t received) const;
@@ -218,6 +221,8 @@ public:
     QString OnlineText;
     TColor TimeAlarmColor = clBlack;
     TColor MBAlarmColor = clBlack;
+    QDateTime ShownPlanGiven; // what the row under the month totals shows the reason of
+    bool ShownPlanBoth = false;
     bool AlarmMuted = false;
     bool SpeedShown = false;
     QString RasConnName;
@@ -290,6 +295,8 @@ public:
     TAutoSizeLabel* Label12b = nullptr;
     TAutoSizeLabel* Label10b = nullptr;
     TAutoSizeLabel* Label11b = nullptr;
+    QLabel* lblPlanFigure = nullptr;
+    TAutoSizeLabel* PlanFigure = nullptr;
     QLabel* lbCurrentIn = nullptr;
     QLabel* lbPeakIn = nullptr;
     QLabel* lbAvgIn = nullptr;

@@ -123,6 +123,12 @@ void TForm1::CreateControls()
     Label10b = MakeValueLabel(gbMonthTotals, "Label10b", QStringLiteral("0"), {112, 35});
     MakeLabel(gbMonthTotals, "lblMBReceived", QStringLiteral("Megabytes received:"), {6, 51, 106, RowHeight});
     Label11b = MakeValueLabel(gbMonthTotals, "Label11b", QStringLiteral("0"), {112, 51});
+    // A fourth row, in the room below the group, shown only while the limit counts another figure.
+    lblPlanFigure =
+        MakeLabel(gbMonthTotals, "lblPlanFigure", QStringLiteral("Counted for plan:"), {6, 67, 106, RowHeight});
+    PlanFigure = MakeValueLabel(gbMonthTotals, "PlanFigure", QStringLiteral("0"), {112, 67});
+    lblPlanFigure->hide();
+    PlanFigure->hide();
 
     gbSpeedMonitor = MakeGroup(client, "gbSpeedMonitor", QStringLiteral(" Speed monitor "), {RightX, 46, 163, 104});
     constexpr Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;

@@ -5,6 +5,7 @@
 #include "app/Unit1.h"
 #include "common/AmountText.h"
 #include "common/BillingPeriod.h"
+#include "common/NumberText.h"
 #include "desktop/Notifications.h"
 #include "platform/Backend.h"
 #include "usage/HistoryRecorder.h"
@@ -12,6 +13,7 @@
 #include "usage/UsageFigures.h"
 #include "usage/window/UsageWindow.h"
 
+#include <QGroupBox>
 #include <QLabel>
 
 namespace pulo {
@@ -51,9 +53,45 @@ void TForm1::ShowCorrectedFigure()
     for (QLabel* label : {Label11b, Label6b})
         SetFontColor(label, clBlack);
     ApplyStartingColors();
-    ShowTrayStatus(PlanNow());
+    const TPlanStatus plan = PlanNow();
+    ShowTrayStatus(plan);
+    ShowPlanFigure(plan);
     if (frmUsage && frmUsage->isVisible())
         frmUsage->Refresh();
+}
+
+void TForm1::ShowPlanFigure(const TPlanStatus& plan)
+{
+    const bool shown = plan.Correction != 0 || plan.CountsBoth;
+    if (shown)
+        SetFontColor(PlanFigure, MBAlarmColor);
+    // Asked every second: the row is laid out and its words made again only when they change.
+    const QString figure = shown ? FloatToStr(static_cast<double>(plan.Counted) / 1e6) : QString();
+    const std::optional<TUsageAdjustment>& given = Keeper.LatestAdjustment();
+    const QDateTime givenAt = plan.Correction != 0 && given ? given->At : QDateTime();
+    if (shown == !PlanFigure->isHidden() && figure == PlanFigure->text() && givenAt == ShownPlanGiven &&
+        plan.CountsBoth == ShownPlanBoth)
+        return;
+    ShownPlanGiven = givenAt;
+    ShownPlanBoth = plan.CountsBoth;
+    constexpr int groupHeight = 72;
+    constexpr int rowHeight = 16;
+    gbMonthTotals->resize(gbMonthTotals->width(), shown ? groupHeight + rowHeight : groupHeight);
+    lblPlanFigure->setVisible(shown);
+    PlanFigure->setVisible(shown);
+    PlanFigure->setText(figure);
+    QStringList parts;
+    if (givenAt.isValid())
+        parts << QStringLiteral("your provider's figure of %1 (%2) and what PuloPro counted after it")
+                     .arg(QLocale::system().toString(givenAt.date(), QStringLiteral("d MMM yyyy")),
+                          InUnit(given->Provider, UnitFor(given->Provider)));
+    if (plan.CountsBoth)
+        parts << QStringLiteral("sent and received, as your plan counts both");
+    const QString tip = shown ? QStringLiteral("Megabytes your download limit counts this period: ") +
+                                    parts.join(QStringLiteral("; ")) + QLatin1Char('.')
+                              : QString();
+    lblPlanFigure->setToolTip(tip);
+    PlanFigure->setToolTip(tip);
 }
 
 void TForm1::RemoveProviderFigure(const QDateTime& at)

@@ -33,6 +33,7 @@ void TForm1::RxTimerEvent1Timer()
     NoticePlanAlerts(plan);
     // The tray sends the tip on only when it changed.
     ShowTrayStatus(plan);
+    ShowPlanFigure(plan);
 }
 
 void TForm1::SuperviseConnection()

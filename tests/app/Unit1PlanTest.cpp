@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -69,6 +70,13 @@ TEST_F(Unit1PlanTest, EveryViewGivesTheSameFigureForThisPeriod)
         ASSERT_TRUE(form.FlushHistory(5000));
         Run(form, 10);
         EXPECT_EQ(form.Label11b->text(), QString::fromLatin1(c.ReceivedMB));
+        // Where the limit counts another figure than the received megabytes, the window says so.
+        auto* planFigure = form.findChild<QLabel*>(QStringLiteral("PlanFigure"));
+        const bool otherFigure = c.Counted != QString::fromLatin1(c.ReceivedMB).toLongLong() * 1'000'000;
+        EXPECT_EQ(planFigure->isVisibleTo(&form), otherFigure);
+        if (otherFigure) {
+            EXPECT_EQ(planFigure->text(), QString::number(static_cast<double>(c.Counted) / 1e6));
+        }
         EXPECT_TRUE(Log->LongTip.contains(QString::fromLatin1(c.Tip))) << Log->LongTip.toStdString();
         // What --json says while this copy runs.
         const TStatusReport live = form.LiveReport();
@@ -277,6 +285,16 @@ TEST_F(Unit1PlanTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
         EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("correctionBytes")].toInteger(), 6'600'000);
         EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::yellow)) << "96 % of the limit";
         EXPECT_EQ(form.Label11b->text(), QStringLiteral("3")) << "the month totals stay the program's own";
+        // ... and the figure the limit counts is shown below them, without hovering, with its reason.
+        auto* planFigure = form.findChild<QLabel*>(QStringLiteral("PlanFigure"));
+        ASSERT_TRUE(planFigure->isVisibleTo(&form));
+        EXPECT_EQ(planFigure->text(), QStringLiteral("9.6"));
+        EXPECT_EQ(TextColor(planFigure), QColor(Qt::yellow));
+        EXPECT_TRUE(planFigure->toolTip().contains(QStringLiteral("provider's figure of 8 Dec 2026 (9.60 MB)")))
+            << planFigure->toolTip().toStdString();
+        const QRect group = form.gbMonthTotals->geometry();
+        EXPECT_TRUE(group.contains(planFigure->mapTo(form.centralWidget(), planFigure->rect().bottomLeft())));
+        EXPECT_FALSE(group.intersects(form.btnAlarmOff->geometry()));
         ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
     }
     // Started again: the history still has it; taken back in the Usage window, it is gone.
@@ -292,6 +310,7 @@ TEST_F(Unit1PlanTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
     corrections->selectRow(0);
     ShownWindow(QStringLiteral("frmUsage"))->findChild<QPushButton*>(QStringLiteral("btnRemoveCorrection"))->click();
     EXPECT_EQ(form.LiveReport().Plan.Counted, 3'000'000);
+    EXPECT_FALSE(form.findChild<QLabel*>(QStringLiteral("PlanFigure"))->isVisibleTo(&form)) << "the same figure again";
     ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
     THistoryStore reader(Folder->filePath(QStringLiteral("pulopro.sqlite")));
     ASSERT_TRUE(reader.Open(THistoryStore::TAccess::ReadOnly));
