@@ -3,6 +3,7 @@
 #include "common/ErrorBoundary.h"
 #include "platform/HtmlHelp.h"
 #include "platform/RegularFile.h"
+#include "widgets/HelpCheck.h"
 #include "widgets/HelpDigest.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTemporaryFile>
@@ -197,48 +197,10 @@ bool IsOwnHelpFile(const QByteArray& bytes)
            QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() == QByteArray(OwnHelpFileDigest);
 }
 
-namespace {
-
-// How long the help checker may take over a help file before it is taken for damaged.
-constexpr int HelpCheckMs = 10000;
-
-// Where the help checker is looked for: beside the program, as the build places it, and where an
-// install does.
-QStringList HelpCheckerPlaces()
-{
-    const QString folder =
-        QFileInfo(QString::fromStdString(win::InstalledBackend().System->ModuleFileName())).absolutePath();
-    return {folder + QStringLiteral("/pulopro-helpcheck"),
-            QDir::cleanPath(folder + QStringLiteral("/../lib/pulopro/pulopro-helpcheck"))};
-}
-
-QString HelpCheckerPath()
-{
-    for (const QString& candidate : HelpCheckerPlaces())
-        if (QFileInfo(candidate).isExecutable())
-            return candidate;
-    return {};
-}
-
-// Whether the help checker reads the whole file, in a process of its own and within its time.
-bool ReadsWhole(const QString& checker, const QString& path)
-{
-    QProcess check;
-    check.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    check.start(checker, {path});
-    if (!check.waitForFinished(HelpCheckMs)) {
-        check.kill();
-        check.waitForFinished();
-        return false;
-    }
-    return check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
-}
-
-} // namespace
-
-bool THelpViewer::OpenFile(const QString& path)
+bool THelpViewer::OpenFile(const QString& path, THelpCheck check)
 {
     Damaged = false;
+    Pending = false;
     CheckerMissing.clear();
     if (Path == path && Archive && Archive->IsOpen())
         return true;
@@ -259,14 +221,24 @@ bool THelpViewer::OpenFile(const QString& path)
     if (!copy->open() || copy->write(bytes) != bytes.size() || !copy->flush())
         return false;
     if (!IsOwnHelpFile(bytes)) {
-        // Without the checker such a file cannot be told sound: it is not shown, and not called
-        // damaged either.
-        const QString checker = HelpCheckerPath();
-        if (checker.isEmpty()) {
-            CheckerMissing = HelpCheckerPlaces();
-            return false;
+        const QFileInfo file(path);
+        std::optional<bool> sound = RememberedHelpVerdict(file);
+        if (!sound) {
+            // Without the checker such a file cannot be told sound: it is not shown, and not
+            // called damaged either.
+            const QString checker = HelpCheckerPath();
+            if (checker.isEmpty()) {
+                CheckerMissing = HelpCheckerPlaces();
+                return false;
+            }
+            if (check == THelpCheck::InBackground) {
+                Pending = true;
+                CheckHelpFileLater(checker, bytes, file, this, [this] { Q_EMIT CheckDone(); });
+                return false;
+            }
+            sound = CheckHelpFileNow(checker, copy->fileName(), file);
         }
-        if (!ReadsWhole(checker, copy->fileName())) {
+        if (!*sound) {
             Damaged = true;
             return false;
         }
@@ -342,6 +314,7 @@ public:
     win::DWORD HtmlHelp(win::DWORD, win::LPCSTR file, win::UINT command, std::uintptr_t data) override
     {
         if (command == win::HH_CLOSE_ALL) {
+            Waiting.reset();
             if (Viewer)
                 Viewer->close();
             return 1;
@@ -355,8 +328,17 @@ public:
             Viewer = new THelpViewer;
             // Windows go before the application does.
             QObject::connect(qApp, &QCoreApplication::aboutToQuit, Viewer, &QObject::deleteLater);
+            QObject::connect(Viewer, &THelpViewer::CheckDone, Viewer, [this] { AskAgain(); });
         }
-        if (!Viewer->OpenFile(chm)) {
+        if (!Viewer->OpenFile(chm, THelpViewer::THelpCheck::InBackground)) {
+            if (Viewer->CheckPending()) {
+                // Asked again when the checker answers; the latest request is the one shown.
+                Waiting = TRequest{QByteArray(file), command,
+                                   command == win::HH_DISPLAY_INDEX && data != 0
+                                       ? QByteArray(reinterpret_cast<const char*>(data))
+                                       : QByteArray()};
+                return 1;
+            }
             if (Viewer->FileDamaged())
                 ShowErrorMessage(QStringLiteral("The help file is damaged: %1").arg(chm));
             else if (!Viewer->HelpCheckerMissing().isEmpty())
@@ -401,7 +383,27 @@ public:
     }
 
 private:
+    struct TRequest final
+    {
+        QByteArray File;
+        win::UINT Command = 0;
+        QByteArray Keyword;
+    };
+
+    void AskAgain()
+    {
+        if (!Waiting)
+            return;
+        const TRequest request = *std::exchange(Waiting, std::nullopt);
+        RunGuarded([&] {
+            (void)HtmlHelp(0, request.File.constData(), request.Command,
+                           request.Keyword.isEmpty() ? 0
+                                                     : reinterpret_cast<std::uintptr_t>(request.Keyword.constData()));
+        });
+    }
+
     QPointer<THelpViewer> Viewer;
+    std::optional<TRequest> Waiting;
 };
 
 } // namespace

@@ -66,10 +66,17 @@ public:
     explicit THelpViewer(QWidget* parent = nullptr);
 
     // Opens the help file; false when it is missing, or is not the help file this build made and
-    // the help checker (pulopro-helpcheck, beside the program or in ../lib/pulopro) could not
-    // read it whole in its time (FileDamaged tells).
-    bool OpenFile(const QString& path);
+    // the help checker (see HelpCheck.h) could not read it whole in its time (FileDamaged tells).
+    // A file the checker has not seen yet is checked while waiting, or in the background: then
+    // CheckPending tells, and CheckDone comes when opening it again knows the answer.
+    enum class THelpCheck
+    {
+        Wait,
+        InBackground
+    };
+    bool OpenFile(const QString& path, THelpCheck check = THelpCheck::Wait);
     [[nodiscard]] bool FileDamaged() const { return Damaged; }
+    [[nodiscard]] bool CheckPending() const { return Pending; }
     // Where the help checker was looked for, when a file not of this build could not be opened
     // for want of it; empty otherwise.
     [[nodiscard]] const QStringList& HelpCheckerMissing() const { return CheckerMissing; }
@@ -83,6 +90,9 @@ public:
     QTreeWidget* Contents = nullptr;
     QTextBrowser* Page = nullptr;
 
+Q_SIGNALS:
+    void CheckDone();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -91,6 +101,7 @@ private:
     std::unique_ptr<QTemporaryFile> Copy; // what Archive reads: the bytes that were checked
     QString Path;
     bool Damaged = false;
+    bool Pending = false;
     QStringList CheckerMissing;
     std::vector<TSitemapEntry> Index;
 };

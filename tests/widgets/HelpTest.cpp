@@ -10,6 +10,7 @@
 #include "widgets/untAbout.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QFile>
 #include <QMouseEvent>
@@ -197,6 +198,71 @@ TEST_F(HelpTest, WithoutTheHelpCheckerAHelpFileOfOtherMakingIsNotCalledDamaged)
     EXPECT_TRUE(messages[0].contains(QStringLiteral("help checker"))) << messages[0].toStdString();
     EXPECT_TRUE(messages[0].contains(Folder->filePath(QStringLiteral("pulopro-helpcheck"))))
         << "where it was looked for: " << messages[0].toStdString();
+}
+
+TEST_F(HelpTest, TheCheckerIsAwaitedOffTheWindowsThreadAndItsVerdictRemembered)
+{
+    QFile own(QStringLiteral(PULO_HELP_FILE));
+    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+    const QByteArray good = own.readAll();
+    // A checker that takes its time, then answers as the real one (or refuses), counting its runs.
+    const QString checker = Folder->filePath(QStringLiteral("pulopro-helpcheck"));
+    const QString runs = Folder->filePath(QStringLiteral("runs"));
+    const auto runCount = [&] {
+        QFile file(runs);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+    };
+    const auto helpViewer = []() -> QWidget* {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == QStringLiteral("HelpViewer") && window->isVisible())
+                return window;
+        return nullptr;
+    };
+    const struct
+    {
+        const char* Name;
+        const char* Answer;
+        bool Sound;
+    } cases[] = {{"a sound help file of other making", "exec " PULO_HELP_CHECK " \"$@\"", true},
+                 {"a help file the checker refuses", "exit 1", false}};
+    int file = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QFile script(checker);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        script.write(QByteArray("#!/bin/sh\necho run >>'") + runs.toLocal8Bit() + "'\nsleep 2\n" + c.Answer + "\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::remove(runs);
+        const QString path = Folder->filePath(QStringLiteral("Help%1.chm").arg(++file));
+        QFile help(path);
+        ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+        help.write(good + QByteArray(512, '\0'));
+        help.close();
+        win::InstalledBackend().Help = MakeViewerHelpService();
+        QStringList messages;
+        SetErrorReporter([&](const QString& message) { messages << message; });
+        // F1 twice: neither waits for the checker, which runs once.
+        for (int press = 0; press < 2; ++press) {
+            QElapsedTimer waited;
+            waited.start();
+            EXPECT_EQ(win::HtmlHelpA(0, QFile::encodeName(path).constData(), win::HH_DISPLAY_TOC, 0), 1U);
+            EXPECT_LT(waited.elapsed(), 1000) << "the window's thread does not wait for the checker";
+        }
+        EXPECT_EQ(helpViewer(), nullptr) << "nothing shown before the checker answers";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return helpViewer() != nullptr || !messages.isEmpty(); }, 15000));
+        EXPECT_EQ(helpViewer() != nullptr, c.Sound);
+        EXPECT_EQ(messages, c.Sound ? QStringList() : QStringList{"The help file is damaged: " + path});
+        // Asked again, the answer is at once, and the checker is not run again.
+        (void)win::HtmlHelpA(0, nullptr, win::HH_CLOSE_ALL, 0);
+        messages.clear();
+        EXPECT_EQ(win::HtmlHelpA(0, QFile::encodeName(path).constData(), win::HH_DISPLAY_TOC, 0), c.Sound ? 1U : 0U);
+        EXPECT_EQ(helpViewer() != nullptr, c.Sound);
+        EXPECT_EQ(messages.size(), c.Sound ? 0 : 1);
+        EXPECT_EQ(runCount(), 1);
+        SetErrorReporter(nullptr);
+        win::InstalledBackend().Help.reset();
+    }
 }
 
 TEST_F(HelpTest, TheAboutBoxScrollsItsCreditsAndItsLinksOpen)
