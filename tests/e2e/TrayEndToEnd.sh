@@ -97,6 +97,29 @@ for round in 1 2 3 4 5 6; do
     await xdotool search --onlyvisible --name "Pulo Pro" || fail "a second start did not bring the window back (round $round)"
 done
 
+# Under a window manager, the window closed to the tray (Alt+F4, as the window manager hands it a
+# request to close) and started a second time at once comes back, shown and activated, every time.
+if command -v openbox >/dev/null; then
+    openbox >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    managed() { xprop -id "$window" WM_STATE 2>/dev/null | grep -q "Normal"; }
+    await managed || fail "openbox did not take the window"
+    for round in 1 2 3 4 5 6; do
+        xdotool windowactivate --sync "$window"
+        xdotool key alt+F4 # typed, as a user would: the window manager's own key
+        await bash -c "! xdotool search --onlyvisible --name 'Pulo Pro'" || fail "Alt+F4 left the window on screen"
+        (cd "$work" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" timeout 20 ./pulopro >>"$work/second.log" 2>&1) ||
+            fail "the second start did not end by itself (window manager, round $round)"
+        await xdotool search --onlyvisible --name "Pulo Pro" ||
+            fail "a second start did not bring the window back under a window manager (round $round)"
+        sleep 0.3
+        xdotool search --onlyvisible --name "Pulo Pro" >/dev/null || fail "the raised window went away (round $round)"
+        active() { [ "$(xdotool getactivewindow)" = "$window" ]; }
+        await active || fail "the raised window was not activated (round $round)"
+    done
+    kill "${pids[-1]}" 2>/dev/null
+fi
+
 # The tray host restarts (a panel restart): the icon does not linger on the desktop meanwhile,
 # and docks again in the new one.
 for pid in $(pgrep -x trayer); do kill "$pid"; done
