@@ -180,6 +180,11 @@ public:
     // File > Exit, the end of the session or a signal while online: the connection is counted
     // and stored.
     void AccountConnectionAtExit();
+    // Lines waiting for the log across the program's end (Unit1LogWaiting.cpp): kept at the end,
+    // taken back once the history can be read, forgotten once the log holds them.
+    void KeepUnsavedLogLines();
+    void TakeLogLinesFromHistory(const THistoryStore& history);
+    void ForgetLogLinesInHistory();
     // Online in the window's sense: the IP label shows an address.
     [[nodiscard]] bool IsOnline() const;
     // Names the wave file in the player and plays it when sounds are on.
@@ -431,6 +436,7 @@ private:
     bool HiddenToTray = false; // hidden by HideToTray, not by a window shown in its place
     // Connection lines a log that could not be written still waits for, from the last run.
     QStringList LinesWaitingForTheLog;
+    bool LogLinesInHistory = false;                           // the history keeps lines the log still waits for
     std::function<std::unique_ptr<TNotifier>()> MakeNotifier; // the services' own, when they give one
     std::unique_ptr<TNotifier> Notifier;
     std::unique_ptr<TUsageWindow> frmUsage; // made at its first opening

@@ -158,6 +158,7 @@ void TForm1::StoreMonthTotals()
     WriteMonthTotals(Totals);
     // Both files hold the connection now (unless the log still waits for it).
     CloseLogJournal(LogWriter);
+    ForgetLogLinesInHistory();
 }
 
 void TForm1::AccountConnectionAtExit()

@@ -27,6 +27,7 @@ bool TForm1::ReadPlanFacts()
         Keeper.ReadHistory(*history, ToQDateTime(Now()));
         Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
         PlanFactsRead = true;
+        TakeLogLinesFromHistory(*history);
         if (Keeper.LatestAdjustment())
             ShowCorrectedFigure();
     } else if (!History || !History->Problem().isEmpty()) {

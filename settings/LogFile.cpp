@@ -84,8 +84,10 @@ void TLogWriter::UpdateLog(TLogContext& context)
     // side file would be finished in its place: the log is not touched, and the line waits.
     if (!SaveLogJournal(journal)) {
         RemoveLogJournal();
+        Unjournalled = journal;
         throw PuloError(QStringLiteral("Failed to Save Stream"));
     }
+    Unjournalled.reset();
 
     CreateLogIfMissing();
     // Our own log has its end rewritten alone; any other is read and written whole.

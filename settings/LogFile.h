@@ -6,9 +6,12 @@
 #include "common/ClockText.h"
 #include "common/DateTime.h"
 #include "common/TSettings.h"
+#include "settings/LogJournal.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace pulo {
 
@@ -60,9 +63,13 @@ public:
     [[nodiscard]] const QStringList& Pending() const { return PendingLines; }
     // Takes lines that were waiting when the program last ended; they go first.
     void KeepWaiting(const QStringList& lines);
+    // What the log and the month totals were to hold at the latest connection end whose side file
+    // could not be written either: without it the waiting lines would be lost at the program's end.
+    [[nodiscard]] const std::optional<TLogJournal>& Unsaved() const { return Unjournalled; }
 
 private:
     QStringList PendingLines;
+    std::optional<TLogJournal> Unjournalled;
 };
 
 // Removes the side file once nothing is waiting for the log: call after the month totals are

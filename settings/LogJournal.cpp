@@ -53,7 +53,7 @@ QString LogJournalPath()
     return LogPath() + QStringLiteral(".pending");
 }
 
-bool SaveLogJournal(const TLogJournal& journal)
+QByteArray JournalText(const TLogJournal& journal)
 {
     QByteArray text = Header + '\n';
     text += "Month=" + QByteArray::number(journal.Totals.StoredMonth) + '\n';
@@ -66,6 +66,12 @@ bool SaveLogJournal(const TLogJournal& journal)
         text += "Line=" + Escaped(line) + '\n';
     for (const QString& line : journal.Block)
         text += "Block=" + Escaped(line) + '\n';
+    return text;
+}
+
+bool SaveLogJournal(const TLogJournal& journal)
+{
+    const QByteArray text = JournalText(journal);
     return win::ReplaceFileAtomically(QFile::encodeName(LogJournalPath()).toStdString(),
                                       std::string_view(text.constData(), static_cast<std::size_t>(text.size()))) ==
            win::ERROR_SUCCESS;
@@ -76,7 +82,12 @@ std::optional<TLogJournal> LoadLogJournal()
     const win::FileRead read = win::ReadRegularFile(QFile::encodeName(LogJournalPath()).toStdString(), LargestJournal);
     if (read.Error != win::ERROR_SUCCESS)
         return std::nullopt;
-    const QList<QByteArray> lines = QByteArray::fromStdString(read.Bytes).split('\n');
+    return ParseJournal(QByteArray::fromStdString(read.Bytes));
+}
+
+std::optional<TLogJournal> ParseJournal(const QByteArray& bytes)
+{
+    const QList<QByteArray> lines = bytes.split('\n');
     if (lines.value(0) != Header && lines.value(0) != HeaderUnescaped)
         return std::nullopt;
     const auto text = [escaped = lines.value(0) == Header](const QByteArray& value) {
@@ -146,6 +157,19 @@ bool LogHolds(const QStringList& lines, const TLogJournal& journal)
     return log.endsWith(tail) && (log.size() == tail.size() || log[log.size() - tail.size() - 1] == QLatin1Char('\n'));
 }
 
+bool WriteJournalToLog(const TLogJournal& journal)
+{
+    try {
+        CreateLogIfMissing();
+        const QStringList lines = LoadLog();
+        if (!LogHolds(lines, journal))
+            SaveLog(WithJournal(lines, journal));
+        return true;
+    } catch (const PuloError&) {
+        return false;
+    }
+}
+
 TInterruptedEnd FinishInterruptedConnectionEnd()
 {
     TInterruptedEnd finished;
@@ -164,16 +188,8 @@ TInterruptedEnd FinishInterruptedConnectionEnd()
         }
         return finished;
     }
-    bool logged = false;
-    try {
-        CreateLogIfMissing();
-        const QStringList lines = LoadLog();
-        if (!LogHolds(lines, *journal))
-            SaveLog(WithJournal(lines, *journal));
-        logged = true;
-    } catch (const PuloError&) {
-        // The log still cannot be written: its lines keep waiting, the totals are stored.
-    }
+    // A log that still cannot be written: its lines keep waiting, the totals are stored.
+    const bool logged = WriteJournalToLog(*journal);
     if (!logged)
         finished.Waiting = journal->Lines;
     try {

@@ -31,12 +31,19 @@ struct TLogJournal final
 // Nothing when there is none or it is not one of ours.
 [[nodiscard]] std::optional<TLogJournal> LoadLogJournal();
 void RemoveLogJournal();
+// The side file's text, and a journal read back from it (nothing when it is not one of ours, or
+// is cut short): also how a journal is kept elsewhere when no side file can be written.
+[[nodiscard]] QByteArray JournalText(const TLogJournal& journal);
+[[nodiscard]] std::optional<TLogJournal> ParseJournal(const QByteArray& bytes);
 
 // The log's lines with the journal's applied: the last totals block taken away when it is the
 // same month's (and really is a totals block), then the waiting lines and the new block.
 [[nodiscard]] QStringList WithJournal(QStringList lines, const TLogJournal& journal);
 // Whether the log already ends with the journal's lines and block.
 [[nodiscard]] bool LogHolds(const QStringList& lines, const TLogJournal& journal);
+// Gives the log the journal's lines and block unless it ends with them already; false when the log
+// cannot be read or written.
+bool WriteJournalToLog(const TLogJournal& journal);
 
 struct TInterruptedEnd final
 {

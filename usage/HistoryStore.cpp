@@ -377,7 +377,9 @@ bool THistoryStore::SetFact(const QString& key, const QString& value)
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO facts(key, value) VALUES(?, ?)"));
     query.addBindValue(key);
-    query.addBindValue(value);
+    // An empty fact is stored as empty text: a null one would be refused, and refused again at
+    // every try, holding up every write behind it.
+    query.addBindValue(value.isNull() ? QStringLiteral("") : value);
     return query.exec() || Fail(query.lastError().text());
 }
 

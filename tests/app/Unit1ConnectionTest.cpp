@@ -259,41 +259,66 @@ TEST_F(Unit1ConnectionTest, TheMonthTotalsRollOverOnTheBillingDay)
 TEST_F(Unit1ConnectionTest, AConnectionTheLogRefusedIsCountedOnceAndLoggedAtTheNextStart)
 {
     const QString logPath = Folder->filePath("pulopro.log");
-    ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.log"))); // no log can be written
-    {
-        TForm1 form(Services());
-        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
-        form.KZInternetDetect1->Poll();
-        Sim->SetNow(2026, 12, 7, 13, 0, 0);
-        Sim->DropLine(line);
-        // The session ends while the log's error box is open.
-        QStringList messages;
-        SetErrorReporter([&](const QString& message) {
-            messages << message;
-            form.Exit1->trigger();
-        });
-        form.KZInternetDetect1->Poll();
-        SetErrorReporter(nullptr);
-        EXPECT_EQ(messages, QStringList{"Failed to Load Stream"});
-        const QSettings ini(IniPath(), QSettings::IniFormat);
-        EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1") << "counted once";
+    const QString sidePath = logPath + QStringLiteral(".pending");
+    // Where the waiting line outlives the program: in the side file, or, when that cannot be
+    // written either, in the history.
+    for (const bool sideFileRefused : {false, true}) {
+        SCOPED_TRACE(sideFileRefused ? "no side file either" : "the side file written");
+        for (const char* file : {"pulopro.sqlite", "pulopro.sqlite-wal", "pulopro.sqlite-shm", "pulopro.ini"})
+            QFile::remove(Folder->filePath(QLatin1String(file)));
+        QFile::remove(logPath);
+        Sim->SetNow(2026, 12, 7, 12, 0, 0);
+        ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.log"))); // no log can be written
+        {
+            TForm1 form(Services());
+            ASSERT_TRUE(form.FlushHistory(5000));
+            if (sideFileRefused) {
+                ASSERT_TRUE(QDir(Folder->path()).mkdir(QStringLiteral("pulopro.log.pending")));
+            }
+            const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+            form.KZInternetDetect1->Poll();
+            Sim->SetNow(2026, 12, 7, 13, 0, 0);
+            Sim->DropLine(line);
+            // The session ends while the log's error box is open.
+            QStringList messages;
+            SetErrorReporter([&](const QString& message) {
+                messages << message;
+                form.Exit1->trigger();
+            });
+            form.KZInternetDetect1->Poll();
+            SetErrorReporter(nullptr);
+            EXPECT_EQ(messages.value(0), sideFileRefused ? "Failed to Save Stream" : "Failed to Load Stream")
+                << messages.join(QLatin1Char('\n')).toStdString();
+            const QSettings ini(IniPath(), QSettings::IniFormat);
+            EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1") << "counted once";
+        }
+        // The next start, with the log writable again and the debris of a killed write about.
+        ASSERT_TRUE(QDir(logPath).removeRecursively());
+        if (sideFileRefused) {
+            ASSERT_TRUE(QDir(sidePath).removeRecursively());
+        }
+        const QString debris = logPath + QStringLiteral(".pulotmp-AbC123");
+        QFile stale(debris);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+        stale.close();
+        // Started twice: the line is logged once.
+        for (int start = 0; start < 2; ++start) {
+            TForm1 form(Services());
+            ASSERT_TRUE(form.FlushHistory(5000));
+            Run(form, 1);
+            ASSERT_TRUE(form.FlushHistory(5000)) << form.UsageRecorder()->Problem().toStdString();
+            EXPECT_FALSE(QFile::exists(debris));
+            QFile log(logPath);
+            ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+            const QStringList lines = ReadRichText(log.readAll());
+            ASSERT_EQ(lines.size(), 1 + 7) << "the waiting line and its block";
+            EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" \u2022 My ISP")));
+            EXPECT_EQ(lines[3], QStringLiteral(" Connections       : 1"));
+            EXPECT_EQ(form.Totals.TotCon, 1);
+        }
+        EXPECT_FALSE(QFile::exists(sidePath));
     }
-    // The next start, with the log writable again and the debris of a killed write about.
-    ASSERT_TRUE(QDir(logPath).removeRecursively());
-    const QString debris = logPath + QStringLiteral(".pulotmp-AbC123");
-    QFile stale(debris);
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
-    stale.close();
-    TForm1 form(Services());
-    EXPECT_FALSE(QFile::exists(debris));
-    QFile log(logPath);
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QStringList lines = ReadRichText(log.readAll());
-    ASSERT_EQ(lines.size(), 1 + 7) << "the waiting line and its block";
-    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" \u2022 My ISP")));
-    EXPECT_EQ(lines[3], QStringLiteral(" Connections       : 1"));
-    EXPECT_EQ(form.Totals.TotCon, 1);
 }
 
 // The zone of the tests below, for the length of one test: its changes of daylight saving time
