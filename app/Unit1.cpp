@@ -404,14 +404,18 @@ void TForm1::FormActivate()
 
 void TForm1::HideToTray()
 {
-    showMinimized();
     // A notification area that appeared since the icon was last refused takes it now. Without
     // one the window stays minimised on the task bar: hidden, it could not be brought back.
     if (!RxTrayIcon1->Registered())
         RxTrayIcon1->Update();
     if (RxTrayIcon1->Registered()) {
+        // Hidden without being minimised first: a window manager carries out a request to
+        // minimise when it gets to it, which may be after the window was hidden and shown again
+        // (a second start, a click on the icon), and the window shown again would go with it.
         hide();
         HiddenToTray = true;
+    } else {
+        showMinimized();
     }
     RxTrayIcon1->SetActive(true);
 }
@@ -518,6 +522,7 @@ void TForm1::Exit1Click()
     KZInternetDetect1->SetConnected(false);
     // The window closes even when the totals could not be stored: that failure is shown.
     RunGuarded([this] { AccountConnectionAtExit(); });
+    RunGuarded([this] { KeepUnsavedLogLines(); });
     close();
 }
 
