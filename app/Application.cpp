@@ -19,7 +19,9 @@ void InitApplication(QApplication& application)
     application.setProperty("HelpFile", ApplicationHelpFile);
     // Only File > Exit ends the program; a closed or hidden window never does.
     application.setQuitOnLastWindowClosed(false);
-    QApplication::setStyle(new TStandardIconStyle);
+    // The style the user chose (-style, QT_STYLE_OVERRIDE, the desktop's theme) stays the one that
+    // draws: the program's style wraps it and adds only where its pictures are read from.
+    QApplication::setStyle(new TStandardIconStyle(QApplication::style()));
     LoadSystemFormat();
     SetErrorReporter([](const QString& message) { QMessageBox::critical(nullptr, ApplicationTitle, message); });
 }

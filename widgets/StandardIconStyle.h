@@ -15,8 +15,11 @@ namespace pulo {
 class TStandardIconStyle : public QProxyStyle
 {
 public:
-    // The desktop's own style (or the one chosen with -style) does everything else.
+    // The style given (the application's: the desktop's, or the one chosen with -style or
+    // QT_STYLE_OVERRIDE), which the proxy then owns, does everything else; without one, the
+    // platform's default style.
     TStandardIconStyle() = default;
+    explicit TStandardIconStyle(QStyle* base) : QProxyStyle(base) {}
 
     [[nodiscard]] QIcon standardIcon(StandardPixmap which,
                                      const QStyleOption* option = nullptr,

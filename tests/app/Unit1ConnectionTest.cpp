@@ -48,7 +48,7 @@ TEST_F(Unit1ConnectionTest, ALineComingUpAndGoingDownDrivesTheWindow)
         form.KZInternetDetect1->Poll();
 
         EXPECT_EQ(form.Label1b->text(), QStringLiteral("      Connected"));
-        EXPECT_EQ(TextColor(form.Label1b), QColor(Qt::red));
+        EXPECT_EQ(test::WarningOf(form.Label1b), "red");
         EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.0.2"));
         EXPECT_TRUE(form.BitBtn1->isVisibleTo(&form) && form.BitBtn1->isEnabled());
         EXPECT_FALSE(form.BitBtn2->isVisibleTo(&form) || form.BitBtn2->isEnabled());

@@ -283,13 +283,13 @@ TEST_F(Unit1PlanTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
         Run(form, 1);
         EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("countedBytes")].toInteger(), 9'600'000);
         EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("correctionBytes")].toInteger(), 6'600'000);
-        EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::yellow)) << "96 % of the limit";
+        EXPECT_EQ(test::WarningOf(form.Label11b), "yellow") << "96 % of the limit";
         EXPECT_EQ(form.Label11b->text(), QStringLiteral("3")) << "the month totals stay the program's own";
         // ... and the figure the limit counts is shown below them, without hovering, with its reason.
         auto* planFigure = form.findChild<QLabel*>(QStringLiteral("PlanFigure"));
         ASSERT_TRUE(planFigure->isVisibleTo(&form));
         EXPECT_EQ(planFigure->text(), QStringLiteral("9.6"));
-        EXPECT_EQ(TextColor(planFigure), QColor(Qt::yellow));
+        EXPECT_EQ(test::WarningOf(planFigure), "yellow");
         EXPECT_TRUE(planFigure->toolTip().contains(QStringLiteral("provider's figure of 8 Dec 2026 (9.60 MB)")))
             << planFigure->toolTip().toStdString();
         const QRect group = form.gbMonthTotals->geometry();

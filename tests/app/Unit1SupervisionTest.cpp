@@ -44,11 +44,11 @@ TEST_F(Unit1SupervisionTest, TimeOnlineWarnsNearAndPastTheLimitAndTheAlarmRepeat
     EXPECT_EQ(form.Label3b->text(), QStringLiteral("00:03:18"));
     EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::black));
     Run(form, 3);
-    EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::yellow)) << "past 34200 s";
+    EXPECT_EQ(test::WarningOf(form.Label3b), "yellow") << "past 34200 s";
     form.RxTimerEvent2Timer();
     EXPECT_TRUE(test::SoundsPlayed(*Sim).isEmpty()) << "yellow does not alarm";
     Run(form, 1800);
-    EXPECT_EQ(TextColor(form.Label3b), QColor(Qt::red)) << "past 36000 s";
+    EXPECT_EQ(test::WarningOf(form.Label3b), "red") << "past 36000 s";
     form.RxTimerEvent2Timer();
     form.RxTimerEvent2Timer();
     EXPECT_EQ(test::SoundsPlayed(*Sim), (QStringList{"Maximum.wav", "Maximum.wav"})) << "whatever the Sounds setting";
@@ -110,7 +110,7 @@ TEST_F(Unit1SupervisionTest, ALimitThatCountsBothWaysCountsWhatWasSent)
     Sim->SetLineRates(line, 1e6, 0);
     form.KZInternetDetect1->Poll();
     Run(form, 3);
-    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::red)) << "2 MB stored and 3 MB sent pass 4 MB";
+    EXPECT_EQ(test::WarningOf(form.Label11b), "red") << "2 MB stored and 3 MB sent pass 4 MB";
     Sim->DropLine(line);
 }
 
@@ -124,9 +124,9 @@ TEST_F(Unit1SupervisionTest, TheDownloadLimitCountsTheConnectionInProgress)
     Run(form, 2);
     EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::black)) << "3 MB of 4";
     Run(form, 1);
-    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::yellow)) << "4 MB is near, not past";
+    EXPECT_EQ(test::WarningOf(form.Label11b), "yellow") << "4 MB is near, not past";
     Run(form, 1);
-    EXPECT_EQ(TextColor(form.Label11b), QColor(Qt::red)) << "5 MB with the running connection";
+    EXPECT_EQ(test::WarningOf(form.Label11b), "red") << "5 MB with the running connection";
     form.RxTimerEvent2Timer();
     EXPECT_EQ(test::SoundsPlayed(*Sim), QStringList{"Maximum.wav"});
     Sim->DropLine(line);

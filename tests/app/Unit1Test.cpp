@@ -177,25 +177,25 @@ TEST_F(Unit1Test, MonthTotalsAndStartingColoursComeFromTheSettingsFile)
         const char* Past;
         const char* SentMB;
         const char* ReceivedMB;
-        QColor TimeColor;
-        QColor ReceivedColor;
+        const char* TimeWarning;
+        const char* ReceivedWarning;
     } cases[] = {
-        {"zero limits, zero totals", "[Stats]\nMonth=3\n", "000:00:00", "0", "0", Qt::black, Qt::black},
+        {"zero limits, zero totals", "[Stats]\nMonth=3\n", "000:00:00", "0", "0", "none", "none"},
         {"inactive limits of 0 never warn", "[Stats]\nTotTime=3599\nTotTMT=2500\nTotRCV=1500\n", "000:59:59", "2.5",
-         "1.5", Qt::black, Qt::black},
+         "1.5", "none", "none"},
         {"active limits of 0", "[General]\nMaximumTime=1\nMaximumMB=1\n[Stats]\nTotTime=3599\nTotRCV=1500\n",
-         "000:59:59", "0", "1.5", Qt::red, Qt::red},
+         "000:59:59", "0", "1.5", "red", "red"},
         {"100 hours", "[General]\nMaximumTime=1\nMaxTimeAlarm=200\n[Stats]\nTotTime=360000\n", "100:00:00", "0", "0",
-         Qt::black, Qt::black},
+         "none", "none"},
         {"near both limits",
          "[General]\nMaximumTime=1\nMaximumMB=1\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3500\nTotRCV=960\n",
-         "000:58:20", "0", "0.96", Qt::yellow, Qt::yellow},
+         "000:58:20", "0", "0.96", "yellow", "yellow"},
         {"at 95 % is still black",
          "[General]\nMaximumTime=1\nMaximumMB=1\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3420\nTotRCV=950\n",
-         "000:57:00", "0", "0.95", Qt::black, Qt::black},
+         "000:57:00", "0", "0.95", "none", "none"},
         {"past both limits, only the time's active",
          "[General]\nMaximumTime=1\nMaxTimeAlarm=1\nMaxMBAlarm=1\n[Stats]\nTotTime=3601\nTotRCV=1001\n", "001:00:01",
-         "0", "1.001", Qt::red, Qt::black},
+         "0", "1.001", "red", "none"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -204,10 +204,10 @@ TEST_F(Unit1Test, MonthTotalsAndStartingColoursComeFromTheSettingsFile)
         EXPECT_EQ(form.Label12b->text(), QString::fromLatin1(c.Past));
         EXPECT_EQ(form.Label10b->text(), QString::fromLatin1(c.SentMB));
         EXPECT_EQ(form.Label11b->text(), QString::fromLatin1(c.ReceivedMB));
-        EXPECT_EQ(TextColor(form.Label12b), c.TimeColor);
-        EXPECT_EQ(TextColor(form.Label3b), c.TimeColor);
-        EXPECT_EQ(TextColor(form.Label11b), c.ReceivedColor);
-        EXPECT_EQ(TextColor(form.Label6b), c.ReceivedColor);
+        EXPECT_EQ(test::WarningOf(form.Label12b), c.TimeWarning);
+        EXPECT_EQ(test::WarningOf(form.Label3b), c.TimeWarning);
+        EXPECT_EQ(test::WarningOf(form.Label11b), c.ReceivedWarning);
+        EXPECT_EQ(test::WarningOf(form.Label6b), c.ReceivedWarning);
         EXPECT_EQ(TextColor(form.Label10b), QColor(Qt::black));
     }
 }

@@ -11,12 +11,28 @@
 #include <QLabel>
 #include <QStringList>
 
+#include <string>
+
 namespace pulo::test {
 
 // The colour a label's text is painted in.
 [[nodiscard]] inline QColor TextColor(const QLabel* label)
 {
     return label->palette().color(QPalette::WindowText);
+}
+
+// The warning a label's text shows, by the hue of its colour: "yellow" (a yellow darkened to be
+// read on a light window is one), "red", or "none" for a colour of no hue (the desktop's own text).
+[[nodiscard]] inline std::string WarningOf(const QLabel* label)
+{
+    const QColor color = TextColor(label).toHsv();
+    if (color.hsvSaturationF() < 0.5F)
+        return "none";
+    if (color.hsvHue() >= 45 && color.hsvHue() <= 70)
+        return "yellow";
+    if (color.hsvHue() <= 10 || color.hsvHue() >= 350)
+        return "red";
+    return "other";
 }
 
 // The names of the sounds requested so far, in order.
