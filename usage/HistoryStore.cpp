@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
 
@@ -148,32 +149,68 @@ void THistoryStore::SetAside(const QString& why)
                       .arg(FilePath, why, aside);
 }
 
-bool THistoryStore::Migrate()
+namespace {
+
+// SQLite's "busy" and "locked": another connection holds the file for the moment.
+bool HeldByAnother(const QSqlError& error)
+{
+    return error.nativeErrorCode() == QStringLiteral("5") || error.nativeErrorCode() == QStringLiteral("6");
+}
+
+} // namespace
+
+bool THistoryStore::PrepareForWriting()
+{
+    // SQLite does not wait for every lock (a switch to the write-ahead log, a write lock wanted by
+    // two readers): another opener making the same history holds it for a moment, and this one
+    // waits a little for it.
+    constexpr int Attempts = 20;
+    for (int attempt = 1;; ++attempt) {
+        QSqlQuery query(QSqlDatabase::database(ConnectionName));
+        bool busy = false;
+        if (query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+            query.finish();
+            if (Migrate(busy))
+                return true;
+        } else {
+            busy = HeldByAnother(query.lastError());
+            Fail(query.lastError().text());
+        }
+        if (!busy || attempt == Attempts)
+            return false;
+        QThread::msleep(50);
+    }
+}
+
+bool THistoryStore::Migrate(bool& busy)
 {
     QSqlDatabase database = QSqlDatabase::database(ConnectionName);
     QSqlQuery query(database);
+    // The version is read holding the write lock: another opener (the window's reader bringing a
+    // new or old history up to date, the command line) may be making the same file this moment,
+    // and both would make its tables.
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        busy = HeldByAnother(query.lastError());
+        return Fail(query.lastError().text());
+    }
+    const auto failed = [&](const QString& why) {
+        busy = HeldByAnother(query.lastError());
+        QSqlQuery(database).exec(QStringLiteral("ROLLBACK"));
+        return Fail(why);
+    };
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return Fail(query.lastError().text());
+        return failed(query.lastError().text());
     const int version = query.value(0).toInt();
-    query.finish(); // a statement still reading would keep the transaction below from starting
+    query.finish();
     if (version > SchemaVersion)
-        return Fail(QStringLiteral("it was written by a newer PuloPro (schema %1)").arg(version));
-    if (version == SchemaVersion)
-        return true;
-    if (!database.transaction())
-        return Fail(database.lastError().text());
-    for (int step = version; step < SchemaVersion; ++step) {
-        for (const char* statement : Steps[step]) {
-            if (statement != nullptr && !query.exec(QString::fromLatin1(statement))) {
-                database.rollback();
-                return Fail(query.lastError().text());
-            }
-        }
-    }
-    if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) || !database.commit()) {
-        database.rollback();
-        return Fail(query.lastError().text());
-    }
+        return failed(QStringLiteral("it was written by a newer PuloPro (schema %1)").arg(version));
+    for (int step = version; step < SchemaVersion; ++step)
+        for (const char* statement : Steps[step])
+            if (statement != nullptr && !query.exec(QString::fromLatin1(statement)))
+                return failed(query.lastError().text());
+    if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) ||
+        !query.exec(QStringLiteral("COMMIT")))
+        return failed(query.lastError().text());
     return true;
 }
 
@@ -200,11 +237,7 @@ bool THistoryStore::Open(TAccess access)
         LastProblem = setAside;
     }
     if (Writable) {
-        QSqlQuery query(QSqlDatabase::database(ConnectionName));
-        if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-            return Fail(query.lastError().text());
-        query.finish();
-        if (!Migrate())
+        if (!PrepareForWriting())
             return false;
     } else if (SchemaOf() < SchemaVersion) {
         // A history of an older PuloPro that no window has opened since: brought up to date as the

@@ -139,7 +139,11 @@ public:
 private:
     bool OpenFile(TAccess access);
     bool Damaged() const;
-    bool Migrate();
+    // Brings the schema up to date; Busy tells whether it failed only because another opener
+    // held the file for the moment.
+    bool Migrate(bool& busy);
+    // Sets the file up for writing (write-ahead log, schema), waiting briefly for another opener.
+    bool PrepareForWriting();
     // The schema the open file is written in (0 when none can be read).
     [[nodiscard]] int SchemaOf() const;
     void SetAside(const QString& why);

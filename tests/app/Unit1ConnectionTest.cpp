@@ -424,7 +424,7 @@ TEST_F(Unit1ConnectionTest, AConnectionLastsAsLongAsItLastedWhateverTheClockDid)
             EXPECT_EQ(form.Label3b->text(), QLatin1String(c.Duration)) << "the time online shown";
             Sim->DropLine(line);
             form.KZInternetDetect1->Poll();
-            ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+            ASSERT_TRUE(form.UsageRecorder()->Flush(5000)) << form.UsageRecorder()->Problem().toStdString();
         }
         const QSettings ini(IniPath(), QSettings::IniFormat);
         EXPECT_EQ(ini.value("Stats/TotCon").toString(), "1");

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 namespace pulo {
 namespace {
@@ -131,6 +132,30 @@ TEST_F(HistoryStoreTest, AnOldDatabaseIsMigratedAndKeepsItsRows)
             EXPECT_TRUE(store.UpdateConnection(id, At(7, 10, 5), 1, 2, true))
                 << "the hours of schema 2 are there: " << store.Problem().toStdString();
         }
+    }
+}
+
+TEST_F(HistoryStoreTest, TwoOpenersOfANewHistoryBothGetIt)
+{
+    // The window's writer makes the history while its reader (or the command line) opens it: each
+    // must find it whole, neither making its tables a second time.
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        const QString path = Folder.filePath(QStringLiteral("race%1.sqlite").arg(round));
+        QFile(path).open(QIODevice::WriteOnly); // the file exists, empty, as SQLite first makes it
+        bool opened[2] = {false, false};
+        QString problems[2];
+        std::thread others([&] {
+            THistoryStore store(path);
+            opened[1] = store.Open(THistoryStore::TAccess::ReadWrite);
+            problems[1] = store.Problem();
+        });
+        THistoryStore store(path);
+        opened[0] = store.Open(THistoryStore::TAccess::ReadWrite);
+        problems[0] = store.Problem();
+        others.join();
+        EXPECT_TRUE(opened[0]) << problems[0].toStdString();
+        EXPECT_TRUE(opened[1]) << problems[1].toStdString();
     }
 }
 
