@@ -3,6 +3,8 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -16,44 +18,88 @@ namespace pulo {
 
 namespace {
 
+// The margins a frame adds around a window.
+QMargins MarginsOf(const QWidget& window)
+{
+    const QRect client = window.geometry();
+    const QRect frame = window.frameGeometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+}
+
+// The frame the window manager gives the window: its own once it has been shown, else that of
+// another window it framed already (the main window), else none.
+QMargins FrameMargins(const QWidget& window)
+{
+    if (!MarginsOf(window).isNull())
+        return MarginsOf(window);
+    for (const QWidget* other : QApplication::topLevelWidgets())
+        if (other != &window && other->windowType() == Qt::Window && other->isVisible() && !MarginsOf(*other).isNull())
+            return MarginsOf(*other);
+    return {};
+}
+
+// Once the window manager has framed a window that was placed with a frame taken from another
+// window, its size is put right by the difference: a resizable window's frame may be larger (a
+// grip along its bottom), and the window would grow by it at every start.
+class TFrameFollower final : public QObject
+{
+public:
+    TFrameFollower(QWidget& window, const QMargins& assumed) : QObject(&window), Window(window), Assumed(assumed)
+    {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool placed = event->type() == QEvent::Move || event->type() == QEvent::Resize;
+        if (watched != &Window || !placed || !Window.isVisible() || MarginsOf(Window).isNull())
+            return false;
+        const QMargins real = MarginsOf(Window);
+        const QSize difference(real.left() + real.right() - Assumed.left() - Assumed.right(),
+                               real.top() + real.bottom() - Assumed.top() - Assumed.bottom());
+        deleteLater();
+        Window.removeEventFilter(this);
+        if (!difference.isNull())
+            Window.resize(Window.size() - difference);
+        return false;
+    }
+
+private:
+    QWidget& Window;
+    QMargins Assumed;
+};
+
 // The outer rectangle of the window in its normal state.
 QRect NormalRectangle(const QWidget& window)
 {
     const bool normalNow = window.isVisible() && !window.isMinimized() && !window.isMaximized();
     const QRect client = normalNow || window.normalGeometry().isEmpty() ? window.geometry() : window.normalGeometry();
-    const QRect frame = window.frameGeometry();
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                           frame.bottom() - client.bottom());
-    return client.marginsAdded(margins);
+    return client.marginsAdded(MarginsOf(window));
 }
 
-// Where the window goes so that it can be reached: where it was when that is on a screen,
-// otherwise moved onto the screen nearest to it (a monitor that is no longer there).
-QPoint OnNearestScreen(const QRect& wanted)
+// Where the window's frame goes so that all of it can be reached: on the screen it is mostly on
+// (else the primary one), within the room the desktop's panels leave, made smaller where it is
+// larger than that room (not below least).
+QRect WhollyOnScreen(const QRect& wanted, const QSize& least)
 {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.isEmpty())
-        return wanted.topLeft();
-    const QScreen* nearest = nullptr;
-    std::int64_t best = std::numeric_limits<std::int64_t>::max();
-    for (const QScreen* screen : screens) {
-        const QRect area = screen->availableGeometry();
-        const QRect shared = area.intersected(wanted);
-        // A title bar's worth of the window on a screen is enough to take hold of it.
-        if (shared.width() >= 40 && shared.height() >= 20 && shared.top() == std::max(wanted.top(), area.top()))
-            return wanted.topLeft();
-        const QPoint gap = wanted.center() - area.center();
-        const std::int64_t distance =
-            static_cast<std::int64_t>(gap.x()) * gap.x() + static_cast<std::int64_t>(gap.y()) * gap.y();
-        if (distance < best) {
-            best = distance;
-            nearest = screen;
+    const QScreen* chosen = QGuiApplication::primaryScreen();
+    if (chosen == nullptr)
+        return wanted;
+    std::int64_t most = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->availableGeometry().intersected(wanted);
+        const std::int64_t area = shared.isEmpty() ? 0 : static_cast<std::int64_t>(shared.width()) * shared.height();
+        if (area > most) {
+            most = area;
+            chosen = screen;
         }
     }
-    const QRect area = nearest->availableGeometry();
-    const int x = std::clamp(wanted.left(), area.left(), std::max(area.left(), area.right() + 1 - wanted.width()));
-    const int y = std::clamp(wanted.top(), area.top(), std::max(area.top(), area.bottom() + 1 - wanted.height()));
-    return {x, y};
+    const QRect room = chosen->availableGeometry();
+    const QSize size = wanted.size().boundedTo(room.size()).expandedTo(least);
+    const int x = std::clamp(wanted.left(), room.left(), std::max(room.left(), room.right() + 1 - size.width()));
+    const int y = std::clamp(wanted.top(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
+    return {QPoint(x, y), size};
 }
 
 } // namespace
@@ -73,8 +119,11 @@ void SaveWindowPosition(const QWidget& window, const char* section)
 void RestoreWindowPosition(QWidget& window, const char* section)
 {
     const TIniFile ini(SettingsPath());
-    const QRect frame = window.frameGeometry();
-    const QSize frameExtra = frame.size() - window.size();
+    // What is stored is the frame's rectangle. A window not shown yet has no frame of its own:
+    // it is taken to get the one the window manager gave the others, else its size would grow by
+    // a frame at every start.
+    const QMargins margins = FrameMargins(window);
+    const QRect frame = window.geometry().marginsAdded(margins);
     // In 64 bits: values at the ends of the range must not overflow. A rectangle no screen
     // could show (inverted, or larger than any display) counts as no position at all.
     const std::int64_t left = ini.ReadInteger(section, "Left", frame.left());
@@ -82,15 +131,21 @@ void RestoreWindowPosition(QWidget& window, const char* section)
     const std::int64_t right = ini.ReadInteger(section, "Right", static_cast<std::int32_t>(left + frame.width()));
     const std::int64_t bottom = ini.ReadInteger(section, "Bottom", static_cast<std::int32_t>(top + frame.height()));
     constexpr std::int64_t limit = 100000;
-    const std::int64_t width = right - left - frameExtra.width();
-    const std::int64_t height = bottom - top - frameExtra.height();
-    if (std::abs(left) > limit || std::abs(top) > limit || width <= 0 || height <= 0 || width > limit || height > limit)
-        return;
-    const QRect wanted(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
-                       static_cast<int>(bottom - top));
-    const QPoint place = OnNearestScreen(wanted);
-    window.move(place);
-    window.resize(static_cast<int>(width), static_cast<int>(height));
+    const std::int64_t width = right - left;
+    const std::int64_t height = bottom - top;
+    const bool stored = std::abs(left) <= limit && std::abs(top) <= limit && width > margins.left() + margins.right() &&
+                        height > margins.top() + margins.bottom() && width <= limit && height <= limit;
+    const QRect wanted =
+        stored ? QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width), static_cast<int>(height))
+               : frame;
+    // No smaller than its layout lets it be: a window that grows once shown is placed anew by
+    // some window managers, with its frame off the screen's top.
+    const QSize least = window.minimumSize().expandedTo(window.minimumSizeHint());
+    const QRect placed = WhollyOnScreen(wanted, least.grownBy(margins));
+    window.move(placed.topLeft());
+    window.resize(placed.size().shrunkBy(margins));
+    if (!window.isVisible() && !margins.isNull())
+        new TFrameFollower(window, margins);
 }
 
 } // namespace pulo

@@ -11,7 +11,8 @@ namespace pulo {
 // minimised or hidden in the tray). Raises PuloError when the settings file cannot be written.
 void SaveWindowPosition(const QWidget& window, const char* section);
 // Moves and sizes the window as stored; a missing or malformed key keeps the window's own
-// value. The values are used as they are, unchecked against the screen.
+// value. The window then lies wholly on a screen's available area (the one it is mostly on, else
+// the primary one), made smaller where it would not fit.
 void RestoreWindowPosition(QWidget& window, const char* section);
 
 } // namespace pulo

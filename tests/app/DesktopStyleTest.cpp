@@ -6,9 +6,11 @@
 #include "tests/app/Unit1TrayFixture.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPalette>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QStyleFactory>
 
 #include <gtest/gtest.h>
@@ -116,6 +118,41 @@ TEST_F(DesktopStyleTest, TheChosenStyleDrawsTheWindowAndEveryFigureAndWarningRea
     }
     QApplication::setStyle(QStyleFactory::create(before));
     QApplication::setPalette(QApplication::style()->standardPalette());
+}
+
+TEST_F(DesktopStyleTest, TheUsageWindowComesBackWhollyOnTheScreenAndTheSameSizeAtEveryStart)
+{
+    // The tests' screen is 1024 x 600: the Usage window is taller than that by itself.
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct
+    {
+        const char* Name;
+        const char* Placement;
+    } starts[] = {{"first start", ""},
+                  {"second start", nullptr},
+                  {"third start", nullptr},
+                  {"a place above the screen and larger than it",
+                   "[UsagePlacement]\nLeft=-30\nTop=-200\nRight=2000\nBottom=1500\n"}};
+    QSize first;
+    for (const auto& start : starts) {
+        SCOPED_TRACE(start.Name);
+        if (start.Placement != nullptr)
+            WriteIni(QByteArray("[General]\nSounds=0\n") + start.Placement);
+        TForm1 form(Services());
+        form.show();
+        form.Usage1Click();
+        QWidget* usage = test::ShownWindow(QStringLiteral("frmUsage"));
+        ASSERT_NE(usage, nullptr);
+        EXPECT_TRUE(room.contains(usage->frameGeometry()))
+            << usage->frameGeometry().x() << "," << usage->frameGeometry().y() << " " << usage->frameGeometry().width()
+            << "x" << usage->frameGeometry().height();
+        if (first.isEmpty())
+            first = usage->size();
+        if (start.Placement == nullptr) {
+            EXPECT_EQ(usage->size(), first) << "neither growing nor shrinking from start to start";
+        }
+        usage->close();
+    }
 }
 
 } // namespace

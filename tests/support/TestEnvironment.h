@@ -4,6 +4,7 @@
 // need no display (listing the tests included), and a folder of the run for anything Qt might
 // store, so nothing touches the user's desktop or home folder.
 
+#include <QFile>
 #include <QTemporaryDir>
 
 namespace pulo::test {
@@ -13,7 +14,14 @@ class TTestEnvironment final
 public:
     TTestEnvironment()
     {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // One screen of a small laptop's size (1024 x 600), so that a window that would not fit
+        // on one shows it in the tests.
+        QFile screen(Home.filePath(QStringLiteral("screen.json")));
+        if (screen.open(QIODevice::WriteOnly))
+            screen.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1024, "height": 600,
+                             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        screen.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screen.fileName().toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", Home.filePath(QStringLiteral("config")).toLocal8Bit());
         qputenv("XDG_CACHE_HOME", Home.filePath(QStringLiteral("cache")).toLocal8Bit());
         qputenv("XDG_DATA_HOME", Home.filePath(QStringLiteral("data")).toLocal8Bit());
