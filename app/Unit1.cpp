@@ -168,6 +168,7 @@ void TForm1::CreateWindows()
     host.ShowMainWindow = [this] { RestoreApplication(); };
     host.Plan = &Plan;
     host.SetProviderFigure = [this](std::int64_t bytes) { RunGuarded([&] { SetProviderFigure(bytes); }); };
+    host.CountedNow = [this] { return PlanNow().Counted; };
     host.Desktop = &Desktop;
     // Offered to an installed copy; a portable one moves with its folder.
     if (FileLocation() == TFileLocation::UserFolders) {

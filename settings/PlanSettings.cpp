@@ -15,26 +15,51 @@ constexpr int MostPercent = 1000;
 
 } // namespace
 
-std::optional<std::vector<int>> ParseThresholds(const QString& text)
+namespace {
+
+// Blanks, commas and semicolons part them (read at every start: no pattern engine for it).
+QStringList ThresholdParts(const QString& text)
 {
-    // Blanks, commas and semicolons part them (read at every start: no pattern engine for it).
     QString spaced = text;
     for (QChar& c : spaced)
         if (c == QLatin1Char(',') || c == QLatin1Char(';') || c.isSpace())
             c = QLatin1Char(' ');
+    return spaced.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+std::optional<int> ThresholdOf(QString part)
+{
+    if (part.endsWith(QLatin1Char('%')))
+        part.chop(1);
+    bool ok = false;
+    const int percent = part.toInt(&ok);
+    if (!ok || percent < 1 || percent > MostPercent)
+        return std::nullopt;
+    return percent;
+}
+
+} // namespace
+
+std::optional<std::vector<int>> ParseThresholds(const QString& text)
+{
     std::vector<int> thresholds;
-    for (QString part : spaced.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (part.endsWith(QLatin1Char('%')))
-            part.chop(1);
-        bool ok = false;
-        const int percent = part.toInt(&ok);
-        if (!ok || percent < 1 || percent > MostPercent)
+    for (const QString& part : ThresholdParts(text)) {
+        const std::optional<int> percent = ThresholdOf(part);
+        if (!percent)
             return std::nullopt;
-        thresholds.push_back(percent);
+        thresholds.push_back(*percent);
     }
     std::sort(thresholds.begin(), thresholds.end());
     thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
     return thresholds;
+}
+
+QString UnreadableThreshold(const QString& text)
+{
+    for (const QString& part : ThresholdParts(text))
+        if (!ThresholdOf(part))
+            return QStringLiteral("\u201C%1\u201D is not a whole percentage from 1 to %2").arg(part).arg(MostPercent);
+    return {};
 }
 
 QString ThresholdsText(const std::vector<int>& thresholds)

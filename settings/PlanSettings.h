@@ -35,5 +35,7 @@ void WritePlanSettings(const TPlanSettings& plan);
 // empty text; nothing when a part is not such a percentage.
 [[nodiscard]] std::optional<std::vector<int>> ParseThresholds(const QString& text);
 [[nodiscard]] QString ThresholdsText(const std::vector<int>& thresholds);
+// Why ParseThresholds refuses the text, for the user: its first word that is not a percentage.
+[[nodiscard]] QString UnreadableThreshold(const QString& text);
 
 } // namespace pulo

@@ -45,7 +45,10 @@ struct TConfigHost final
     std::function<void()> ShowHelp;
     // The data plan's working values, shared like the settings; none: no " Plan " page values.
     TPlanSettings* Plan = nullptr;
-    // The provider's figure for this period (bytes), given on the Plan page: taken at once.
+    // What the limit counts this period now (bytes): where the provider's figure starts, so that
+    // the user corrects a number rather than types one from nothing.
+    std::function<std::int64_t()> CountedNow;
+    // The provider's figure for this period (bytes), given on the Plan page: taken with OK.
     std::function<void(std::int64_t bytes)> SetProviderFigure;
     // The desktop's working values (notifications), shared likewise.
     TDesktopSettings* Desktop = nullptr;
@@ -130,7 +133,8 @@ public:
     QCheckBox* CheckHangUpAtLimit = nullptr;
     QDoubleSpinBox* SpinProviderFigure = nullptr;
     QComboBox* ComboProviderUnit = nullptr;
-    QPushButton* btnSetProviderFigure = nullptr;
+    double ProviderFigureShown = 0; // what the provider's field started at, in its unit
+    int ProviderUnitShown = 0;
     // The " General " page's desktop checks (frmConfigDesktop.cpp).
     QCheckBox* CheckNotify = nullptr;
     QCheckBox* CheckAutostart = nullptr;

@@ -33,6 +33,7 @@ void TfrmConfig::CreatePlanPage()
     SpinBillingDay->setToolTip(
         QStringLiteral("Minimum 1  -  Maximum 31 (1: the calendar month; 29 to 31: the last day of a shorter month)"));
     SpinBillingDay->setGeometry(260, 14, 60, 22);
+    SpinBillingDay->setAccessibleName(QStringLiteral("The billing month starts on day"));
     auto* counts = new QGroupBox(QStringLiteral(" The download limit counts: "), page);
     counts->setGeometry(12, 44, 434, 64);
     RadioQuotaReceived = new QRadioButton(QStringLiteral("Received only"), counts);
@@ -50,31 +51,45 @@ void TfrmConfig::CreatePlanPage()
     SpinPlanLimit = new QDoubleSpinBox(limit);
     SpinPlanLimit->setObjectName(QStringLiteral("SpinPlanLimit"));
     SpinPlanLimit->setGeometry(230, 24, 110, 22);
+    SpinPlanLimit->setAccessibleName(QStringLiteral("Download limit"));
     ComboPlanUnit = new QComboBox(limit);
     ComboPlanUnit->setObjectName(QStringLiteral("ComboPlanUnit"));
     ComboPlanUnit->addItems({QStringLiteral("MB"), QStringLiteral("GB")});
     ComboPlanUnit->setGeometry(346, 24, 70, 22);
+    ComboPlanUnit->setAccessibleName(QStringLiteral("Unit of the download limit"));
     auto* same = new QLabel(QStringLiteral("The same limit as the maximum download alarm on the Alarms page."), page);
     same->setGeometry(16, 176, 430, 18);
 
     auto* warnings = new QGroupBox(QStringLiteral(" Warnings: "), page);
     warnings->setGeometry(12, 198, 434, 112);
-    (new QLabel(QStringLiteral("At (% of the limit, once a period):"), warnings))->setGeometry(16, 24, 220, 20);
+    auto* at = new QLabel(QStringLiteral("At (% of the limit, once a period):"), warnings);
+    at->setGeometry(16, 22, 220, 20);
     EditThresholds = new QLineEdit(warnings);
     EditThresholds->setObjectName(QStringLiteral("EditThresholds"));
     EditThresholds->setToolTip(QStringLiteral("Whole percentages from 1 to 1000, separated by blanks; empty: none"));
-    EditThresholds->setGeometry(240, 22, 176, 22);
+    EditThresholds->setGeometry(240, 20, 176, 22);
+    at->setBuddy(EditThresholds);
+    EditThresholds->setAccessibleName(QStringLiteral("Warnings at percentages of the limit"));
     CheckAllowanceNotice = new QCheckBox(QStringLiteral("When today's use passes the daily allowance"), warnings);
     CheckAllowanceNotice->setObjectName(QStringLiteral("CheckAllowanceNotice"));
-    CheckAllowanceNotice->setGeometry(16, 52, 400, 20);
+    CheckAllowanceNotice->setGeometry(16, 46, 400, 20);
+    auto* allowance =
+        new QLabel(QStringLiteral("Daily allowance: what was left this morning over the days left."), warnings);
+    allowance->setObjectName(QStringLiteral("lblDailyAllowance"));
+    allowance->setGeometry(36, 64, 390, 18);
+    allowance->setEnabled(false); // a note, in the desktop's quieter text
     CheckHangUpAtLimit = new QCheckBox(QStringLiteral("Hang up a dial-up line when the limit is passed"), warnings);
     CheckHangUpAtLimit->setObjectName(QStringLiteral("CheckHangUpAtLimit"));
-    CheckHangUpAtLimit->setGeometry(16, 80, 400, 20);
-    (new QLabel(QStringLiteral("Your provider's meter says:"), page))->setGeometry(16, 318, 190, 20);
+    CheckHangUpAtLimit->setGeometry(16, 86, 400, 20);
+    auto* provider = new QLabel(QStringLiteral("Your provider's meter says:"), page);
+    provider->setGeometry(16, 318, 190, 20);
     SpinProviderFigure = new QDoubleSpinBox(page);
     SpinProviderFigure->setObjectName(QStringLiteral("SpinProviderFigure"));
+    provider->setBuddy(SpinProviderFigure);
+    SpinProviderFigure->setAccessibleName(QStringLiteral("Your provider's meter says"));
     SpinProviderFigure->setToolTip(QStringLiteral("What your provider says this billing period has used, as the limit "
-                                                  "counts it: every figure follows it from now on"));
+                                                  "counts it. It starts at what PuloPro counts; a figure you change "
+                                                  "is taken with OK, and every figure follows it from then on"));
     SpinProviderFigure->setDecimals(3);
     // Up to what a line could carry in any unit (MostProviderBytes).
     SpinProviderFigure->setRange(0, 1e6);
@@ -86,15 +101,9 @@ void TfrmConfig::CreatePlanPage()
     connect(ComboProviderUnit, &QComboBox::currentIndexChanged, this,
             [this](int unit) { SpinProviderFigure->setMaximum(unit == 1 ? 1e6 : 1e9); });
     ComboProviderUnit->setGeometry(320, 316, 56, 22);
-    btnSetProviderFigure = new QPushButton(QStringLiteral("&Set"), page);
-    btnSetProviderFigure->setObjectName(QStringLiteral("btnSetProviderFigure"));
-    btnSetProviderFigure->setGeometry(380, 315, 64, 24);
-    btnSetProviderFigure->setEnabled(static_cast<bool>(Host.SetProviderFigure));
-    connect(btnSetProviderFigure, &QPushButton::clicked, this, [this] {
-        if (Host.SetProviderFigure)
-            Host.SetProviderFigure(
-                std::llround(SpinProviderFigure->value() * (ComboProviderUnit->currentIndex() == 1 ? 1e9 : 1e6)));
-    });
+    ComboProviderUnit->setAccessibleName(QStringLiteral("Unit of your provider's figure"));
+    SpinProviderFigure->setEnabled(static_cast<bool>(Host.SetProviderFigure));
+    ComboProviderUnit->setEnabled(static_cast<bool>(Host.SetProviderFigure));
     Pages->addTab(page, QStringLiteral(" Plan "));
     BindPlanLimit();
 }
@@ -141,6 +150,12 @@ void TfrmConfig::LoadPlanControls()
     EditThresholds->setText(ThresholdsText(Host.Plan->Thresholds));
     CheckAllowanceNotice->setChecked(Host.Plan->AllowanceNotice);
     CheckHangUpAtLimit->setChecked(Host.Plan->HangUpAtLimit);
+    // The provider's figure starts at what PuloPro counts now, in the unit that reads best.
+    const std::int64_t counted = Host.CountedNow ? Host.CountedNow() : 0;
+    ComboProviderUnit->setCurrentIndex(counted >= 1'000'000'000 ? 1 : 0);
+    SpinProviderFigure->setValue(static_cast<double>(counted) / (counted >= 1'000'000'000 ? 1e9 : 1e6));
+    ProviderFigureShown = SpinProviderFigure->value();
+    ProviderUnitShown = ComboProviderUnit->currentIndex();
 }
 
 bool TfrmConfig::PlanInputValid()
@@ -149,7 +164,9 @@ bool TfrmConfig::PlanInputValid()
         return true;
     Pages->setCurrentWidget(EditThresholds->parentWidget()->parentWidget());
     EditThresholds->setFocus();
-    Warn(QStringLiteral("The warnings must be whole percentages from 1 to 1000, separated by blanks."));
+    Warn(QStringLiteral("The warnings cannot be read: %1. They must be whole percentages from 1 to 1000, separated "
+                        "by blanks.")
+             .arg(UnreadableThreshold(EditThresholds->text())));
     return false;
 }
 
@@ -165,6 +182,12 @@ void TfrmConfig::StorePlan()
     plan.HangUpAtLimit = CheckHangUpAtLimit->isChecked();
     WritePlanSettings(plan); // a refused write raises: the dialog stays open
     *Host.Plan = plan;
+    // The provider's figure, when the user changed it: with OK, like every other field.
+    const bool changed = std::abs(SpinProviderFigure->value() - ProviderFigureShown) > 0.0005 ||
+                         ComboProviderUnit->currentIndex() != ProviderUnitShown;
+    if (changed && Host.SetProviderFigure)
+        Host.SetProviderFigure(
+            std::llround(SpinProviderFigure->value() * (ComboProviderUnit->currentIndex() == 1 ? 1e9 : 1e6)));
 }
 
 } // namespace pulo

@@ -273,14 +273,19 @@ TEST_F(Unit1PlanTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
         ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
         Run(form, 1);
         EXPECT_EQ(TextColor(form.Label11b), TextColor(form.Label10b)) << "3 MB: no warning colour";
-        form.Configuration1Click();
-        QWidget* dialog = ShownWindow(QStringLiteral("frmConfig"));
-        ASSERT_NE(dialog, nullptr);
-        dialog->findChild<QComboBox*>(QStringLiteral("ComboProviderUnit"))->setCurrentIndex(0); // MB
-        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinProviderFigure"))->setValue(9.6);
-        dialog->findChild<QPushButton*>(QStringLiteral("btnSetProviderFigure"))->click();
-        dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
-        Run(form, 1);
+        // The figure starts at what PuloPro counts; a change is taken with OK, never with Cancel.
+        for (const char* button : {"btnCancel", "btnSave"}) {
+            SCOPED_TRACE(button);
+            form.Configuration1Click();
+            QWidget* dialog = ShownWindow(QStringLiteral("frmConfig"));
+            ASSERT_NE(dialog, nullptr);
+            auto* figure = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinProviderFigure"));
+            EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("ComboProviderUnit"))->currentText(), "MB");
+            EXPECT_DOUBLE_EQ(figure->value(), 3.0) << "what PuloPro counts";
+            figure->setValue(9.6);
+            dialog->findChild<QPushButton*>(QLatin1String(button))->click();
+            Run(form, 1);
+        }
         EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("countedBytes")].toInteger(), 9'600'000);
         EXPECT_EQ(ReportJson(form.LiveReport())[QStringLiteral("correctionBytes")].toInteger(), 6'600'000);
         EXPECT_EQ(test::WarningOf(form.Label11b), "yellow") << "96 % of the limit";

@@ -271,13 +271,17 @@ TEST_F(frmConfigTest, ThePlansWarningsAreStoredOnlyWhenTheyArePercentages)
     EXPECT_EQ(dialog->EditThresholds->text(), QStringLiteral("70 95"));
     EXPECT_TRUE(dialog->CheckHangUpAtLimit->isChecked());
     EXPECT_TRUE(dialog->CheckAllowanceNotice->isChecked()) << "on unless turned off";
-    for (const char* wrong : {"80 abc", "0", "1001", "-5"}) {
+    // Each refused with the word that cannot be read.
+    const std::pair<const char*, const char*> refused[] = {
+        {"80 abc", "\u201Cabc\u201D"}, {"0", "\u201C0\u201D"}, {"1001", "\u201C1001\u201D"}, {"-5", "\u201C-5\u201D"}};
+    for (const auto& [wrong, named] : refused) {
         SCOPED_TRACE(wrong);
         dialog->EditThresholds->setText(QLatin1String(wrong));
         dialog->CheckHangUpAtLimit->setChecked(false);
         Warnings.clear();
         dialog->btnSave->click();
-        EXPECT_EQ(Warnings.size(), 1);
+        ASSERT_EQ(Warnings.size(), 1);
+        EXPECT_TRUE(Warnings[0].contains(QString::fromUtf8(named))) << Warnings[0].toStdString();
         EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
         EXPECT_EQ(Stored("General/HangUpAtLimit"), QStringLiteral("1")) << "nothing stored";
     }
