@@ -376,9 +376,9 @@ private:
     void Notice(TNotice kind, const QString& summary, const QString& body);
     void Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency);
     void NoticeLimitColors(TColor timeBefore);
-    void NoticeForecast(const TPlanStatus& plan);
-    // The plan's warnings due now (thresholds, the limit, the daily allowance), each given once
-    // and kept in the history; the line hung up at the limit when the user asked for it.
+    // The plan's warnings due now (the forecast while online, the thresholds, the limit, the daily
+    // allowance), each given once and kept in the history, in one notification a moment (the most
+    // pressing, carrying the rest); the line hung up at the limit when the user asked for it.
     void NoticePlanAlerts(const TPlanStatus& plan);
     // What the plan keeps in the history (today's finished use, the warnings given, the
     // provider's figure), read once it can be; false until then.

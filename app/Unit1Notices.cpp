@@ -70,17 +70,6 @@ void TForm1::NoticeLimitColors(TColor timeBefore)
                QStringLiteral("The month's limit is %1 hours.").arg(Settings.MaxTimeAlarm), urgency(TimeAlarmColor));
 }
 
-void TForm1::NoticeForecast(const TPlanStatus& plan)
-{
-    // Once a period, while under the limit: at this pace it is reached before the period ends.
-    if (!plan.Limit || !plan.WithinLimit() || plan.ForecastWithinLimit() || ForecastWarned == plan.Period.First)
-        return;
-    ForecastWarned = plan.Period.First;
-    Notice(TNotice::Forecast, QStringLiteral("Download limit ahead"),
-           QStringLiteral("At this pace the limit is reached on %1.")
-               .arg(QLocale(QLocale::English).toString(*plan.Forecast, QStringLiteral("d MMMM"))));
-}
-
 void TForm1::NoticeProblem(const QString& message)
 {
     Notice(TNotice::Problem, QStringLiteral("PuloPro"), message);

@@ -16,6 +16,9 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include <algorithm>
+#include <vector>
+
 namespace pulo {
 
 bool TForm1::ReadPlanFacts()
@@ -112,6 +115,20 @@ void TForm1::FollowPlanDay(const QDateTime& now)
     (void)ReadPlanFacts();
 }
 
+namespace {
+
+// One of the plan's warnings due at a moment; the most pressing is given, carrying the others.
+struct TPlanNotice final
+{
+    int Weight = 0; // the most pressing is the heaviest
+    TNotice Kind = TNotice::Forecast;
+    QString Summary;
+    QString Body;
+    TUrgency Urgency = TUrgency::Normal;
+};
+
+} // namespace
+
 void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
 {
     // Until what was given before this start is known nothing is given, so nothing is given twice.
@@ -122,12 +139,19 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
     // the limit was passed on another.
     if (!plan.WithinLimit())
         HangUpAtLimit(plan);
+    std::vector<TPlanNotice> notices;
+    // Once a period, while online and under the limit: at this pace it is reached before the
+    // period ends.
+    if (IsOnline() && plan.Limit && plan.WithinLimit() && !plan.ForecastWithinLimit() &&
+        ForecastWarned != plan.Period.First) {
+        ForecastWarned = plan.Period.First;
+        notices.push_back({1, TNotice::Forecast, QStringLiteral("Download limit ahead"),
+                           Capitalised(ForecastText(plan)) + QLatin1Char('.'), TUrgency::Normal});
+    }
     Alerts.SetThresholds(Plan.Thresholds);
     Alerts.SetAllowanceNotice(Plan.AllowanceNotice);
     const std::vector<TPlanAlert> due = Alerts.Due(plan, DateOf(Now()));
-    if (due.empty())
-        return;
-    if (History)
+    if (!due.empty() && History)
         History->Remember(QStringLiteral("plan_alerts"), Alerts.Given());
     const QString ofLimit =
         plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period.") : QString();
@@ -135,20 +159,37 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
         switch (alert.Kind) {
         case TPlanAlert::TKind::Threshold:
             if (alert.Percent >= 100)
-                Notice(TNotice::DownloadLimit, QStringLiteral("Download past the limit"), ofLimit, TUrgency::Critical);
+                notices.push_back({3, TNotice::DownloadLimit, QStringLiteral("Download past the limit"), ofLimit,
+                                   TUrgency::Critical});
             else
-                Notice(TNotice::DownloadLimit, QStringLiteral("Download at %1 % of the limit").arg(alert.Percent),
-                       ofLimit + QLatin1Char(' ') + Capitalised(ForecastText(plan)) + QLatin1Char('.'));
+                notices.push_back({2, TNotice::DownloadLimit,
+                                   QStringLiteral("Download at %1 % of the limit").arg(alert.Percent),
+                                   ofLimit + QLatin1Char(' ') + Capitalised(ForecastText(plan)) + QLatin1Char('.'),
+                                   TUrgency::Normal});
             break;
         case TPlanAlert::TKind::Limit:
             break; // the line's hang-up is due by itself (above); the notice is the threshold's
         case TPlanAlert::TKind::Allowance:
-            Notice(TNotice::Allowance, QStringLiteral("Past today's allowance"),
-                   QStringLiteral("%1 used today; %2.")
-                       .arg(InUnit(plan.UsedToday, UnitFor(plan.UsedToday)), AllowanceText(plan)));
+            notices.push_back({0, TNotice::Allowance, QStringLiteral("Past today's allowance"),
+                               QStringLiteral("%1 used today; %2.")
+                                   .arg(InUnit(plan.UsedToday, UnitFor(plan.UsedToday)), AllowanceText(plan)),
+                               TUrgency::Normal});
             break;
         }
     }
+    if (notices.empty())
+        return;
+    // Several at one moment (at 91 %: the forecast and 80 % and 90 %) make one notification: the
+    // most pressing, with what the others say that it does not.
+    std::stable_sort(notices.begin(), notices.end(),
+                     [](const TPlanNotice& a, const TPlanNotice& b) { return a.Weight > b.Weight; });
+    TPlanNotice given = notices.front();
+    for (auto other = notices.begin() + 1; other != notices.end(); ++other)
+        if (!given.Body.contains(other->Body) && !(other->Kind == given.Kind && other->Weight == given.Weight))
+            given.Body += QLatin1Char(' ') + (other->Kind == TNotice::Allowance
+                                                  ? QStringLiteral("Past today's allowance: ") + other->Body
+                                                  : other->Body);
+    Notice(given.Kind, given.Summary, given.Body, given.Urgency);
 }
 
 void TForm1::HangUpAtLimit(const TPlanStatus& plan)

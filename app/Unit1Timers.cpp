@@ -28,8 +28,6 @@ void TForm1::RxTimerEvent1Timer()
     FollowPlanDay(now);
     // Where the plan stands, once a tick, for the forecast's warning and the tip.
     const TPlanStatus plan = PlanAt(now);
-    if (IsOnline())
-        NoticeForecast(plan);
     NoticePlanAlerts(plan);
     // The tray sends the tip on only when it changed.
     ShowTrayStatus(plan);

@@ -12,17 +12,34 @@ TUsageUnit UnitFor(std::int64_t largest)
     return largest > 1'000'000'000 ? TUsageUnit{QStringLiteral("GB"), 1e9} : TUsageUnit{QStringLiteral("MB"), 1e6};
 }
 
-QString InUnit(std::int64_t bytes, const TUsageUnit& unit)
+namespace {
+
+// Three significant figures (and a thousandth's place among small ones), or more places.
+QString InUnit(std::int64_t bytes, const TUsageUnit& unit, int morePlaces)
 {
     const double value = static_cast<double>(bytes) / unit.Bytes;
-    const int decimals = value >= 100 ? 0 : value >= 10 ? 1 : value >= 1 || value == 0 ? 2 : 3;
+    const int decimals = (value >= 100 ? 0 : value >= 10 ? 1 : value >= 1 || value == 0 ? 2 : 3) + morePlaces;
     return QString::number(value, 'f', decimals) + QLatin1Char(' ') + unit.Name;
+}
+
+} // namespace
+
+QString InUnit(std::int64_t bytes, const TUsageUnit& unit)
+{
+    return InUnit(bytes, unit, 0);
 }
 
 QString OfLimit(std::int64_t bytes, std::int64_t limit)
 {
     const TUsageUnit unit = UnitFor(std::max(bytes, limit));
-    return InUnit(bytes, unit) + QStringLiteral(" of ") + InUnit(limit, unit);
+    // A figure just past (or short of) its limit shows the places that tell them apart: "past the
+    // limit: 1.83 GB of 1.83 GB" would say neither.
+    for (int more = 0;; ++more) {
+        const QString figure = InUnit(bytes, unit, more);
+        const QString of = InUnit(limit, unit, more);
+        if (figure != of || bytes == limit || more == 6)
+            return figure + QStringLiteral(" of ") + InUnit(limit, unit, more);
+    }
 }
 
 std::optional<std::int64_t> AmountBytes(const QString& text)

@@ -128,6 +128,7 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     const std::int64_t nowMs = local.toMSecsSinceEpoch();
     const TPeriodFacts& facts = FactsOf(local.date());
     status.Period = facts.Period;
+    status.Today = local.date();
     status.DaysLeft = DaysLeft(status.Period, local.date());
     const TMonthTotals totals = TotalsOfPeriod(Totals, status.Period);
     status.Sent = Bytes(totals.TotTMT);

@@ -21,6 +21,7 @@ namespace pulo {
 struct TPlanStatus final
 {
     TBillingPeriod Period;
+    QDate Today; // the local day the status is of
     int DaysLeft = 0;
     std::int64_t Sent = 0; // bytes counted this period
     std::int64_t Received = 0;

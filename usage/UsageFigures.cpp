@@ -117,6 +117,10 @@ QString ForecastText(const TPlanStatus& status)
         return QStringLiteral("the limit has been passed");
     if (status.ForecastWithinLimit())
         return QStringLiteral("within the limit");
+    if (*status.Forecast == status.Today)
+        return QStringLiteral("at this pace the limit is reached today");
+    if (status.Today.isValid() && *status.Forecast == status.Today.addDays(1))
+        return QStringLiteral("at this pace the limit is reached tomorrow");
     return QStringLiteral("at this pace the limit is reached on ") +
            QLocale(QLocale::English).toString(*status.Forecast, QStringLiteral("d MMMM"));
 }

@@ -192,7 +192,7 @@ TEST_F(Unit1PlanTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheLimitCan
                   (QStringList{"Download at 80 % of the limit / 8.00 MB of 10.0 MB this period. At this pace the limit "
                                "is reached on 10 December.",
                                "Download at 90 % of the limit / 9.00 MB of 10.0 MB this period. At this pace the limit "
-                               "is reached on 9 December."}))
+                               "is reached tomorrow."}))
             << Log->Balloons.join('\n').toStdString();
         Log->Balloons.clear();
         Sim->HungUp.clear(); // the end of the first line
@@ -225,6 +225,26 @@ TEST_F(Unit1PlanTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheLimitCan
         }
         Sim->HungUp.clear();
     }
+}
+
+TEST_F(Unit1PlanTest, WarningsDueAtOneMomentMakeOneNotification)
+{
+    // Started online at 91 % of the limit: the forecast, 80 % and 90 % are all due at the first
+    // moment; one notification, the most pressing, says all of it.
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\nAllowanceNotice=0\n[Stats]\nMonth=12\nTotCon=1\n"
+             "TotRCV=9100\n");
+    Sim->SetNow(2026, 12, 8, 12, 0, 0);
+    Log->Balloons.clear();
+    TForm1 form(Services());
+    ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    Sim->SetLineRates(line, 0, 20'000);
+    form.KZInternetDetect1->Poll();
+    Run(form, 3);
+    EXPECT_EQ(Log->Balloons.filter(QStringLiteral("limit")),
+              QStringList{"Download at 90 % of the limit / 9.12 MB of 10.0 MB this period. At this pace the limit is "
+                          "reached tomorrow."})
+        << Log->Balloons.join('\n').toStdString();
 }
 
 TEST_F(Unit1PlanTest, TheHangUpAtTheLimitIsDueForEachDialUpLineUpPastIt)

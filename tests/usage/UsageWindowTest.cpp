@@ -128,6 +128,29 @@ TEST(UsageUnitsTest, UnitsAndTheForecastInWords)
     EXPECT_EQ(ForecastText(status), QStringLiteral("at this pace the limit is reached on 21 December"));
     status.Forecast = QDate(2027, 1, 3);
     EXPECT_EQ(ForecastText(status), QStringLiteral("within the limit"));
+    // Said on the day itself, or the day before.
+    status.Today = QDate(2026, 12, 9);
+    for (const auto& [forecast, said] : {std::pair{QDate(2026, 12, 9), "today"},
+                                         {QDate(2026, 12, 10), "tomorrow"},
+                                         {QDate(2026, 12, 11), "on 11 December"}}) {
+        status.Forecast = forecast;
+        EXPECT_EQ(ForecastText(status), QStringLiteral("at this pace the limit is reached ") + QLatin1String(said));
+    }
+    // A figure and its limit tell "past" from "at" from "short of" with the places it takes.
+    const struct
+    {
+        std::int64_t Bytes;
+        std::int64_t Limit;
+        const char* Text;
+    } limits[] = {
+        {1'830'400'000, 1'830'000'000, "1.8304 GB of 1.8300 GB"},
+        {1'829'990'000, 1'830'000'000, "1.82999 GB of 1.83000 GB"},
+        {1'830'000'000, 1'830'000'000, "1.83 GB of 1.83 GB"},
+        {900'000'000, 2'000'000'000, "0.900 GB of 2.00 GB"},
+        {5'000'000, 10'000'000, "5.00 MB of 10.0 MB"},
+    };
+    for (const auto& c : limits)
+        EXPECT_EQ(OfLimit(c.Bytes, c.Limit), QString::fromLatin1(c.Text));
 }
 
 // The series of a chart by name, and the value axis a series is drawn against on one side.
