@@ -165,7 +165,7 @@ int Status(TStatusForm form)
     const std::vector<int> thresholds = ReadPlanSettings().Thresholds;
     switch (form) {
     case TStatusForm::Json:
-        return Answer(stdout, QJsonDocument(ReportJson(report)).toJson(QJsonDocument::Compact) + '\n');
+        return Answer(stdout, StatusJson(report));
     case TStatusForm::Waybar:
         return Answer(stdout, QJsonDocument(WaybarJson(report, thresholds)).toJson(QJsonDocument::Compact) + '\n');
     case TStatusForm::OneLine:
@@ -187,8 +187,19 @@ int Status(TStatusForm form)
 }
 
 // The provider's figure for this period: to the running copy, which keeps it, or into the history.
-int SetUsed(std::int64_t bytes)
+// A figure over ten times the limit is most likely a slip of the unit (TB for GB): it is set only
+// when the user says so.
+int SetUsed(std::int64_t bytes, bool force)
 {
+    if (!force) {
+        TSettings settings;
+        ReadSettings(settings, WithNIC::No);
+        const std::optional<std::int64_t> limit = DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm);
+        if (limit && bytes / 10 > *limit)
+            return Refuse(UsageError, QStringLiteral("--set-used: %1 is over ten times your limit of %2; give --force "
+                                                     "to set it all the same")
+                                          .arg(InUnit(bytes, UnitFor(bytes)), InUnit(*limit, UnitFor(*limit))));
+    }
     // The moment names the figure: should the copy take the request after this gives up waiting,
     // the history still holds it once.
     QDateTime now = QDateTime::currentDateTime();
@@ -217,8 +228,18 @@ int History(bool byPeriod, bool json)
     const int billingDay = ReadPlanSettings().BillingDay;
     std::vector<TUsageBar> bars = byPeriod ? PeriodBars(history, today, billingDay, 12, TBarRows::Finished)
                                            : DayBars(history, PeriodOf(today, billingDay), TBarRows::Finished);
-    std::erase_if(bars, [&](const TUsageBar& bar) { return bar.First > today; }); // none to come
-    return Answer(stdout, json ? BarsJson(bars) : BarsText(bars));
+    // None to come, and none from before the history began: it knows nothing of them.
+    std::optional<QDate> began;
+    history.ForEachConnection(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
+                              [&](const TUsageConnection& first) {
+                                  began = first.Start.toLocalTime().date();
+                                  return false;
+                              });
+    std::erase_if(bars, [&](const TUsageBar& bar) { return bar.First > today || !began || bar.End <= *began; });
+    if (json)
+        return Answer(stdout, BarsJson(bars));
+    const QDateTime now = QDateTime::currentDateTime();
+    return Answer(stdout, BarsText(bars) + EstimateLine(KeeperFromFiles(now, history).Status(now)));
 }
 
 // A day of the common era as YYYY-MM-DD, nothing else.
@@ -291,6 +312,8 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
                                      QStringLiteral("What the provider's meter says this billing period counts, such "
                                                     "as 3.2GB or 800MB: every figure follows it from now on."),
                                      QStringLiteral("amount"));
+    const QCommandLineOption force(QStringLiteral("force"),
+                                   QStringLiteral("With --set-used: a figure over ten times the limit is set too."));
     const QCommandLineOption days(QStringLiteral("days"), QStringLiteral("This billing period's history, day by day."));
     const QCommandLineOption months(QStringLiteral("months"),
                                     QStringLiteral("The last twelve billing periods' history, period by period."));
@@ -301,7 +324,7 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
                                   QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Export up to this day, included."),
                                 QStringLiteral("YYYY-MM-DD"));
-    parser.addOptions({status, json, waybar, oneline, check, setUsed, days, months, exportFormat, from, to});
+    parser.addOptions({status, json, waybar, oneline, check, setUsed, force, days, months, exportFormat, from, to});
     if (!parser.parse(arguments))
         return Refuse(UsageError, parser.errorText());
     if (parser.isSet(help))
@@ -339,7 +362,7 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     }
     ChooseFileLocation();
     if (providersFigure)
-        return SetUsed(*providersFigure);
+        return SetUsed(*providersFigure, parser.isSet(force));
     if (wantsStatus)
         return Status(parser.isSet(json) ? TStatusForm::Json : TStatusForm::Line);
     if (parser.isSet(waybar))

@@ -9,6 +9,8 @@ namespace pulo {
 
 TUsageUnit UnitFor(std::int64_t largest)
 {
+    if (largest > 1'000'000'000'000)
+        return {QStringLiteral("TB"), 1e12};
     return largest > 1'000'000'000 ? TUsageUnit{QStringLiteral("GB"), 1e9} : TUsageUnit{QStringLiteral("MB"), 1e6};
 }
 

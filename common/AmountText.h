@@ -1,9 +1,9 @@
 #pragma once
 
 // Amounts of data for people, the same everywhere they are shown (the tray tip, the notices, the
-// Usage window and the command line): megabytes, or gigabytes once the largest figure shown
-// beside it passes 1000 MB, with three significant figures (and a megabyte still showing among
-// gigabytes: "0.001 GB").
+// Usage window and the command line): megabytes, gigabytes once the largest figure shown
+// beside it passes 1000 MB and terabytes once it passes 1000 GB, with three significant figures
+// (and a megabyte still showing among gigabytes: "0.001 GB").
 
 #include <QString>
 

@@ -5,16 +5,20 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace pulo {
 
 namespace {
 
-constexpr int OneLineVersion = 1;
+// The version of the --oneline and --json formats: a script that reads them can tell a format it
+// does not know.
+constexpr int FormatVersion = 1;
 
 QString Number(std::optional<std::int64_t> value)
 {
@@ -61,7 +65,7 @@ QByteArray OneLine(const TStatusReport& report)
     QString entry = report.Online ? EntryOnOneLine(report.Entry) : QString();
     entry.replace(QLatin1Char(';'), QLatin1Char(','));
     const QStringList fields{
-        QString::number(OneLineVersion),
+        QString::number(FormatVersion),
         report.Online ? QStringLiteral("1") : QStringLiteral("0"),
         entry,
         plan.Period.First.toString(Qt::ISODate),
@@ -79,24 +83,53 @@ QByteArray OneLine(const TStatusReport& report)
     return fields.join(QLatin1Char(';')).toUtf8() + '\n';
 }
 
+QByteArray StatusJson(const TStatusReport& report)
+{
+    // A JSON object's keys come out in the order of their names; the version goes first, as in
+    // --oneline, so that a reader meets it before anything it may not know.
+    const QByteArray fields = QJsonDocument(ReportJson(report)).toJson(QJsonDocument::Compact);
+    const QByteArray version = "{\"version\":" + QByteArray::number(FormatVersion);
+    return version + (fields.size() > 2 ? ',' + fields.mid(1) : QByteArray("}")) + '\n';
+}
+
 QByteArray BarsText(const std::vector<TUsageBar>& bars)
 {
     std::int64_t largest = 0;
     for (const TUsageBar& bar : bars)
         largest = std::max({largest, bar.Received, bar.Sent});
     const TUsageUnit unit = UnitFor(largest);
-    QByteArray text;
+    // In columns: the days left, the figures right, each as wide as its widest.
+    std::vector<std::array<QString, 4>> rows;
+    std::array<qsizetype, 4> widths{};
     for (const TUsageBar& bar : bars) {
         const QDate last = bar.End.addDays(-1);
         const QString when =
             last == bar.First ? bar.First.toString(Qt::ISODate)
                               : bar.First.toString(Qt::ISODate) + QStringLiteral(" to ") + last.toString(Qt::ISODate);
-        text += QStringLiteral("%1  %2 received  %3 sent  %4\n")
-                    .arg(when, InUnit(bar.Received, unit), InUnit(bar.Sent, unit),
-                         ClockText(SplitSeconds(static_cast<double>(bar.Seconds)), 1))
-                    .toUtf8();
+        rows.push_back({when, InUnit(bar.Received, unit), InUnit(bar.Sent, unit),
+                        ClockText(SplitSeconds(static_cast<double>(bar.Seconds)), 1)});
+        for (std::size_t column = 0; column < widths.size(); ++column)
+            widths[column] = std::max(widths[column], rows.back()[column].size());
     }
+    QByteArray text;
+    for (const auto& row : rows)
+        text += QStringLiteral("%1  %2 received  %3 sent  %4\n")
+                    .arg(row[0].leftJustified(widths[0]), row[1].rightJustified(widths[1]),
+                         row[2].rightJustified(widths[2]), row[3].rightJustified(widths[3]))
+                    .toUtf8();
     return text;
+}
+
+QByteArray EstimateLine(const TPlanStatus& plan)
+{
+    const std::int64_t estimate = plan.AtPeriodEnd(plan.Counted);
+    const TUsageUnit unit = UnitFor(std::max(estimate, plan.Limit.value_or(0)));
+    QString line = QStringLiteral("This period: %1 counted so far, about %2 by %3")
+                       .arg(InUnit(plan.Counted, unit), InUnit(estimate, unit),
+                            QLocale(QLocale::English).toString(plan.Period.End.addDays(-1), QStringLiteral("d MMMM")));
+    if (plan.Limit)
+        line += QStringLiteral(" (limit %1)").arg(InUnit(*plan.Limit, unit));
+    return line.toUtf8() + '\n';
 }
 
 QByteArray BarsJson(const std::vector<TUsageBar>& bars)

@@ -34,10 +34,17 @@ enum class TPlanLevel
 // are YYYY-MM-DD, and a ";" in the entry's name becomes ",".
 [[nodiscard]] QByteArray OneLine(const TStatusReport& report);
 
+// What --json prints: the status report's fields (ReportJson) after a "version" field, the
+// format's version as in --oneline.
+[[nodiscard]] QByteArray StatusJson(const TStatusReport& report);
+
 // The history by day or by billing period, a line each: "2026-12-01  4.00 MB received  1.00 MB
-// sent  0:30:00" (a period reads "2026-12-01 to 2026-12-31"), or a JSON array of objects with
+// sent  0:30:00" in aligned columns (a period reads "2026-12-01 to 2026-12-31"), or a JSON array of objects with
 // first, last, receivedBytes, sentBytes and seconds.
 [[nodiscard]] QByteArray BarsText(const std::vector<TUsageBar>& bars);
 [[nodiscard]] QByteArray BarsJson(const std::vector<TUsageBar>& bars);
+// The line that ends them: "This period: 4.00 GB counted so far, about 9.30 GB by 31 December
+// (limit 10.0 GB)".
+[[nodiscard]] QByteArray EstimateLine(const TPlanStatus& plan);
 
 } // namespace pulo

@@ -305,7 +305,12 @@ TEST_F(CommandLineTest, StatusBarsCronAndTheHistoryByDayAndByPeriod)
     }
 
     // The provider's figure, with no copy running: kept in the history, in every answer after it.
-    EXPECT_EQ(Run({QStringLiteral("--set-used"), QStringLiteral("3.2 gb")}).Status, 0);
+    // Over ten times the limit it is taken for a slip, set only when the user insists.
+    const TRun slip = Run({QStringLiteral("--set-used"), QStringLiteral("3.2 gb")});
+    EXPECT_EQ(slip.Status, 2);
+    EXPECT_TRUE(slip.Err.contains("3.20 GB is over ten times your limit of 10.0 MB; give --force"))
+        << slip.Err.toStdString();
+    EXPECT_EQ(Run({QStringLiteral("--set-used"), QStringLiteral("3.2 gb"), QStringLiteral("--force")}).Status, 0);
     const QJsonObject corrected = QJsonDocument::fromJson(Run({QStringLiteral("--json")}).Out).object();
     EXPECT_EQ(corrected[QStringLiteral("countedBytes")].toInteger(), 3'200'000'000);
     EXPECT_EQ(corrected[QStringLiteral("correctionBytes")].toInteger(), 3'200'000'000 - 11'000'000);
@@ -321,8 +326,12 @@ TEST_F(CommandLineTest, StatusBarsCronAndTheHistoryByDayAndByPeriod)
     const TRun months = Run({QStringLiteral("--months")});
     ASSERT_EQ(months.Status, 0);
     const QList<QByteArray> lines = months.Out.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 12) << "a year ago is a thirteenth period: not shown";
-    EXPECT_TRUE(lines.last().contains("3.00 MB received  1.00 MB sent  0:10:00")) << lines.last().toStdString();
+    ASSERT_EQ(lines.size(), 13) << "twelve periods (a year ago is a thirteenth: not shown), and the estimate";
+    EXPECT_TRUE(lines[11].contains("3.00 MB received  1.00 MB sent  0:10:00")) << lines[11].toStdString();
+    EXPECT_TRUE(lines[12].startsWith("This period: 3.20 GB counted so far, about ")) << lines[12].toStdString();
+    EXPECT_TRUE(lines[12].endsWith(" (limit 0.010 GB)")) << lines[12].toStdString();
+    for (int i = 0; i < 12; ++i) // in columns
+        EXPECT_EQ(lines[i].indexOf(" received"), lines[0].indexOf(" received")) << lines[i].toStdString();
 }
 
 TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
@@ -357,6 +366,13 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
         EXPECT_EQ(run.Err.isEmpty(), c.Status == 0) << run.Err.toStdString();
         EXPECT_LT(run.Err.size(), 200) << "one short line";
     }
+    // Without a history, no day of it: only where the period stands.
+    const TRun days = Run({QStringLiteral("--days")});
+    EXPECT_EQ(days.Out.count('\n'), 1) << days.Out.toStdString();
+    EXPECT_TRUE(days.Out.startsWith("This period: 0.00 MB counted so far")) << days.Out.toStdString();
+    const QJsonObject status = QJsonDocument::fromJson(Run({QStringLiteral("--json")}).Out).object();
+    EXPECT_TRUE(Run({QStringLiteral("--json")}).Out.startsWith("{\"version\":1,"));
+    EXPECT_EQ(status[QStringLiteral("version")].toInt(), 1);
     EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.sqlite")))) << "reading made no history";
     EXPECT_EQ(Run({QStringLiteral("--export"), QStringLiteral("csv")}).Out,
               QByteArray("start,end,seconds,sent,received,entry,interface,device\r\n"));

@@ -117,6 +117,7 @@ TEST(UsageUnitsTest, UnitsAndTheForecastInWords)
         {999'000'000, 1'234'567, "1.23 MB"},
         {5'000'000'000, 1'250'000'000, "1.25 GB"},
         {5'000'000'000, 123'456'000'000, "123 GB"},
+        {2'000'000'000'000, 2'000'000'000'000, "2.00 TB"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(InUnit(c.Bytes, UnitFor(c.Largest)), QString::fromLatin1(c.Text));
