@@ -4,6 +4,7 @@
 
 #include <QIconEngine>
 #include <QPainter>
+#include <QPen>
 #include <QPixmap>
 
 #include <functional>
@@ -91,10 +92,19 @@ private:
 
 } // namespace
 
-QIcon TrayImage(const QColor& down, const QColor& up)
+QIcon TrayImage(const QColor& down, const QColor& up, bool pastLimit)
 {
-    return QIcon(
-        new TDrawnIcon([down, up](QPainter& painter) { DrawTrayIcon(painter, down, up); }, TrayIconSide, TraySizes));
+    return QIcon(new TDrawnIcon(
+        [down, up, pastLimit](QPainter& painter) {
+            DrawTrayIcon(painter, down, up);
+            if (pastLimit) {
+                // The top right corner, above the sent arrow, is the icon's one free place.
+                painter.setPen(QPen(Qt::white, 1));
+                painter.setBrush(PastLimitMark);
+                painter.drawEllipse(QPointF(27.5, 4.5), 4, 4);
+            }
+        },
+        TrayIconSide, TraySizes));
 }
 
 QIcon WindowImage()

@@ -241,8 +241,7 @@ void TForm1::CreateComponents(const TForm1Services& services)
     RxTrayIcon1->setObjectName(QStringLiteral("RxTrayIcon1"));
     RxTrayIcon1->SetHint(QStringLiteral("Pulo - Click to restore"));
     // At rest both arrows grey; while connected the sent and the received arrow light in turn.
-    RxTrayIcon1->SetIcon(TrayImage(ArrowAtRest, ArrowAtRest));
-    RxTrayIcon1->SetIcons({TrayImage(ArrowAtRest, SentLit), TrayImage(ReceivedLit, ArrowAtRest)});
+    ShowTrayIcons(false);
     RxTrayIcon1->SetInterval(150);
     RxTrayIcon1->OnClick = [this](QObject*, TMouseButton, TShiftState, int, int) { RxTrayIcon1Click(); };
     CreateTrayMenu();

@@ -108,6 +108,8 @@ public:
     // The tray icon's menu brought up to date, and its status tip (Unit1Tray.cpp).
     void UpdateTrayMenu();
     void ShowTrayStatus(const TPlanStatus& plan);
+    // The icon and its animation's frames, with the mark of a passed limit or without.
+    void ShowTrayIcons(bool pastLimit);
     // What the limit counts, under the month totals whenever it is not the received megabytes
     // they show: with the provider's figure given this period, or with both directions counted.
     void ShowPlanFigure(const TPlanStatus& plan);
@@ -267,6 +269,7 @@ public:
     TRxTimerEvent* RxTimerEvent4 = nullptr;
     TRxTrayIcon* RxTrayIcon1 = nullptr;
     std::optional<TTrayFigures> TrayFigures; // what the tray's tip says now
+    bool TrayShowsPastLimit = false;
     TPlayerWave* PlayerWave1 = nullptr;
     // The About box, shown in place of the window; made at its first showing.
     std::unique_ptr<TfrmAbout> frmAbout;

@@ -2,6 +2,7 @@
 // program. The menu's entries do exactly what the window's controls do and follow their
 // enabled states; the tip tells whether the line is up and where the billing period stands.
 
+#include "app/TrayImages.h"
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
@@ -67,13 +68,21 @@ void TForm1::UpdateTrayMenu()
     }
     TrayDial->setEnabled(BitBtn2->isEnabled() && ComboBox1->count() > 0);
     TrayHangUp->setEnabled(BitBtn1->isEnabled());
-    // Mute while the maximum alarm sounds.
-    TrayMute->setEnabled(IsOnline() && !AlarmMuted && btnAlarmOff->isEnabled() &&
-                         (MBAlarmColor == clRed || TimeAlarmColor == clRed));
+    // Mute whenever the window's Mute can be pressed.
+    TrayMute->setEnabled(btnAlarmOff->isEnabled());
+}
+
+void TForm1::ShowTrayIcons(bool pastLimit)
+{
+    TrayShowsPastLimit = pastLimit;
+    RxTrayIcon1->SetIcon(TrayImage(ArrowAtRest, ArrowAtRest, pastLimit));
+    RxTrayIcon1->SetIcons({TrayImage(ArrowAtRest, SentLit, pastLimit), TrayImage(ReceivedLit, ArrowAtRest, pastLimit)});
 }
 
 void TForm1::ShowTrayStatus(const TPlanStatus& plan)
 {
+    if (plan.WithinLimit() == TrayShowsPastLimit)
+        ShowTrayIcons(!plan.WithinLimit());
     TTrayFigures figures;
     figures.Online = IsOnline();
     figures.Entry = ActiveEntryName;

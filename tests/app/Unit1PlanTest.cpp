@@ -7,6 +7,7 @@
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 #include "usage/StatusReport.h"
+#include "widgets/RXShell.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -201,8 +202,14 @@ TEST_F(Unit1PlanTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheLimitCan
         TForm1 form(Services());
         ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
         const win::HRASCONN line = lineUp(form);
+        // The tray's icon shows a passed limit at a glance: a red mark in its top right corner.
+        const auto marked = [&] {
+            const QColor corner = form.RxTrayIcon1->Icon().pixmap(32, 32).toImage().pixelColor(27, 4);
+            return corner.red() > 180 && corner.green() < 60 && corner.alpha() > 200;
+        };
         Run(form, 5);
         EXPECT_TRUE(Log->Balloons.filter(QStringLiteral("% of the limit")).isEmpty()) << "given before the restart";
+        EXPECT_FALSE(marked());
         Run(form, 10);
         EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download past the limit")).size(), 1);
         EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Hung up at the download limit")).size(), dialUp ? 1 : 0);
@@ -223,6 +230,8 @@ TEST_F(Unit1PlanTest, EachThresholdIsToldOnceAPeriodAcrossARestartAndTheLimitCan
             Sim->DropLine(line);
             form.KZInternetDetect1->Poll();
         }
+        Run(form, 1);
+        EXPECT_TRUE(marked()) << "offline too, until the period ends";
         Sim->HungUp.clear();
     }
 }
