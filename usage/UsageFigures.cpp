@@ -125,4 +125,22 @@ QString ForecastText(const TPlanStatus& status)
            QLocale(QLocale::English).toString(*status.Forecast, QStringLiteral("d MMMM"));
 }
 
+QString LimitPassedText(const TPlanStatus& status, const std::vector<TUsageBar>& days)
+{
+    if (!status.Limit || status.WithinLimit())
+        return ForecastText(status);
+    // The day the days' own figures reached the limit; a provider's figure moves the count as a
+    // whole, and the day is not known then.
+    if (status.Correction == 0) {
+        std::int64_t sum = 0;
+        for (const TUsageBar& bar : days) {
+            sum += status.CountedOf(bar.Sent, bar.Received);
+            if (sum >= *status.Limit)
+                return QStringLiteral("limit passed on ") +
+                       QLocale(QLocale::English).toString(bar.First, QStringLiteral("d MMMM"));
+        }
+    }
+    return QStringLiteral("limit passed");
+}
+
 } // namespace pulo

@@ -66,5 +66,8 @@ struct TAxisScale final
 // "at this pace the limit is reached on 21 December", "within the limit", "the limit has been
 // passed", or "no limit set".
 [[nodiscard]] QString ForecastText(const TPlanStatus& status);
+// Where the period stands against its limit: the forecast while within it, else "limit passed on
+// 7 December" (the day the days' figures reached it), or "limit passed" where that is not known.
+[[nodiscard]] QString LimitPassedText(const TPlanStatus& status, const std::vector<TUsageBar>& days);
 
 } // namespace pulo

@@ -92,6 +92,12 @@ TEST_F(Unit1PlanTest, EveryViewGivesTheSameFigureForThisPeriod)
             ShownWindow(QStringLiteral("frmUsage"))->findChild<QLabel*>(QStringLiteral("lblSummary"))->text();
         EXPECT_TRUE(summary.contains(QString::fromLatin1(c.Tip).mid(QStringLiteral("This period: ").size())))
             << summary.toStdString();
+        // In short lines; the connection in progress has no end yet.
+        EXPECT_TRUE(summary.contains(QStringLiteral(" \u00B7 24 days left \u00B7 "))) << summary.toStdString();
+        auto* connections =
+            ShownWindow(QStringLiteral("frmUsage"))->findChild<QTableWidget*>(QStringLiteral("tblConnections"));
+        ASSERT_EQ(connections->rowCount(), 1);
+        EXPECT_EQ(connections->item(0, 1)->text(), QStringLiteral("in progress"));
         EXPECT_EQ(Log->Balloons.filter(QStringLiteral("Download limit ahead")).size(), c.ForecastNotice ? 1 : 0)
             << Log->Balloons.join('\n').toStdString();
         Sim->DropLine(line);

@@ -7,6 +7,7 @@
 #include <QBarSet>
 #include <QChartView>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -336,8 +337,16 @@ TEST_F(UsageWindowTest, TheWindowSavesAndSorts)
     table->sortItems(4, Qt::AscendingOrder);
     const QStringList first{table->item(0, 2)->text(), table->item(0, 3)->text(), table->item(0, 4)->text(),
                             table->item(0, 6)->text()};
-    EXPECT_EQ(first, (QStringList{QStringLiteral("0:10:00"), QStringLiteral("0.10 MB"), QStringLiteral("0.50 MB"),
-                                  QStringLiteral("ppp0")}));
+    EXPECT_EQ(first, (QStringList{QStringLiteral("0:10:00"), QStringLiteral("0.100 MB"), QStringLiteral("0.500 MB"),
+                                  QStringLiteral("ppp0")}))
+        << "rounded as the summary rounds";
+    EXPECT_LE(table->columnWidth(6), table->horizontalHeader()->sectionSizeHint(6) + 40)
+        << "the interface's column as wide as what it shows";
+    // A chart is saved only from a tab that shows one.
+    window.UsageTabs->setCurrentWidget(window.tblConnections);
+    EXPECT_FALSE(window.btnSaveChart->isEnabled());
+    window.UsageTabs->setCurrentWidget(window.pagePeriod);
+    EXPECT_TRUE(window.btnSaveChart->isEnabled());
     EXPECT_EQ(table->item(1, 4)->text(), QStringLiteral("8.00 MB")) << "sorts by value, not by its text";
     EXPECT_EQ(table->item(1, 2)->text(), QStringLiteral("1:00:00"));
 }

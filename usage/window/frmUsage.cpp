@@ -9,6 +9,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStackedBarSeries>
+#include <QStandardPaths>
 #include <QSvgGenerator>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -71,7 +73,9 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
     tblConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblConnections->setWordWrap(false);
     tblConnections->setSortingEnabled(true);
-    tblConnections->horizontalHeader()->setStretchLastSection(true);
+    // The entry's name takes the room left; every other column is as wide as what it shows.
+    tblConnections->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tblConnections->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
     UsageTabs->addTab(pagePeriod, QStringLiteral("This period"));
     UsageTabs->addTab(chartPeriods, QStringLiteral("Last 12 periods"));
     UsageTabs->addTab(tblConnections, QStringLiteral("Connections"));
@@ -120,6 +124,11 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
     layout->addLayout(buttons);
 
     connect(btnSaveChart, &QPushButton::clicked, this, [this] { AskAndSaveChart(); });
+    // A chart is saved from the tabs that show one.
+    connect(UsageTabs, &QTabWidget::currentChanged, this, [this](int) {
+        btnSaveChart->setEnabled(UsageTabs->currentWidget() == pagePeriod ||
+                                 UsageTabs->currentWidget() == chartPeriods);
+    });
     connect(btnSaveConnections, &QPushButton::clicked, this, [this] { AskAndSaveConnections(); });
     connect(btnClose, &QPushButton::clicked, this, [this] { close(); });
     Live.setInterval(LiveMs);
@@ -135,18 +144,25 @@ void TfrmUsage::Refresh()
     const THistoryStore& from = history != nullptr ? *history : NoHistory;
     const TPlanStatus status = Host.Status();
     const TUsageUnit unit = UnitFor(std::max(status.Sent + status.Received, status.Limit.value_or(0)));
+    // Short lines: the period and its traffic; what the limit counts, the days left and where the
+    // pace leads; the provider's figure; today's allowance.
     QString summary =
-        QStringLiteral("This period (%1 to %2): %3 received, %4 sent")
+        QStringLiteral("This period, %1 to %2: %3 received, %4 sent")
             .arg(QLocale(QLocale::English).toString(status.Period.First, QStringLiteral("d MMMM")),
                  QLocale(QLocale::English).toString(status.Period.End.addDays(-1), QStringLiteral("d MMMM")),
                  InUnit(status.Received, unit), InUnit(status.Sent, unit));
+    QStringList standing;
     if (status.Limit)
-        summary += QStringLiteral(" - %1 counted (%2 %)")
-                       .arg(OfLimit(status.Counted, *status.Limit), QString::number(*status.LimitUsed, 'f', 0));
+        standing << QStringLiteral("%1 counted (%2 %)")
+                        .arg(OfLimit(status.Counted, *status.Limit), QString::number(*status.LimitUsed, 'f', 0));
+    standing << (status.DaysLeft == 1 ? QStringLiteral("1 day left")
+                                      : QStringLiteral("%1 days left").arg(status.DaysLeft));
+    const std::vector<TUsageBar> days = DayBars(from, status.Period);
+    standing << LimitPassedText(status, days);
+    summary += QLatin1Char('\n') + standing.join(QStringLiteral(" \u00B7 "));
     if (status.Correction != 0)
-        summary += QStringLiteral(" - with your provider's figure (PuloPro counted %1)")
+        summary += QStringLiteral("\nWith your provider's figure; PuloPro counted %1.")
                        .arg(InUnit(status.ProgramCounted, unit));
-    summary += QStringLiteral(" - %1 days left - %2").arg(status.DaysLeft).arg(ForecastText(status));
     if (const QString allowance = AllowanceText(status); !allowance.isEmpty()) {
         summary += QStringLiteral("\n") + Capitalised(allowance) +
                    QStringLiteral(" (%1 used today).").arg(InUnit(status.UsedToday, UnitFor(status.UsedToday)));
@@ -176,7 +192,6 @@ void TfrmUsage::Refresh()
     if (const QString problem = Host.Problem ? Host.Problem() : QString(); !problem.isEmpty())
         summary += QLatin1Char('\n') + problem;
     lblSummary->setText(summary);
-    const std::vector<TUsageBar> days = DayBars(from, status.Period);
     DrawPeriod(status, days);
     DrawCounted(status, days);
     DrawPeriods(status);
@@ -380,8 +395,11 @@ bool TfrmUsage::SaveConnections(const QString& path)
 
 void TfrmUsage::AskAndSaveChart()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save chart"), QStringLiteral("usage.png"),
-                                                      QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"));
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save chart"),
+        pictures.isEmpty() ? QStringLiteral("usage.png") : QDir(pictures).filePath(QStringLiteral("usage.png")),
+        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"));
     if (!path.isEmpty())
         SaveChart(path);
 }

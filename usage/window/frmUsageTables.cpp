@@ -1,3 +1,4 @@
+#include "common/AmountText.h"
 #include "usage/window/UsageCharts.h"
 #include "usage/window/frmUsage.h"
 
@@ -6,6 +7,7 @@
 #include <QTableWidget>
 
 #include <cstdlib>
+#include <limits>
 
 namespace pulo {
 
@@ -22,12 +24,10 @@ public:
     }
 };
 
-// "512.00 MB", "1,234.56 MB", "3.00 GB": exact enough to tell connections apart.
+// "512 MB", "0.100 MB", "3.00 GB": as the summary and every other view round a figure.
 QString Amount(std::int64_t bytes)
 {
-    const bool gigabytes = bytes >= 1'000'000'000;
-    return QLocale(QLocale::English).toString(static_cast<double>(bytes) / (gigabytes ? 1e9 : 1e6), 'f', 2) +
-           (gigabytes ? QStringLiteral(" GB") : QStringLiteral(" MB"));
+    return InUnit(bytes, UnitFor(bytes));
 }
 
 } // namespace
@@ -46,7 +46,11 @@ void TfrmUsage::FillConnections(const TPlanStatus& status)
                                   moment.toMSecsSinceEpoch());
         };
         tblConnections->setItem(row, 0, when(connection.Start));
-        tblConnections->setItem(row, 1, when(connection.End));
+        // The one still going has no end yet: it sorts after every ended one.
+        tblConnections->setItem(row, 1,
+                                connection.InProgress
+                                    ? new TValueItem(QStringLiteral("in progress"), std::numeric_limits<qint64>::max())
+                                    : when(connection.End));
         tblConnections->setItem(row, 2, new TValueItem(Duration(connection.Seconds), connection.Seconds));
         tblConnections->setItem(row, 3, new TValueItem(Amount(connection.Sent), connection.Sent));
         tblConnections->setItem(row, 4, new TValueItem(Amount(connection.Received), connection.Received));
