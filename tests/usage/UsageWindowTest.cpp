@@ -153,6 +153,19 @@ TEST(UsageUnitsTest, UnitsAndTheForecastInWords)
     };
     for (const auto& c : limits)
         EXPECT_EQ(OfLimit(c.Bytes, c.Limit), QString::fromLatin1(c.Text));
+
+    // The day the limit was passed: where the days' figures reached it.
+    std::vector<TUsageBar> days;
+    for (int day = 1; day <= 4; ++day)
+        days.push_back({QDate(2026, 12, day), QDate(2026, 12, day + 1), 0, 5'000'000, 0});
+    TPlanStatus passed;
+    passed.Limit = 12'000'000;
+    passed.Counted = 20'000'000;
+    EXPECT_EQ(LimitPassedText(passed, days), QStringLiteral("limit passed on 3 December"));
+    passed.Correction = 9'000'000; // with the provider's figure the day is not known
+    EXPECT_EQ(LimitPassedText(passed, days), QStringLiteral("limit passed"));
+    passed.Counted = 10'000'000;
+    EXPECT_EQ(LimitPassedText(passed, days), ForecastText(passed)) << "within it: the forecast";
 }
 
 // The series of a chart by name, and the value axis a series is drawn against on one side.
@@ -230,6 +243,14 @@ TEST_F(UsageWindowTest, TheChartsReadAtAGlance)
         EXPECT_NEAR(forecast->points().back().y(), 8.5 * 31 / 14.5, 0.01) << "14.5 days' pace over 31 days";
         EXPECT_EQ(limit->points().at(0).y(), 12);
         EXPECT_EQ(AxisOn(window.chartCounted, Qt::AlignLeft)->max(), 20);
+        EXPECT_GE(window.UsageTabs->indexOf(window.chartCounted), 0) << "a tab of its own, as tall as the window lets";
+        EXPECT_EQ(SeriesNamed<QLineSeries>(window.chartCounted, QStringLiteral("Limit passed (15 December)")), nullptr)
+            << "not passed";
+        // Today's limit over this period's bar only: the past periods' limits are not known.
+        auto* periodLimit = SeriesNamed<QLineSeries>(window.chartPeriods, QStringLiteral("Limit (this period)"));
+        ASSERT_NE(periodLimit, nullptr);
+        EXPECT_EQ(periodLimit->points().front().x(), 10.5);
+        EXPECT_EQ(periodLimit->points().back().x(), 11.5);
 
         // The last twelve periods: "Dec 2026", this one's forecast on top of it.
         auto* months = qobject_cast<QBarCategoryAxis*>(window.chartPeriods->chart()->axes(Qt::Horizontal).at(0));

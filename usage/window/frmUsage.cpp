@@ -62,8 +62,7 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
     chartCounted = view("chartCounted");
     auto* periodCharts = new QVBoxLayout(pagePeriod);
     periodCharts->setContentsMargins(0, 0, 0, 0);
-    periodCharts->addWidget(chartPeriod, 3);
-    periodCharts->addWidget(chartCounted, 2);
+    periodCharts->addWidget(chartPeriod);
     chartPeriods = view("chartPeriods");
     tblConnections = new QTableWidget(0, 7, this);
     tblConnections->setObjectName(QStringLiteral("tblConnections"));
@@ -77,6 +76,9 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
     tblConnections->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblConnections->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
     UsageTabs->addTab(pagePeriod, QStringLiteral("This period"));
+    // Counted against the limit on a tab of its own: as tall as the day by day chart, so that a
+    // count just past the limit stands apart from it.
+    UsageTabs->addTab(chartCounted, QStringLiteral("Counted"));
     UsageTabs->addTab(chartPeriods, QStringLiteral("Last 12 periods"));
     UsageTabs->addTab(tblConnections, QStringLiteral("Connections"));
     pageCorrections = new QWidget(this);
@@ -127,6 +129,7 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
     // A chart is saved from the tabs that show one.
     connect(UsageTabs, &QTabWidget::currentChanged, this, [this](int) {
         btnSaveChart->setEnabled(UsageTabs->currentWidget() == pagePeriod ||
+                                 UsageTabs->currentWidget() == chartCounted ||
                                  UsageTabs->currentWidget() == chartPeriods);
     });
     connect(btnSaveConnections, &QPushButton::clicked, this, [this] { AskAndSaveConnections(); });
@@ -294,6 +297,17 @@ void TfrmUsage::DrawCounted(const TPlanStatus& status, const std::vector<TUsageB
               {end + 0.5, static_cast<double>(*status.Limit) / unit.Bytes}},
              Qt::SolidLine, LimitColor, x, y);
     Line(chart, QStringLiteral("Counted so far"), counted, Qt::SolidLine, CountedColor, x, y);
+    // The day the days' figures reached the limit (not known with a provider's figure).
+    if (status.Limit && status.Correction == 0) {
+        const double limit = static_cast<double>(*status.Limit) / unit.Bytes;
+        const auto passed =
+            std::find_if(counted.begin(), counted.end(), [limit](const QPointF& point) { return point.y() >= limit; });
+        if (passed != counted.end()) {
+            const auto day = static_cast<std::size_t>(passed->x());
+            Line(chart, QStringLiteral("Limit passed (%1)").arg(DayText(days[day].First, QStringLiteral("d MMMM"))),
+                 {{passed->x(), 0}, {passed->x(), y->max()}}, Qt::DashDotLine, LimitColor, x, y);
+        }
+    }
     if (projected > status.Counted && today < end)
         Line(chart, QStringLiteral("Forecast"), {counted.back(), {end, static_cast<double>(projected) / unit.Bytes}},
              Qt::DashLine, ForecastColor, x, y);
@@ -337,9 +351,11 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
     QValueAxis* y = RoundAxis(chart, static_cast<double>(highest) / unit.Bytes, unit.Name, Qt::AlignLeft);
     series->attachAxis(x);
     series->attachAxis(y);
+    // Today's limit over this period's bar alone: what the limits of past periods were is not
+    // known, and today's drawn across them would call months "over the limit" that were not.
     if (status.Limit)
-        Line(chart, QStringLiteral("Limit"),
-             {{-0.5, static_cast<double>(*status.Limit) / unit.Bytes},
+        Line(chart, QStringLiteral("Limit (this period)"),
+             {{static_cast<double>(bars.size()) - 1.5, static_cast<double>(*status.Limit) / unit.Bytes},
               {static_cast<double>(bars.size()) - 0.5, static_cast<double>(*status.Limit) / unit.Bytes}},
              Qt::SolidLine, LimitColor, x, y);
     QList<QPointF> online;
@@ -354,8 +370,10 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
 
 bool TfrmUsage::SaveChart(const QString& path)
 {
-    // The tab on show, or this period's charts while the connections are.
-    QWidget* page = UsageTabs->currentWidget() == chartPeriods ? static_cast<QWidget*>(chartPeriods) : pagePeriod;
+    // The chart on show, or this period's day by day while a table is.
+    QWidget* page = UsageTabs->currentWidget() == chartPeriods   ? static_cast<QWidget*>(chartPeriods)
+                    : UsageTabs->currentWidget() == chartCounted ? static_cast<QWidget*>(chartCounted)
+                                                                 : pagePeriod;
     if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
         svg.setFileName(path);
