@@ -42,6 +42,10 @@ class QPushButton;
 
 namespace pulo {
 
+// The keys of the buttons the plan's notices carry (where the desktop shows them).
+extern const QString NoticeOpensUsage;
+extern const QString NoticeHangsUp;
+
 class ThhALed;
 class TKZInternetDetect;
 class TPlayerWave;
@@ -56,6 +60,7 @@ class THistoryStore;
 class TNotifier;
 class TUsageWindow;
 enum class TNotice;
+struct TNoticeAction;
 enum class TUrgency;
 class TRxTimerEvent;
 class TRxTimerList;
@@ -378,6 +383,11 @@ private:
     TNotifier& TheNotifier();
     void Notice(TNotice kind, const QString& summary, const QString& body);
     void Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency);
+    void Notice(TNotice kind,
+                const QString& summary,
+                const QString& body,
+                TUrgency urgency,
+                const std::vector<TNoticeAction>& actions);
     void NoticeLimitColors(TColor timeBefore);
     // The plan's warnings due now (the forecast while online, the thresholds, the limit, the daily
     // allowance), each given once and kept in the history, in one notification a moment (the most

@@ -7,6 +7,7 @@
 #include "common/AlarmColor.h"
 #include "common/AmountText.h"
 #include "common/BillingPeriod.h"
+#include "common/ErrorBoundary.h"
 #include "desktop/Notifications.h"
 #include "platform/Backend.h"
 #include "usage/HistoryRecorder.h"
@@ -15,8 +16,12 @@
 #include "widgets/RXShell.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 namespace pulo {
+
+const QString NoticeOpensUsage = QStringLiteral("usage");
+const QString NoticeHangsUp = QStringLiteral("hangup");
 
 TNotifier& TForm1::TheNotifier()
 {
@@ -25,6 +30,16 @@ TNotifier& TForm1::TheNotifier()
         Notifier->Image = WindowImage().pixmap(48, 48).toImage();
         Notifier->Fallback = [this](const QString& summary, const QString& body) {
             RxTrayIcon1->ShowBalloon(summary, body);
+        };
+        // The buttons of the plan's notices: the Usage window, and the hang-up of a line past the
+        // limit (still only a dial-up line, and only while one is up).
+        Notifier->OnAction = [this](TNotice, const QString& key) {
+            RunGuarded([&] {
+                if (key == NoticeOpensUsage)
+                    Usage1Click();
+                else if (key == NoticeHangsUp && IsOnline() && BitBtn1->isEnabled())
+                    BitBtn1Click();
+            });
         };
     }
     return *Notifier;
@@ -37,9 +52,18 @@ void TForm1::Notice(TNotice kind, const QString& summary, const QString& body)
 
 void TForm1::Notice(TNotice kind, const QString& summary, const QString& body, TUrgency urgency)
 {
+    Notice(kind, summary, body, urgency, {});
+}
+
+void TForm1::Notice(TNotice kind,
+                    const QString& summary,
+                    const QString& body,
+                    TUrgency urgency,
+                    const std::vector<TNoticeAction>& actions)
+{
     TNotifier& notifier = TheNotifier();
     notifier.Enabled = Desktop.Notify;
-    notifier.Notify(kind, summary, body, urgency);
+    notifier.Notify(kind, summary, body, urgency, actions);
 }
 
 void TForm1::NoticeConnected()

@@ -189,7 +189,13 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
             given.Body += QLatin1Char(' ') + (other->Kind == TNotice::Allowance
                                                   ? QStringLiteral("Past today's allowance: ") + other->Body
                                                   : other->Body);
-    Notice(given.Kind, given.Summary, given.Body, given.Urgency);
+    // Each offers the Usage window; the limit's, on a dial-up line that is up, the hang-up too.
+    std::vector<TNoticeAction> actions{{NoticeOpensUsage, QStringLiteral("Open Usage")}};
+    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
+    if (!plan.WithinLimit() && IsOnline() && !links.empty() &&
+        win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle))
+        actions.push_back({NoticeHangsUp, QStringLiteral("Hang up")});
+    Notice(given.Kind, given.Summary, given.Body, given.Urgency, actions);
 }
 
 void TForm1::HangUpAtLimit(const TPlanStatus& plan)

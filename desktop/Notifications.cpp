@@ -11,6 +11,8 @@ namespace pulo {
 namespace {
 
 constexpr int ServiceTimeoutMs = 2000;
+const QString Service = QStringLiteral("org.freedesktop.Notifications");
+const QString ServicePath = QStringLiteral("/org/freedesktop/Notifications");
 
 // The icon as the notification service takes raw pixels (its "image-data" hint): width, height,
 // row stride, alpha, bits per sample, channels and the RGBA bytes.
@@ -27,30 +29,72 @@ QVariant ImageData(const QImage& image)
 
 } // namespace
 
-TNotifier::TNotifier(QDBusConnection bus, QObject* parent) : QObject(parent), Bus(std::move(bus)) {}
+TNotifier::TNotifier(QDBusConnection bus, QObject* parent) : QObject(parent), Bus(std::move(bus))
+{
+    if (Bus.isConnected())
+        Bus.connect(QString(), ServicePath, Service, QStringLiteral("ActionInvoked"), this,
+                    SLOT(ActionInvoked(quint32, QString)));
+}
 
-void TNotifier::Notify(TNotice kind, const QString& summary, const QString& body, TUrgency urgency)
+void TNotifier::Notify(TNotice kind,
+                       const QString& summary,
+                       const QString& body,
+                       TUrgency urgency,
+                       const std::vector<TNoticeAction>& actions)
 {
     if (!Enabled)
         return;
+    if (!Bus.isConnected()) {
+        if (Fallback)
+            Fallback(summary, body);
+        return;
+    }
+    if (actions.empty() || Capabilities) {
+        Send(kind, summary, body, urgency, actions);
+        return;
+    }
+    // Whether the desktop shows actions is asked once; the notice goes out with the answer.
+    const QDBusMessage ask =
+        QDBusMessage::createMethodCall(Service, ServicePath, Service, QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(ask, ServiceTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, kind, summary, body, urgency, actions](QDBusPendingCallWatcher* done) {
+                const QDBusPendingReply<QStringList> reply = *done;
+                Capabilities = reply.isError() ? QStringList() : reply.value();
+                done->deleteLater();
+                Send(kind, summary, body, urgency, actions);
+            });
+}
+
+void TNotifier::ActionInvoked(quint32 id, const QString& key)
+{
+    for (const auto& [kind, shown] : Shown)
+        if (shown == id && OnAction)
+            OnAction(kind, key);
+}
+
+void TNotifier::Send(TNotice kind,
+                     const QString& summary,
+                     const QString& body,
+                     TUrgency urgency,
+                     const std::vector<TNoticeAction>& actions)
+{
     const auto fallBack = [this, summary, body] {
         if (Fallback)
             Fallback(summary, body);
     };
-    if (!Bus.isConnected()) {
-        fallBack();
-        return;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    QStringList offered;
+    if (Capabilities && Capabilities->contains(QStringLiteral("actions")))
+        for (const TNoticeAction& action : actions)
+            offered << action.Key << action.Label;
+    QDBusMessage call = QDBusMessage::createMethodCall(Service, ServicePath, Service, QStringLiteral("Notify"));
     const auto previous = Shown.find(kind);
     QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("pulopro")},
                       {QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(urgency))}};
     if (!Image.isNull())
         hints.insert(QStringLiteral("image-data"), ImageData(Image));
     call << QStringLiteral("PuloPro") << (previous != Shown.end() ? previous->second : 0U) << QStringLiteral("pulopro")
-         << summary << body << QStringList() << hints << -1;
+         << summary << body << offered << hints << -1;
     auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call, ServiceTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, kind, fallBack](QDBusPendingCallWatcher* done) {
         const QDBusPendingReply<quint32> reply = *done;

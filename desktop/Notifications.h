@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <map>
+#include <optional>
+#include <vector>
 
 namespace pulo {
 
@@ -36,6 +38,14 @@ enum class TUrgency
     Critical = 2,
 };
 
+// A button on a notification, where the desktop shows them ("Open Usage"): its key comes back
+// to OnAction when the user presses it.
+struct TNoticeAction final
+{
+    QString Key;
+    QString Label;
+};
+
 class TNotifier final : public QObject
 {
     Q_OBJECT
@@ -44,7 +54,13 @@ public:
     // bus: where the service is looked for (the session bus; tests give a private one).
     explicit TNotifier(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
 
-    void Notify(TNotice kind, const QString& summary, const QString& body, TUrgency urgency = TUrgency::Normal);
+    // actions are offered only where the desktop says it shows them (its "actions" capability,
+    // asked once, without waiting).
+    void Notify(TNotice kind,
+                const QString& summary,
+                const QString& body,
+                TUrgency urgency = TUrgency::Normal,
+                const std::vector<TNoticeAction>& actions = {});
 
     // Off: nothing is shown (the "Notify" key).
     bool Enabled = true;
@@ -53,14 +69,26 @@ public:
     QImage Image;
     // Shows the message where there is no notification service: the tray's balloon.
     std::function<void(const QString& summary, const QString& body)> Fallback;
+    // The user pressed an action's button on the latest notification of that kind.
+    std::function<void(TNotice kind, const QString& key)> OnAction;
 
 Q_SIGNALS:
     // The service answered a notification (or refused it and the fallback showed it).
     void Answered();
 
+private Q_SLOTS:
+    void ActionInvoked(quint32 id, const QString& key);
+
 private:
+    void Send(TNotice kind,
+              const QString& summary,
+              const QString& body,
+              TUrgency urgency,
+              const std::vector<TNoticeAction>& actions);
+
     QDBusConnection Bus;
-    std::map<TNotice, quint32> Shown; // the id of each kind's last notification
+    std::optional<QStringList> Capabilities; // the service's, once asked
+    std::map<TNotice, quint32> Shown;        // the id of each kind's last notification
 };
 
 } // namespace pulo

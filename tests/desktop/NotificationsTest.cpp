@@ -4,6 +4,8 @@
 #include "desktop/Notifications.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -39,14 +41,17 @@ protected:
         Daemon.waitForFinished();
     }
 
-    bool StartService()
+    bool StartService(const QString& capabilities = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), Address);
         Service.setProcessEnvironment(environment);
-        Service.start(QStringLiteral("/usr/bin/python3"),
-                      {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                       QStringLiteral("notification_daemon"), QStringLiteral("-l"), Log()});
+        QStringList arguments{QStringLiteral("-m"),         QStringLiteral("dbusmock"),
+                              QStringLiteral("--template"), QStringLiteral("notification_daemon"),
+                              QStringLiteral("-l"),         Log()};
+        if (!capabilities.isEmpty())
+            arguments << QStringLiteral("-p") << QStringLiteral("{\"capabilities\": \"%1\"}").arg(capabilities);
+        Service.start(QStringLiteral("/usr/bin/python3"), arguments);
         return Service.waitForStarted() &&
                QTest::qWaitFor(
                    [&] {
@@ -127,6 +132,43 @@ TEST_F(NotificationsTest, EachKindReplacesItsOwnAndNothingShowsWhenOff)
         "dbus.Int32(4), dbus.Array([dbus.Byte(255), dbus.Byte(0), dbus.Byte(0), dbus.Byte(255), dbus.Byte(0), "
         "dbus.Byte(0), dbus.Byte(255), dbus.Byte(128)]")))
         << "2 x 1 pixels, red and half-clear blue, as RGBA rows: " << Calls()[4].toStdString();
+}
+
+TEST_F(NotificationsTest, ActionsAreOfferedWhereTheDesktopShowsThemAndComeBack)
+{
+    const std::vector<TNoticeAction> actions{{QStringLiteral("usage"), QStringLiteral("Open Usage")}};
+    for (const bool shown : {false, true}) {
+        SCOPED_TRACE(shown ? "a desktop that shows actions" : "one that does not");
+        StopService();
+        QFile::remove(Log());
+        if (!StartService(shown ? QStringLiteral("body actions") : QStringLiteral("body")))
+            GTEST_SKIP() << "skipped: python3-dbusmock is not installed";
+        TNotifier notifier(*Bus);
+        QStringList pressed;
+        notifier.OnAction = [&](TNotice kind, const QString& key) {
+            pressed << QStringLiteral("%1 %2").arg(static_cast<int>(kind)).arg(key);
+        };
+        QSignalSpy answered(&notifier, &TNotifier::Answered);
+        notifier.Notify(TNotice::DownloadLimit, QStringLiteral("Download at 90 % of the limit"), QString(),
+                        TUrgency::Normal, actions);
+        ASSERT_TRUE(answered.wait(10000)) << "the notification's id came back";
+        ASSERT_TRUE(WaitForCalls(1));
+        EXPECT_EQ(Calls()[0].contains(QStringLiteral("[\"usage\", \"Open Usage\"]")), shown)
+            << Calls()[0].toStdString();
+        if (!shown)
+            continue;
+        // The desktop says the button was pressed on that notification (the service's first: 1).
+        QDBusMessage press = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+        press << QStringLiteral("org.freedesktop.Notifications") << QStringLiteral("ActionInvoked")
+              << QStringLiteral("us")
+              << QVariantList{QVariant::fromValue(QDBusVariant(1U)),
+                              QVariant::fromValue(QDBusVariant(QStringLiteral("usage")))};
+        EXPECT_EQ(Bus->call(press).type(), QDBusMessage::ReplyMessage);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !pressed.isEmpty(); }, 5000));
+        EXPECT_EQ(pressed, QStringList{QStringLiteral("%1 usage").arg(static_cast<int>(TNotice::DownloadLimit))});
+    }
 }
 
 TEST_F(NotificationsTest, WithoutTheServiceTheTraysBalloonShowsIt)
