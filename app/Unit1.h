@@ -399,6 +399,8 @@ private:
     // The plan keeper told the month totals, the plan and the connection in progress as they are.
     void UpdateKeeper();
     void HangUpAtLimit(const TPlanStatus& plan);
+    // A line of the kind the program exists to dial is up (never a Wi-Fi, a cable or a VPN).
+    [[nodiscard]] bool DialUpLineUp() const;
     // The usage history (Unit1Usage.cpp).
     void OpenHistory(const TForm1Services& services);
     // At the tick: a new billing period, or a new billing day, starts the month figures and

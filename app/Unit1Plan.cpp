@@ -191,21 +191,24 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
                                                   : other->Body);
     // Each offers the Usage window; the limit's, on a dial-up line that is up, the hang-up too.
     std::vector<TNoticeAction> actions{{NoticeOpensUsage, QStringLiteral("Open Usage")}};
-    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
-    if (!plan.WithinLimit() && IsOnline() && !links.empty() &&
-        win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle))
+    if (!plan.WithinLimit() && DialUpLineUp())
         actions.push_back({NoticeHangsUp, QStringLiteral("Hang up")});
     Notice(given.Kind, given.Summary, given.Body, given.Urgency, actions);
+}
+
+bool TForm1::DialUpLineUp() const
+{
+    if (!IsOnline())
+        return false;
+    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
+    return !links.empty() && win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle);
 }
 
 void TForm1::HangUpAtLimit(const TPlanStatus& plan)
 {
     // Only when asked, only while a line is up, and only a line of the kind the program exists to
     // dial: a Wi-Fi, a cable or a VPN is never cut.
-    if (!Plan.HangUpAtLimit || !IsOnline() || ConnectedHandle == 0 || ConnectedHandle == LimitDone)
-        return;
-    const std::vector<win::RasLink>& links = win::InstalledBackend().Ras->Connections();
-    if (links.empty() || !win::InstalledBackend().Ras->IsDialUpLine(links.front().Handle))
+    if (!Plan.HangUpAtLimit || ConnectedHandle == 0 || ConnectedHandle == LimitDone || !DialUpLineUp())
         return;
     LimitDone = ConnectedHandle;
     BitBtn1Click();

@@ -205,9 +205,11 @@ TEST_F(HelpTest, TheCheckerIsAwaitedOffTheWindowsThreadAndItsVerdictRemembered)
     QFile own(QStringLiteral(PULO_HELP_FILE));
     ASSERT_TRUE(own.open(QIODevice::ReadOnly));
     const QByteArray good = own.readAll();
-    // A checker that takes its time, then answers as the real one (or refuses), counting its runs.
+    // A checker that answers only when the test lets it (as the real one, or refusing), counting
+    // its runs.
     const QString checker = Folder->filePath(QStringLiteral("pulopro-helpcheck"));
     const QString runs = Folder->filePath(QStringLiteral("runs"));
+    const QString go = Folder->filePath(QStringLiteral("go"));
     const auto runCount = [&] {
         QFile file(runs);
         return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
@@ -230,10 +232,12 @@ TEST_F(HelpTest, TheCheckerIsAwaitedOffTheWindowsThreadAndItsVerdictRemembered)
         SCOPED_TRACE(c.Name);
         QFile script(checker);
         ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write(QByteArray("#!/bin/sh\necho run >>'") + runs.toLocal8Bit() + "'\nsleep 2\n" + c.Answer + "\n");
+        script.write(QByteArray("#!/bin/sh\necho run >>'") + runs.toLocal8Bit() + "'\nwhile [ ! -e '" +
+                     go.toLocal8Bit() + "' ]; do sleep 0.02; done\n" + c.Answer + "\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::remove(runs);
+        QFile::remove(go);
         const QString path = Folder->filePath(QStringLiteral("Help%1.chm").arg(++file));
         QFile help(path);
         ASSERT_TRUE(help.open(QIODevice::WriteOnly));
@@ -250,6 +254,7 @@ TEST_F(HelpTest, TheCheckerIsAwaitedOffTheWindowsThreadAndItsVerdictRemembered)
             EXPECT_LT(waited.elapsed(), 1000) << "the window's thread does not wait for the checker";
         }
         EXPECT_EQ(helpViewer(), nullptr) << "nothing shown before the checker answers";
+        QFile(go).open(QIODevice::WriteOnly); // the checker answers now
         EXPECT_TRUE(QTest::qWaitFor([&] { return helpViewer() != nullptr || !messages.isEmpty(); }, 15000));
         EXPECT_EQ(helpViewer() != nullptr, c.Sound);
         EXPECT_EQ(messages, c.Sound ? QStringList() : QStringList{"The help file is damaged: " + path});
