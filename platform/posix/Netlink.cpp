@@ -341,7 +341,12 @@ void LinkTable::Apply(const nlmsghdr* message)
         Scratch.clear();
         TakeLink(message, Scratch);
         if (!Scratch.empty()) {
-            NetLink& link = Table[Scratch.front().Index];
+            const int index = Scratch.front().Index;
+            if (!Table.contains(index))
+                Born.emplace(index, 0U);
+            if (const auto born = Born.find(index); born != Born.end())
+                born->second |= Scratch.front().Flags;
+            NetLink& link = Table[index];
             const std::string address = link.Address;
             link = std::move(Scratch.front());
             link.Address = address;
@@ -350,7 +355,17 @@ void LinkTable::Apply(const nlmsghdr* message)
     }
     case RTM_DELLINK:
         if (message->nlmsg_len >= NLMSG_LENGTH(sizeof(ifinfomsg))) {
-            Table.erase(static_cast<const ifinfomsg*>(NLMSG_DATA(message))->ifi_index);
+            const int index = static_cast<const ifinfomsg*>(NLMSG_DATA(message))->ifi_index;
+            // A link is taken down just before it goes: one that came and went unseen is
+            // remembered as it was while it lived.
+            if (const auto born = Born.find(index); born != Born.end()) {
+                if (const auto link = Table.find(index); link != Table.end()) {
+                    BriefLinks.push_back(std::move(link->second));
+                    BriefLinks.back().Flags |= born->second;
+                }
+                Born.erase(born);
+            }
+            Table.erase(index);
             NetCounters counters;
             if (ReadLinkCounters(message, counters)) {
                 Final[counters.Index] = counters;
@@ -382,6 +397,8 @@ void LinkTable::Apply(const nlmsghdr* message)
 bool LinkTable::Update()
 {
     bool changed = NeedsDump || Socket < 0;
+    Born.clear();
+    BriefLinks.clear();
     if (Socket >= 0) {
         for (;;) {
             const ssize_t length = ReceiveWhole(Socket, Notification, MSG_DONTWAIT);

@@ -92,6 +92,9 @@ public:
     // The counters a link had when it was deleted, as the kernel's notice of its end gave them
     // (the last few links only); null when none are known.
     [[nodiscard]] const NetCounters* FinalCounters(int index) const;
+    // The links that appeared and were deleted again since the previous update, as they were
+    // (up if they ever were, with the address they had): a line that lived shorter than a look.
+    [[nodiscard]] const std::vector<NetLink>& Brief() const { return BriefLinks; }
 
 private:
     void Apply(const ::nlmsghdr* message);
@@ -100,6 +103,9 @@ private:
     bool NeedsDump = true;
     std::map<int, NetLink> Table;
     std::map<int, NetCounters> Final;
+    // The links that appeared during this update, with every flag they have shown.
+    std::map<int, unsigned> Born;
+    std::vector<NetLink> BriefLinks;
     std::vector<NetLink> Scratch;
     ReceiveBuffer Notification{16384};
 };

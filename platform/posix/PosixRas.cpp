@@ -20,6 +20,9 @@ namespace {
 // Connections that ended whose counters can still be asked for: a connection's end asks within a
 // second or two.
 constexpr std::size_t EndedConnectionsKept = 32;
+// How long a link that came and went between two looks stays listed: longer than the once-a-second
+// look of the connection's watcher, so that it sees the connection begin and end.
+constexpr std::chrono::milliseconds BriefLinkListed{1500};
 
 // A name pppd would take as a peer: a plain file name, nothing it could read as an option or a
 // path.
@@ -185,7 +188,12 @@ void PosixRas::Refresh()
 {
     const bool changed = Table.Update();
     const bool nmChanged = TakeNetworkManagerChanges();
-    if (!changed && !PatternsChanged && !nmChanged)
+    const auto now = BriefListed > 0 || !Table.Brief().empty() ? std::chrono::steady_clock::now()
+                                                               : std::chrono::steady_clock::time_point{};
+    const bool briefEnded = BriefListed > 0 && std::any_of(Current.begin(), Current.end(), [&](const Connection& c) {
+                                return c.GoneUntil != std::chrono::steady_clock::time_point{} && c.GoneUntil <= now;
+                            });
+    if (!changed && !PatternsChanged && !nmChanged && !briefEnded)
         return;
     PatternsChanged = false;
     std::vector<Connection> fresh;
@@ -205,19 +213,11 @@ void PosixRas::Refresh()
                 fresh.push_back(std::move(connection));
                 continue;
             }
-            if (!Counts(link))
-                continue;
-            Connection connection;
-            connection.Pppd = FindPppd(PidDirectory, link.Name);
-            connection.Link.Handle = static_cast<HRASCONN>(link.Index);
-            connection.Link.EntryName = connection.Pppd.EntryName.empty() ? link.Name : connection.Pppd.EntryName;
-            connection.Link.DeviceType = link.Type == ARPHRD_PPP ? "modem" : "vpn";
-            connection.Link.DeviceName = connection.Pppd.DeviceName.empty() ? link.Name : connection.Pppd.DeviceName;
-            connection.Link.Interface = link.Name;
-            connection.Address = link.Address;
-            fresh.push_back(std::move(connection));
+            if (Counts(link))
+                fresh.push_back(LinkConnection(link));
         }
     }
+    KeepBriefLinks(fresh, now);
     for (const Connection& known : Current) {
         const bool ended = std::none_of(fresh.begin(), fresh.end(), [&](const Connection& connection) {
             return connection.Link.Handle == known.Link.Handle;
@@ -232,6 +232,45 @@ void PosixRas::Refresh()
     Links.clear();
     for (const Connection& connection : Current)
         Links.push_back(connection.Link);
+}
+
+PosixRas::Connection PosixRas::LinkConnection(const NetLink& link) const
+{
+    Connection connection;
+    connection.Pppd = FindPppd(PidDirectory, link.Name);
+    connection.Link.Handle = static_cast<HRASCONN>(link.Index);
+    connection.Link.EntryName = connection.Pppd.EntryName.empty() ? link.Name : connection.Pppd.EntryName;
+    connection.Link.DeviceType = link.Type == ARPHRD_PPP ? "modem" : "vpn";
+    connection.Link.DeviceName = connection.Pppd.DeviceName.empty() ? link.Name : connection.Pppd.DeviceName;
+    connection.Link.Interface = link.Name;
+    connection.Address = link.Address;
+    return connection;
+}
+
+bool PosixRas::KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::steady_clock::time_point now)
+{
+    BriefListed = 0;
+    for (const Connection& known : Current) {
+        if (known.GoneUntil != std::chrono::steady_clock::time_point{} && known.GoneUntil > now) {
+            fresh.push_back(known);
+            ++BriefListed;
+        }
+    }
+    // NetworkManager's lines are its own to report; a listed interface needs an address it
+    // could not have had for long. A PPP link is a connection however short it was.
+    for (const NetLink& link : Table.Brief()) {
+        if (link.Type != ARPHRD_PPP || !Counts(link) || Table.FinalCounters(link.Index) == nullptr)
+            continue;
+        const bool nmLine = std::any_of(NmCounted.begin(), NmCounted.end(),
+                                        [&](const nm::Counted& counted) { return counted.IpInterface == link.Name; });
+        if (nmLine)
+            continue;
+        Connection connection = LinkConnection(link);
+        connection.GoneUntil = now + BriefLinkListed;
+        fresh.push_back(std::move(connection));
+        ++BriefListed;
+    }
+    return BriefListed > 0;
 }
 
 void PosixRas::StartCounting(Connection& connection, const NetLink& link, std::vector<NetCounters>& counters) const
@@ -456,6 +495,12 @@ DWORD PosixRas::Counters(HRASCONN connection, std::uint64_t& sent, std::uint64_t
         return ERROR_SUCCESS;
     };
     if (const Connection* found = Find(connection)) {
+        if (found->GoneUntil != std::chrono::steady_clock::time_point{}) {
+            const NetCounters* final = Table.FinalCounters(static_cast<int>(connection));
+            if (final == nullptr)
+                return ERROR_INVALID_HANDLE;
+            return since(*final, found->Link.SentBefore, found->Link.ReceivedBefore);
+        }
         std::vector<NetCounters> counters;
         if (!DumpCounters(counters))
             return ERROR_NOT_SUPPORTED;

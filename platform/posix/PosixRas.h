@@ -21,6 +21,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
@@ -71,9 +72,17 @@ private:
         std::string Address;
         PppdLink Pppd;
         std::string NmActive; // NetworkManager's active connection, for its lines
+        // A link that came and went between two looks is listed until then, so that it is
+        // seen, and counted from its end's counters; zero for a link that is there.
+        std::chrono::steady_clock::time_point GoneUntil{};
     };
 
     void Refresh();
+    // A PPP link, or an interface the user listed, as a connection under pppd's peer name.
+    [[nodiscard]] Connection LinkConnection(const NetLink& link) const;
+    // Lists the PPP links that came and went unseen (see Connection::GoneUntil), and keeps the
+    // ones listed still; false when there are none.
+    bool KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::steady_clock::time_point now);
     // A NetworkManager line on an interface that was there before it counts from the
     // interface's counters when it was first seen (see RasLink).
     void StartCounting(Connection& connection, const NetLink& link, std::vector<NetCounters>& counters) const;
@@ -114,6 +123,7 @@ private:
     bool PatternsChanged = false;
     LinkTable Table;
     std::vector<Connection> Current;
+    std::size_t BriefListed = 0; // how many of Current are links already gone
     // The counters the connections that ended lately began with, by handle (a few only).
     std::map<HRASCONN, std::pair<std::uint64_t, std::uint64_t>> EndedBefore;
     std::vector<RasLink> Links;  // Current's links, rebuilt only when the table changed

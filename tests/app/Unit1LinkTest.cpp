@@ -253,9 +253,11 @@ TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithEveryByteItCarried)
         const char* Name;
         const char* Second; // the second link's name
         bool Overlap;       // the second comes up before the first ends
+        bool Brief;         // the second comes and goes between two looks
     } cases[] = {
-        {"a redial quicker than a poll, under the same name", "ppp0", false},
-        {"a second line that stays when the first ends", "ppp1", true},
+        {"a redial quicker than a poll, under the same name", "ppp0", false, false},
+        {"a second line that stays when the first ends", "ppp1", true, false},
+        {"a redial that lived shorter than a look", "ppp0", false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -282,17 +284,28 @@ TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithEveryByteItCarried)
             second = UpLink(c.Second, "10.64.3.8");
             Receive(*second, 30);
         }
+        std::uint64_t secondCarried = 0;
+        if (c.Brief) {
+            secondCarried = KernelReceived(second->Index());
+            second.reset();
+        }
         form.RxTimerEvent1Timer(); // the tick may see the new line before the detector does
         form.KZInternetDetect1->Poll();
         EXPECT_EQ(form.Label2b->text(), QStringLiteral("10.64.3.8"));
-        Receive(*second, 5);
-        Sim->SetNow(2026, 12, 7, 9, 2, 0);
-        form.RxTimerEvent1Timer();
-        Receive(*second, 3);
-        const std::uint64_t secondCarried = KernelReceived(second->Index());
-        second.reset();
-        form.KZInternetDetect1->Poll();
-        ASSERT_FALSE(form.IsOnline());
+        if (!c.Brief) {
+            Receive(*second, 5);
+            Sim->SetNow(2026, 12, 7, 9, 2, 0);
+            form.RxTimerEvent1Timer();
+            Receive(*second, 3);
+            secondCarried = KernelReceived(second->Index());
+            second.reset();
+        }
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                form.KZInternetDetect1->Poll();
+                return !form.IsOnline();
+            },
+            5000));
 
         ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
         THistoryStore history(Folder->filePath("pulopro.sqlite"));
