@@ -22,7 +22,9 @@ namespace {
 constexpr std::size_t EndedConnectionsKept = 32;
 // How long a link that came and went between two looks stays listed: longer than the once-a-second
 // look of the connection's watcher, so that it sees the connection begin and end.
-constexpr std::chrono::milliseconds BriefLinkListed{1500};
+constexpr std::chrono::milliseconds BriefLinkListed{1200};
+// How many such links may wait their turn to be seen.
+constexpr std::size_t BriefLinksKept = 8;
 
 // A name pppd would take as a peer: a plain file name, nothing it could read as an option or a
 // path.
@@ -188,10 +190,9 @@ void PosixRas::Refresh()
 {
     const bool changed = Table.Update();
     const bool nmChanged = TakeNetworkManagerChanges();
-    const auto now = BriefListed > 0 || !Table.Brief().empty() ? std::chrono::steady_clock::now()
-                                                               : std::chrono::steady_clock::time_point{};
+    const auto now = std::chrono::steady_clock::now(); // a read of the vDSO's clock
     const bool briefEnded = BriefListed > 0 && std::any_of(Current.begin(), Current.end(), [&](const Connection& c) {
-                                return c.GoneUntil != std::chrono::steady_clock::time_point{} && c.GoneUntil <= now;
+                                return IsGone(c) && c.GoneUntil <= now;
                             });
     if (!changed && !PatternsChanged && !nmChanged && !briefEnded)
         return;
@@ -223,7 +224,8 @@ void PosixRas::Refresh()
             return connection.Link.Handle == known.Link.Handle;
         });
         if (ended) {
-            EndedBefore[known.Link.Handle] = {known.Link.SentBefore, known.Link.ReceivedBefore};
+            EndedBefore[known.Link.Handle] = {known.Link.SentBefore, known.Link.ReceivedBefore, IsGone(known),
+                                              known.CarriedSent, known.CarriedReceived};
             if (EndedBefore.size() > EndedConnectionsKept)
                 EndedBefore.erase(EndedBefore.begin()); // interface indexes grow: the oldest
         }
@@ -250,26 +252,58 @@ PosixRas::Connection PosixRas::LinkConnection(const NetLink& link) const
 bool PosixRas::KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::steady_clock::time_point now)
 {
     BriefListed = 0;
+    // They are listed first, in the order they came, one after the other: the watcher follows
+    // the first connection listed, and sees each of them begin and end at its once-a-second look.
+    auto lastUntil = now;
     for (const Connection& known : Current) {
-        if (known.GoneUntil != std::chrono::steady_clock::time_point{} && known.GoneUntil > now) {
+        if (IsGone(known) && known.GoneUntil > now) {
             fresh.push_back(known);
+            lastUntil = std::max(lastUntil, known.GoneUntil);
             ++BriefListed;
         }
     }
-    // NetworkManager's lines are its own to report; a listed interface needs an address it
-    // could not have had for long. A PPP link is a connection however short it was.
-    for (const NetLink& link : Table.Brief()) {
-        if (link.Type != ARPHRD_PPP || !Counts(link) || Table.FinalCounters(link.Index) == nullptr)
+    const auto isNmLine = [this](const std::string& interface) {
+        return std::any_of(NmCounted.begin(), NmCounted.end(),
+                           [&](const nm::Counted& counted) { return counted.IpInterface == interface; });
+    };
+    const auto hasEnd = [this](HRASCONN handle) { return Table.FinalCounters(static_cast<int>(handle)) != nullptr; };
+    // NetworkManager's lines are its own to report; a listed interface is the user's to list.
+    // A PPP link is a connection however short it was: one that came and went between two
+    // looks, and one that ended while another was listed before it.
+    std::vector<Connection> waiting;
+    for (const NetLink& link : Table.Brief())
+        if (link.Type == ARPHRD_PPP && Counts(link) && hasEnd(link.Index) && !isNmLine(link.Name))
+            waiting.push_back(LinkConnection(link));
+    for (const Connection& known : Current) {
+        const bool ended = std::none_of(fresh.begin(), fresh.end(),
+                                        [&](const Connection& c) { return c.Link.Handle == known.Link.Handle; });
+        if (ended && &known != &Current.front() && !IsGone(known) && known.Link.DeviceType == "modem" &&
+            known.NmActive.empty() && hasEnd(known.Link.Handle))
+            waiting.push_back(known);
+    }
+    std::sort(waiting.begin(), waiting.end(),
+              [](const Connection& a, const Connection& b) { return a.Link.Handle < b.Link.Handle; });
+    for (Connection& connection : waiting) {
+        // A line flapping faster than it can be looked at: the links past the last that can wait
+        // are counted with it.
+        const NetCounters& end = *Table.FinalCounters(static_cast<int>(connection.Link.Handle));
+        const std::uint64_t sent = end.TxBytes - std::min<std::uint64_t>(end.TxBytes, connection.Link.SentBefore);
+        const std::uint64_t received =
+            end.RxBytes - std::min<std::uint64_t>(end.RxBytes, connection.Link.ReceivedBefore);
+        if (BriefListed >= BriefLinksKept) {
+            fresh.back().CarriedSent += sent;
+            fresh.back().CarriedReceived += received;
             continue;
-        const bool nmLine = std::any_of(NmCounted.begin(), NmCounted.end(),
-                                        [&](const nm::Counted& counted) { return counted.IpInterface == link.Name; });
-        if (nmLine)
-            continue;
-        Connection connection = LinkConnection(link);
-        connection.GoneUntil = now + BriefLinkListed;
+        }
+        connection.CarriedSent = sent;
+        connection.CarriedReceived = received;
+        lastUntil += BriefLinkListed;
+        connection.GoneUntil = lastUntil;
         fresh.push_back(std::move(connection));
         ++BriefListed;
     }
+    std::stable_sort(fresh.begin(), fresh.end(),
+                     [](const Connection& a, const Connection& b) { return a.Link.Handle < b.Link.Handle; });
     return BriefListed > 0;
 }
 
@@ -494,13 +528,14 @@ DWORD PosixRas::Counters(HRASCONN connection, std::uint64_t& sent, std::uint64_t
         received = counters.RxBytes - std::min<std::uint64_t>(counters.RxBytes, receivedBefore);
         return ERROR_SUCCESS;
     };
+    const auto carried = [&](std::uint64_t sentCarried, std::uint64_t receivedCarried) {
+        sent = sentCarried;
+        received = receivedCarried;
+        return ERROR_SUCCESS;
+    };
     if (const Connection* found = Find(connection)) {
-        if (found->GoneUntil != std::chrono::steady_clock::time_point{}) {
-            const NetCounters* final = Table.FinalCounters(static_cast<int>(connection));
-            if (final == nullptr)
-                return ERROR_INVALID_HANDLE;
-            return since(*final, found->Link.SentBefore, found->Link.ReceivedBefore);
-        }
+        if (IsGone(*found))
+            return carried(found->CarriedSent, found->CarriedReceived);
         std::vector<NetCounters> counters;
         if (!DumpCounters(counters))
             return ERROR_NOT_SUPPORTED;
@@ -510,11 +545,13 @@ DWORD PosixRas::Counters(HRASCONN connection, std::uint64_t& sent, std::uint64_t
         // Gone between the two looks: its end's notice is read at the next.
         Refresh();
     }
-    const auto before = EndedBefore.find(connection);
+    const auto ended = EndedBefore.find(connection);
+    if (ended != EndedBefore.end() && ended->second.Gone)
+        return carried(ended->second.CarriedSent, ended->second.CarriedReceived);
     const NetCounters* final = Table.FinalCounters(static_cast<int>(connection));
-    if (before == EndedBefore.end() || final == nullptr)
+    if (ended == EndedBefore.end() || final == nullptr)
         return ERROR_INVALID_HANDLE;
-    return since(*final, before->second.first, before->second.second);
+    return since(*final, ended->second.SentBefore, ended->second.ReceivedBefore);
 }
 
 DWORD PosixRas::HangUp(HRASCONN connection)

@@ -75,9 +75,28 @@ private:
         // A link that came and went between two looks is listed until then, so that it is
         // seen, and counted from its end's counters; zero for a link that is there.
         std::chrono::steady_clock::time_point GoneUntil{};
+        // Of a link already gone, what it carried, taken from its end's counters when it was
+        // listed; when more such links came than could be listed one by one, the bytes of the
+        // ones past the last are counted with it.
+        std::uint64_t CarriedSent = 0;
+        std::uint64_t CarriedReceived = 0;
+    };
+    // What a connection that ended is counted from: its link's final counters less these, or,
+    // of a link that was gone when it was listed, what it carried.
+    struct Ended
+    {
+        std::uint64_t SentBefore = 0;
+        std::uint64_t ReceivedBefore = 0;
+        bool Gone = false;
+        std::uint64_t CarriedSent = 0;
+        std::uint64_t CarriedReceived = 0;
     };
 
     void Refresh();
+    [[nodiscard]] static bool IsGone(const Connection& connection)
+    {
+        return connection.GoneUntil != std::chrono::steady_clock::time_point{};
+    }
     // A PPP link, or an interface the user listed, as a connection under pppd's peer name.
     [[nodiscard]] Connection LinkConnection(const NetLink& link) const;
     // Lists the PPP links that came and went unseen (see Connection::GoneUntil), and keeps the
@@ -124,8 +143,8 @@ private:
     LinkTable Table;
     std::vector<Connection> Current;
     std::size_t BriefListed = 0; // how many of Current are links already gone
-    // The counters the connections that ended lately began with, by handle (a few only).
-    std::map<HRASCONN, std::pair<std::uint64_t, std::uint64_t>> EndedBefore;
+    // What the connections that ended lately are counted from, by handle (a few only).
+    std::map<HRASCONN, Ended> EndedBefore;
     std::vector<RasLink> Links;  // Current's links, rebuilt only when the table changed
     std::vector<RasLink> Listed; // Links and the dials in progress, while there are any
     // The pppd processes this program started, by dial handle; ended at the latest with it.

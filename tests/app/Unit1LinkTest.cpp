@@ -322,6 +322,42 @@ TEST_F(Unit1LinkTest, EachLinkIsAConnectionOfItsOwnWithEveryByteItCarried)
     }
 }
 
+TEST_F(Unit1LinkTest, AFlappingLineIsCountedToTheByte)
+{
+    // Twelve links of a fifth of a second each, watched by the window's own once-a-second look:
+    // most come and go unseen, more than can wait their turn one by one.
+    WriteIni("[General]\nSounds=0\n");
+    Sim->SetNow(2026, 12, 7, 9, 0, 0);
+    TForm1 form(Services());
+    std::uint64_t carried = 0;
+    for (int flap = 0; flap < 12; ++flap) {
+        auto link = UpLink("ppp0", "10.64.3.7");
+        Receive(*link, 10 + flap);
+        QTest::qWait(200);
+        Receive(*link, 3);
+        carried += KernelReceived(link->Index());
+        link.reset();
+        QTest::qWait(50);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.IsOnline(); }, 30000));
+    // Nothing is left waiting: a poll now finds no line.
+    form.KZInternetDetect1->Poll();
+    ASSERT_FALSE(form.IsOnline());
+
+    ASSERT_TRUE(form.UsageRecorder()->Flush(5000));
+    THistoryStore history(Folder->filePath("pulopro.sqlite"));
+    ASSERT_TRUE(history.Open(THistoryStore::TAccess::ReadOnly));
+    const auto rows = history.Connections(QDateTime::fromSecsSinceEpoch(0), QDateTime::fromSecsSinceEpoch(1LL << 40));
+    std::int64_t stored = 0;
+    for (const auto& row : rows)
+        stored += row.Received;
+    EXPECT_EQ(stored, static_cast<std::int64_t>(carried)) << rows.size() << " connections stored";
+    EXPECT_GE(rows.size(), 8U) << "each link that could wait its turn is a connection";
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Stats/TotCon").toULongLong(), rows.size());
+    EXPECT_DOUBLE_EQ(ini.value("Stats/TotRCV").toDouble(), static_cast<double>(carried) / 1000);
+}
+
 TEST_F(Unit1LinkTest, ALineOnAnOlderInterfaceCountsItsOwnBytesAndOnlyADialUpLineEndsWithTheProgram)
 {
     const struct
