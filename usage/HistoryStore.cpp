@@ -1,6 +1,7 @@
 #include "usage/HistoryStore.h"
 
 #include "usage/HistoryColumns.h"
+#include "usage/HistoryHours.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -302,9 +303,16 @@ bool THistoryStore::UpdateConnection(
     // In the whole seconds the row keeps.
     const std::int64_t secondsNow = std::max<std::int64_t>(0, now.toSecsSinceEpoch() - began.toSecsSinceEpoch());
     // What came since the last write, shared out over the hours it spans.
-    const std::int64_t from = before.End.toSecsSinceEpoch();
-    const std::int64_t to = std::max<std::int64_t>(from, now.toSecsSinceEpoch());
     const std::int64_t addSeconds = std::max<std::int64_t>(0, secondsNow - before.Seconds);
+    std::int64_t from = before.End.toSecsSinceEpoch();
+    std::int64_t to = std::max<std::int64_t>(from, now.toSecsSinceEpoch());
+    // A start that moved says the wall clock was stepped since: what came is put in the seconds
+    // before now that the connection truly lasted, not in the hours the clock skipped or
+    // went back over.
+    if (began.toSecsSinceEpoch() != before.Start.toSecsSinceEpoch()) {
+        to = now.toSecsSinceEpoch();
+        from = to - addSeconds;
+    }
     const std::int64_t addSent = std::max<std::int64_t>(0, sent - before.Sent);
     const std::int64_t addReceived = std::max<std::int64_t>(0, received - before.Received);
 
@@ -324,32 +332,11 @@ bool THistoryStore::UpdateConnection(
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec())
         return abandon();
-    if (addSeconds > 0 || addSent > 0 || addReceived > 0) {
-        query.prepare(
-            QStringLiteral("INSERT INTO hours(connection, hour_utc, seconds, sent, received) VALUES(?, ?, ?, ?, ?)"
-                           " ON CONFLICT(connection, hour_utc) DO UPDATE SET seconds = seconds + excluded.seconds,"
-                           " sent = sent + excluded.sent, received = received + excluded.received"));
-        const std::int64_t span = std::max<std::int64_t>(1, to - from);
-        std::int64_t givenSeconds = 0;
-        std::int64_t givenSent = 0;
-        std::int64_t givenReceived = 0;
-        for (std::int64_t hour = from - from % 3600; hour < std::max(to, from + 1); hour += 3600) {
-            const bool last = hour + 3600 >= to;
-            const std::int64_t overlap = std::min(to, hour + 3600) - std::max(from, hour);
-            const auto share = [&](std::int64_t total, std::int64_t& given) {
-                const std::int64_t part = last ? total - given : total * overlap / span;
-                given += part;
-                return static_cast<qlonglong>(part);
-            };
-            query.addBindValue(static_cast<qlonglong>(id));
-            query.addBindValue(static_cast<qlonglong>(hour));
-            query.addBindValue(share(addSeconds, givenSeconds));
-            query.addBindValue(share(addSent, givenSent));
-            query.addBindValue(share(addReceived, givenReceived));
-            if (!query.exec())
-                return abandon();
-        }
-    }
+    // Of a connection whose start moved, what was shared out before moves with it.
+    const std::int64_t shift = began.toSecsSinceEpoch() - before.Start.toSecsSinceEpoch();
+    if (!history::MoveHours(query, id, before.Start.toSecsSinceEpoch(), before.End.toSecsSinceEpoch(), shift) ||
+        !history::AddToHours(query, id, from, to, addSeconds, addSent, addReceived))
+        return abandon();
     if (!database.commit())
         return abandon();
     return true;

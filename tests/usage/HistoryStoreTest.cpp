@@ -75,6 +75,38 @@ TEST_F(HistoryStoreTest, AConnectionIsWrittenAsItGoesAndItsHoursAddUp)
     EXPECT_EQ(hours[1].Received, 600000) << "shared out in proportion to the time";
 }
 
+TEST_F(HistoryStoreTest, WhatCameAfterTheClockWasSetIsInTheHoursItTrulyCameIn)
+{
+    // Four seconds and 400 bytes by the clock as it was, then the clock is set and the next
+    // write comes four seconds and 400 bytes later, with the start moved to now less the eight
+    // seconds the connection has lasted (the end's clock is the one trusted).
+    const struct
+    {
+        const char* Name;
+        QDateTime Now; // the second write's moment, by the clock as it was set
+    } cases[] = {
+        {"set forward a month", At(7, 12, 0, 8).addDays(31)},
+        {"set back an hour", At(7, 11, 0, 8)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QFile::remove(Path());
+        THistoryStore store(Path());
+        ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+        const std::int64_t id = store.BeginConnection(At(7, 12, 0), QStringLiteral("My ISP"), QStringLiteral("ppp0"));
+        ASSERT_TRUE(store.UpdateConnection(id, At(7, 12, 0, 4), 0, 400, false));
+        ASSERT_TRUE(store.UpdateConnection(id, c.Now, 0, 800, true, c.Now.addSecs(-8)));
+
+        // The whole connection lies in the eight seconds before now: its hours move with its
+        // start, and none is left in the hours the clock skipped or went back over.
+        const auto hours = store.Hours(At(1, 0, 0).addDays(-60), At(1, 0, 0).addDays(60));
+        ASSERT_EQ(hours.size(), 1U);
+        EXPECT_EQ(hours[0].Hour, QDateTime(c.Now.date(), QTime(c.Now.time().hour(), 0), Qt::OffsetFromUTC, 3600));
+        EXPECT_EQ(hours[0].Seconds, 8);
+        EXPECT_EQ(hours[0].Received, 800);
+    }
+}
+
 TEST_F(HistoryStoreTest, ADamagedDatabaseIsSetAsideNeverEmptied)
 {
     QFile damaged(Path());
