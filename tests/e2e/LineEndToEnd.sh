@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# The real program on a real PPP link while the wall clock moves under it: across the autumn
-# clock change of Europe/Berlin, and with the clock stepped back an hour and forward a month
-# while connected (libfaketime on the program, its monotonic clock left real). Each row checks
-# the month totals and the history against the kernel's own counter of the link and the time the
-# connection truly lasted. Needs root for a network namespace of its own; skips (exit 77) when
-# that or libfaketime is missing.
+# The real program on a real PPP link while the world moves under it: across the autumn clock
+# change of Europe/Berlin, with the clock stepped back an hour and forward a month while connected
+# (libfaketime on the program, its monotonic clock left real), and with 1100 callers held on its
+# socket and one more asking for the status without pause, under the usual limit of 1024
+# descriptors. Each row checks the month totals and the history against the kernel's own counter
+# of the link and the time the connection truly lasted. Needs root for a network namespace of its
+# own; skips (exit 77) when that or libfaketime is missing.
 set -u
 program="$1"
 pppd="$2"
+here=$(cd "$(dirname "$0")" && pwd)
 faketime=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
 
 if [ -z "${PULO_INSIDE_NETNS:-}" ]; then
@@ -26,7 +28,7 @@ fail() { echo "FAILED ($row): $*"; failures=$((failures + 1)); }
 # One connection of about eight seconds: the clock file says where the wall clock is from the
 # start, then what it becomes after four seconds (empty: it runs on).
 connect() {
-    local start_at="$1" step="$2"
+    local start_at="$1" step="$2" crowd="${3:-}"
     work=$(mktemp -d)
     cp "$program" "$work/"
     printf '[General]\nSounds=0\n' >"$work/pulopro.ini"
@@ -34,9 +36,14 @@ connect() {
     (cd "$work" && TZ=Europe/Berlin QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work" LD_PRELOAD="$faketime" \
         FAKETIME_TIMESTAMP_FILE="$work/clock" FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1 \
         ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
-        exec ./pulopro >"$work/out.log" 2>&1) &
+        exec bash -c 'ulimit -n 1024 && exec ./pulopro' >"$work/out.log" 2>&1) &
     pulopro=$!
     sleep 1
+    if [ -n "$crowd" ]; then
+        (ulimit -n 4096 && exec python3 "$here/socket_crowd.py" "$work/pulopro.ini" 9 >"$work/crowd.log" 2>&1) &
+        crowd_pid=$!
+        sleep 0.5
+    fi
     coproc line { exec "$pppd" call myisp nodetach /dev/ttyS1 piddir "$work" ifname ppp0 local 10.64.3.7 burst 600000; }
     read -r -t 10 -u "${line[0]}" said
     while [ "$said" != ready ] && read -r -t 10 -u "${line[0]}" said; do :; done
@@ -53,6 +60,11 @@ connect() {
     kill "$line_PID"
     wait "$line_PID" 2>/dev/null
     lasted=$(awk "BEGIN { print $(date +%s.%N) - $began }")
+    if [ -n "$crowd" ]; then
+        wait "$crowd_pid" || fail "the crowd: $(cat "$work/crowd.log")"
+        # Still answering once the crowd has gone.
+        (cd "$work" && timeout 10 ./pulopro --status) >/dev/null || fail "no status after the crowd"
+    fi
     sleep 2
     kill "$pulopro"
     wait "$pulopro" || fail "PuloPro ended with $?"
@@ -115,6 +127,11 @@ check $((noon - 3600)) $((noon - 3600 + 5))
 row="the clock set forward a month while connected"
 connect "$noon" "$(printf %+d $((noon + 31 * 86400 - $(date +%s))))"
 check $((noon + 31 * 86400)) $((noon + 31 * 86400 + 5))
+
+row="a crowd on the socket across the connection's end"
+now=$(date +%s)
+connect "$now" "" crowd
+check "$now" $((now + 5))
 
 [ "$failures" = 0 ] || exit 1
 echo "each connection was counted whole, for as long as it lasted"
