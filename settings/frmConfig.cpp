@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -85,10 +86,15 @@ TfrmConfig::TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent, T
     // No title-bar buttons: OK and Cancel close it. Always on top.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     setFont(PointFont("Arial"));
-    setFixedSize(465, 416);
+    setFixedSize(BodySize);
     setModal(false);
 
-    Pages = new QTabWidget(this);
+    // The pages and buttons lie on a body of the dialog's size, which a screen too small for
+    // it (a small screen at a large scale) shows in a scrolling area instead.
+    Body = new QWidget(this);
+    Body->setObjectName(QStringLiteral("ConfigBody"));
+    Body->setFixedSize(BodySize);
+    Pages = new QTabWidget(Body);
     Pages->setObjectName(QStringLiteral("PageControl1"));
     Pages->setGeometry(0, 0, 465, 372);
     Pages->tabBar()->setFont(PointFont("MS Sans Serif"));
@@ -98,9 +104,9 @@ TfrmConfig::TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent, T
     CreateAdapterPage();
     CreatePlanPage();
 
-    btnSave = MakeButton(this, "btnSave", "&OK", "Save changes", {120, 382, 75, 25});
-    btnCancel = MakeButton(this, "btnCancel", "&Cancel", "Quit without changes", {200, 382, 75, 25});
-    btnHelp = MakeButton(this, "btnHelp", "&Help", "Open Help File", {280, 382, 75, 25});
+    btnSave = MakeButton(Body, "btnSave", "&OK", "Save changes", {120, 382, 75, 25});
+    btnCancel = MakeButton(Body, "btnCancel", "&Cancel", "Quit without changes", {200, 382, 75, 25});
+    btnHelp = MakeButton(Body, "btnHelp", "&Help", "Open Help File", {280, 382, 75, 25});
     // Enter and Esc both cancel.
     btnCancel->setAutoDefault(true);
     btnCancel->setDefault(true);
@@ -127,6 +133,40 @@ TfrmConfig::TfrmConfig(TSettings& settings, TConfigHost host, QWidget* parent, T
         FormCreate();
     else
         LoadControls();
+}
+
+void TfrmConfig::showEvent(QShowEvent* event)
+{
+    FitScreen();
+    QDialog::showEvent(event);
+}
+
+void TfrmConfig::FitScreen()
+{
+    const QScreen* shown = screen();
+    if (shown == nullptr)
+        return;
+    // The room the window manager's frame takes, as it framed the dialog before, else a title
+    // bar's worth.
+    const QSize frame =
+        isVisible() || frameGeometry().size() != size() ? frameGeometry().size() - size() : QSize(8, 32);
+    const QSize room = shown->availableGeometry().size() - frame;
+    const QSize fitted = BodySize.boundedTo(room).expandedTo(QSize(160, 120));
+    if (fitted == BodySize && Scroller == nullptr)
+        return;
+    if (Scroller == nullptr) {
+        Scroller = new QScrollArea(this);
+        Scroller->setObjectName(QStringLiteral("ConfigScroller"));
+        Scroller->setFrameShape(QFrame::NoFrame);
+        Scroller->setWidget(Body);
+        // Whatever takes the keyboard's focus is scrolled into view.
+        connect(qApp, &QApplication::focusChanged, Scroller, [this](QWidget*, QWidget* now) {
+            if (now != nullptr && Body->isAncestorOf(now))
+                Scroller->ensureWidgetVisible(now);
+        });
+    }
+    setFixedSize(fitted);
+    Scroller->setGeometry(rect());
 }
 
 void TfrmConfig::CreateGeneralPage()

@@ -23,6 +23,8 @@ class QRadioButton;
 class QTabWidget;
 class QTableWidget;
 
+class QScrollArea;
+
 namespace pulo {
 
 class TFilenameEdit;
@@ -94,6 +96,9 @@ public:
     QPushButton* btnCancel = nullptr;
     QPushButton* btnHelp = nullptr;
     QTabWidget* Pages = nullptr;
+    QWidget* Body = nullptr;         // the pages and buttons, at the dialog's own size
+    QScrollArea* Scroller = nullptr; // holds the body on a screen too small for it
+    static constexpr QSize BodySize{465, 416};
     QCheckBox* CheckBox1 = nullptr; // StartHidden
     QCheckBox* CheckBox2 = nullptr; // ShowConnected
     QCheckBox* CheckBox9 = nullptr; // AutoHide
@@ -144,6 +149,7 @@ public:
 
 protected:
     void reject() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateGeneralPage();
@@ -163,6 +169,9 @@ private:
     void LoadControls();
     void FillAdapterGrid();
     void CloseConfig();
+    // Keeps the dialog within its screen: where the screen is smaller than the dialog, its body
+    // scrolls inside a dialog of the screen's size.
+    void FitScreen();
 
     TSettings& Settings;
     TConfigHost Host;

@@ -337,5 +337,32 @@ TEST_F(frmConfigTest, DesktopNotificationsAndStartingWithTheDesktop)
     EXPECT_TRUE(refused.isVisible()) << "the dialog stays open";
 }
 
+// Run at the ordinary scale and again at scale 2 (ctest sets QT_SCALE_FACTOR), where the test's
+// 1024 x 600 screen is 512 x 300 to the dialog.
+TEST_F(frmConfigTest, TheDialogIsWhollyOnItsScreenAndEveryButtonCanBeReached)
+{
+    const auto dialog = Make();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    const QRect room = dialog->screen()->availableGeometry();
+    EXPECT_TRUE(room.contains(dialog->frameGeometry())) << "the screen is " << room.width() << " x " << room.height();
+    const bool small = room.height() < 416 + 32 || room.width() < 465 + 8;
+    const auto* scroller = dialog->findChild<QWidget*>(QStringLiteral("ConfigScroller"));
+    EXPECT_EQ(scroller != nullptr, small) << "a scrolling body only where the dialog does not fit";
+    if (!small) {
+        EXPECT_EQ(dialog->btnSave->geometry(), QRect(120, 382, 75, 25)) << "its own layout where it fits";
+    }
+    for (QPushButton* button : {dialog->btnSave, dialog->btnCancel, dialog->btnHelp}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        button->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        const QRect shown(button->mapTo(dialog.get(), QPoint(0, 0)), button->size());
+        EXPECT_TRUE(dialog->rect().contains(shown)) << "the button with the focus is in view";
+    }
+    // Clicked where it is shown, OK still saves and closes.
+    QTest::mouseClick(dialog->btnSave, Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+}
+
 } // namespace
 } // namespace pulo
