@@ -9,7 +9,7 @@ packages=(
     libsdl2-dev libxcb1-dev libxcb-render0-dev
     googletest libgtest-dev libgmock-dev
     clang-format clang libclang-rt-14-dev
-    iproute2 xvfb xauth xdotool trayer x11-utils openbox faketime
+    iproute2 xvfb xauth xdotool trayer x11-utils openbox faketime libbpf-dev bpftool
     python3-dbusmock dbus-daemon appstream
     unrtf poppler-utils
     librsvg2-bin desktop-file-utils dpkg-dev file

@@ -1,0 +1,56 @@
+#pragma once
+
+// The meter's Unix socket: a request is one line, "programs IFNAME", answered as AnswerText
+// says, or "error …". Everything a caller sends is checked; callers are few (at most 16 at once),
+// answers small, and a caller that neither asks nor reads for five seconds is let go.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct pollfd;
+
+namespace pulo::meter {
+
+class TMeterServer final
+{
+public:
+    // Answers a request line (without its line break) of a caller of this user.
+    using TAnswer = std::function<std::string(const std::string& request, uid_t caller)>;
+
+    explicit TMeterServer(TAnswer answer) : Answer(std::move(answer)) {}
+    ~TMeterServer();
+    TMeterServer(const TMeterServer&) = delete;
+    TMeterServer& operator=(const TMeterServer&) = delete;
+
+    // Listens at path (a stale socket there is replaced; anybody may connect: what a caller sees
+    // is decided by its credentials). False, with why, when it cannot.
+    [[nodiscard]] bool Listen(const std::string& path, std::string& why);
+    // The descriptors to wait on, and what they wait for.
+    void Watch(std::vector<pollfd>& fds) const;
+    // Serves what the wait found ready (fds as Watch gave them, after poll).
+    void Serve(const std::vector<pollfd>& fds);
+
+private:
+    struct TCaller
+    {
+        int Fd = -1;
+        uid_t Uid = 0;
+        std::string In;
+        std::string Out;
+        std::chrono::steady_clock::time_point Last;
+    };
+    void Accept();
+    void Read(TCaller& caller);
+    static void Write(TCaller& caller);
+
+    TAnswer Answer;
+    int Listener = -1;
+    std::string Path;
+    std::vector<TCaller> Callers;
+};
+
+} // namespace pulo::meter

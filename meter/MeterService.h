@@ -1,0 +1,48 @@
+#pragma once
+
+// The meter's figures as a caller asks for them: each program's bytes on one interface since the
+// meter started, named, and limited to what the caller may see.
+
+#include "meter/MeterTables.h"
+#include "meter/Naming.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pulo::meter {
+
+struct TProgramUsage
+{
+    std::string Program;
+    std::string Path;
+    std::uint64_t Received = 0;
+    std::uint64_t Sent = 0;
+    std::uint64_t ReceivedPackets = 0;
+    std::uint64_t SentPackets = 0;
+};
+
+// What the service knows of an owner beyond the kernel's key, found on the system.
+struct TOwnerLookup
+{
+    // The executable and command name of a process, by the exec hook or /proc; false when gone.
+    std::function<bool(std::uint32_t tgid, std::string& path, std::string& comm)> Process;
+    // The path below the cgroup root of a control group, by its id; empty when not found.
+    std::function<std::string(std::uint64_t cgroup)> Cgroup;
+};
+
+// Programs with their bytes on the interface, most bytes first. A caller of another user than
+// root sees its own user's programs, and everybody else's as one "Other users" row.
+[[nodiscard]] std::vector<TProgramUsage> ProgramsOn(const std::map<TKey, TCount>& totals,
+                                                    std::uint32_t ifindex,
+                                                    std::uint32_t callerUid,
+                                                    std::map<std::uint32_t, TProgramName>& names,
+                                                    const TOwnerLookup& lookup);
+
+// The answer's text: "ok", a line per program (program, path, received, sent, received packets,
+// sent packets, separated by tabs; tabs and line breaks in names turned to blanks), then ".".
+[[nodiscard]] std::string AnswerText(const std::vector<TProgramUsage>& programs);
+
+} // namespace pulo::meter

@@ -1,0 +1,142 @@
+// pulopro-meter: counts the bytes each program's sockets carry on each network interface of the
+// network namespace it runs in, and answers PuloPro over a Unix socket. Run by its systemd unit
+// with CAP_BPF, CAP_NET_ADMIN and CAP_PERFMON; by hand it runs in the foreground and logs to
+// standard error.
+//
+//   pulopro-meter [--socket PATH]
+
+#include "meter/CgroupNames.h"
+#include "meter/CgroupRoot.h"
+#include "meter/MeterServer.h"
+#include "meter/MeterService.h"
+#include "meter/MeterTables.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <net/if.h>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace pulo::meter;
+
+constexpr const char* DefaultSocket = "/run/pulopro-meter/socket";
+constexpr int HarvestMs = 2000;
+
+int Fail(const std::string& line)
+{
+    std::fprintf(stderr, "pulopro-meter: %s\n", line.c_str());
+    return 1;
+}
+
+// The cookie of this process's network namespace: the one counted.
+bool OwnNetnsCookie(std::uint64_t& cookie, std::string& why)
+{
+    const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    socklen_t size = sizeof cookie;
+    const bool known = probe >= 0 && getsockopt(probe, SOL_SOCKET, SO_NETNS_COOKIE, &cookie, &size) == 0;
+    if (!known)
+        why = std::string("cannot tell the network namespace: ") + std::strerror(errno) + " (the kernel is older than 5.14)";
+    if (probe >= 0)
+        close(probe);
+    return known;
+}
+
+bool ProcessFacts(const TMeterTables& tables, std::uint32_t tgid, std::string& path, std::string& comm)
+{
+    if (tables.NameOf(tgid, path, comm) && !path.empty())
+        return true;
+    const std::string folder = "/proc/" + std::to_string(tgid);
+    char target[4096];
+    const ssize_t length = readlink((folder + "/exe").c_str(), target, sizeof target);
+    if (length > 0)
+        path.assign(target, static_cast<std::size_t>(length));
+    std::ifstream file(folder + "/comm");
+    if (std::getline(file, comm) || length > 0)
+        return true;
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string socketPath = DefaultSocket;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--socket" && i + 1 < argc) {
+            socketPath = argv[++i];
+        } else if (option == "--help") {
+            std::printf("Usage: pulopro-meter [--socket PATH]\n"
+                        "Counts the bytes each program carries on each network interface and answers PuloPro\n"
+                        "over a Unix socket (default %s).\n",
+                        DefaultSocket);
+            return 0;
+        } else {
+            return Fail("unknown option " + option + " (pulopro-meter --help says which there are)");
+        }
+    }
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&stops, signal);
+    sigprocmask(SIG_BLOCK, &stops, nullptr);
+    const int stopFd = signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    std::string why;
+    std::uint64_t netns = 0;
+    if (!OwnNetnsCookie(netns, why))
+        return Fail(why);
+    const std::string folder = socketPath.substr(0, socketPath.rfind('/') == std::string::npos ? 0 : socketPath.rfind('/'));
+    const std::string root = FindCgroupRoot(folder.empty() ? "." : folder, why);
+    if (root.empty())
+        return Fail(why);
+    TMeterTables tables;
+    if (!tables.Start(root, netns, why))
+        return Fail(why);
+
+    std::map<TKey, TCount> totals;
+    std::map<std::uint32_t, TProgramName> names;
+    TCgroupNames groups(root);
+    const TOwnerLookup lookup{
+        [&](std::uint32_t tgid, std::string& path, std::string& comm) { return ProcessFacts(tables, tgid, path, comm); },
+        [&](std::uint64_t id) { return groups.PathOf(id); }};
+    TMeterServer server([&](const std::string& request, uid_t caller) -> std::string {
+        const std::string verb = "programs ";
+        if (request.compare(0, verb.size(), verb) != 0)
+            return "error unknown request (ask: programs IFNAME)\n";
+        const std::string interface = request.substr(verb.size());
+        const unsigned index = interface.size() < IF_NAMESIZE ? if_nametoindex(interface.c_str()) : 0;
+        if (index == 0)
+            return "error no interface " + std::string(interface.size() < IF_NAMESIZE ? interface : "of that name") + "\n";
+        tables.Harvest(totals);
+        return AnswerText(ProgramsOn(totals, index, caller, names, lookup));
+    });
+    if (!server.Listen(socketPath, why))
+        return Fail(why);
+    std::fprintf(stderr, "pulopro-meter: counting at %s, answering at %s\n", root.c_str(), socketPath.c_str());
+
+    std::vector<pollfd> fds;
+    for (;;) {
+        fds.clear();
+        fds.push_back({stopFd, POLLIN, 0});
+        server.Watch(fds);
+        const int ready = poll(fds.data(), fds.size(), HarvestMs);
+        if (ready < 0 && errno != EINTR)
+            return Fail(std::string("cannot wait: ") + std::strerror(errno));
+        if (fds[0].revents != 0)
+            break;
+        if (ready == 0)
+            tables.Harvest(totals); // the kernel's entries of ended processes go
+        else
+            server.Serve(fds);
+    }
+    std::fprintf(stderr, "pulopro-meter: ended; nothing is left attached\n");
+    return 0;
+}
