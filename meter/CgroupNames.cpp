@@ -22,7 +22,9 @@ std::string TCgroupNames::PathOf(std::uint64_t id)
          !error && folder != end; folder.increment(error)) {
         if (!folder->is_directory(error) || folder->is_symlink(error))
             continue;
-        struct stat info{};
+        struct stat info
+        {
+        };
         if (stat(folder->path().c_str(), &info) == 0)
             Known[info.st_ino] = "/" + fs::relative(folder->path(), Root, error).string();
     }

@@ -40,7 +40,9 @@ bool TMeterServer::Listen(const std::string& path, std::string& why)
     }
     std::memcpy(address.sun_path, path.c_str(), path.size());
     Listener = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    struct stat existing{};
+    struct stat existing
+    {
+    };
     if (lstat(path.c_str(), &existing) == 0 && S_ISSOCK(existing.st_mode))
         unlink(path.c_str());
     if (Listener < 0 || bind(Listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
@@ -70,7 +72,8 @@ void TMeterServer::Serve(const std::vector<pollfd>& fds)
             Accept();
             continue;
         }
-        const auto caller = std::find_if(Callers.begin(), Callers.end(), [&](const TCaller& c) { return c.Fd == fd.fd; });
+        const auto caller =
+            std::find_if(Callers.begin(), Callers.end(), [&](const TCaller& c) { return c.Fd == fd.fd; });
         if (caller == Callers.end())
             continue;
         caller->Last = now;
@@ -123,8 +126,8 @@ void TMeterServer::Read(TCaller& caller)
     for (std::size_t end; (end = caller.In.find('\n')) != std::string::npos;) {
         const std::string request = caller.In.substr(0, end);
         caller.In.erase(0, end + 1);
-        caller.Out += request.size() > LongestRequest ? std::string("error request too long\n")
-                                                       : Answer(request, caller.Uid);
+        caller.Out +=
+            request.size() > LongestRequest ? std::string("error request too long\n") : Answer(request, caller.Uid);
         if (caller.Out.size() > MostUnread)
             break;
     }

@@ -4,11 +4,10 @@
 // says, or "error …". Everything a caller sends is checked; callers are few (at most 16 at once),
 // answers small, and a caller that neither asks nor reads for five seconds is let go.
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 struct pollfd;

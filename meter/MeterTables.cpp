@@ -4,7 +4,6 @@
 
 #include <bpf/bpf.h>
 #include <bpf/libbpf.h>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -35,7 +34,9 @@ TKey KeyOf(const meter_key& key)
 
 bool ProcessLives(std::uint32_t tgid)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return tgid == 0 || stat(("/proc/" + std::to_string(tgid)).c_str(), &info) == 0;
 }
 

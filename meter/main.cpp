@@ -42,7 +42,8 @@ bool OwnNetnsCookie(std::uint64_t& cookie, std::string& why)
     socklen_t size = sizeof cookie;
     const bool known = probe >= 0 && getsockopt(probe, SOL_SOCKET, SO_NETNS_COOKIE, &cookie, &size) == 0;
     if (!known)
-        why = std::string("cannot tell the network namespace: ") + std::strerror(errno) + " (the kernel is older than 5.14)";
+        why = std::string("cannot tell the network namespace: ") + std::strerror(errno) +
+              " (the kernel is older than 5.14)";
     if (probe >= 0)
         close(probe);
     return known;
@@ -93,7 +94,8 @@ int main(int argc, char** argv)
     std::uint64_t netns = 0;
     if (!OwnNetnsCookie(netns, why))
         return Fail(why);
-    const std::string folder = socketPath.substr(0, socketPath.rfind('/') == std::string::npos ? 0 : socketPath.rfind('/'));
+    const std::string folder =
+        socketPath.substr(0, socketPath.rfind('/') == std::string::npos ? 0 : socketPath.rfind('/'));
     const std::string root = FindCgroupRoot(folder.empty() ? "." : folder, why);
     if (root.empty())
         return Fail(why);
@@ -104,9 +106,10 @@ int main(int argc, char** argv)
     std::map<TKey, TCount> totals;
     std::map<std::uint32_t, TProgramName> names;
     TCgroupNames groups(root);
-    const TOwnerLookup lookup{
-        [&](std::uint32_t tgid, std::string& path, std::string& comm) { return ProcessFacts(tables, tgid, path, comm); },
-        [&](std::uint64_t id) { return groups.PathOf(id); }};
+    const TOwnerLookup lookup{[&](std::uint32_t tgid, std::string& path, std::string& comm) {
+                                  return ProcessFacts(tables, tgid, path, comm);
+                              },
+                              [&](std::uint64_t id) { return groups.PathOf(id); }};
     TMeterServer server([&](const std::string& request, uid_t caller) -> std::string {
         const std::string verb = "programs ";
         if (request.compare(0, verb.size(), verb) != 0)
@@ -114,7 +117,8 @@ int main(int argc, char** argv)
         const std::string interface = request.substr(verb.size());
         const unsigned index = interface.size() < IF_NAMESIZE ? if_nametoindex(interface.c_str()) : 0;
         if (index == 0)
-            return "error no interface " + std::string(interface.size() < IF_NAMESIZE ? interface : "of that name") + "\n";
+            return "error no interface " + std::string(interface.size() < IF_NAMESIZE ? interface : "of that name") +
+                   "\n";
         tables.Harvest(totals);
         return AnswerText(ProgramsOn(totals, index, caller, names, lookup));
     });

@@ -10,9 +10,14 @@
 #define METER_COMM_SIZE 16
 #define METER_PATH_SIZE 256
 
-enum { METER_RECEIVED = 0, METER_SENT = 1 };
+enum
+{
+    METER_RECEIVED = 0,
+    METER_SENT = 1
+};
 
-struct meter_owner {
+struct meter_owner
+{
     __u32 tgid;
     __u32 uid;
     __u64 cgroup;
@@ -21,7 +26,8 @@ struct meter_owner {
 };
 
 // A socket made before the meter started has tgid 0: its user and control group tell whose it is.
-struct meter_key {
+struct meter_key
+{
     __u32 tgid;
     __u32 uid;
     __u64 cgroup;
@@ -31,12 +37,14 @@ struct meter_key {
 };
 
 // What the wire carried: a segmented packet counts as the segments it became.
-struct meter_count {
+struct meter_count
+{
     __u64 bytes;
     __u64 packets;
 };
 
-struct meter_name {
+struct meter_name
+{
     char comm[METER_COMM_SIZE];
     char path[METER_PATH_SIZE];
 };
