@@ -86,7 +86,7 @@ bool TMeterTables::Start(const std::string& cgroupRoot, std::uint64_t netnsCooki
     }
     Skeleton->links.meter_exec = bpf_program__attach(Skeleton->progs.meter_exec);
     if (Skeleton->links.meter_exec == nullptr) {
-        why = Missing(errno, "attach to the exec tracepoint");
+        why = Missing(errno, "attach to the kernel's exec tracepoint");
         return false;
     }
     PerCpu.resize(static_cast<std::size_t>(libbpf_num_possible_cpus()));

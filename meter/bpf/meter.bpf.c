@@ -5,6 +5,7 @@
 #include <linux/if_ether.h>
 #include <linux/in.h>
 
+#include <bpf/bpf_core_read.h>
 #include <bpf/bpf_endian.h>
 #include <bpf/bpf_helpers.h>
 
@@ -139,21 +140,21 @@ int meter_egress(struct __sk_buff* skb)
     return account(skb, METER_SENT);
 }
 
-// The tracepoint's own record (see its format in the tracing folder).
-struct exec_record {
-    __u64 common;
-    __u32 filename; // where the path lies in the record (low 16 bits) and its length
-    __s32 pid;
-    __s32 old_pid;
-};
+// The kernel's record of a program being started, as far as the meter reads it: its fields are
+// found by name in the kernel's own type information when the programs are loaded.
+struct linux_binprm {
+    const char* filename;
+} __attribute__((preserve_access_index));
 
-SEC("tracepoint/sched/sched_process_exec")
-int meter_exec(struct exec_record* record)
+// A raw tracepoint: no tracing file system is needed to attach it.
+SEC("raw_tp/sched_process_exec")
+int meter_exec(struct bpf_raw_tracepoint_args* args)
 {
     struct meter_name name = {};
     __u32 tgid = bpf_get_current_pid_tgid() >> 32;
+    struct linux_binprm* program = (struct linux_binprm*)args->args[2];
     bpf_get_current_comm(name.comm, sizeof name.comm);
-    bpf_probe_read_kernel_str(name.path, sizeof name.path, (char*)record + (record->filename & 0xFFFF));
+    bpf_probe_read_kernel_str(name.path, sizeof name.path, BPF_CORE_READ(program, filename));
     bpf_map_update_elem(&names, &tgid, &name, BPF_ANY);
     return 0;
 }

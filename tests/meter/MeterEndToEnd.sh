@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# The meter for real: two network namespaces joined by a veth line (segmentation offloads off, as
+# a PPP line has them), the meter counting in one of them, and generator programs of known names
+# moving known amounts: TCP up and down, 1200-byte UDP both ways, 200 short-lived processes, a
+# forked child sending on its parent's socket, an inbound server, IPv6. Each program's bytes must
+# be what it moved (its payload and its headers), and all programs together exactly what the
+# line's own counters say. Needs root and BPF; skips (exit 77) without them.
+set -u
+meter="$1"
+generator="$2"
+here=$(cd "$(dirname "$0")" && pwd)
+[ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
+for tool in ip ethtool python3; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
+
+work=$(mktemp -d)
+near="pm-near-$$"
+far="pm-far-$$"
+cleanup() {
+    [ -n "${meter_pid:-}" ] && kill "$meter_pid" 2>/dev/null
+    [ -n "${far_pid:-}" ] && kill "$far_pid" 2>/dev/null
+    wait 2>/dev/null
+    ip netns del "$near" 2>/dev/null
+    ip netns del "$far" 2>/dev/null
+    [ -n "${PULO_KEEP:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+ip netns add "$near" && ip netns add "$far" || { echo "skipped: no network namespaces"; exit 77; }
+in_near() { ip netns exec "$near" "$@"; }
+in_far() { ip netns exec "$far" "$@"; }
+ip link add line0 netns "$near" type veth peer name line1 netns "$far"
+for side in near far; do
+    ns=$near; dev=line0; v4=10.77.0.1; v6=fd77::1
+    [ "$side" = far ] && { ns=$far; dev=line1; v4=10.77.0.2; v6=fd77::2; }
+    ip netns exec "$ns" sysctl -q -w net.ipv6.conf.all.accept_ra=0 net.ipv6.conf.default.router_solicitations=0 \
+        net.ipv6.conf.all.router_solicitations=0
+    ip netns exec "$ns" ip link set lo up
+    ip netns exec "$ns" ethtool -K "$dev" tso off gso off gro off >/dev/null 2>&1
+    ip netns exec "$ns" ip addr add "$v4/24" dev "$dev"
+    ip netns exec "$ns" ip -6 addr add "$v6/64" dev "$dev" nodad
+    # No multicast: the kernel's own listener reports would come at moments of their own.
+    ip netns exec "$ns" ip link set "$dev" multicast off up
+done
+# Known neighbours: no address resolution on the line but the generators' own packets.
+near_mac=$(in_near cat /sys/class/net/line0/address)
+far_mac=$(in_far cat /sys/class/net/line1/address)
+in_near ip neigh replace 10.77.0.2 lladdr "$far_mac" dev line0 nud permanent
+in_near ip -6 neigh replace fd77::2 lladdr "$far_mac" dev line0 nud permanent
+in_far ip neigh replace 10.77.0.1 lladdr "$near_mac" dev line1 nud permanent
+in_far ip -6 neigh replace fd77::1 lladdr "$near_mac" dev line1 nud permanent
+
+coproc far_end { exec ip netns exec "$far" python3 "$here/far_end.py" 2000000; }
+far_pid=$far_end_PID
+read -r -t 10 -u "${far_end[0]}" said
+[ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
+
+ip netns exec "$near" "$meter" --socket "$work/socket" 2>"$work/meter.log" &
+meter_pid=$!
+for _ in $(seq 1 100); do [ -S "$work/socket" ] && break; sleep 0.05; done
+if [ ! -S "$work/socket" ]; then
+    cat "$work/meter.log"
+    grep -q "CAP_" "$work/meter.log" && { echo "skipped: BPF is not available here"; exit 77; }
+    echo "FAILED: the meter did not start"
+    exit 1
+fi
+sleep 1 # the line's own settling (multicast reports) is before the counted window
+
+for name in gen-tcp-up gen-tcp-down gen-udp gen-udp6 gen-short gen-fork gen-serve gen-tcp6-up; do
+    cp "$generator" "$work/$name"
+done
+# What the meter says of the line, as "program<TAB>path<TAB>received<TAB>sent<TAB>packets…" lines.
+ask_meter() {
+    python3 -c '
+import socket, sys
+caller = socket.socket(socket.AF_UNIX)
+caller.connect(sys.argv[1])
+caller.sendall(b"programs line0\n")
+text = b""
+while not text.endswith(b"\n.\n"):
+    got = caller.recv(1 << 16)
+    if not got:
+        sys.exit("the meter closed without answering")
+    text += got
+sys.stdout.write(text.decode())' "$work/socket"
+}
+counters() { in_near awk '$1 == "line0:" { print $2, $3, $10, $11, $5, $13 }' /proc/net/dev; }
+before=$(counters)
+ask_meter >"$work/before.txt" || { echo "FAILED: the meter did not answer"; exit 1; }
+
+failures=0
+run() { "$@" >/dev/null || { echo "FAILED: $*"; failures=$((failures + 1)); }; }
+run in_near "$work/gen-tcp-up" tcp-send 10.77.0.2 5001 3000000
+run in_near "$work/gen-tcp-down" tcp-receive 10.77.0.2 5002
+run in_near "$work/gen-udp" udp 10.77.0.2 5003 100 1200
+run in_near "$work/gen-udp6" udp fd77::2 5003 50 1200
+run in_near "$work/gen-tcp6-up" tcp-send fd77::2 5001 1000000
+for _ in $(seq 1 200); do in_near "$work/gen-short" tcp-send 10.77.0.2 5001 1000 || failures=$((failures + 1)); done
+run in_near "$work/gen-fork" fork-send 10.77.0.2 5001 500000
+ip netns exec "$near" "$work/gen-serve" tcp-serve 10.77.0.1 6000 700000 >"$work/serve.log" &
+serve_pid=$!
+for _ in $(seq 1 100); do grep -q listening "$work/serve.log" && break; sleep 0.05; done
+run in_far "$generator" tcp-receive 10.77.0.1 6000
+wait "$serve_pid" || { echo "FAILED: the inbound server"; failures=$((failures + 1)); }
+sleep 0.5
+after=$(counters)
+echo "line before: $before, after: $after (bytes, packets received; bytes, packets sent; drops in, out)"
+
+ask_meter >"$work/after.txt" || { echo "FAILED: the meter did not answer"; failures=$((failures + 1)); }
+
+python3 - "$work/before.txt" "$work/after.txt" "$before" "$after" <<'PYEOF' || failures=$((failures + 1))
+import sys
+before, after = [int(x) for x in sys.argv[3].split()], [int(x) for x in sys.argv[4].split()]
+def read(path):
+    lines = open(path).read().split("\n")
+    assert lines[0] == "ok" and lines[-2] == ".", lines
+    rows = {}
+    for line in lines[1:-2]:
+        program, _, *figures = line.split("\t")
+        rows[program] = [int(x) for x in figures]
+    return rows, lines[1:-2]
+earlier, _ = read(sys.argv[1])
+now, lines = read(sys.argv[2])
+# What each program moved while the generators ran.
+programs = {name: [a - b for a, b in zip(row, earlier.get(name, [0, 0, 0, 0]))] for name, row in now.items()}
+problems = []
+# Each program's payload: its bytes less its headers (IPv4 20 + TCP 32 with timestamps; IPv6 40 +
+# 32), within what its handshakes' options add.
+def payload(program, direction, header):
+    row = programs.get(program, [0, 0, 0, 0])
+    return row[direction] - header * row[direction + 2]
+expected_tcp = [("gen-tcp-up", 1, 52, 3000000), ("gen-tcp-down", 0, 52, 2000000), ("gen-tcp6-up", 1, 72, 1000000),
+                ("gen-short", 1, 52, 200 * 1000), ("gen-fork", 1, 52, 500000), ("gen-serve", 1, 52, 700000)]
+for program, direction, header, moved in expected_tcp:
+    carried = payload(program, direction, header)
+    handshakes = 200 if program == "gen-short" else 1
+    if not moved <= carried <= moved + 24 * handshakes:
+        problems.append("%s carried %d bytes of payload, it moved %d" % (program, carried, moved))
+for program, datagrams, each in [("gen-udp", 100, 1228), ("gen-udp6", 50, 1248)]:
+    row = programs.get(program, [0, 0, 0, 0])
+    if row != [datagrams * each, datagrams * each, datagrams, datagrams]:
+        problems.append("%s: %s, it moved %d datagrams of %d bytes each way" % (program, row, datagrams, each))
+# All together, with the Ethernet header the veth counts on each frame, are what the line sent.
+# What it received is theirs and Other: segments no socket took (the last acknowledgements of
+# connections already closed), a few hundred bytes here.
+received = sum(row[0] + 14 * row[2] for row in programs.values())
+sent = sum(row[1] + 14 * row[3] for row in programs.values())
+line_received, line_sent = after[0] - before[0], after[2] - before[2]
+if sent != line_sent:
+    problems.append("programs sent %d bytes; the line %d" % (sent, line_sent))
+if not 0 <= line_received - received <= line_received // 1000:
+    problems.append("programs received %d bytes; the line %d" % (received, line_received))
+print("Other: %d bytes received" % (line_received - received))
+for problem in problems:
+    print("FAILED:", problem)
+print("\n".join(lines))
+sys.exit(1 if problems else 0)
+PYEOF
+
+kill "$meter_pid"
+wait "$meter_pid"
+grep -q "nothing is left attached" "$work/meter.log" || { echo "FAILED: the meter did not end cleanly"; failures=$((failures + 1)); }
+[ "$failures" = 0 ] || exit 1
+echo "every program's bytes were its own, and together the line's"
