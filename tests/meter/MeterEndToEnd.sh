@@ -85,8 +85,20 @@ while not text.endswith(b"\n.\n"):
 sys.stdout.write(text.decode())' "$work/socket"
 }
 counters() { in_near awk '$1 == "line0:" { print $2, $3, $10, $11, $5, $13 }' /proc/net/dev; }
-before=$(counters)
-ask_meter >"$work/before.txt" || { echo "FAILED: the meter did not answer"; exit 1; }
+# The line's counters and the meter's answer at one moment: taken again until the line was quiet
+# while the meter answered.
+snapshot() {
+    local file="$1" first second
+    for _ in $(seq 1 20); do
+        first=$(counters)
+        ask_meter >"$file" || return 1
+        second=$(counters)
+        [ "$first" = "$second" ] && { echo "$first"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+before=$(snapshot "$work/before.txt") || { echo "FAILED: the meter did not answer on a quiet line"; exit 1; }
 
 failures=0
 run() { "$@" >/dev/null || { echo "FAILED: $*"; failures=$((failures + 1)); }; }
@@ -103,10 +115,9 @@ for _ in $(seq 1 100); do grep -q listening "$work/serve.log" && break; sleep 0.
 run in_far "$generator" tcp-receive 10.77.0.1 6000
 wait "$serve_pid" || { echo "FAILED: the inbound server"; failures=$((failures + 1)); }
 sleep 0.5
-after=$(counters)
+after=$(snapshot "$work/after.txt") || { echo "FAILED: the meter did not answer on a quiet line"; exit 1; }
 echo "line before: $before, after: $after (bytes, packets received; bytes, packets sent; drops in, out)"
 
-ask_meter >"$work/after.txt" || { echo "FAILED: the meter did not answer"; failures=$((failures + 1)); }
 
 python3 - "$work/before.txt" "$work/after.txt" "$before" "$after" <<'PYEOF' || failures=$((failures + 1))
 import sys
