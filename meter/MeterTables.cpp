@@ -53,6 +53,9 @@ TMeterTables::~TMeterTables()
 bool TMeterTables::Start(const std::string& cgroupRoot, std::uint64_t netnsCookie, std::string& why)
 {
     libbpf_set_strict_mode(LIBBPF_STRICT_ALL);
+    // The library's own account of a failure (the verifier's log) is for developers; the meter
+    // says in one line what is missing.
+    libbpf_set_print(nullptr);
     Skeleton = ::meter__open();
     if (Skeleton == nullptr) {
         why = Missing(errno, "open the meter's kernel programs");

@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <linux/capability.h>
 #include <net/if.h>
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -47,6 +49,22 @@ bool OwnNetnsCookie(std::uint64_t& cookie, std::string& why)
     if (probe >= 0)
         close(probe);
     return known;
+}
+
+// The capabilities the meter needs that this process lacks, named; empty when it has them all.
+std::string MissingCapabilities()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return {};
+    std::string missing;
+    for (const auto& [capability, name] : {std::pair{CAP_BPF, "CAP_BPF"}, {CAP_NET_ADMIN, "CAP_NET_ADMIN"},
+                                           {CAP_PERFMON, "CAP_PERFMON"}}) {
+        if ((data[capability / 32].effective & (1U << (capability % 32))) == 0)
+            missing += (missing.empty() ? "" : ", ") + std::string(name);
+    }
+    return missing;
 }
 
 bool ProcessFacts(const TMeterTables& tables, std::uint32_t tgid, std::string& path, std::string& comm)
@@ -90,6 +108,9 @@ int main(int argc, char** argv)
     sigprocmask(SIG_BLOCK, &stops, nullptr);
     const int stopFd = signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
 
+    if (const std::string missing = MissingCapabilities(); !missing.empty())
+        return Fail("missing capability " + missing + " (run it as root, or by its service unit, which grants "
+                    "CAP_BPF, CAP_NET_ADMIN and CAP_PERFMON)");
     std::string why;
     std::uint64_t netns = 0;
     if (!OwnNetnsCookie(netns, why))

@@ -55,7 +55,9 @@ far_pid=$far_end_PID
 read -r -t 10 -u "${far_end[0]}" said
 [ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
 
-ip netns exec "$near" "$meter" --socket "$work/socket" 2>"$work/meter.log" &
+# Only the network namespace is entered: the meter finds the system's cgroup hierarchy as its
+# service would.
+nsenter --net="/run/netns/$near" "$meter" --socket "$work/socket" 2>"$work/meter.log" &
 meter_pid=$!
 for _ in $(seq 1 100); do [ -S "$work/socket" ] && break; sleep 0.05; done
 if [ ! -S "$work/socket" ]; then
@@ -171,5 +173,30 @@ PYEOF
 kill "$meter_pid"
 wait "$meter_pid"
 grep -q "nothing is left attached" "$work/meter.log" || { echo "FAILED: the meter did not end cleanly"; failures=$((failures + 1)); }
+# The capabilities its unit grants are enough for a user of no rights; without CAP_NET_ADMIN it
+# says so and ends.
+if command -v setpriv >/dev/null; then
+    chmod 0711 "$work"
+    mkdir -m 0777 "$work/unprivileged"
+    # Run in a subshell of its own, which it becomes (the meter's process number is the subshell's).
+    as_nobody() {
+        exec nsenter --net="/run/netns/$near" setpriv --reuid=65534 --regid=65534 --clear-groups \
+            --inh-caps="-all,$1" --ambient-caps="-all,$1" --bounding-set="-all,$1" \
+            "$meter" --socket "$work/unprivileged/socket"
+    }
+    as_nobody +bpf,+net_admin,+perfmon 2>"$work/nobody.log" &
+    nobody_pid=$!
+    for _ in $(seq 1 100); do [ -S "$work/unprivileged/socket" ] && break; sleep 0.05; done
+    [ -S "$work/unprivileged/socket" ] || { echo "FAILED: with its capabilities: $(cat "$work/nobody.log")"; failures=$((failures + 1)); }
+    kill "$nobody_pid" 2>/dev/null
+    wait "$nobody_pid"
+    (as_nobody +bpf,+perfmon 2>"$work/nobody.log")
+    status=$?
+    if [ "$status" != 1 ] || [ "$(wc -l <"$work/nobody.log")" != 1 ] || ! grep -q CAP_NET_ADMIN "$work/nobody.log"; then
+        echo "FAILED: without CAP_NET_ADMIN it ended with $status, saying: $(cat "$work/nobody.log")"
+        failures=$((failures + 1))
+    fi
+fi
+
 [ "$failures" = 0 ] || exit 1
 echo "every program's bytes were its own, and together the line's"

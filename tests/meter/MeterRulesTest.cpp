@@ -1,0 +1,130 @@
+// The meter's rules without the kernel: how owners are named, where cgroup v2 is found, and what
+// a caller is shown.
+
+#include "meter/CgroupRoot.h"
+#include "meter/MeterService.h"
+#include "meter/Naming.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace pulo::meter {
+namespace {
+
+TEST(MeterRulesTest, AnOwnerIsNamedByItsAppItsExecutableOrWhatIsLeft)
+{
+    const struct
+    {
+        const char* Case;
+        TOwnerFacts Facts;
+        const char* Program;
+        const char* Path;
+    } cases[] = {
+        {"a Flatpak app", {7, 1000, "/app/lib/firefox/firefox", "firefox",
+          "/user.slice/user-1000.slice/user@1000.service/app.slice/app-flatpak-org.mozilla.firefox-12345.scope"},
+         "org.mozilla.firefox", "org.mozilla.firefox"},
+        {"a snap", {7, 1000, "/snap/spotify/80/usr/share/spotify/spotify", "spotify",
+          "/user.slice/user-1000.slice/user@1000.service/app.slice/snap.spotify.spotify-0c8a1b2c-3d4e.scope"},
+         "spotify", "spotify"},
+        {"an app a desktop launched", {7, 1000, "/usr/bin/gnome-maps", "gnome-maps",
+          "/user.slice/user-1000.slice/user@1000.service/app.slice/app-gnome-org.gnome.Maps-4242.scope"},
+         "org.gnome.Maps", "org.gnome.Maps"},
+        {"an app started as a service", {7, 1000, "/usr/bin/konsole", "konsole",
+          "/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.kde.konsole@1a2b3c.service"},
+         "org.kde.konsole", "org.kde.konsole"},
+        {"a program in a terminal's scope is named by its executable",
+         {7, 1000, "/usr/bin/curl", "curl", "/user.slice/user-1000.slice/session-3.scope"}, "curl", "/usr/bin/curl"},
+        {"a system service", {7, 0, "/usr/sbin/chronyd", "chronyd", "/system.slice/chrony.service"}, "chronyd",
+         "/usr/sbin/chronyd"},
+        {"a process gone before it was named", {7, 1000, "", "wget", ""}, "wget", "wget"},
+        {"a kernel thread", {7, 0, "", "kworker/u8:2", ""}, "System", ""},
+        {"a socket of the kernel's own, older than the meter", {0, 0, "", "", "/"}, "System", ""},
+        {"a user's socket older than the meter", {0, 1000, "", "", "/user.slice/user-1000.slice/session-3.scope"},
+         "User 1000", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        const TProgramName name = NameOwner(c.Facts);
+        EXPECT_EQ(name.Program, c.Program);
+        EXPECT_EQ(name.Path, c.Path);
+    }
+}
+
+TEST(MeterRulesTest, TheCgroupRootIsTheUnifiedHierarchyWhereverItIsMounted)
+{
+    const std::string v1 = "30 25 0:26 / /sys/fs/cgroup ro,nosuid shared:9 - tmpfs tmpfs ro,mode=755\n"
+                           "31 30 0:27 / /sys/fs/cgroup/cpu rw shared:10 - cgroup cgroup rw,cpu\n";
+    const struct
+    {
+        const char* Case;
+        std::string Mountinfo;
+        const char* Root;
+    } cases[] = {
+        {"unified", "29 23 0:26 / /sys/fs/cgroup rw,nosuid shared:4 - cgroup2 cgroup2 rw,nsdelegate\n",
+         "/sys/fs/cgroup"},
+        {"hybrid", v1 + "32 30 0:28 / /sys/fs/cgroup/unified rw shared:11 - cgroup2 cgroup2 rw\n",
+         "/sys/fs/cgroup/unified"},
+        {"mounted elsewhere", v1 + "40 23 0:29 / /run/cg2 rw shared:20 - cgroup2 none rw\n", "/run/cg2"},
+        {"a group's own folder bound elsewhere is no root", v1 + "41 23 0:29 /user.slice /mnt rw - cgroup2 none rw\n",
+         ""},
+        {"none", v1, ""},
+        {"a line cut short", "29 23 0:26 / /sys/fs/cgroup rw,nosuid shared:4 -", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        EXPECT_EQ(CgroupRootIn(c.Mountinfo), c.Root);
+    }
+}
+
+TKey Key(std::uint32_t tgid, std::uint32_t uid, std::uint32_t ifindex, std::uint32_t direction, const char* comm)
+{
+    TKey key{tgid, uid, 1, ifindex, direction, {}};
+    std::strncpy(key.Comm.data(), comm, key.Comm.size() - 1);
+    return key;
+}
+
+TEST(MeterRulesTest, ACallerSeesItsOwnProgramsOnTheLineAndOthersAsOne)
+{
+    const std::map<TKey, TCount> totals = {
+        {Key(10, 1000, 3, METER_RECEIVED, "curl"), {5000, 5}},
+        {Key(10, 1000, 3, METER_SENT, "curl"), {700, 7}},
+        {Key(11, 1000, 3, METER_RECEIVED, "curl"), {1000, 1}}, // a second curl: the same program
+        {Key(12, 1001, 3, METER_RECEIVED, "steam"), {90000, 60}},
+        {Key(13, 0, 3, METER_SENT, "apt"), {300, 3}},
+        {Key(10, 1000, 4, METER_RECEIVED, "curl"), {123456, 100}}, // another interface
+    };
+    const TOwnerLookup lookup{[](std::uint32_t tgid, std::string& path, std::string& comm) {
+                                  if (tgid == 12)
+                                      return false; // gone
+                                  path = tgid == 13 ? "/usr/bin/apt" : "/usr/bin/curl";
+                                  comm = "x";
+                                  return true;
+                              },
+                              [](std::uint64_t) { return std::string("/user.slice"); }};
+    const struct
+    {
+        const char* Case;
+        std::uint32_t Caller;
+        const char* Answer;
+    } cases[] = {
+        {"a user", 1000,
+         "ok\nOther users\t\t90000\t300\t60\t3\ncurl\t/usr/bin/curl\t6000\t700\t6\t7\n.\n"},
+        {"root", 0,
+         "ok\nsteam\tsteam\t90000\t0\t60\t0\ncurl\t/usr/bin/curl\t6000\t700\t6\t7\napt\t/usr/bin/apt\t0\t300\t0\t3\n.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        std::map<std::uint32_t, TProgramName> names;
+        EXPECT_EQ(AnswerText(ProgramsOn(totals, 3, c.Caller, names, lookup)), c.Answer);
+    }
+}
+
+TEST(MeterRulesTest, ANameCannotBreakTheAnswersLines)
+{
+    const std::vector<TProgramUsage> programs = {{"evil\tname\nok", "/tmp/a\rb", 1, 2, 3, 4}};
+    EXPECT_EQ(AnswerText(programs), "ok\nevil name ok\t/tmp/a b\t1\t2\t3\t4\n.\n");
+}
+
+} // namespace
+} // namespace pulo::meter
