@@ -1,0 +1,39 @@
+#pragma once
+
+// Which programs used a line: the bytes each program's sockets carried on one network interface,
+// as the system's per-program meter counts them (on Linux, pulopro-meter, a service of its own).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace win {
+
+struct ProgramBytes
+{
+    std::string Program; // what the user is shown
+    std::string Path;    // what tells programs apart; empty for "Other users" and "System"
+    std::uint64_t Received = 0;
+    std::uint64_t Sent = 0;
+    std::uint64_t ReceivedPackets = 0;
+    std::uint64_t SentPackets = 0;
+};
+
+class IProgramMeter
+{
+public:
+    virtual ~IProgramMeter() = default;
+    // Each program's bytes on the interface since the meter started, most first; false, with why
+    // (no meter, one that refused or answered nonsense), when there are none to give. Waits at most
+    // about half a second.
+    [[nodiscard]] virtual bool
+    Programs(const std::string& interface, std::vector<ProgramBytes>& programs, std::string& why) = 0;
+};
+
+// The meter's answer taken apart: "ok", a line per program (program, path, received, sent,
+// received packets, sent packets, separated by tabs), ".". False, with why, for anything else:
+// a meter's answer is checked like any input from outside.
+[[nodiscard]] bool ParseMeterAnswer(const std::string& text, std::vector<ProgramBytes>& programs, std::string& why);
+
+} // namespace win

@@ -1,0 +1,89 @@
+#include "platform/posix/MeterClient.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace win::posix {
+
+namespace {
+
+constexpr std::chrono::milliseconds Patience{500};
+constexpr std::size_t LongestAnswer = 4 << 20;
+
+// An interface's name as the kernel allows it: nothing the meter could take for another request.
+bool PlainInterfaceName(const std::string& name)
+{
+    if (name.empty() || name.size() > 15)
+        return false;
+    for (const char c : name)
+        if (c <= ' ' || c == '/' || c == 0x7F)
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool MeterClient::Programs(const std::string& interface, std::vector<ProgramBytes>& programs, std::string& why)
+{
+    programs.clear();
+    if (!PlainInterfaceName(interface)) {
+        why = "no interface of that name";
+        return false;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (SocketPath.size() >= sizeof address.sun_path) {
+        why = "the meter's socket path is too long";
+        return false;
+    }
+    std::memcpy(address.sun_path, SocketPath.c_str(), SocketPath.size());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        why = std::string("the per-program meter is not running (") + std::strerror(errno) + ")";
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    const std::string request = "programs " + interface + "\n";
+    std::string answer;
+    std::size_t written = 0;
+    const auto until = std::chrono::steady_clock::now() + Patience;
+    bool done = false;
+    while (!done) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        pollfd wait{fd, static_cast<short>(written < request.size() ? POLLOUT : POLLIN), 0};
+        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        if (written < request.size()) {
+            const ssize_t sent = send(fd, request.data() + written, request.size() - written, MSG_NOSIGNAL);
+            if (sent <= 0)
+                break;
+            written += static_cast<std::size_t>(sent);
+            continue;
+        }
+        char chunk[16384];
+        const ssize_t got = recv(fd, chunk, sizeof chunk, 0);
+        if (got <= 0)
+            break;
+        answer.append(chunk, static_cast<std::size_t>(got));
+        const auto endsWith = [&](const char* end) {
+            const std::size_t size = std::strlen(end);
+            return answer.size() >= size && answer.compare(answer.size() - size, size, end) == 0;
+        };
+        done = endsWith("\n.\n") || (answer.rfind("error ", 0) == 0 && endsWith("\n")) || answer.size() > LongestAnswer;
+    }
+    close(fd);
+    if (!done) {
+        why = "the per-program meter did not answer in time";
+        return false;
+    }
+    return ParseMeterAnswer(answer, programs, why);
+}
+
+} // namespace win::posix
