@@ -96,6 +96,21 @@ bool TMeterTables::Start(const std::string& cgroupRoot, std::uint64_t netnsCooki
     return true;
 }
 
+void TMeterTables::Take(const meter_key& key, std::map<TKey, TCount>& totals)
+{
+    TCount now;
+    for (const meter_count& cpu : PerCpu) {
+        now.Bytes += cpu.bytes;
+        now.Packets += cpu.packets;
+    }
+    const TKey owner = KeyOf(key);
+    TCount& seen = Seen[owner];
+    TCount& total = totals[owner];
+    total.Bytes += now.Bytes - seen.Bytes;
+    total.Packets += now.Packets - seen.Packets;
+    seen = now;
+}
+
 void TMeterTables::Harvest(std::map<TKey, TCount>& totals)
 {
     const int table = bpf_map__fd(Skeleton->maps.counts);
@@ -108,17 +123,7 @@ void TMeterTables::Harvest(std::map<TKey, TCount>& totals)
         previous = &key;
         if (bpf_map_lookup_elem(table, &key, PerCpu.data()) != 0)
             continue;
-        TCount now;
-        for (const meter_count& cpu : PerCpu) {
-            now.Bytes += cpu.bytes;
-            now.Packets += cpu.packets;
-        }
-        const TKey owner = KeyOf(key);
-        TCount& seen = Seen[owner];
-        TCount& total = totals[owner];
-        total.Bytes += now.Bytes - seen.Bytes;
-        total.Packets += now.Packets - seen.Packets;
-        seen = now;
+        Take(key, totals);
         if (!ProcessLives(key.tgid))
             ended.push_back(key);
     }
@@ -127,16 +132,8 @@ void TMeterTables::Harvest(std::map<TKey, TCount>& totals)
     for (const meter_key& gone : ended) {
         if (bpf_map_lookup_and_delete_elem(table, &gone, PerCpu.data()) != 0)
             continue;
-        TCount last;
-        for (const meter_count& cpu : PerCpu) {
-            last.Bytes += cpu.bytes;
-            last.Packets += cpu.packets;
-        }
-        const TKey owner = KeyOf(gone);
-        TCount& seen = Seen[owner];
-        totals[owner].Bytes += last.Bytes - seen.Bytes;
-        totals[owner].Packets += last.Packets - seen.Packets;
-        Seen.erase(owner);
+        Take(gone, totals);
+        Seen.erase(KeyOf(gone));
     }
 }
 

@@ -53,6 +53,9 @@ public:
     [[nodiscard]] bool NameOf(std::uint32_t tgid, std::string& path, std::string& comm) const;
 
 private:
+    // Adds what the entry's per-processor values (in PerCpu) hold beyond what was seen of it.
+    void Take(const meter_key& key, std::map<TKey, TCount>& totals);
+
     ::meter* Skeleton = nullptr;
     int CgroupFd = -1;
     std::map<TKey, TCount> Seen; // what each kernel entry held at the last harvest
