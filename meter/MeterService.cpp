@@ -32,8 +32,8 @@ std::vector<TProgramUsage> ProgramsOn(const std::map<TKey, TCount>& totals,
             name = known->second;
         } else {
             TOwnerFacts facts{key.Tgid, key.Uid, {}, {}, {}};
-            if (key.Tgid == 0 || !lookup.Process || !lookup.Process(key.Tgid, facts.Path, facts.Comm))
-                facts.Comm.assign(key.Comm.data(), std::find(key.Comm.begin(), key.Comm.end(), '\0'));
+            if (key.Tgid != 0 && lookup.Process)
+                (void)lookup.Process(key.Tgid, facts.Path, facts.Comm);
             if (lookup.Cgroup)
                 facts.Cgroup = lookup.Cgroup(key.Cgroup);
             name = NameOwner(facts);

@@ -27,7 +27,8 @@ struct TProgramUsage
 // What the service knows of an owner beyond the kernel's key, found on the system.
 struct TOwnerLookup
 {
-    // The executable and command name of a process, by the exec hook or /proc; false when gone.
+    // The executable and command name of a process, by the meter's hooks (which outlive it for
+    // a while) or /proc; false when neither is known.
     std::function<bool(std::uint32_t tgid, std::string& path, std::string& comm)> Process;
     // The path below the cgroup root of a control group, by its id; empty when not found.
     std::function<std::string(std::uint64_t cgroup)> Cgroup;

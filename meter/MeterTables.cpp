@@ -27,9 +27,7 @@ std::string Missing(int error, const char* what)
 
 TKey KeyOf(const meter_key& key)
 {
-    TKey owner{key.tgid, key.uid, key.cgroup, key.ifindex, key.direction, {}};
-    std::memcpy(owner.Comm.data(), key.comm, owner.Comm.size());
-    return owner;
+    return {key.tgid, key.uid, key.cgroup, key.ifindex, key.direction};
 }
 
 bool ProcessLives(std::uint32_t tgid)

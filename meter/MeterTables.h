@@ -6,7 +6,6 @@
 
 #include "meter/bpf/MeterTypes.h"
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -24,7 +23,6 @@ struct TKey
     std::uint64_t Cgroup = 0;
     std::uint32_t Ifindex = 0;
     std::uint32_t Direction = 0; // METER_RECEIVED or METER_SENT
-    std::array<char, METER_COMM_SIZE> Comm{};
     auto operator<=>(const TKey&) const = default;
 };
 

@@ -59,8 +59,8 @@ std::string MissingCapabilities()
     if (syscall(SYS_capget, &header, data) != 0)
         return {};
     std::string missing;
-    for (const auto& [capability, name] : {std::pair{CAP_BPF, "CAP_BPF"}, {CAP_NET_ADMIN, "CAP_NET_ADMIN"},
-                                           {CAP_PERFMON, "CAP_PERFMON"}}) {
+    for (const auto& [capability, name] :
+         {std::pair{CAP_BPF, "CAP_BPF"}, {CAP_NET_ADMIN, "CAP_NET_ADMIN"}, {CAP_PERFMON, "CAP_PERFMON"}}) {
         if ((data[capability / 32].effective & (1U << (capability % 32))) == 0)
             missing += (missing.empty() ? "" : ", ") + std::string(name);
     }
@@ -77,9 +77,10 @@ bool ProcessFacts(const TMeterTables& tables, std::uint32_t tgid, std::string& p
     if (length > 0)
         path.assign(target, static_cast<std::size_t>(length));
     std::ifstream file(folder + "/comm");
-    if (std::getline(file, comm) || length > 0)
-        return true;
-    return false;
+    std::string living;
+    if (std::getline(file, living))
+        comm = living;
+    return !path.empty() || !comm.empty();
 }
 
 } // namespace
@@ -109,7 +110,8 @@ int main(int argc, char** argv)
     const int stopFd = signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
 
     if (const std::string missing = MissingCapabilities(); !missing.empty())
-        return Fail("missing capability " + missing + " (run it as root, or by its service unit, which grants "
+        return Fail("missing capability " + missing +
+                    " (run it as root, or by its service unit, which grants "
                     "CAP_BPF, CAP_NET_ADMIN and CAP_PERFMON)");
     std::string why;
     std::uint64_t netns = 0;

@@ -33,7 +33,6 @@ struct meter_key
     __u64 cgroup;
     __u32 ifindex;
     __u32 direction;
-    char comm[METER_COMM_SIZE]; // of the thread that made the socket
 };
 
 // What the wire carried: a segmented packet counts as the segments it became.

@@ -50,6 +50,10 @@ int meter_sock_create(struct bpf_sock* sk)
         owner->cgroup = bpf_get_current_cgroup_id();
         owner->netns = bpf_get_netns_cookie(sk);
         bpf_get_current_comm(owner->comm, sizeof owner->comm);
+        // A process started before the meter has no name yet: its command name stands for it.
+        struct meter_name name = {};
+        __builtin_memcpy(name.comm, owner->comm, sizeof name.comm);
+        bpf_map_update_elem(&names, &owner->tgid, &name, BPF_NOEXIST);
     }
     return 1;
 }
@@ -97,7 +101,6 @@ static __always_inline int account(struct __sk_buff* skb, __u32 direction)
         key.tgid = owner->tgid;
         key.uid = owner->uid;
         key.cgroup = owner->cgroup;
-        __builtin_memcpy(key.comm, owner->comm, sizeof key.comm);
     } else {
         // A socket older than the meter: its user and its control group name it.
         if (bpf_get_netns_cookie(skb) != counted_netns)

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace pulo::meter {
 namespace {
@@ -21,27 +20,41 @@ TEST(MeterRulesTest, AnOwnerIsNamedByItsAppItsExecutableOrWhatIsLeft)
         const char* Program;
         const char* Path;
     } cases[] = {
-        {"a Flatpak app", {7, 1000, "/app/lib/firefox/firefox", "firefox",
+        {"a Flatpak app",
+         {7, 1000, "/app/lib/firefox/firefox", "firefox",
           "/user.slice/user-1000.slice/user@1000.service/app.slice/app-flatpak-org.mozilla.firefox-12345.scope"},
-         "org.mozilla.firefox", "org.mozilla.firefox"},
-        {"a snap", {7, 1000, "/snap/spotify/80/usr/share/spotify/spotify", "spotify",
+         "org.mozilla.firefox",
+         "org.mozilla.firefox"},
+        {"a snap",
+         {7, 1000, "/snap/spotify/80/usr/share/spotify/spotify", "spotify",
           "/user.slice/user-1000.slice/user@1000.service/app.slice/snap.spotify.spotify-0c8a1b2c-3d4e.scope"},
-         "spotify", "spotify"},
-        {"an app a desktop launched", {7, 1000, "/usr/bin/gnome-maps", "gnome-maps",
+         "spotify",
+         "spotify"},
+        {"an app a desktop launched",
+         {7, 1000, "/usr/bin/gnome-maps", "gnome-maps",
           "/user.slice/user-1000.slice/user@1000.service/app.slice/app-gnome-org.gnome.Maps-4242.scope"},
-         "org.gnome.Maps", "org.gnome.Maps"},
-        {"an app started as a service", {7, 1000, "/usr/bin/konsole", "konsole",
+         "org.gnome.Maps",
+         "org.gnome.Maps"},
+        {"an app started as a service",
+         {7, 1000, "/usr/bin/konsole", "konsole",
           "/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.kde.konsole@1a2b3c.service"},
-         "org.kde.konsole", "org.kde.konsole"},
+         "org.kde.konsole",
+         "org.kde.konsole"},
         {"a program in a terminal's scope is named by its executable",
-         {7, 1000, "/usr/bin/curl", "curl", "/user.slice/user-1000.slice/session-3.scope"}, "curl", "/usr/bin/curl"},
-        {"a system service", {7, 0, "/usr/sbin/chronyd", "chronyd", "/system.slice/chrony.service"}, "chronyd",
+         {7, 1000, "/usr/bin/curl", "curl", "/user.slice/user-1000.slice/session-3.scope"},
+         "curl",
+         "/usr/bin/curl"},
+        {"a system service",
+         {7, 0, "/usr/sbin/chronyd", "chronyd", "/system.slice/chrony.service"},
+         "chronyd",
          "/usr/sbin/chronyd"},
         {"a process gone before it was named", {7, 1000, "", "wget", ""}, "wget", "wget"},
         {"a kernel thread", {7, 0, "", "kworker/u8:2", ""}, "System", ""},
         {"a socket of the kernel's own, older than the meter", {0, 0, "", "", "/"}, "System", ""},
-        {"a user's socket older than the meter", {0, 1000, "", "", "/user.slice/user-1000.slice/session-3.scope"},
-         "User 1000", ""},
+        {"a user's socket older than the meter",
+         {0, 1000, "", "", "/user.slice/user-1000.slice/session-3.scope"},
+         "User 1000",
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
@@ -77,26 +90,24 @@ TEST(MeterRulesTest, TheCgroupRootIsTheUnifiedHierarchyWhereverItIsMounted)
     }
 }
 
-TKey Key(std::uint32_t tgid, std::uint32_t uid, std::uint32_t ifindex, std::uint32_t direction, const char* comm)
+TKey Key(std::uint32_t tgid, std::uint32_t uid, std::uint32_t ifindex, std::uint32_t direction)
 {
-    TKey key{tgid, uid, 1, ifindex, direction, {}};
-    std::strncpy(key.Comm.data(), comm, key.Comm.size() - 1);
-    return key;
+    return {tgid, uid, 1, ifindex, direction};
 }
 
 TEST(MeterRulesTest, ACallerSeesItsOwnProgramsOnTheLineAndOthersAsOne)
 {
     const std::map<TKey, TCount> totals = {
-        {Key(10, 1000, 3, METER_RECEIVED, "curl"), {5000, 5}},
-        {Key(10, 1000, 3, METER_SENT, "curl"), {700, 7}},
-        {Key(11, 1000, 3, METER_RECEIVED, "curl"), {1000, 1}}, // a second curl: the same program
-        {Key(12, 1001, 3, METER_RECEIVED, "steam"), {90000, 60}},
-        {Key(13, 0, 3, METER_SENT, "apt"), {300, 3}},
-        {Key(10, 1000, 4, METER_RECEIVED, "curl"), {123456, 100}}, // another interface
+        {Key(10, 1000, 3, METER_RECEIVED), {5000, 5}},     {Key(10, 1000, 3, METER_SENT), {700, 7}},
+        {Key(11, 1000, 3, METER_RECEIVED), {1000, 1}}, // a second curl: the same program
+        {Key(12, 1001, 3, METER_RECEIVED), {90000, 60}},   {Key(13, 0, 3, METER_SENT), {300, 3}},
+        {Key(10, 1000, 4, METER_RECEIVED), {123456, 100}}, // another interface
     };
     const TOwnerLookup lookup{[](std::uint32_t tgid, std::string& path, std::string& comm) {
-                                  if (tgid == 12)
-                                      return false; // gone
+                                  if (tgid == 12) {
+                                      comm = "steam"; // gone: its command name is all there is
+                                      return true;
+                                  }
                                   path = tgid == 13 ? "/usr/bin/apt" : "/usr/bin/curl";
                                   comm = "x";
                                   return true;
@@ -108,10 +119,10 @@ TEST(MeterRulesTest, ACallerSeesItsOwnProgramsOnTheLineAndOthersAsOne)
         std::uint32_t Caller;
         const char* Answer;
     } cases[] = {
-        {"a user", 1000,
-         "ok\nOther users\t\t90000\t300\t60\t3\ncurl\t/usr/bin/curl\t6000\t700\t6\t7\n.\n"},
+        {"a user", 1000, "ok\nOther users\t\t90000\t300\t60\t3\ncurl\t/usr/bin/curl\t6000\t700\t6\t7\n.\n"},
         {"root", 0,
-         "ok\nsteam\tsteam\t90000\t0\t60\t0\ncurl\t/usr/bin/curl\t6000\t700\t6\t7\napt\t/usr/bin/apt\t0\t300\t0\t3\n.\n"},
+         "ok\nsteam\tsteam\t90000\t0\t60\t0\ncurl\t/usr/bin/curl\t6000\t700\t6\t7\napt\t/usr/bin/"
+         "apt\t0\t300\t0\t3\n.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
