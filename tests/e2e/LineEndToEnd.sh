@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The real program on a real PPP link while the world moves under it: across the autumn clock
-# change of Europe/Berlin, with the clock stepped back an hour and forward a month while connected
-# (libfaketime on the program, its monotonic clock left real), and with 1100 callers held on its
-# socket and one more asking for the status without pause, under the usual limit of 1024
-# descriptors. Each row checks the month totals and the history against the kernel's own counter
-# of the link and the time the connection truly lasted. Needs root for a network namespace of its
+# The real program on a real PPP link while the world moves under it: across the autumn and
+# spring clock changes of Europe/Berlin, with the clock stepped back an hour and forward a month
+# while connected (libfaketime on the program, its monotonic clock left real), and with 1100
+# callers held on its socket and one more asking for the status without pause, under the usual
+# limit of 1024 descriptors. Each row checks the month totals and the history against the
+# kernel's own counter of the link and the time the connection truly lasted. Needs root for a
+# network namespace of its
 # own; skips (exit 77) when that or libfaketime is missing.
 set -u
 program="$1"
@@ -118,6 +119,11 @@ autumn=$(date -d "2026-10-25 01:00:00 UTC" +%s) # 03:00 summer time becomes 02:0
 row="across the autumn clock change"
 connect $((autumn - 4)) ""
 check $((autumn - 4)) "$autumn"
+
+spring=$(date -d "2026-03-29 01:00:00 UTC" +%s) # 02:00 winter time becomes 03:00 summer time
+row="across the spring clock change"
+connect $((spring - 4)) ""
+check $((spring - 4)) "$spring"
 
 noon=$(date -d "2026-11-20 12:00:00 UTC" +%s)
 row="the clock set back an hour while connected"
