@@ -5,8 +5,7 @@
 # callers held on its socket and one more asking for the status without pause, under the usual
 # limit of 1024 descriptors. Each row checks the month totals and the history against the
 # kernel's own counter of the link and the time the connection truly lasted. Needs root for a
-# network namespace of its
-# own; skips (exit 77) when that or libfaketime is missing.
+# network namespace of its own; skips (exit 77) when that or libfaketime is missing.
 set -u
 program="$1"
 pppd="$2"
