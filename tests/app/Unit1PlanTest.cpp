@@ -2,8 +2,10 @@
 // period, the warnings and the action at the limit, and the provider's figure.
 
 #include "app/Unit1.h"
+#include "desktop/Notifications.h"
 #include "sources/KZIntDet.h"
 #include "tests/app/Unit1TrayFixture.h"
+#include "tests/support/NoticeService.h"
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 #include "usage/StatusReport.h"
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -260,6 +263,71 @@ TEST_F(Unit1PlanTest, WarningsDueAtOneMomentMakeOneNotification)
               QStringList{"Download at 90 % of the limit / 9.12 MB of 10.0 MB this period. At this pace the limit is "
                           "reached tomorrow."})
         << Log->Balloons.join('\n').toStdString();
+}
+
+TEST_F(Unit1PlanTest, ANoticesButtonDoesWhatItSaysInTheWindow)
+{
+    // On a desktop whose notifications carry buttons, pressing one of a plan notice's acts on the
+    // running window as its own control would.
+    const struct
+    {
+        const char* Name;
+        const char* Settings;
+        const char* Button;
+        const char* Key;
+    } cases[] = {
+        {"Open Usage on the notice at 90 %",
+         "[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\nAllowanceNotice=0\n[Stats]\nMonth=12\nTotCon=1\n"
+         "TotRCV=9100\n",
+         "Open Usage", "usage"},
+        {"Hang up on the notice past the limit",
+         "[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\nAllowanceNotice=0\n[Stats]\nMonth=12\nTotCon=1\n"
+         "TotRCV=11000\n",
+         "Hang up", "hangup"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::TNoticeService notices;
+        if (const QString why = notices.StartBus(); !why.isEmpty())
+            GTEST_SKIP() << "skipped: " << why.toStdString();
+        if (!notices.StartService(QStringLiteral("body actions")))
+            GTEST_SKIP() << "skipped: python3-dbusmock is not installed";
+        WriteIni(c.Settings);
+        Sim->SetNow(2026, 12, 8, 12, 0, 0);
+        Sim->HungUp.clear();
+        TForm1Services services = Services();
+        services.Notifier = [&] { return std::make_unique<TNotifier>(notices.Bus()); };
+        TForm1 form(services);
+        ASSERT_TRUE(form.UsageRecorder()->Flush(10000));
+        const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+        Sim->FindLine(line)->DialUp = true;
+        Sim->SetLineRates(line, 0, 20'000);
+        form.KZInternetDetect1->Poll();
+        // The notices go out in turn; the desktop numbers them from 1.
+        int id = 0;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                Run(form, 1);
+                const QStringList calls = notices.Calls();
+                for (int i = 0; i < calls.size() && id == 0; ++i)
+                    if (calls[i].contains(QLatin1String(c.Button)))
+                        id = i + 1;
+                return id != 0;
+            },
+            10000))
+            << notices.Calls().join('\n').toStdString();
+        EXPECT_EQ(ShownWindow(QStringLiteral("frmUsage")), nullptr);
+        EXPECT_TRUE(Sim->HungUp.empty());
+        ASSERT_TRUE(notices.PressAction(static_cast<unsigned>(id), QLatin1String(c.Key)));
+        if (std::string(c.Key) == "usage") {
+            EXPECT_TRUE(QTest::qWaitFor([] { return ShownWindow(QStringLiteral("frmUsage")) != nullptr; }, 5000));
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !Sim->HungUp.empty(); }, 5000));
+            // As the window's own Hang up does it (which asks twice, as it always has).
+            EXPECT_TRUE(
+                std::all_of(Sim->HungUp.begin(), Sim->HungUp.end(), [&](win::HRASCONN h) { return h == line; }));
+        }
+    }
 }
 
 TEST_F(Unit1PlanTest, TheHangUpAtTheLimitIsDueForEachDialUpLineUpPastIt)

@@ -3,6 +3,8 @@
 
 #include "desktop/Notifications.h"
 
+#include "tests/support/NoticeService.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -23,69 +25,18 @@ class NotificationsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        if (!Daemon.waitForStarted() || !Daemon.waitForReadyRead(5000))
-            GTEST_SKIP() << "skipped: dbus-daemon is not installed";
-        Address = QString::fromUtf8(Daemon.readLine().trimmed());
-        Bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(Address, QStringLiteral("notices")));
-        ASSERT_TRUE(Bus->isConnected());
+        if (const QString why = Notices.StartBus(); !why.isEmpty())
+            GTEST_SKIP() << "skipped: " << why.toStdString();
+        Bus = &Notices.Bus();
     }
-    void TearDown() override
-    {
-        StopService();
-        if (Bus)
-            QDBusConnection::disconnectFromBus(QStringLiteral("notices"));
-        Bus.reset();
-        Daemon.kill();
-        Daemon.waitForFinished();
-    }
+    bool StartService(const QString& capabilities = {}) { return Notices.StartService(capabilities); }
+    void StopService() { Notices.StopService(); }
+    [[nodiscard]] QString Log() const { return Notices.Log(); }
+    [[nodiscard]] QStringList Calls() const { return Notices.Calls(); }
+    [[nodiscard]] bool WaitForCalls(int count) const { return Notices.WaitForCalls(count); }
 
-    bool StartService(const QString& capabilities = {})
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), Address);
-        Service.setProcessEnvironment(environment);
-        QStringList arguments{QStringLiteral("-m"),         QStringLiteral("dbusmock"),
-                              QStringLiteral("--template"), QStringLiteral("notification_daemon"),
-                              QStringLiteral("-l"),         Log()};
-        if (!capabilities.isEmpty())
-            arguments << QStringLiteral("-p") << QStringLiteral("{\"capabilities\": \"%1\"}").arg(capabilities);
-        Service.start(QStringLiteral("/usr/bin/python3"), arguments);
-        return Service.waitForStarted() &&
-               QTest::qWaitFor(
-                   [&] {
-                       return Bus->interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications"));
-                   },
-                   10000);
-    }
-    void StopService()
-    {
-        Service.kill();
-        Service.waitForFinished();
-    }
-    [[nodiscard]] QString Log() const { return Folder.filePath(QStringLiteral("calls.log")); }
-    [[nodiscard]] QStringList Calls() const
-    {
-        QFile file(Log());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList calls;
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (line.contains(" Notify "))
-                calls << QString::fromUtf8(line.mid(line.indexOf(" Notify ") + 8));
-        return calls;
-    }
-    bool WaitForCalls(int count) const
-    {
-        return QTest::qWaitFor([&] { return Calls().size() >= count; }, 10000);
-    }
-
-    QProcess Daemon;
-    QProcess Service;
-    QString Address;
-    QTemporaryDir Folder;
-    std::unique_ptr<QDBusConnection> Bus;
+    test::TNoticeService Notices;
+    QDBusConnection* Bus = nullptr;
 };
 
 TEST_F(NotificationsTest, EachKindReplacesItsOwnAndNothingShowsWhenOff)
@@ -158,14 +109,7 @@ TEST_F(NotificationsTest, ActionsAreOfferedWhereTheDesktopShowsThemAndComeBack)
         if (!shown)
             continue;
         // The desktop says the button was pressed on that notification (the service's first: 1).
-        QDBusMessage press = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
-        press << QStringLiteral("org.freedesktop.Notifications") << QStringLiteral("ActionInvoked")
-              << QStringLiteral("us")
-              << QVariantList{QVariant::fromValue(QDBusVariant(1U)),
-                              QVariant::fromValue(QDBusVariant(QStringLiteral("usage")))};
-        EXPECT_EQ(Bus->call(press).type(), QDBusMessage::ReplyMessage);
+        EXPECT_TRUE(Notices.PressAction(1U, QStringLiteral("usage")));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !pressed.isEmpty(); }, 5000));
         EXPECT_EQ(pressed, QStringList{QStringLiteral("%1 usage").arg(static_cast<int>(TNotice::DownloadLimit))});
     }

@@ -1,0 +1,45 @@
+#pragma once
+
+// A desktop's notification service for tests: a D-Bus daemon on a private bus, with
+// python3-dbusmock's notification daemon standing in for the desktop's, whose calls are logged.
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace pulo::test {
+
+class TNoticeService final
+{
+public:
+    TNoticeService() = default;
+    ~TNoticeService();
+    TNoticeService(const TNoticeService&) = delete;
+    TNoticeService& operator=(const TNoticeService&) = delete;
+
+    // Starts the bus; empty when it runs, else why a test should be skipped.
+    [[nodiscard]] QString StartBus();
+    // Starts the notification daemon, with the capabilities it says it has ("body actions");
+    // false when python3-dbusmock is not there.
+    [[nodiscard]] bool StartService(const QString& capabilities = {});
+    void StopService();
+    [[nodiscard]] QDBusConnection& Bus() { return *Connection; }
+    // The Notify calls so far, each as the service logged its arguments.
+    [[nodiscard]] QStringList Calls() const;
+    [[nodiscard]] bool WaitForCalls(int count) const;
+    [[nodiscard]] QString Log() const { return Folder.filePath(QStringLiteral("calls.log")); }
+    // The desktop says the user pressed the action of that key on the notification of that id.
+    [[nodiscard]] bool PressAction(unsigned id, const QString& key);
+
+private:
+    QProcess Daemon;
+    QProcess Service;
+    QString Address;
+    QTemporaryDir Folder;
+    std::unique_ptr<QDBusConnection> Connection;
+};
+
+} // namespace pulo::test
