@@ -34,13 +34,33 @@ struct TOwnerLookup
     std::function<std::string(std::uint64_t cgroup)> Cgroup;
 };
 
+// What the meter has counted: the living processes' figures by the kernel's key, and those of
+// processes that ended by program, so that a service running for months keeps one entry per
+// program and interface, not one per process it ever saw.
+struct TLedger
+{
+    struct TProgramKey
+    {
+        std::string Program;
+        std::string Path;
+        std::uint32_t Uid = 0;
+        std::uint32_t Ifindex = 0;
+        std::uint32_t Direction = 0;
+        auto operator<=>(const TProgramKey&) const = default;
+    };
+    std::map<TKey, TCount> Living;
+    std::map<TProgramKey, TCount> Ended;
+    std::map<std::uint32_t, TProgramName> Names; // of living processes, once known
+};
+
+// Moves the figures of the entries whose processes ended into their programs' (named while the
+// meter's hooks still know them).
+void Retire(TLedger& ledger, const std::vector<TKey>& ended, const TOwnerLookup& lookup);
+
 // Programs with their bytes on the interface, most bytes first. A caller of another user than
 // root sees its own user's programs, and everybody else's as one "Other users" row.
-[[nodiscard]] std::vector<TProgramUsage> ProgramsOn(const std::map<TKey, TCount>& totals,
-                                                    std::uint32_t ifindex,
-                                                    std::uint32_t callerUid,
-                                                    std::map<std::uint32_t, TProgramName>& names,
-                                                    const TOwnerLookup& lookup);
+[[nodiscard]] std::vector<TProgramUsage>
+ProgramsOn(TLedger& ledger, std::uint32_t ifindex, std::uint32_t callerUid, const TOwnerLookup& lookup);
 
 // The answer's text: "ok", a line per program (program, path, received, sent, received packets,
 // sent packets, separated by tabs; tabs and line breaks in names turned to blanks), then ".".

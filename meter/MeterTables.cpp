@@ -109,7 +109,7 @@ void TMeterTables::Take(const meter_key& key, std::map<TKey, TCount>& totals)
     seen = now;
 }
 
-void TMeterTables::Harvest(std::map<TKey, TCount>& totals)
+void TMeterTables::Harvest(std::map<TKey, TCount>& totals, std::vector<TKey>& endedKeys)
 {
     const int table = bpf_map__fd(Skeleton->maps.counts);
     meter_key key{};
@@ -132,6 +132,7 @@ void TMeterTables::Harvest(std::map<TKey, TCount>& totals)
             continue;
         Take(gone, totals);
         Seen.erase(KeyOf(gone));
+        endedKeys.push_back(KeyOf(gone));
     }
 }
 

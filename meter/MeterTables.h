@@ -45,8 +45,9 @@ public:
     [[nodiscard]] bool Start(const std::string& cgroupRoot, std::uint64_t netnsCookie, std::string& why);
     // Adds what the kernel counted since the last harvest to totals (each owner's bytes and
     // packets, summed over the processors). Entries of processes that have ended are taken out
-    // of the kernel's table once harvested, so it never fills with the dead.
-    void Harvest(std::map<TKey, TCount>& totals);
+    // of the kernel's table once harvested, so it never fills with the dead; they are added to
+    // ended.
+    void Harvest(std::map<TKey, TCount>& totals, std::vector<TKey>& ended);
     // What the process ran, as the exec hook saw it; false when it did not see it.
     [[nodiscard]] bool NameOf(std::uint32_t tgid, std::string& path, std::string& comm) const;
 

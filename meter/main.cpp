@@ -126,13 +126,18 @@ int main(int argc, char** argv)
     if (!tables.Start(root, netns, why))
         return Fail(why);
 
-    std::map<TKey, TCount> totals;
-    std::map<std::uint32_t, TProgramName> names;
+    TLedger ledger;
+    std::vector<TKey> ended;
     TCgroupNames groups(root);
     const TOwnerLookup lookup{[&](std::uint32_t tgid, std::string& path, std::string& comm) {
                                   return ProcessFacts(tables, tgid, path, comm);
                               },
                               [&](std::uint64_t id) { return groups.PathOf(id); }};
+    const auto harvest = [&] {
+        ended.clear();
+        tables.Harvest(ledger.Living, ended);
+        Retire(ledger, ended, lookup);
+    };
     TMeterServer server([&](const std::string& request, uid_t caller) -> std::string {
         const std::string verb = "programs ";
         if (request.compare(0, verb.size(), verb) != 0)
@@ -142,8 +147,8 @@ int main(int argc, char** argv)
         if (index == 0)
             return "error no interface " + std::string(interface.size() < IF_NAMESIZE ? interface : "of that name") +
                    "\n";
-        tables.Harvest(totals);
-        return AnswerText(ProgramsOn(totals, index, caller, names, lookup));
+        harvest();
+        return AnswerText(ProgramsOn(ledger, index, caller, lookup));
     });
     if (!server.Listen(socketPath, why))
         return Fail(why);
@@ -160,7 +165,7 @@ int main(int argc, char** argv)
         if (fds[0].revents != 0)
             break;
         if (ready == 0)
-            tables.Harvest(totals); // the kernel's entries of ended processes go
+            harvest(); // the kernel's entries of ended processes go
         else
             server.Serve(fds);
     }

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace pulo::meter {
 namespace {
 
@@ -97,7 +96,8 @@ TKey Key(std::uint32_t tgid, std::uint32_t uid, std::uint32_t ifindex, std::uint
 
 TEST(MeterRulesTest, ACallerSeesItsOwnProgramsOnTheLineAndOthersAsOne)
 {
-    const std::map<TKey, TCount> totals = {
+    TLedger ledger;
+    ledger.Living = {
         {Key(10, 1000, 3, METER_RECEIVED), {5000, 5}},     {Key(10, 1000, 3, METER_SENT), {700, 7}},
         {Key(11, 1000, 3, METER_RECEIVED), {1000, 1}}, // a second curl: the same program
         {Key(12, 1001, 3, METER_RECEIVED), {90000, 60}},   {Key(13, 0, 3, METER_SENT), {300, 3}},
@@ -126,9 +126,31 @@ TEST(MeterRulesTest, ACallerSeesItsOwnProgramsOnTheLineAndOthersAsOne)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
-        std::map<std::uint32_t, TProgramName> names;
-        EXPECT_EQ(AnswerText(ProgramsOn(totals, 3, c.Caller, names, lookup)), c.Answer);
+        EXPECT_EQ(AnswerText(ProgramsOn(ledger, 3, c.Caller, lookup)), c.Answer);
     }
+}
+
+TEST(MeterRulesTest, ProcessesThatEndedLeaveOneEntryPerProgram)
+{
+    // Three short-lived curls and a wget, each a process of its own, on one line.
+    TLedger ledger;
+    for (std::uint32_t tgid : {20U, 21U, 22U, 23U})
+        ledger.Living[Key(tgid, 1000, 3, METER_RECEIVED)] = {1000 * tgid, tgid};
+    const TOwnerLookup lookup{[](std::uint32_t tgid, std::string& path, std::string&) {
+                                  path = tgid == 23 ? "/usr/bin/wget" : "/usr/bin/curl";
+                                  return true;
+                              },
+                              {}};
+    const std::string before = AnswerText(ProgramsOn(ledger, 3, 0, lookup));
+    Retire(ledger,
+           {Key(20, 1000, 3, METER_RECEIVED), Key(21, 1000, 3, METER_RECEIVED), Key(22, 1000, 3, METER_RECEIVED),
+            Key(23, 1000, 3, METER_RECEIVED)},
+           lookup);
+    EXPECT_TRUE(ledger.Living.empty());
+    EXPECT_EQ(ledger.Ended.size(), 2U) << "curl and wget";
+    EXPECT_TRUE(ledger.Names.empty());
+    EXPECT_EQ(AnswerText(ProgramsOn(ledger, 3, 0, lookup)), before) << "the same figures as while they lived";
+    EXPECT_EQ(before, "ok\ncurl\t/usr/bin/curl\t63000\t0\t63\t0\nwget\t/usr/bin/wget\t23000\t0\t23\t0\n.\n");
 }
 
 TEST(MeterRulesTest, ANameCannotBreakTheAnswersLines)
