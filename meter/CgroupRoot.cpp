@@ -6,6 +6,7 @@
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace pulo::meter {
@@ -37,8 +38,9 @@ std::string CgroupRootIn(const std::string& mountinfo)
     return found.empty() ? std::string() : found.front();
 }
 
-std::string FindCgroupRoot(const std::string& runtimeFolder, std::string& why)
+std::string FindCgroupRoot(const std::string& runtimeFolder, std::string& why, bool& mountedHere)
 {
+    mountedHere = false;
     std::ifstream file("/proc/self/mountinfo");
     std::stringstream text;
     text << file.rdbuf();
@@ -50,7 +52,14 @@ std::string FindCgroupRoot(const std::string& runtimeFolder, std::string& why)
         why = "no cgroup v2 hierarchy is mounted, and mounting one at " + own + " failed: " + std::strerror(errno);
         return {};
     }
+    mountedHere = true;
     return own;
+}
+
+void ForgetCgroupRoot(const std::string& root)
+{
+    if (umount2(root.c_str(), MNT_DETACH) == 0)
+        (void)rmdir(root.c_str());
 }
 
 } // namespace pulo::meter

@@ -12,7 +12,11 @@ namespace pulo::meter {
 [[nodiscard]] std::string CgroupRootIn(const std::string& mountinfo);
 
 // The same for this system; when none is mounted, mounts a private one in the meter's runtime
-// folder (which needs the right to mount). Empty, with why, when there is none to be had.
-[[nodiscard]] std::string FindCgroupRoot(const std::string& runtimeFolder, std::string& why);
+// folder (which needs the right to mount), and says so in mountedHere: the meter lets go of it
+// once it holds the root open. Empty, with why, when there is none to be had.
+[[nodiscard]] std::string FindCgroupRoot(const std::string& runtimeFolder, std::string& why, bool& mountedHere);
+
+// Takes away a mount FindCgroupRoot made (what is attached stays, held by the meter's links).
+void ForgetCgroupRoot(const std::string& root);
 
 } // namespace pulo::meter

@@ -50,6 +50,9 @@ public:
     void Harvest(std::map<TKey, TCount>& totals, std::vector<TKey>& ended);
     // What the process ran, as the exec hook saw it; false when it did not see it.
     [[nodiscard]] bool NameOf(std::uint32_t tgid, std::string& path, std::string& comm) const;
+    // The root of the hierarchy it is attached to, as a folder this process can always read
+    // (through its open descriptor, whether the hierarchy is still mounted or not).
+    [[nodiscard]] std::string RootFolder() const { return "/proc/self/fd/" + std::to_string(CgroupFd); }
 
 private:
     // Adds what the entry's per-processor values (in PerCpu) hold beyond what was seen of it.

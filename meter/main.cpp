@@ -119,16 +119,21 @@ int main(int argc, char** argv)
         return Fail(why);
     const std::string folder =
         socketPath.substr(0, socketPath.rfind('/') == std::string::npos ? 0 : socketPath.rfind('/'));
-    const std::string root = FindCgroupRoot(folder.empty() ? "." : folder, why);
+    bool mountedHere = false;
+    const std::string root = FindCgroupRoot(folder.empty() ? "." : folder, why, mountedHere);
     if (root.empty())
         return Fail(why);
     TMeterTables tables;
-    if (!tables.Start(root, netns, why))
+    const bool started = tables.Start(root, netns, why);
+    // A hierarchy mounted for the meter alone does not outlive it: once attached, it is let go.
+    if (mountedHere)
+        ForgetCgroupRoot(root);
+    if (!started)
         return Fail(why);
 
     TLedger ledger;
     std::vector<TKey> ended;
-    TCgroupNames groups(root);
+    TCgroupNames groups(tables.RootFolder());
     const TOwnerLookup lookup{[&](std::uint32_t tgid, std::string& path, std::string& comm) {
                                   return ProcessFacts(tables, tgid, path, comm);
                               },
