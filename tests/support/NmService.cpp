@@ -9,7 +9,6 @@ namespace pulo::test {
 
 namespace {
 
-const QString BusName = QStringLiteral("test-networkmanager");
 const QString NetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
 
 } // namespace
@@ -19,39 +18,29 @@ TNmService::TNmService() = default;
 TNmService::~TNmService()
 {
     StopService();
-    if (Bus)
-        QDBusConnection::disconnectFromBus(BusName);
-    Bus.reset();
-    Daemon.kill();
-    Daemon.waitForFinished();
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "disabled:");
 }
 
 QString TNmService::StartBus()
 {
-    Daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!Daemon.waitForStarted() || !Daemon.waitForReadyRead(5000))
-        return QStringLiteral("dbus-daemon is not installed");
-    Address = QString::fromUtf8(Daemon.readLine().trimmed());
-    Bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(Address, BusName));
-    if (!Bus->isConnected())
-        return QStringLiteral("the test's bus cannot be reached");
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", Address.toLocal8Bit());
+    if (QString why = Private.Start(); !why.isEmpty())
+        return why;
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", Private.Address().toLocal8Bit());
     return {};
 }
 
 bool TNmService::StartService()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), Address);
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), Private.Address());
     Service.setProcessEnvironment(environment);
     Service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     Service.start(QStringLiteral("/usr/bin/python3"),
                   {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
                    QStringLiteral(NM_TEMPLATE), QStringLiteral("-l"), Folder.filePath(QStringLiteral("calls.log"))});
     return Service.waitForStarted() &&
-           QTest::qWaitFor([&] { return Bus->interface()->isServiceRegistered(NetworkManager); }, 10000);
+           QTest::qWaitFor([&] { return Private.Connection().interface()->isServiceRegistered(NetworkManager); },
+                           10000);
 }
 
 void TNmService::StopService()
@@ -66,7 +55,7 @@ QString TNmService::Mock(const char* method, const QVariantList& arguments)
         QDBusMessage::createMethodCall(NetworkManager, QStringLiteral("/org/freedesktop"),
                                        QStringLiteral("org.freedesktop.DBus.Mock"), QString::fromLatin1(method));
     call.setArguments(arguments);
-    const QDBusMessage reply = Bus->call(call, QDBus::Block, 5000);
+    const QDBusMessage reply = Private.Connection().call(call, QDBus::Block, 5000);
     if (reply.type() == QDBusMessage::ErrorMessage)
         return QStringLiteral("error: ") + reply.errorMessage();
     return reply.arguments().value(0).toString();

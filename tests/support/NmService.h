@@ -4,6 +4,8 @@
 // (DBUS_SYSTEM_BUS_ADDRESS points at it while the object lives, so the program's client finds
 // it), with python3-dbusmock's NetworkManager, extended by networkmanager_lines.py, on it.
 
+#include "tests/support/PrivateBus.h"
+
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
@@ -34,11 +36,9 @@ public:
     [[nodiscard]] int CallCount(const char* method) const;
 
 private:
-    QProcess Daemon;
+    TPrivateBus Private{QStringLiteral("networkmanager")};
     QProcess Service;
-    QString Address;
     QTemporaryDir Folder;
-    std::unique_ptr<QDBusConnection> Bus;
 };
 
 } // namespace pulo::test

@@ -9,37 +9,20 @@
 
 namespace pulo::test {
 
-namespace {
-
-const QString BusName = QStringLiteral("notices");
-
-} // namespace
-
 TNoticeService::~TNoticeService()
 {
     StopService();
-    if (Connection)
-        QDBusConnection::disconnectFromBus(BusName);
-    Connection.reset();
-    Daemon.kill();
-    Daemon.waitForFinished();
 }
 
 QString TNoticeService::StartBus()
 {
-    Daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!Daemon.waitForStarted() || !Daemon.waitForReadyRead(5000))
-        return QStringLiteral("dbus-daemon is not installed");
-    Address = QString::fromUtf8(Daemon.readLine().trimmed());
-    Connection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(Address, BusName));
-    return Connection->isConnected() ? QString() : QStringLiteral("the private bus did not answer");
+    return Private.Start();
 }
 
 bool TNoticeService::StartService(const QString& capabilities)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), Address);
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), Private.Address());
     Service.setProcessEnvironment(environment);
     QStringList arguments{QStringLiteral("-m"),         QStringLiteral("dbusmock"),
                           QStringLiteral("--template"), QStringLiteral("notification_daemon"),
@@ -49,9 +32,7 @@ bool TNoticeService::StartService(const QString& capabilities)
     Service.start(QStringLiteral("/usr/bin/python3"), arguments);
     return Service.waitForStarted() &&
            QTest::qWaitFor(
-               [&] {
-                   return Connection->interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications"));
-               },
+               [&] { return Bus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
                10000);
 }
 
@@ -85,7 +66,7 @@ bool TNoticeService::PressAction(unsigned id, const QString& key)
         QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
     press << QStringLiteral("org.freedesktop.Notifications") << QStringLiteral("ActionInvoked") << QStringLiteral("us")
           << QVariantList{QVariant::fromValue(QDBusVariant(id)), QVariant::fromValue(QDBusVariant(key))};
-    return Connection->call(press).type() == QDBusMessage::ReplyMessage;
+    return Bus().call(press).type() == QDBusMessage::ReplyMessage;
 }
 
 } // namespace pulo::test

@@ -3,12 +3,12 @@
 // A desktop's notification service for tests: a D-Bus daemon on a private bus, with
 // python3-dbusmock's notification daemon standing in for the desktop's, whose calls are logged.
 
+#include "tests/support/PrivateBus.h"
+
 #include <QDBusConnection>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <memory>
 
 namespace pulo::test {
 
@@ -26,7 +26,7 @@ public:
     // false when python3-dbusmock is not there.
     [[nodiscard]] bool StartService(const QString& capabilities = {});
     void StopService();
-    [[nodiscard]] QDBusConnection& Bus() { return *Connection; }
+    [[nodiscard]] QDBusConnection& Bus() { return Private.Connection(); }
     // The Notify calls so far, each as the service logged its arguments.
     [[nodiscard]] QStringList Calls() const;
     [[nodiscard]] bool WaitForCalls(int count) const;
@@ -35,11 +35,9 @@ public:
     [[nodiscard]] bool PressAction(unsigned id, const QString& key);
 
 private:
-    QProcess Daemon;
+    TPrivateBus Private{QStringLiteral("notices")};
     QProcess Service;
-    QString Address;
     QTemporaryDir Folder;
-    std::unique_ptr<QDBusConnection> Connection;
 };
 
 } // namespace pulo::test
