@@ -11,6 +11,7 @@
 #include <net/if.h>
 #include <net/if_arp.h>
 #include <sys/ioctl.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace win::posix {
@@ -25,6 +26,14 @@ constexpr std::size_t EndedConnectionsKept = 32;
 constexpr std::chrono::milliseconds BriefLinkListed{1200};
 // How many such links may wait their turn to be seen.
 constexpr std::size_t BriefLinksKept = 8;
+
+// What a link carried since a connection on it began: its counters less those it began with.
+std::pair<std::uint64_t, std::uint64_t>
+CarriedSince(const NetCounters& counters, std::uint64_t sentBefore, std::uint64_t receivedBefore)
+{
+    return {counters.TxBytes - std::min<std::uint64_t>(counters.TxBytes, sentBefore),
+            counters.RxBytes - std::min<std::uint64_t>(counters.RxBytes, receivedBefore)};
+}
 
 // A name pppd would take as a peer: a plain file name, nothing it could read as an option or a
 // path.
@@ -191,9 +200,8 @@ void PosixRas::Refresh()
     const bool changed = Table.Update();
     const bool nmChanged = TakeNetworkManagerChanges();
     const auto now = std::chrono::steady_clock::now(); // a read of the vDSO's clock
-    const bool briefEnded = BriefListed > 0 && std::any_of(Current.begin(), Current.end(), [&](const Connection& c) {
-                                return IsGone(c) && c.GoneUntil <= now;
-                            });
+    const bool briefEnded = std::any_of(Current.begin(), Current.end(),
+                                        [&](const Connection& c) { return IsGone(c) && c.GoneUntil <= now; });
     if (!changed && !PatternsChanged && !nmChanged && !briefEnded)
         return;
     PatternsChanged = false;
@@ -249,9 +257,9 @@ PosixRas::Connection PosixRas::LinkConnection(const NetLink& link) const
     return connection;
 }
 
-bool PosixRas::KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::steady_clock::time_point now)
+void PosixRas::KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::steady_clock::time_point now)
 {
-    BriefListed = 0;
+    std::size_t listed = 0;
     // They are listed first, in the order they came, one after the other: the watcher follows
     // the first connection listed, and sees each of them begin and end at its once-a-second look.
     auto lastUntil = now;
@@ -259,7 +267,7 @@ bool PosixRas::KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::stead
         if (IsGone(known) && known.GoneUntil > now) {
             fresh.push_back(known);
             lastUntil = std::max(lastUntil, known.GoneUntil);
-            ++BriefListed;
+            ++listed;
         }
     }
     const auto isNmLine = [this](const std::string& interface) {
@@ -286,11 +294,9 @@ bool PosixRas::KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::stead
     for (Connection& connection : waiting) {
         // A line flapping faster than it can be looked at: the links past the last that can wait
         // are counted with it.
-        const NetCounters& end = *Table.FinalCounters(static_cast<int>(connection.Link.Handle));
-        const std::uint64_t sent = end.TxBytes - std::min<std::uint64_t>(end.TxBytes, connection.Link.SentBefore);
-        const std::uint64_t received =
-            end.RxBytes - std::min<std::uint64_t>(end.RxBytes, connection.Link.ReceivedBefore);
-        if (BriefListed >= BriefLinksKept) {
+        const auto [sent, received] = CarriedSince(*Table.FinalCounters(static_cast<int>(connection.Link.Handle)),
+                                                   connection.Link.SentBefore, connection.Link.ReceivedBefore);
+        if (listed >= BriefLinksKept) {
             fresh.back().CarriedSent += sent;
             fresh.back().CarriedReceived += received;
             continue;
@@ -300,11 +306,10 @@ bool PosixRas::KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::stead
         lastUntil += BriefLinkListed;
         connection.GoneUntil = lastUntil;
         fresh.push_back(std::move(connection));
-        ++BriefListed;
+        ++listed;
     }
     std::stable_sort(fresh.begin(), fresh.end(),
                      [](const Connection& a, const Connection& b) { return a.Link.Handle < b.Link.Handle; });
-    return BriefListed > 0;
 }
 
 void PosixRas::StartCounting(Connection& connection, const NetLink& link, std::vector<NetCounters>& counters) const
@@ -523,35 +528,29 @@ PosixRas::~PosixRas()
 DWORD PosixRas::Counters(HRASCONN connection, std::uint64_t& sent, std::uint64_t& received)
 {
     Refresh();
-    const auto since = [&](const NetCounters& counters, std::uint64_t sentBefore, std::uint64_t receivedBefore) {
-        sent = counters.TxBytes - std::min<std::uint64_t>(counters.TxBytes, sentBefore);
-        received = counters.RxBytes - std::min<std::uint64_t>(counters.RxBytes, receivedBefore);
-        return ERROR_SUCCESS;
-    };
-    const auto carried = [&](std::uint64_t sentCarried, std::uint64_t receivedCarried) {
-        sent = sentCarried;
-        received = receivedCarried;
+    const auto carried = [&](std::pair<std::uint64_t, std::uint64_t> figures) {
+        std::tie(sent, received) = figures;
         return ERROR_SUCCESS;
     };
     if (const Connection* found = Find(connection)) {
         if (IsGone(*found))
-            return carried(found->CarriedSent, found->CarriedReceived);
+            return carried({found->CarriedSent, found->CarriedReceived});
         std::vector<NetCounters> counters;
         if (!DumpCounters(counters))
             return ERROR_NOT_SUPPORTED;
         for (const NetCounters& interface : counters)
             if (static_cast<HRASCONN>(interface.Index) == connection)
-                return since(interface, found->Link.SentBefore, found->Link.ReceivedBefore);
+                return carried(CarriedSince(interface, found->Link.SentBefore, found->Link.ReceivedBefore));
         // Gone between the two looks: its end's notice is read at the next.
         Refresh();
     }
     const auto ended = EndedBefore.find(connection);
     if (ended != EndedBefore.end() && ended->second.Gone)
-        return carried(ended->second.CarriedSent, ended->second.CarriedReceived);
+        return carried({ended->second.CarriedSent, ended->second.CarriedReceived});
     const NetCounters* final = Table.FinalCounters(static_cast<int>(connection));
     if (ended == EndedBefore.end() || final == nullptr)
         return ERROR_INVALID_HANDLE;
-    return since(*final, ended->second.SentBefore, ended->second.ReceivedBefore);
+    return carried(CarriedSince(*final, ended->second.SentBefore, ended->second.ReceivedBefore));
 }
 
 DWORD PosixRas::HangUp(HRASCONN connection)

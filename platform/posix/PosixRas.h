@@ -100,8 +100,8 @@ private:
     // A PPP link, or an interface the user listed, as a connection under pppd's peer name.
     [[nodiscard]] Connection LinkConnection(const NetLink& link) const;
     // Lists the PPP links that came and went unseen (see Connection::GoneUntil), and keeps the
-    // ones listed still; false when there are none.
-    bool KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::steady_clock::time_point now);
+    // ones listed still.
+    void KeepBriefLinks(std::vector<Connection>& fresh, std::chrono::steady_clock::time_point now);
     // A NetworkManager line on an interface that was there before it counts from the
     // interface's counters when it was first seen (see RasLink).
     void StartCounting(Connection& connection, const NetLink& link, std::vector<NetCounters>& counters) const;
@@ -142,7 +142,6 @@ private:
     bool PatternsChanged = false;
     LinkTable Table;
     std::vector<Connection> Current;
-    std::size_t BriefListed = 0; // how many of Current are links already gone
     // What the connections that ended lately are counted from, by handle (a few only).
     std::map<HRASCONN, Ended> EndedBefore;
     std::vector<RasLink> Links;  // Current's links, rebuilt only when the table changed
