@@ -54,6 +54,25 @@ bool TMeterServer::Listen(const std::string& path, std::string& why)
     return true;
 }
 
+bool TMeterServer::Run(int stopFd, int intervalMs, const std::function<void()>& quiet, std::string& why)
+{
+    for (;;) {
+        Fds.clear();
+        Fds.push_back({stopFd, POLLIN, 0});
+        Watch(Fds);
+        const int ready = poll(Fds.data(), Fds.size(), intervalMs);
+        if (ready < 0 && errno != EINTR) {
+            why = std::string("cannot wait: ") + std::strerror(errno);
+            return false;
+        }
+        if (Fds[0].revents != 0)
+            return true;
+        if (ready == 0)
+            quiet();
+        Serve(Fds);
+    }
+}
+
 void TMeterServer::Watch(std::vector<pollfd>& fds) const
 {
     if (Callers.size() < CallersAtOnce)

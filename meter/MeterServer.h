@@ -6,11 +6,10 @@
 
 #include <chrono>
 #include <functional>
+#include <poll.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
-
-struct pollfd;
 
 namespace pulo::meter {
 
@@ -28,12 +27,16 @@ public:
     // Listens at path (a stale socket there is replaced; anybody may connect: what a caller sees
     // is decided by its credentials). False, with why, when it cannot.
     [[nodiscard]] bool Listen(const std::string& path, std::string& why);
-    // The descriptors to wait on, and what they wait for.
-    void Watch(std::vector<pollfd>& fds) const;
-    // Serves what the wait found ready (fds as Watch gave them, after poll).
-    void Serve(const std::vector<pollfd>& fds);
+    // Serves callers until stopFd is readable; quiet runs every intervalMs without a caller's
+    // request (and before none is answered late). False, with why, when waiting failed.
+    [[nodiscard]] bool Run(int stopFd, int intervalMs, const std::function<void()>& quiet, std::string& why);
 
 private:
+    // The descriptors to wait on, and what they wait for.
+    void Watch(std::vector<pollfd>& fds) const;
+    // Serves what the wait found ready (fds as Watch gave them, after poll), and lets go of the
+    // callers whose patience ran out, whether anything was ready or not.
+    void Serve(const std::vector<pollfd>& fds);
     struct TCaller
     {
         int Fd = -1;
@@ -50,6 +53,7 @@ private:
     int Listener = -1;
     std::string Path;
     std::vector<TCaller> Callers;
+    std::vector<pollfd> Fds;
 };
 
 } // namespace pulo::meter

@@ -18,7 +18,6 @@
 #include <fstream>
 #include <linux/capability.h>
 #include <net/if.h>
-#include <poll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -159,21 +158,9 @@ int main(int argc, char** argv)
         return Fail(why);
     std::fprintf(stderr, "pulopro-meter: counting at %s, answering at %s\n", root.c_str(), socketPath.c_str());
 
-    std::vector<pollfd> fds;
-    for (;;) {
-        fds.clear();
-        fds.push_back({stopFd, POLLIN, 0});
-        server.Watch(fds);
-        const int ready = poll(fds.data(), fds.size(), HarvestMs);
-        if (ready < 0 && errno != EINTR)
-            return Fail(std::string("cannot wait: ") + std::strerror(errno));
-        if (fds[0].revents != 0)
-            break;
-        if (ready == 0)
-            harvest(); // the kernel's entries of ended processes go
-        else
-            server.Serve(fds);
-    }
+    // Between requests the kernel's entries of ended processes go.
+    if (!server.Run(stopFd, HarvestMs, harvest, why))
+        return Fail(why);
     std::fprintf(stderr, "pulopro-meter: ended; nothing is left attached\n");
     return 0;
 }

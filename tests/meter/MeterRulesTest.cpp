@@ -2,10 +2,19 @@
 // a caller is shown.
 
 #include "meter/CgroupRoot.h"
+#include "meter/MeterServer.h"
 #include "meter/MeterService.h"
 #include "meter/Naming.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace pulo::meter {
 namespace {
@@ -151,6 +160,48 @@ TEST(MeterRulesTest, ProcessesThatEndedLeaveOneEntryPerProgram)
     EXPECT_TRUE(ledger.Names.empty());
     EXPECT_EQ(AnswerText(ProgramsOn(ledger, 3, 0, lookup)), before) << "the same figures as while they lived";
     EXPECT_EQ(before, "ok\ncurl\t/usr/bin/curl\t63000\t0\t63\t0\nwget\t/usr/bin/wget\t23000\t0\t23\t0\n.\n");
+}
+
+TEST(MeterRulesTest, CallersThatSayNothingAreLetGoSoTheNextIsServed)
+{
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("socket")).toStdString();
+    TMeterServer server([](const std::string& request, uid_t) { return "ok\n" + request + "\n.\n"; });
+    std::string why;
+    ASSERT_TRUE(server.Listen(path, why)) << why;
+    int stop[2];
+    ASSERT_EQ(pipe(stop), 0);
+    std::thread serving([&] {
+        EXPECT_TRUE(server.Run(
+            stop[0], 100, [] {}, why))
+            << why;
+    });
+    const auto call = [&] {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), path.size());
+        EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    };
+    // As many callers as are served at once, none of which ever asks anything.
+    std::vector<int> silent;
+    for (int i = 0; i < 16; ++i)
+        silent.push_back(call());
+    const int asker = call();
+    ASSERT_EQ(send(asker, "programs lo\n", 12, 0), 12);
+    timeval patience{10, 0};
+    setsockopt(asker, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char answer[64] = {};
+    EXPECT_EQ(recv(asker, answer, sizeof answer - 1, 0), 17) << "answered once the silent ones were let go";
+    EXPECT_STREQ(answer, "ok\nprograms lo\n.\n");
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    serving.join();
+    for (const int fd : silent)
+        close(fd);
+    close(asker);
+    close(stop[0]);
+    close(stop[1]);
 }
 
 TEST(MeterRulesTest, ANameCannotBreakTheAnswersLines)
