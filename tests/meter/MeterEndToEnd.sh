@@ -10,7 +10,7 @@ meter="$1"
 generator="$2"
 here=$(cd "$(dirname "$0")" && pwd)
 [ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
-for tool in ip ethtool python3; do
+for tool in ip ethtool python3 bpftool; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
 done
 
@@ -197,6 +197,26 @@ if command -v setpriv >/dev/null; then
         failures=$((failures + 1))
     fi
 fi
+
+# Killed outright, it leaves nothing attached: its kernel programs are held only by its own links.
+nsenter --net="/run/netns/$near" "$meter" --socket "$work/killed.socket" 2>/dev/null &
+killed_pid=$!
+for _ in $(seq 1 100); do [ -S "$work/killed.socket" ] && break; sleep 0.05; done
+programs=()
+for fd in /proc/"$killed_pid"/fd/*; do
+    [ "$(readlink "$fd")" = "anon_inode:bpf_link" ] || continue
+    programs+=("$(awk '/^prog_id:/ { print $2 }' "/proc/$killed_pid/fdinfo/${fd##*/}")")
+done
+[ "${#programs[@]}" = 4 ] || { echo "FAILED: the meter held ${#programs[@]} links, not 4"; failures=$((failures + 1)); }
+kill -9 "$killed_pid"
+wait "$killed_pid" 2>/dev/null
+for program in "${programs[@]}"; do
+    for _ in $(seq 1 100); do bpftool prog show id "$program" >/dev/null 2>&1 || break; sleep 0.05; done
+    if bpftool prog show id "$program" >/dev/null 2>&1; then
+        echo "FAILED: program $program stayed loaded after kill -9"
+        failures=$((failures + 1))
+    fi
+done
 
 [ "$failures" = 0 ] || exit 1
 echo "every program's bytes were its own, and together the line's"
