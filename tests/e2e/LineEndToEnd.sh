@@ -21,6 +21,10 @@ if [ -z "${PULO_INSIDE_NETNS:-}" ]; then
     exit $status
 fi
 ip link set lo up
+# Nothing of the run reaches the home folder of whoever runs the tests.
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+export HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_CACHE_HOME="$home/cache"
 
 failures=0
 fail() { echo "FAILED ($row): $*"; failures=$((failures + 1)); }
