@@ -148,8 +148,9 @@ void TfrmConfig::FitScreen()
         return;
     // The room the window manager's frame takes, as it framed the dialog before, else a title
     // bar's worth.
-    const QSize frame =
-        isVisible() || frameGeometry().size() != size() ? frameGeometry().size() - size() : QSize(8, 32);
+    QSize frame = frameGeometry().size() - size();
+    if (frame.isEmpty())
+        frame = QSize(8, 32);
     const QSize room = shown->availableGeometry().size() - frame;
     const QSize fitted = BodySize.boundedTo(room).expandedTo(QSize(160, 120));
     if (fitted == BodySize && Scroller == nullptr)

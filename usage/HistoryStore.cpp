@@ -308,8 +308,9 @@ bool THistoryStore::UpdateConnection(
     std::int64_t to = std::max<std::int64_t>(from, now.toSecsSinceEpoch());
     // A start that moved says the wall clock was stepped since: what came is put in the seconds
     // before now that the connection truly lasted, not in the hours the clock skipped or
-    // went back over.
-    if (began.toSecsSinceEpoch() != before.Start.toSecsSinceEpoch()) {
+    // went back over; and what was shared out before moves with the start.
+    const std::int64_t shift = began.toSecsSinceEpoch() - before.Start.toSecsSinceEpoch();
+    if (shift != 0) {
         to = now.toSecsSinceEpoch();
         from = to - addSeconds;
     }
@@ -332,8 +333,6 @@ bool THistoryStore::UpdateConnection(
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec())
         return abandon();
-    // Of a connection whose start moved, what was shared out before moves with it.
-    const std::int64_t shift = began.toSecsSinceEpoch() - before.Start.toSecsSinceEpoch();
     if (!history::MoveHours(query, id, before.Start.toSecsSinceEpoch(), before.End.toSecsSinceEpoch(), shift) ||
         !history::AddToHours(query, id, from, to, addSeconds, addSent, addReceived))
         return abandon();
