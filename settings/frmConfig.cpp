@@ -16,8 +16,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace pulo {
 
@@ -160,13 +163,23 @@ void TfrmConfig::FitScreen()
         Scroller->setObjectName(QStringLiteral("ConfigScroller"));
         Scroller->setFrameShape(QFrame::NoFrame);
         Scroller->setWidget(Body);
+        // Made while the dialog is being shown, after its children were: shown by hand.
+        Scroller->show();
         // Whatever takes the keyboard's focus is scrolled into view.
         connect(qApp, &QApplication::focusChanged, Scroller, [this](QWidget*, QWidget* now) {
             if (now != nullptr && Body->isAncestorOf(now))
                 Scroller->ensureWidgetVisible(now);
         });
     }
-    setFixedSize(fitted);
+    // Where one way is cut short and the other has room, that way also takes the scroll bar, so
+    // that only one bar shows.
+    const int bar = Scroller->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Scroller);
+    QSize size = fitted;
+    if (fitted.height() < BodySize.height())
+        size.setWidth(std::min(room.width(), fitted.width() + bar));
+    if (fitted.width() < BodySize.width())
+        size.setHeight(std::min(room.height(), fitted.height() + bar));
+    setFixedSize(size);
     Scroller->setGeometry(rect());
 }
 

@@ -358,6 +358,8 @@ TEST_F(frmConfigTest, TheDialogIsWhollyOnItsScreenAndEveryButtonCanBeReached)
         QCoreApplication::processEvents();
         const QRect shown(button->mapTo(dialog.get(), QPoint(0, 0)), button->size());
         EXPECT_TRUE(dialog->rect().contains(shown)) << "the button with the focus is in view";
+        EXPECT_TRUE(button->isVisible()) << "and shown, with everything it lies on";
+        EXPECT_FALSE(button->visibleRegion().isEmpty());
     }
     // Clicked where it is shown, OK still saves and closes.
     QTest::mouseClick(dialog->btnSave, Qt::LeftButton);
