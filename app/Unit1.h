@@ -467,6 +467,7 @@ private:
     std::unique_ptr<THistoryStore> HistoryRead;
     std::int64_t HistoryConnection = 0;
     std::int64_t LastHistoryWrite = -1; // when the history was last written (Uptime); -1: due now
+    std::int64_t LastProgramTake = 0;   // when the programs' shares were last taken (Uptime)
 };
 
 } // namespace pulo

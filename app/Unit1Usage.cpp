@@ -30,8 +30,10 @@ namespace {
 // The Usage window's place and size, kept as the main window's are.
 constexpr const char* UsagePlacementSection = "UsagePlacement";
 
-// The figures of the connection in progress are written at least this often.
+// The figures of the connection in progress are written at least this often, and the programs'
+// shares of them are taken this often.
 constexpr std::int64_t HistoryWriteMs = 300'000;
+constexpr std::int64_t ProgramTakeMs = 5'000;
 
 QDateTime Moment(TDateTime value)
 {
@@ -55,6 +57,7 @@ void TForm1::OpenHistory(const TForm1Services& services)
             }
         },
         services.HistoryRetryMs, services.HistoryOpenAfterMs, Moment(Now()));
+    History->UseMeter(win::InstalledBackend().Meter);
     History->OnMessage = [this](const QString& message) {
         Notice(TNotice::History, QStringLiteral("Usage history"), message);
         if (frmUsage)
@@ -101,9 +104,16 @@ void TForm1::WriteHistory(bool ended)
         return;
     // Timed on the clock that is never set: a clock set back does not hold the writes up.
     const std::int64_t uptime = Uptime();
-    if (!ended && LastHistoryWrite >= 0 && uptime - LastHistoryWrite < HistoryWriteMs)
+    if (!ended && LastHistoryWrite >= 0 && uptime - LastHistoryWrite < HistoryWriteMs) {
+        if (uptime - LastProgramTake >= ProgramTakeMs) {
+            LastProgramTake = uptime;
+            History->TakePrograms(HistoryConnection, UtcNow().toLocalTime(), static_cast<std::int64_t>(StatsXmit),
+                                  static_cast<std::int64_t>(StatsRecv));
+        }
         return;
+    }
     LastHistoryWrite = uptime;
+    LastProgramTake = uptime;
     const TDateTime now = Now();
     // Moments in UTC with their offsets: a local reading is ambiguous in the hour a change of
     // daylight saving time repeats.

@@ -12,6 +12,7 @@
 #include "meter/MeterTables.h"
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -145,9 +146,18 @@ int main(int argc, char** argv)
     TMeterServer server([&](const std::string& request, uid_t caller) -> std::string {
         const std::string verb = "programs ";
         if (request.compare(0, verb.size(), verb) != 0)
-            return "error unknown request (ask: programs IFNAME)\n";
+            return "error unknown request (ask: programs IFNAME or programs #IFINDEX)\n";
         const std::string interface = request.substr(verb.size());
-        const unsigned index = interface.size() < IF_NAMESIZE ? if_nametoindex(interface.c_str()) : 0;
+        // "#" and an index names a link even after it has gone (its figures stay until the meter
+        // ends), or after its name went to a new link.
+        unsigned index = 0;
+        if (!interface.empty() && interface[0] == '#') {
+            const char* end = interface.data() + interface.size();
+            if (std::from_chars(interface.data() + 1, end, index).ptr != end)
+                index = 0;
+        } else if (interface.size() < IF_NAMESIZE) {
+            index = if_nametoindex(interface.c_str());
+        }
         if (index == 0)
             return "error no interface " + std::string(interface.size() < IF_NAMESIZE ? interface : "of that name") +
                    "\n";

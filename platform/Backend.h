@@ -6,6 +6,7 @@
 
 #include "platform/Iphlpapi.h"
 #include "platform/ModuleRegistry.h"
+#include "platform/ProgramMeter.h"
 #include "platform/Ras.h"
 #include "platform/Win32.h"
 #include "platform/Winreg.h"
@@ -243,6 +244,8 @@ struct Backend final
     std::unique_ptr<IRegistryService> Registry;
     std::unique_ptr<IHelpService> Help;
     std::unique_ptr<IShellService> Shell;
+    // Shared with the usage history's thread, which asks it while a line is up.
+    std::shared_ptr<IProgramMeter> Meter;
     ModuleRegistry Modules;
 };
 

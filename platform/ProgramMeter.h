@@ -24,11 +24,16 @@ class IProgramMeter
 {
 public:
     virtual ~IProgramMeter() = default;
-    // Each program's bytes on the interface since the meter started, most first; false, with why
-    // (no meter, one that refused or answered nonsense), when there are none to give. Waits at most
-    // about half a second.
+    // What names the interface from now on for Programs: asked while it is there (as a line
+    // begins), it still names that link after it has gone or its name went to a new one. Empty
+    // when there is no such interface.
+    [[nodiscard]] virtual std::string Identify(const std::string& interface) = 0;
+    // Each program's bytes on the identified interface since the meter started, most first, with
+    // the link's own header on every packet, as the interface's counters count them; false, with
+    // why (no meter, one that refused or answered nonsense), when there are none to give. Waits
+    // at most about half a second. Called from any one thread at a time.
     [[nodiscard]] virtual bool
-    Programs(const std::string& interface, std::vector<ProgramBytes>& programs, std::string& why) = 0;
+    Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why) = 0;
 };
 
 // The meter's answer taken apart: "ok", a line per program (program, path, received, sent,

@@ -75,6 +75,56 @@ void THistoryRecorder::Update(std::int64_t key,
     Enqueue(TUpdate{key, now, sent, received, ended, start});
 }
 
+void THistoryRecorder::UseMeter(std::shared_ptr<win::IProgramMeter> meter)
+{
+    const std::lock_guard guard(Lock);
+    Meter = std::move(meter);
+}
+
+void THistoryRecorder::TakePrograms(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received)
+{
+    Enqueue(TTake{key, now, sent, received});
+}
+
+std::vector<TProgramRow> THistoryRecorder::LivePrograms(std::int64_t key) const
+{
+    const std::lock_guard guard(Lock);
+    const auto found = Live.find(key);
+    return found == Live.end() ? std::vector<TProgramRow>() : found->second;
+}
+
+QString THistoryRecorder::MeterProblem() const
+{
+    const std::lock_guard guard(Lock);
+    return LastMeterProblem;
+}
+
+void THistoryRecorder::TakeFromMeter(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received)
+{
+    std::shared_ptr<win::IProgramMeter> meter;
+    {
+        const std::lock_guard guard(Lock);
+        meter = Meter;
+    }
+    const auto identity = Identities.find(key);
+    if (!meter || identity == Identities.end())
+        return;
+    TProgramLedger& ledger = Ledgers[key];
+    std::vector<win::ProgramBytes> programs;
+    std::string why;
+    const bool answered = !identity->second.empty() && meter->Programs(identity->second, programs, why);
+    if (answered)
+        ledger.Take(now.date(), programs, sent, received);
+    else
+        ledger.TakeLine(now.date(), sent, received);
+    std::vector<TProgramRow> rows = ledger.Rows();
+    const std::lock_guard guard(Lock);
+    Live[key] = std::move(rows);
+    LastMeterProblem = answered                   ? QString()
+                       : identity->second.empty() ? QStringLiteral("the line has no interface the meter can count")
+                                                  : QString::fromStdString(why);
+}
+
 void THistoryRecorder::Remember(const QString& key, const QString& value)
 {
     Enqueue(TFact{key, value});
@@ -103,6 +153,14 @@ void THistoryRecorder::Enqueue(TWrite write)
             auto* last = std::get_if<TUpdate>(&Waiting.back());
             if (last != nullptr && last->Key == update->Key && !last->Ended) {
                 *last = *update;
+                return;
+            }
+        }
+        // So do the programs' shares: the newest says all the older would have.
+        const auto* take = std::get_if<TTake>(&write);
+        if (take != nullptr && (Waiting.size() >= 2 || (!Waiting.empty() && !Busy))) {
+            if (auto* last = std::get_if<TTake>(&Waiting.back()); last != nullptr && last->Key == take->Key) {
+                *last = *take;
                 return;
             }
         }
@@ -186,6 +244,21 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
         if (id == 0)
             return false;
         Rows[begin->Key] = id;
+        std::shared_ptr<win::IProgramMeter> meter;
+        {
+            const std::lock_guard guard(Lock);
+            meter = Meter;
+        }
+        if (meter && Identities.count(begin->Key) == 0) {
+            // Named while the line is there; asked at once, so that what the programs carried
+            // before is not the line's.
+            Identities[begin->Key] = meter->Identify(begin->Interface.toStdString());
+            TakeFromMeter(begin->Key, begin->Start, 0, 0);
+        }
+        return true;
+    }
+    if (const auto* take = std::get_if<TTake>(&write)) {
+        TakeFromMeter(take->Key, take->Now, take->Sent, take->Received);
         return true;
     }
     if (const auto* fact = std::get_if<TFact>(&write))
@@ -197,10 +270,20 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
     const auto row = Rows.find(update.Key);
     if (row == Rows.end())
         return true; // a connection whose start was never reported
-    if (!store.UpdateConnection(row->second, update.Now, update.Sent, update.Received, update.Ended, update.Start))
+    TakeFromMeter(update.Key, update.Now, update.Sent, update.Received);
+    const auto ledger = Ledgers.find(update.Key);
+    const std::vector<TProgramRow> programs =
+        ledger == Ledgers.end() ? std::vector<TProgramRow>() : ledger->second.Rows();
+    if (!store.UpdateConnection(row->second, update.Now, update.Sent, update.Received, update.Ended, update.Start,
+                                ledger == Ledgers.end() ? nullptr : &programs))
         return false;
-    if (update.Ended)
+    if (update.Ended) {
         Rows.erase(row);
+        Ledgers.erase(update.Key);
+        Identities.erase(update.Key);
+        const std::lock_guard guard(Lock);
+        Live.erase(update.Key);
+    }
     return true;
 }
 

@@ -7,6 +7,7 @@
 // program runs. The first thing the thread does is open the history: make or migrate it, settle
 // the rows a killed program left in progress against the log, and take the log in once.
 
+#include "platform/ProgramMeter.h"
 #include "usage/HistoryStore.h"
 
 #include <QObject>
@@ -17,6 +18,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -56,6 +58,16 @@ public:
                 std::int64_t received,
                 bool ended,
                 const QDateTime& start = {});
+    // The per-program meter, asked on the recorder's thread (the window never waits for it) at
+    // each Update and TakePrograms of a connection; none: no program rows are kept.
+    void UseMeter(std::shared_ptr<win::IProgramMeter> meter);
+    // The connection's figures so far, for its programs' share only: kept in memory until its
+    // next Update writes them.
+    void TakePrograms(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received);
+    // Which programs used the connection so far (by day, as TProgramLedger::Rows), as last taken.
+    [[nodiscard]] std::vector<TProgramRow> LivePrograms(std::int64_t key) const;
+    // Why the meter did not answer the last time it was asked; empty when it did.
+    [[nodiscard]] QString MeterProblem() const;
     // A fact to keep in the history (THistoryStore::SetFact), written in turn with the rest.
     void Remember(const QString& key, const QString& value);
     // A correction to the provider's meter added, or one removed (by its moment), in turn as well.
@@ -91,6 +103,13 @@ private:
         bool Ended;
         QDateTime Start;
     };
+    struct TTake final
+    {
+        std::int64_t Key;
+        QDateTime Now;
+        std::int64_t Sent;
+        std::int64_t Received;
+    };
     struct TFact final
     {
         QString Key;
@@ -101,13 +120,15 @@ private:
         TUsageAdjustment Row;
         bool Remove = false;
     };
-    using TWrite = std::variant<TBegin, TUpdate, TFact, TAdjustment>;
+    using TWrite = std::variant<TBegin, TUpdate, TTake, TFact, TAdjustment>;
 
     void Enqueue(TWrite write);
     void Work();
     bool OpenStore(THistoryStore& store);
     bool Write(THistoryStore& store, const TWrite& write);
     void Tell(const QString& message);
+    // Asks the meter and takes its answer into the connection's ledger, with the line's figures.
+    void TakeFromMeter(std::int64_t key, const QDateTime& now, std::int64_t sent, std::int64_t received);
 
     const QString FilePath;
     const std::function<QStringList()> ReadLog;
@@ -127,6 +148,12 @@ private:
     QString CurrentProblem;
     std::int64_t LastKey = 0;
     std::map<std::int64_t, std::int64_t> Rows; // the thread's: key -> row id
+    std::shared_ptr<win::IProgramMeter> Meter;
+    // The thread's: what the meter calls each connection's interface, and its programs so far.
+    std::map<std::int64_t, std::string> Identities;
+    std::map<std::int64_t, TProgramLedger> Ledgers;
+    std::map<std::int64_t, std::vector<TProgramRow>> Live; // the ledgers' rows, for the window
+    QString LastMeterProblem;
     // The start (as last placed) and entry of every connection begun in this run, by key: the
     // log's lines of them are the recorder's own rows, never to be taken in from the log.
     std::map<std::int64_t, std::pair<QDateTime, QString>> BegunHere;

@@ -2,6 +2,7 @@
 
 #include "usage/HistoryColumns.h"
 #include "usage/HistoryHours.h"
+#include "usage/HistoryPrograms.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,6 +47,12 @@ const char* const Steps[][4] = {
     {"CREATE TABLE adjustments(id INTEGER PRIMARY KEY, at_utc INTEGER NOT NULL, at_offset INTEGER NOT NULL,"
      " period_first TEXT NOT NULL, counted INTEGER NOT NULL, provider INTEGER NOT NULL)",
      "CREATE INDEX adjustments_by_period ON adjustments(period_first)", nullptr, nullptr},
+    // 6: which programs used each connection, per local day; Other is what no program accounts
+    // for.
+    {"CREATE TABLE programs(connection INTEGER NOT NULL REFERENCES connections(id), day TEXT NOT NULL,"
+     " program TEXT NOT NULL, path TEXT NOT NULL, other INTEGER NOT NULL, received INTEGER NOT NULL,"
+     " sent INTEGER NOT NULL, PRIMARY KEY(connection, day, other, program, path))",
+     "CREATE INDEX programs_by_day ON programs(day)", nullptr, nullptr},
 };
 static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
 
@@ -286,8 +293,13 @@ std::int64_t THistoryStore::BeginConnection(const QDateTime& start,
     return query.lastInsertId().toLongLong();
 }
 
-bool THistoryStore::UpdateConnection(
-    std::int64_t id, const QDateTime& now, std::int64_t sent, std::int64_t received, bool ended, const QDateTime& start)
+bool THistoryStore::UpdateConnection(std::int64_t id,
+                                     const QDateTime& now,
+                                     std::int64_t sent,
+                                     std::int64_t received,
+                                     bool ended,
+                                     const QDateTime& start,
+                                     const std::vector<TProgramRow>* programs)
 {
     if (!Usable || !Writable || id == 0)
         return false;
@@ -335,6 +347,8 @@ bool THistoryStore::UpdateConnection(
         return abandon();
     if (!history::MoveHours(query, id, before.Start.toSecsSinceEpoch(), before.End.toSecsSinceEpoch(), shift) ||
         !history::AddToHours(query, id, from, to, addSeconds, addSent, addReceived))
+        return abandon();
+    if (programs != nullptr && !history::WritePrograms(query, id, *programs))
         return abandon();
     if (!database.commit())
         return abandon();
@@ -439,8 +453,14 @@ bool THistoryStore::ReconcileAbandoned(const std::vector<TUsageConnection>& logg
             return candidate.Entry == row.Entry && std::abs(candidate.Start.secsTo(row.Start)) <= 1;
         });
         if (line == logged.end()) {
+            query.prepare(QStringLiteral("DELETE FROM programs WHERE connection = ?"));
+            query.addBindValue(static_cast<qlonglong>(row.Id));
+            if (!query.exec())
+                return abandon();
             query.prepare(QStringLiteral("DELETE FROM connections WHERE id = ?"));
         } else {
+            if (!history::SettlePrograms(query, row.Id, line->Sent - row.Sent, line->Received - row.Received))
+                return abandon();
             query.prepare(QStringLiteral("UPDATE connections SET end_utc = ?, end_offset = ?, seconds = ?, sent = ?,"
                                          " received = ?, in_progress = 0 WHERE id = ?"));
             query.addBindValue(line->End.toSecsSinceEpoch());

@@ -8,6 +8,8 @@
 // power cut loses at most that much. The settings file and the log stay exactly as they are:
 // this is an addition to them, never a replacement.
 
+#include "usage/ProgramLedger.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -64,7 +66,7 @@ public:
         ReadOnly, // another copy may be writing meanwhile (the command line)
     };
     // The schema this program writes; older databases are migrated when opened for writing.
-    static constexpr int SchemaVersion = 5;
+    static constexpr int SchemaVersion = 6;
 
     explicit THistoryStore(QString path);
     ~THistoryStore();
@@ -89,12 +91,15 @@ public:
     // start, when given, is where the connection now places its start (the present moment less
     // its length, after the clock was set): the row's start follows it, and its seconds are
     // counted from it.
+    // programs, when given, are the connection's program rows as they now stand, written in the
+    // same transaction.
     bool UpdateConnection(std::int64_t id,
                           const QDateTime& now,
                           std::int64_t sent,
                           std::int64_t received,
                           bool ended,
-                          const QDateTime& start = {});
+                          const QDateTime& start = {},
+                          const std::vector<TProgramRow>* programs = nullptr);
     // Rows left in progress by a program that did not end them (a kill, a power cut): the log and
     // the month totals count a connection only at its end, so such a row takes the figures of
     // the log's line of the same start and entry when there is one (logged: the log's lines as
@@ -133,6 +138,11 @@ public:
     // Connections that began in [from, to) without hours of their own (taken from the log).
     [[nodiscard]] std::vector<TUsageConnection> ConnectionsWithoutHours(const QDateTime& from,
                                                                         const QDateTime& to) const;
+    // Which programs used a connection, or the connections of the days from first to last:
+    // each program's bytes, most first, and Other's last (none when the history has no program
+    // rows of them).
+    [[nodiscard]] std::vector<TProgramRow> ProgramsOf(std::int64_t connection) const;
+    [[nodiscard]] std::vector<TProgramRow> ProgramsOn(const QDate& first, const QDate& last) const;
     // The newest connection still in progress.
     [[nodiscard]] std::optional<TUsageConnection> Current() const;
 

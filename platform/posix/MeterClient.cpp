@@ -1,9 +1,12 @@
 #include "platform/posix/MeterClient.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
+#include <net/if.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -15,26 +18,61 @@ namespace {
 constexpr std::chrono::milliseconds Patience{500};
 constexpr std::size_t LongestAnswer = 4 << 20;
 
-// An interface's name as the kernel allows it: nothing the meter could take for another request.
-bool PlainInterfaceName(const std::string& name)
-{
-    if (name.empty() || name.size() > 15)
-        return false;
-    for (const char c : name)
-        if (c <= ' ' || c == '/' || c == 0x7F)
-            return false;
-    return true;
-}
+// Ethernet and Wi-Fi links count their Ethernet header on each packet; a PPP link, a tunnel, a
+// raw-IP modem and the loopback count from the network header, as the meter does.
+constexpr unsigned EtherType = 1;
+constexpr std::uint64_t EtherHeader = 14;
 
 } // namespace
 
-bool MeterClient::Programs(const std::string& interface, std::vector<ProgramBytes>& programs, std::string& why)
+std::string MeterClient::Identify(const std::string& interface)
+{
+    const unsigned index = interface.size() < IF_NAMESIZE ? if_nametoindex(interface.c_str()) : 0;
+    if (index == 0)
+        return {};
+    // The link type, from the interface of this network namespace (what /sys shows may be
+    // another's).
+    unsigned number = 0;
+    if (const int control = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); control >= 0) {
+        ifreq request{};
+        std::memcpy(request.ifr_name, interface.c_str(), interface.size());
+        if (ioctl(control, SIOCGIFHWADDR, &request) == 0)
+            number = request.ifr_hwaddr.sa_family;
+        close(control);
+    }
+    const std::lock_guard guard(Lock);
+    HeaderBytes[index] = number == EtherType ? EtherHeader : 0;
+    return "#" + std::to_string(index);
+}
+
+bool MeterClient::Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why)
 {
     programs.clear();
-    if (!PlainInterfaceName(interface)) {
+    unsigned index = 0;
+    const char* end = identity.data() + identity.size();
+    if (identity.size() < 2 || identity[0] != '#' || std::from_chars(identity.data() + 1, end, index).ptr != end ||
+        index == 0) {
         why = "no interface of that name";
         return false;
     }
+    std::string answer;
+    if (!Ask("programs #" + std::to_string(index) + "\n", answer, why) || !ParseMeterAnswer(answer, programs, why))
+        return false;
+    std::uint64_t header = 0;
+    {
+        const std::lock_guard guard(Lock);
+        if (const auto found = HeaderBytes.find(index); found != HeaderBytes.end())
+            header = found->second;
+    }
+    for (ProgramBytes& program : programs) {
+        program.Received += header * program.ReceivedPackets;
+        program.Sent += header * program.SentPackets;
+    }
+    return true;
+}
+
+bool MeterClient::Ask(const std::string& request, std::string& answer, std::string& why) const
+{
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (SocketPath.size() >= sizeof address.sun_path) {
@@ -49,8 +87,6 @@ bool MeterClient::Programs(const std::string& interface, std::vector<ProgramByte
             close(fd);
         return false;
     }
-    const std::string request = "programs " + interface + "\n";
-    std::string answer;
     std::size_t written = 0;
     const auto until = std::chrono::steady_clock::now() + Patience;
     bool done = false;
@@ -83,7 +119,7 @@ bool MeterClient::Programs(const std::string& interface, std::vector<ProgramByte
         why = "the per-program meter did not answer in time";
         return false;
     }
-    return ParseMeterAnswer(answer, programs, why);
+    return true;
 }
 
 } // namespace win::posix

@@ -1,6 +1,7 @@
 #include "platform/posix/PosixBackend.h"
 
 #include "platform/ProfileFiles.h"
+#include "platform/posix/MeterClient.h"
 #include "platform/posix/PosixIpHelper.h"
 #include "platform/posix/PosixRas.h"
 #include "platform/posix/PosixRegistry.h"
@@ -22,6 +23,7 @@ std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory, const
     backend->Sound = MakePosixSound();
     backend->Registry = MakePosixRegistry();
     backend->Shell = MakePosixShell();
+    backend->Meter = std::make_shared<MeterClient>();
     return backend;
 }
 

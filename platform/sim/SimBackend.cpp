@@ -582,6 +582,7 @@ std::shared_ptr<SimState> InstallSimBackend()
     backend->Help = std::make_unique<SimHelp>(state);
     RegisterHelpModule(backend->Modules);
     backend->Shell = std::make_unique<SimShell>(state);
+    backend->Meter = state->Meter;
     InstallBackend(std::move(backend));
     return state;
 }

@@ -5,6 +5,7 @@
 // disk whose writes can be refused on demand.
 
 #include "platform/Backend.h"
+#include "platform/sim/SimProgramMeter.h"
 
 #include <cstdint>
 #include <map>
@@ -105,6 +106,9 @@ struct SimState final
     bool IpHelperFails = false;
     // The index of the default route's interface; none: no default route.
     std::optional<DWORD> DefaultRoute;
+
+    // The per-program meter: it answers with the figures it is given.
+    std::shared_ptr<SimProgramMeter> Meter = std::make_shared<SimProgramMeter>();
 
     // Every sound requested, in order; none is heard.
     std::vector<SimSoundCall> SoundCalls;

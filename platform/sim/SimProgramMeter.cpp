@@ -1,0 +1,52 @@
+#include "platform/sim/SimProgramMeter.h"
+
+namespace win::sim {
+
+void SimProgramMeter::Set(const std::string& interface, std::vector<ProgramBytes> programs)
+{
+    const std::lock_guard guard(Lock);
+    Figures[interface] = std::move(programs);
+}
+
+void SimProgramMeter::SetAbsent(const std::string& why)
+{
+    const std::lock_guard guard(Lock);
+    Absent = why;
+}
+
+void SimProgramMeter::SetPresent()
+{
+    const std::lock_guard guard(Lock);
+    Absent.clear();
+}
+
+int SimProgramMeter::Questions() const
+{
+    const std::lock_guard guard(Lock);
+    return Asked;
+}
+
+std::string SimProgramMeter::Identify(const std::string& interface)
+{
+    return "sim:" + interface;
+}
+
+bool SimProgramMeter::Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why)
+{
+    const std::lock_guard guard(Lock);
+    ++Asked;
+    programs.clear();
+    if (!Absent.empty()) {
+        why = Absent;
+        return false;
+    }
+    if (identity.rfind("sim:", 0) != 0) {
+        why = "no interface of that name";
+        return false;
+    }
+    if (const auto found = Figures.find(identity.substr(4)); found != Figures.end())
+        programs = found->second;
+    return true;
+}
+
+} // namespace win::sim

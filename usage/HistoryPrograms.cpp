@@ -1,0 +1,113 @@
+// Which programs used each connection, as the usage history keeps it.
+
+#include "usage/HistoryPrograms.h"
+
+#include "usage/HistoryStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+
+#include <map>
+
+namespace pulo {
+
+namespace history {
+
+namespace {
+
+// An empty text as the table keeps it: a text, never NULL.
+QString Text(const QString& text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+} // namespace
+
+bool WritePrograms(QSqlQuery& query, std::int64_t connection, const std::vector<TProgramRow>& rows)
+{
+    query.prepare(QStringLiteral("DELETE FROM programs WHERE connection = ?"));
+    query.addBindValue(static_cast<qlonglong>(connection));
+    if (!query.exec())
+        return false;
+    query.prepare(QStringLiteral("INSERT INTO programs(connection, day, program, path, other, received, sent)"
+                                 " VALUES(?, ?, ?, ?, ?, ?, ?)"));
+    for (const TProgramRow& row : rows) {
+        query.addBindValue(static_cast<qlonglong>(connection));
+        query.addBindValue(row.Day.toString(Qt::ISODate));
+        query.addBindValue(Text(row.Program));
+        query.addBindValue(Text(row.Path));
+        query.addBindValue(row.Other ? 1 : 0);
+        query.addBindValue(static_cast<qlonglong>(row.Received));
+        query.addBindValue(static_cast<qlonglong>(row.Sent));
+        if (!query.exec())
+            return false;
+    }
+    return true;
+}
+
+bool SettlePrograms(QSqlQuery& query, std::int64_t connection, std::int64_t addSent, std::int64_t addReceived)
+{
+    query.prepare(QStringLiteral("UPDATE programs SET sent = max(0, sent + ?), received = max(0, received + ?)"
+                                 " WHERE connection = ? AND other = 1 AND day ="
+                                 " (SELECT max(day) FROM programs WHERE connection = ?)"));
+    query.addBindValue(static_cast<qlonglong>(addSent));
+    query.addBindValue(static_cast<qlonglong>(addReceived));
+    query.addBindValue(static_cast<qlonglong>(connection));
+    query.addBindValue(static_cast<qlonglong>(connection));
+    return query.exec();
+}
+
+} // namespace history
+
+namespace {
+
+// Rows of programs summed by program, Other's last, each program's in order of its bytes, most
+// first.
+std::vector<TProgramRow> Summed(QSqlQuery& query)
+{
+    std::map<std::tuple<bool, QString, QString>, TProgramRow> sums;
+    while (query.next()) {
+        const bool other = query.value(2).toInt() != 0;
+        TProgramRow& row = sums[{other, query.value(0).toString(), query.value(1).toString()}];
+        row.Program = query.value(0).toString();
+        row.Path = query.value(1).toString();
+        row.Other = other;
+        row.Received += query.value(3).toLongLong();
+        row.Sent += query.value(4).toLongLong();
+    }
+    std::vector<TProgramRow> rows;
+    for (auto& [key, row] : sums)
+        rows.push_back(std::move(row));
+    std::stable_sort(rows.begin(), rows.end(), [](const TProgramRow& a, const TProgramRow& b) {
+        if (a.Other != b.Other)
+            return b.Other;
+        return a.Received + a.Sent > b.Received + b.Sent;
+    });
+    return rows;
+}
+
+} // namespace
+
+std::vector<TProgramRow> THistoryStore::ProgramsOf(std::int64_t connection) const
+{
+    if (!Usable)
+        return {};
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT program, path, other, received, sent FROM programs WHERE connection = ?"));
+    query.addBindValue(static_cast<qlonglong>(connection));
+    return query.exec() ? Summed(query) : std::vector<TProgramRow>();
+}
+
+std::vector<TProgramRow> THistoryStore::ProgramsOn(const QDate& first, const QDate& last) const
+{
+    if (!Usable)
+        return {};
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(
+        QStringLiteral("SELECT program, path, other, received, sent FROM programs WHERE day >= ? AND day <= ?"));
+    query.addBindValue(first.toString(Qt::ISODate));
+    query.addBindValue(last.toString(Qt::ISODate));
+    return query.exec() ? Summed(query) : std::vector<TProgramRow>();
+}
+
+} // namespace pulo
