@@ -34,6 +34,7 @@ void ConnectWindow(QApplication& application, TSingleInstance& single, TExitRequ
         form.SetProviderFigure(bytes, at);
         return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact);
     };
+    single.OnPrograms = [&form] { return form.WriteProgramsNow().toUtf8(); };
     QObject::connect(&form, &TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     exits.Attach(form);
 }

@@ -14,6 +14,7 @@
 #include "usage/Export.h"
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
+#include "usage/ProgramsReport.h"
 #include "usage/StatusFormats.h"
 #include "usage/StatusReport.h"
 #include "usage/UsageFigures.h"
@@ -242,6 +243,54 @@ int History(bool byPeriod, bool json)
     return Answer(stdout, BarsText(bars) + EstimateLine(KeeperFromFiles(now, history).Status(now)));
 }
 
+// Which programs used the line this period, on a day, or in a connection (counted from 1, oldest
+// first, as --export lists them). A running copy writes the connection in progress first.
+int Programs(const std::optional<QDate>& day, std::optional<qlonglong> connection, bool json)
+{
+    const std::optional<QByteArray> live = AskRunningCopyToWriteItsPrograms(SettingsPath());
+    const QString problem = live ? QString::fromUtf8(live->mid(3)).trimmed() : QString();
+    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
+    if (QFileInfo::exists(history.Path()) && !history.Open(THistoryStore::TAccess::ReadOnly))
+        return Refuse(Failure, history.Problem());
+    std::vector<TProgramRow> rows;
+    QString title;
+    if (connection) {
+        qlonglong number = 0;
+        std::optional<TUsageConnection> found;
+        history.ForEachConnection(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
+                                  [&](const TUsageConnection& each) {
+                                      if (++number == *connection)
+                                          found = each;
+                                      return !found;
+                                  });
+        if (!found)
+            return Refuse(UsageError, QStringLiteral("--connection: there is no connection %1 (the history has %2)")
+                                          .arg(*connection)
+                                          .arg(number));
+        rows = history.ProgramsOf(found->Id);
+        title = QStringLiteral("Connection %1, %2 from %3")
+                    .arg(*connection)
+                    .arg(found->Entry, found->Start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    } else {
+        const QDate today = QDate::currentDate();
+        const TBillingPeriod period = PeriodOf(today, ReadPlanSettings().BillingDay);
+        const QDate first = day ? *day : period.First;
+        const QDate last = day ? *day : std::min(today, period.End.addDays(-1));
+        rows = history.ProgramsOn(first, last);
+        title =
+            day ? day->toString(Qt::ISODate)
+                : QStringLiteral("This period, %1 to %2").arg(first.toString(Qt::ISODate), last.toString(Qt::ISODate));
+    }
+    if (json)
+        return Answer(stdout, ProgramsJson(rows));
+    QByteArray text = title.toUtf8() + '\n';
+    text +=
+        rows.empty() ? QByteArray("No program figures: nothing was counted per program then.\n") : ProgramsText(rows);
+    if (!problem.isEmpty())
+        text += QStringLiteral("Now counted in Other only: %1.\n").arg(problem).toUtf8();
+    return Answer(stdout, text);
+}
+
 // A day of the common era as YYYY-MM-DD, nothing else.
 std::optional<QDate> DateOption(const QString& text)
 {
@@ -324,7 +373,15 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
                                   QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Export up to this day, included."),
                                 QStringLiteral("YYYY-MM-DD"));
-    parser.addOptions({status, json, waybar, oneline, check, setUsed, force, days, months, exportFormat, from, to});
+    const QCommandLineOption apps(QStringLiteral("apps"),
+                                  QStringLiteral("Which programs used the line this period (--json: as JSON)."));
+    const QCommandLineOption appsDay(QStringLiteral("day"), QStringLiteral("With --apps: on this day."),
+                                     QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption appsConnection(
+        QStringLiteral("connection"),
+        QStringLiteral("With --apps: in this connection, counted from 1 as --export lists them."), QStringLiteral("N"));
+    parser.addOptions({status, json, waybar, oneline, check, setUsed, force, days, months, exportFormat, from, to, apps,
+                       appsDay, appsConnection});
     if (!parser.parse(arguments))
         return Refuse(UsageError, parser.errorText());
     if (parser.isSet(help))
@@ -337,16 +394,35 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
         return Refuse(UsageError,
                       QStringLiteral("unexpected argument: ") + Shown(parser.positionalArguments().first()));
     // One of them (--json alone is the status as JSON).
-    const bool wantsStatus =
-        parser.isSet(status) || (parser.isSet(json) && !parser.isSet(days) && !parser.isSet(months));
+    const bool wantsStatus = parser.isSet(status) || (parser.isSet(json) && !parser.isSet(days) &&
+                                                      !parser.isSet(months) && !parser.isSet(apps));
     const bool wantsExport = parser.isSet(exportFormat);
     int modes = 0;
-    for (const bool chosen : {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check),
-                              parser.isSet(setUsed), parser.isSet(days), parser.isSet(months), wantsExport})
+    for (const bool chosen :
+         {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check), parser.isSet(setUsed),
+          parser.isSet(days), parser.isSet(months), wantsExport, parser.isSet(apps)})
         modes += chosen ? 1 : 0;
     if (modes != 1)
         return Refuse(UsageError, QStringLiteral("give one of --status, --json, --waybar, --oneline, --check, "
-                                                 "--set-used, --days, --months or --export; see --help"));
+                                                 "--set-used, --days, --months, --export or --apps; see --help"));
+    if (!parser.isSet(apps) && (parser.isSet(appsDay) || parser.isSet(appsConnection)))
+        return Refuse(UsageError, QStringLiteral("--day and --connection go with --apps"));
+    if (parser.isSet(appsDay) && parser.isSet(appsConnection))
+        return Refuse(UsageError, QStringLiteral("give --day or --connection, not both"));
+    std::optional<QDate> programsDay;
+    if (parser.isSet(appsDay)) {
+        programsDay = DateOption(parser.value(appsDay));
+        if (!programsDay)
+            return Refuse(UsageError, QStringLiteral("--day: not a day (YYYY-MM-DD): ") + Shown(parser.value(appsDay)));
+    }
+    std::optional<qlonglong> programsConnection;
+    if (parser.isSet(appsConnection)) {
+        bool number = false;
+        programsConnection = parser.value(appsConnection).toLongLong(&number);
+        if (!number || *programsConnection < 1)
+            return Refuse(UsageError, QStringLiteral("--connection: not a connection's number (1, 2 ...): ") +
+                                          Shown(parser.value(appsConnection)));
+    }
     if (!wantsExport && (parser.isSet(from) || parser.isSet(to)))
         return Refuse(UsageError, QStringLiteral("--from and --to go with --export"));
 
@@ -373,6 +449,8 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
         return Status(TStatusForm::Check);
     if (parser.isSet(days) || parser.isSet(months))
         return History(parser.isSet(months), parser.isSet(json));
+    if (parser.isSet(apps))
+        return Programs(programsDay, programsConnection, parser.isSet(json));
     THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
     const bool exists = QFileInfo::exists(history.Path());
     if (exists && !history.Open(THistoryStore::TAccess::ReadOnly))

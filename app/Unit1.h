@@ -138,6 +138,9 @@ public:
     void ShowCorrectedFigure();
     // What the command line's --status and --json show while this copy runs.
     [[nodiscard]] TStatusReport LiveReport();
+    // Writes the connection in progress, its programs included, to the history now (waiting a
+    // moment for it); why the per-program meter did not answer, empty when it did.
+    QString WriteProgramsNow();
     void ViewLogfile1Click();
     // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
     void Usage1Click();

@@ -126,6 +126,15 @@ void TForm1::WriteHistory(bool ended)
         HistoryConnection = 0;
 }
 
+QString TForm1::WriteProgramsNow()
+{
+    LastHistoryWrite = -1; // written now
+    WriteHistory(false);
+    if (!FlushHistory(500) || !History)
+        return QStringLiteral("the usage history is busy");
+    return History->MeterProblem();
+}
+
 void TForm1::Usage1Click()
 {
     if (!frmUsage) {
@@ -138,6 +147,11 @@ void TForm1::Usage1Click()
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
         host.Logging = [this] { return Settings.Logging; };
+        host.LivePrograms = [this] {
+            return History && HistoryConnection != 0 ? History->LivePrograms(HistoryConnection)
+                                                     : std::vector<TProgramRow>();
+        };
+        host.MeterProblem = [this] { return History ? History->MeterProblem() : QString(); };
         TUsageWindowLoad load = MakeUsageWindow(host, ModuleFolders(QCoreApplication::applicationDirPath()));
         if (!load.Window) {
             ShowErrorMessage(load.Problem);

@@ -153,6 +153,30 @@ void LineSimulator::ApplyCardRates()
             Sim->SetAdapterRates(adapter.Index, ReceiveRate->value(), SendRate->value());
 }
 
+void LineSimulator::FeedProgramMeter()
+{
+    // A few programs share the first line, as a desktop's would; what they leave is Other's.
+    struct TShare
+    {
+        const char* Program;
+        const char* Path;
+        double Received;
+        double Sent;
+    };
+    static constexpr TShare Shares[] = {{"firefox-esr", "/usr/lib/firefox-esr/firefox-esr", 0.55, 0.40},
+                                        {"packagekitd", "/usr/libexec/packagekitd", 0.25, 0.05},
+                                        {"thunderbird", "/usr/lib/thunderbird/thunderbird", 0.10, 0.30}};
+    if (Sim->Lines.empty())
+        return;
+    const double received = static_cast<double>(Sim->LineReceived(Sim->Lines.front()));
+    const double sent = static_cast<double>(Sim->LineSent(Sim->Lines.front()));
+    std::vector<win::ProgramBytes> programs;
+    for (const TShare& share : Shares)
+        programs.push_back({share.Program, share.Path, static_cast<std::uint64_t>(received * share.Received),
+                            static_cast<std::uint64_t>(sent * share.Sent), 0, 0});
+    Sim->Meter->Set("ppp0", std::move(programs));
+}
+
 void LineSimulator::Refresh()
 {
     const QVariant selected = Lines->currentItem() != nullptr ? Lines->currentItem()->data(Qt::UserRole) : QVariant();
@@ -170,6 +194,7 @@ void LineSimulator::Refresh()
         if (QVariant(line.Handle) == selected)
             Lines->setCurrentItem(item);
     }
+    FeedProgramMeter();
     const TKZInternetDetect* detector = Form.KZInternetDetect1;
     Detector->setText(detector->Connected() ? QStringLiteral("PuloPro's detector: online at %1").arg(detector->IP())
                                             : QStringLiteral("PuloPro's detector: offline"));

@@ -35,6 +35,8 @@ private:
     void ApplyRates();
     void ApplyCardRates();
     void Refresh();
+    // The simulated per-program meter's figures for the first line, as shares of it.
+    void FeedProgramMeter();
     [[nodiscard]] win::sim::SimLine* Selected();
 
     std::shared_ptr<win::sim::SimState> Sim;

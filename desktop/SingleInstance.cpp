@@ -25,6 +25,7 @@ constexpr int AnswerMs = 1000;
 const QByteArray Raise = QByteArrayLiteral("raise\n");
 const QByteArray StatusRequest = QByteArrayLiteral("status\n");
 const QByteArray SetUsedRequest = QByteArrayLiteral("set-used "); // then the bytes and a line break
+const QByteArray ProgramsRequest = QByteArrayLiteral("programs\n");
 
 // One request to the copy running on the settings file, and its one-line answer.
 std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request);
@@ -105,6 +106,11 @@ TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t byte
                                             QByteArray::number(at.toSecsSinceEpoch()) + '\n');
 }
 
+std::optional<QByteArray> AskRunningCopyToWriteItsPrograms(const QString& settingsPath)
+{
+    return AskRunningCopy(settingsPath, ProgramsRequest);
+}
+
 namespace {
 
 std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request)
@@ -145,6 +151,8 @@ QByteArray TSingleInstance::Answer(const QByteArray& request)
 {
     if (request == StatusRequest)
         return (OnStatus ? OnStatus() : QByteArray()) + '\n';
+    if (request == ProgramsRequest)
+        return QByteArrayLiteral("ok ") + (OnPrograms ? OnPrograms() : QByteArray()).replace('\n', ' ') + '\n';
     if (request.startsWith(SetUsedRequest)) {
         // "set-used BYTES AT": the figure and the moment it was given (seconds since 1970); a caller
         // that gives no moment gives it now.

@@ -27,6 +27,11 @@ namespace pulo {
 [[nodiscard]] std::optional<QByteArray>
 TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t bytes, const QDateTime& at);
 
+// Has the running copy write the connection in progress, its programs included, to the history
+// now; its answer is why its per-program meter did not answer (empty when it did), or nothing
+// when no copy runs or it does not answer.
+[[nodiscard]] std::optional<QByteArray> AskRunningCopyToWriteItsPrograms(const QString& settingsPath);
+
 class TSingleInstance final : public QObject
 {
     Q_OBJECT
@@ -49,6 +54,9 @@ public:
     // The command line gave the provider's figure for this period: take it, and answer the live
     // status as OnStatus does.
     std::function<QByteArray(std::int64_t bytes, const QDateTime& at)> OnSetUsed;
+    // The command line asks which programs used the line: write the history now, and say why the
+    // meter did not answer, if it did not (one line).
+    std::function<QByteArray()> OnPrograms;
 
 private:
     QByteArray Answer(const QByteArray& request);

@@ -3,11 +3,10 @@
 #include "usage/HistoryPrograms.h"
 
 #include "usage/HistoryStore.h"
+#include "usage/ProgramsReport.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
-
-#include <map>
 
 namespace pulo {
 
@@ -61,29 +60,13 @@ bool SettlePrograms(QSqlQuery& query, std::int64_t connection, std::int64_t addS
 
 namespace {
 
-// Rows of programs summed by program, Other's last, each program's in order of its bytes, most
-// first.
 std::vector<TProgramRow> Summed(QSqlQuery& query)
 {
-    std::map<std::tuple<bool, QString, QString>, TProgramRow> sums;
-    while (query.next()) {
-        const bool other = query.value(2).toInt() != 0;
-        TProgramRow& row = sums[{other, query.value(0).toString(), query.value(1).toString()}];
-        row.Program = query.value(0).toString();
-        row.Path = query.value(1).toString();
-        row.Other = other;
-        row.Received += query.value(3).toLongLong();
-        row.Sent += query.value(4).toLongLong();
-    }
     std::vector<TProgramRow> rows;
-    for (auto& [key, row] : sums)
-        rows.push_back(std::move(row));
-    std::stable_sort(rows.begin(), rows.end(), [](const TProgramRow& a, const TProgramRow& b) {
-        if (a.Other != b.Other)
-            return b.Other;
-        return a.Received + a.Sent > b.Received + b.Sent;
-    });
-    return rows;
+    while (query.next())
+        rows.push_back({QDate(), query.value(0).toString(), query.value(1).toString(), query.value(2).toInt() != 0,
+                        query.value(3).toLongLong(), query.value(4).toLongLong()});
+    return ByProgram(rows);
 }
 
 } // namespace

@@ -15,7 +15,6 @@ namespace win::sim {
 class SimProgramMeter final : public IProgramMeter
 {
 public:
-    // The programs' figures on the interface from now on (since the meter started, as the real
     // one counts them); the simulated lines have no interface name, and are "".
     void Set(const std::string& interface, std::vector<ProgramBytes> programs);
     // The meter stops answering (why says how), or answers again.

@@ -30,6 +30,10 @@ struct TUsageHost final
     std::function<QDateTime()> Now;
     // Whether connections are counted into the month totals now (the Logging setting).
     std::function<bool()> Logging;
+    // Which programs used the connection in progress so far, by day; and why the per-program
+    // meter did not answer when last asked (empty when it did).
+    std::function<std::vector<TProgramRow>()> LivePrograms;
+    std::function<QString()> MeterProblem;
 };
 
 class TUsageWindow : public QWidget

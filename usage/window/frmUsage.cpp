@@ -3,6 +3,7 @@
 #include "common/ClockText.h"
 #include "usage/Export.h"
 #include "usage/UsageFigures.h"
+#include "usage/window/DesktopEntries.h"
 #include "usage/window/UsageCharts.h"
 
 #include <QBarCategoryAxis>
@@ -103,6 +104,7 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
     correctionsLayout->addWidget(tblCorrections, 1);
     correctionsLayout->addWidget(btnRemoveCorrection, 0, Qt::AlignLeft);
     UsageTabs->addTab(pageCorrections, QStringLiteral("Corrections"));
+    MakeProgramsPage();
     connect(btnRemoveCorrection, &QPushButton::clicked, this, [this] {
         const int row = tblCorrections->currentRow();
         if (row >= 0 && row < static_cast<int>(Corrections.size()) && Host.RemoveAdjustment)
@@ -200,6 +202,7 @@ void TfrmUsage::Refresh()
     DrawPeriods(status);
     FillConnections(status);
     FillCorrections(status);
+    FillPrograms();
 }
 
 namespace {

@@ -10,15 +10,19 @@
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
 #include "usage/UsageFigures.h"
+#include "usage/window/DesktopEntries.h"
 #include "usage/window/UsageWindow.h"
 
 #include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QChartView;
+class QComboBox;
+class QDateEdit;
 class QKeyEvent;
 class QLabel;
 class QPushButton;
@@ -50,6 +54,12 @@ public:
     QWidget* pageCorrections = nullptr;
     QTableWidget* tblCorrections = nullptr; // this period's corrections to the provider's meter
     QPushButton* btnRemoveCorrection = nullptr;
+    QWidget* pagePrograms = nullptr;
+    QComboBox* cmbProgramsScope = nullptr; // this period, this connection, a day, a chosen connection
+    QDateEdit* dateProgramsDay = nullptr;
+    QLabel* lblProgramsReason = nullptr; // why no program is counted now, and what to do
+    QTableWidget* tblPrograms = nullptr;
+    QChartView* chartPrograms = nullptr;
     QPushButton* btnSaveChart = nullptr;
     QPushButton* btnSaveConnections = nullptr;
     QPushButton* btnClose = nullptr;
@@ -66,6 +76,8 @@ private:
     void DrawPeriods(const TPlanStatus& status);
     void FillConnections(const TPlanStatus& status);
     void FillCorrections(const TPlanStatus& status);
+    void MakeProgramsPage();
+    void FillPrograms();
     void AskAndSaveChart();
     void AskAndSaveConnections();
 
@@ -74,6 +86,8 @@ private:
     QTimer Live;
     std::vector<TUsageConnection> Shown;
     std::vector<TUsageAdjustment> Corrections;
+    std::int64_t ChosenProgramsConnection = 0;
+    std::unique_ptr<TDesktopEntries> Entries; // read when the Programs tab is first filled
 };
 
 } // namespace pulo

@@ -1,0 +1,228 @@
+// The Usage window's Programs tab: which programs used the line this period, in the connection
+// in progress (or the last), on a chosen day, or in a connection chosen on the Connections tab.
+
+#include "common/AmountText.h"
+#include "usage/ProgramsReport.h"
+#include "usage/window/DesktopEntries.h"
+#include "usage/window/UsageCharts.h"
+#include "usage/window/frmUsage.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHorizontalBarSeries>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <limits>
+
+namespace pulo {
+
+namespace {
+
+// The bar chart shows the programs that used the most; the table shows them all.
+constexpr int ChartedPrograms = 8;
+
+enum TScope
+{
+    ThisPeriod,
+    ThisConnection,
+    ADay,
+    ChosenConnection,
+};
+
+// A cell that sorts by its figure.
+class TFigureItem final : public QTableWidgetItem
+{
+public:
+    TFigureItem(const QString& text, qint64 value) : QTableWidgetItem(text)
+    {
+        setData(Qt::UserRole, value);
+        setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    bool operator<(const QTableWidgetItem& other) const override
+    {
+        return data(Qt::UserRole).toLongLong() < other.data(Qt::UserRole).toLongLong();
+    }
+};
+
+} // namespace
+
+void TfrmUsage::MakeProgramsPage()
+{
+    pagePrograms = new QWidget(this);
+    pagePrograms->setObjectName(QStringLiteral("pagePrograms"));
+    cmbProgramsScope = new QComboBox(pagePrograms);
+    cmbProgramsScope->setObjectName(QStringLiteral("cmbProgramsScope"));
+    cmbProgramsScope->addItems(
+        {QStringLiteral("This period"), QStringLiteral("This connection"), QStringLiteral("A day")});
+    dateProgramsDay = new QDateEdit(pagePrograms);
+    dateProgramsDay->setObjectName(QStringLiteral("dateProgramsDay"));
+    dateProgramsDay->setCalendarPopup(true);
+    dateProgramsDay->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    dateProgramsDay->setDate(Host.Now ? Host.Now().date() : QDate::currentDate());
+    dateProgramsDay->setEnabled(false);
+    lblProgramsReason = new QLabel(pagePrograms);
+    lblProgramsReason->setObjectName(QStringLiteral("lblProgramsReason"));
+    lblProgramsReason->setWordWrap(true);
+    lblProgramsReason->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    tblPrograms = new QTableWidget(0, 4, pagePrograms);
+    tblPrograms->setObjectName(QStringLiteral("tblPrograms"));
+    tblPrograms->setHorizontalHeaderLabels(
+        {QStringLiteral("Program"), QStringLiteral("Received"), QStringLiteral("Sent"), QStringLiteral("Share")});
+    tblPrograms->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblPrograms->setWordWrap(false);
+    tblPrograms->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tblPrograms->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    chartPrograms = new QChartView(new QChart, pagePrograms);
+    chartPrograms->setObjectName(QStringLiteral("chartPrograms"));
+    chartPrograms->setRenderHint(QPainter::Antialiasing);
+    chartPrograms->setMinimumHeight(180);
+
+    auto* choice = new QHBoxLayout;
+    choice->addWidget(cmbProgramsScope);
+    choice->addWidget(dateProgramsDay);
+    choice->addStretch();
+    auto* layout = new QVBoxLayout(pagePrograms);
+    layout->addLayout(choice);
+    layout->addWidget(lblProgramsReason);
+    layout->addWidget(tblPrograms, 3);
+    layout->addWidget(chartPrograms, 2);
+    UsageTabs->addTab(pagePrograms, QStringLiteral("Programs"));
+
+    connect(cmbProgramsScope, &QComboBox::currentIndexChanged, this, [this](int scope) {
+        dateProgramsDay->setEnabled(scope == ADay);
+        FillPrograms();
+    });
+    connect(dateProgramsDay, &QDateEdit::dateChanged, this, [this] { FillPrograms(); });
+    // A connection of the Connections tab shows its programs.
+    connect(tblConnections, &QTableWidget::cellActivated, this, [this](int row, int) {
+        const QTableWidgetItem* start = tblConnections->item(row, 0);
+        const auto shown = std::find_if(Shown.begin(), Shown.end(), [&](const TUsageConnection& connection) {
+            return start != nullptr && connection.Start.toMSecsSinceEpoch() == start->data(Qt::UserRole).toLongLong();
+        });
+        if (shown == Shown.end())
+            return;
+        ChosenProgramsConnection = shown->Id;
+        const QString name = QStringLiteral("The connection of %1")
+                                 .arg(shown->Start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+        if (cmbProgramsScope->count() > ChosenConnection)
+            cmbProgramsScope->setItemText(ChosenConnection, name);
+        else
+            cmbProgramsScope->addItem(name);
+        UsageTabs->setCurrentWidget(pagePrograms);
+        const QSignalBlocker quiet(cmbProgramsScope);
+        cmbProgramsScope->setCurrentIndex(ChosenConnection);
+        dateProgramsDay->setEnabled(false);
+        FillPrograms();
+    });
+}
+
+void TfrmUsage::FillPrograms()
+{
+    const THistoryStore* history = Host.History ? Host.History() : nullptr;
+    const bool online = Host.Online && Host.Online();
+    std::vector<TProgramRow> rows;
+    switch (cmbProgramsScope->currentIndex()) {
+    case ThisPeriod:
+        if (history != nullptr && Host.Status) {
+            const TPlanStatus status = Host.Status();
+            rows = history->ProgramsOn(status.Period.First, status.Period.End.addDays(-1));
+        }
+        break;
+    case ThisConnection:
+        if (online && Host.LivePrograms) {
+            rows = ByProgram(Host.LivePrograms());
+        } else if (history != nullptr) {
+            std::int64_t newest = 0;
+            history->ForEachConnection(std::numeric_limits<std::int64_t>::min(),
+                                       std::numeric_limits<std::int64_t>::max(), [&](const TUsageConnection& each) {
+                                           newest = each.Id;
+                                           return true;
+                                       });
+            rows = history->ProgramsOf(newest);
+        }
+        break;
+    case ADay:
+        if (history != nullptr)
+            rows = history->ProgramsOn(dateProgramsDay->date(), dateProgramsDay->date());
+        break;
+    default:
+        if (history != nullptr)
+            rows = history->ProgramsOf(ChosenProgramsConnection);
+        break;
+    }
+    const QString problem = Host.MeterProblem ? Host.MeterProblem() : QString();
+    lblProgramsReason->setText(
+        problem.isEmpty() ? QString()
+                          : QStringLiteral("Which programs use the line is not counted now (%1): what it carries is "
+                                           "Other's. Start the per-program meter to count it: sudo systemctl enable "
+                                           "--now pulopro-meter.service")
+                                .arg(problem));
+    lblProgramsReason->setVisible(!problem.isEmpty());
+
+    if (!Entries)
+        Entries = std::make_unique<TDesktopEntries>();
+    std::int64_t largest = 0;
+    for (const TProgramRow& row : rows)
+        largest = std::max({largest, row.Received, row.Sent});
+    const TUsageUnit unit = UnitFor(largest);
+    tblPrograms->setRowCount(static_cast<int>(rows.size()));
+    QStringList names;
+    for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
+        const TProgramRow& row = rows[static_cast<std::size_t>(index)];
+        const TDesktopEntries::TEntry entry =
+            row.Other ? TDesktopEntries::TEntry{} : Entries->Find(row.Program, row.Path);
+        const QString name = row.Other               ? QString::fromLatin1(OtherProgram)
+                             : !entry.Name.isEmpty() ? entry.Name
+                                                     : row.Program;
+        auto* program = new QTableWidgetItem(name);
+        if (!row.Other)
+            program->setIcon(TDesktopEntries::IconOf(entry));
+        program->setToolTip(row.Other ? QStringLiteral("What the line carried that no program accounts for: "
+                                                       "forwarded traffic, containers, time the meter was not there")
+                                      : row.Path);
+        tblPrograms->setItem(index, 0, program);
+        tblPrograms->setItem(index, 1, new TFigureItem(InUnit(row.Received, unit), row.Received));
+        tblPrograms->setItem(index, 2, new TFigureItem(InUnit(row.Sent, unit), row.Sent));
+        const int share = SharePercent(row, rows);
+        tblPrograms->setItem(index, 3, new TFigureItem(QStringLiteral("%1 %").arg(share), share));
+        if (!row.Other && names.size() < ChartedPrograms)
+            names << name;
+    }
+
+    // The top programs as bars, the most on top.
+    QChart* chart = NewChart(this, QStringLiteral("The programs that used the most"));
+    auto* received = new QBarSet(QStringLiteral("Received"));
+    auto* sent = new QBarSet(QStringLiteral("Sent"));
+    for (int index = static_cast<int>(names.size()) - 1; index >= 0; --index) {
+        received->append(static_cast<double>(rows[static_cast<std::size_t>(index)].Received) / unit.Bytes);
+        sent->append(static_cast<double>(rows[static_cast<std::size_t>(index)].Sent) / unit.Bytes);
+    }
+    QStringList categories = names;
+    std::reverse(categories.begin(), categories.end());
+    auto* bars = new QHorizontalBarSeries(chart);
+    bars->append(received);
+    bars->append(sent);
+    chart->addSeries(bars);
+    auto* axis = new QBarCategoryAxis(chart);
+    axis->append(categories);
+    chart->addAxis(axis, Qt::AlignLeft);
+    bars->attachAxis(axis);
+    double highest = 0;
+    for (int index = 0; index < received->count(); ++index)
+        highest = std::max({highest, received->at(index), sent->at(index)});
+    bars->attachAxis(RoundAxis(chart, highest, unit.Name, Qt::AlignBottom));
+    Show(chartPrograms, chart);
+}
+
+} // namespace pulo
