@@ -9,6 +9,8 @@
 #include "platform/posix/PosixSound.h"
 #include "platform/posix/PosixSystem.h"
 
+#include <cstdlib>
+
 namespace win::posix {
 
 std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory, const std::string& peersDirectory)
@@ -23,7 +25,10 @@ std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory, const
     backend->Sound = MakePosixSound();
     backend->Registry = MakePosixRegistry();
     backend->Shell = MakePosixShell();
-    backend->Meter = std::make_shared<MeterClient>();
+    // A meter started by hand answers where it was told to (pulopro-meter --socket PATH).
+    const char* meterSocket = std::getenv("PULOPRO_METER_SOCKET");
+    backend->Meter =
+        std::make_shared<MeterClient>(meterSocket != nullptr && *meterSocket != '\0' ? meterSocket : MeterSocket);
     return backend;
 }
 

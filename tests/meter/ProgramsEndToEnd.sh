@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Which programs used the line, end to end: the real meter and the real PuloPro in one network
+# namespace, the user's line (Links=line0) a veth to another, and generator programs of known
+# names moving known amounts over it. pulopro --apps --json, asked of the running copy while the
+# line is up and of the history after it ended, must give each generator what it moved and, with
+# Other, exactly the connection's own figures. Needs root and BPF; skips (exit 77) without them.
+set -u
+meter="$1"
+generator="$2"
+program="$3"
+here=$(cd "$(dirname "$0")" && pwd)
+[ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
+for tool in ip ethtool python3 nsenter; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
+
+work=$(mktemp -d)
+near="pp-near-$$"
+far="pp-far-$$"
+cleanup() {
+    [ -n "${pulopro_pid:-}" ] && kill "$pulopro_pid" 2>/dev/null
+    [ -n "${meter_pid:-}" ] && kill "$meter_pid" 2>/dev/null
+    [ -n "${far_pid:-}" ] && kill "$far_pid" 2>/dev/null
+    wait 2>/dev/null
+    ip netns del "$near" 2>/dev/null
+    ip netns del "$far" 2>/dev/null
+    [ -n "${PULO_KEEP:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+ip netns add "$near" && ip netns add "$far" || { echo "skipped: no network namespaces"; exit 77; }
+. "$here/veth_line.sh"
+coproc far_end { exec ip netns exec "$far" python3 "$here/far_end.py" 2000000; }
+far_pid=$far_end_PID
+read -r -t 10 -u "${far_end[0]}" said
+[ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
+
+nsenter --net="/run/netns/$near" "$meter" --socket "$work/meter" 2>"$work/meter.log" &
+meter_pid=$!
+for _ in $(seq 1 100); do [ -S "$work/meter" ] && break; sleep 0.05; done
+if [ ! -S "$work/meter" ]; then
+    cat "$work/meter.log"
+    grep -q "CAP_" "$work/meter.log" && { echo "skipped: BPF is not available here"; exit 77; }
+    echo "FAILED: the meter did not start"
+    exit 1
+fi
+
+# PuloPro with its files beside it, nothing in the home folder of whoever runs the tests.
+mkdir -p -m 0700 "$work/app" "$work/home"
+cp "$program" "$work/app/"
+printf '[General]\nSounds=0\nLinks=line0\n' >"$work/app/pulopro.ini"
+pulo() {
+    (cd "$work/app" && HOME="$work/home" XDG_CONFIG_HOME="$work/home" XDG_DATA_HOME="$work/home" \
+        XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=offscreen PULOPRO_METER_SOCKET="$work/meter" \
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+        exec nsenter --net="/run/netns/$near" ./pulopro "$@")
+}
+pulo >"$work/pulopro.log" 2>&1 &
+pulopro_pid=$!
+online() { pulo --json 2>/dev/null | python3 -c 'import json, sys; sys.exit(0 if json.load(sys.stdin)["online"] == (sys.argv[1] == "1") else 1)' "$1"; }
+for _ in $(seq 1 100); do online 1 && break; sleep 0.1; done
+online 1 || { echo "FAILED: PuloPro did not see the line"; cat "$work/pulopro.log"; exit 1; }
+sleep 1 # its first look at the programs is taken: what came before is not the line's
+
+for name in gen-tcp-up gen-tcp-down gen-udp; do cp "$generator" "$work/$name"; done
+failures=0
+run() { "$@" >/dev/null || { echo "FAILED: $*"; failures=$((failures + 1)); }; }
+run in_near "$work/gen-tcp-up" tcp-send 10.77.0.2 5001 1000000
+run in_near "$work/gen-tcp-down" tcp-receive 10.77.0.2 5002
+run in_near "$work/gen-udp" udp 10.77.0.2 5003 100 1200
+sleep 2 # the window's look at the line's counters comes after the last packet
+
+check() {
+    local what="$1" apps="$2" exported="$3"
+    python3 - "$what" "$apps" "$exported" <<'PYEOF' || failures=$((failures + 1))
+import json, sys
+what, apps, connections = sys.argv[1], json.loads(sys.argv[2]), json.loads(sys.argv[3])
+connection = connections[-1]
+rows = {row["program"]: row for row in apps}
+problems = []
+udp = rows.get("gen-udp", {})
+# 100 datagrams each way of 1200 bytes, with UDP, IPv4 and Ethernet headers.
+if (udp.get("receivedBytes"), udp.get("sentBytes")) != (100 * 1242, 100 * 1242):
+    problems.append("gen-udp: %s" % udp)
+if not rows.get("gen-tcp-up", {}).get("sentBytes", 0) >= 1000000:
+    problems.append("gen-tcp-up: %s" % rows.get("gen-tcp-up"))
+if not rows.get("gen-tcp-down", {}).get("receivedBytes", 0) >= 2000000:
+    problems.append("gen-tcp-down: %s" % rows.get("gen-tcp-down"))
+other = rows.get("Other")
+if other is None or other["path"] is not None or apps[-1] is not other:
+    problems.append("Other is not the last row, without a path: %s" % other)
+for field, own in (("receivedBytes", "received"), ("sentBytes", "sent")):
+    total = sum(row[field] for row in apps)
+    if total != connection[own]:
+        problems.append("programs and Other %s %d bytes; the connection %d" % (own, total, connection[own]))
+print("%s: %s" % (what, " ".join("%s %d/%d" % (r["program"], r["receivedBytes"], r["sentBytes"]) for r in apps)))
+for problem in problems:
+    print("FAILED (%s): %s" % (what, problem))
+sys.exit(1 if problems else 0)
+PYEOF
+}
+check "while the line is up" "$(pulo --apps --json)" "$(pulo --export json)"
+
+in_near ip link set line0 down
+for _ in $(seq 1 50); do online 0 && break; sleep 0.1; done
+online 0 || { echo "FAILED: PuloPro did not see the line end"; failures=$((failures + 1)); }
+check "after the line ended" "$(pulo --apps --connection 1 --json)" "$(pulo --export json)"
+check "that day" "$(pulo --apps --day "$(date +%F)" --json)" "$(pulo --export json)"
+pulo --apps >"$work/apps.txt"
+grep -q "gen-udp" "$work/apps.txt" || { echo "FAILED: the text lists no gen-udp"; cat "$work/apps.txt"; failures=$((failures + 1)); }
+
+[ "$failures" = 0 ] && echo "passed"
+exit $((failures > 0))
