@@ -301,15 +301,19 @@ std::optional<QDate> DateOption(const QString& text)
     return date.isValid() && date.year() >= 1 ? std::optional<QDate>(date) : std::nullopt;
 }
 
-// The connections of [from, to) written as they are read.
-int Export(const THistoryStore& history, TExportFormat::TKind kind, std::int64_t from, std::int64_t to)
+// The connections of [from, to) written as they are read, or which programs used each.
+int Export(const THistoryStore& history, TExportFormat::TKind kind, bool programs, std::int64_t from, std::int64_t to)
 {
-    TExportFormat format(kind);
+    TExportFormat format(kind, programs ? TExportFormat::TContent::Programs : TExportFormat::TContent::Connections);
     if (!Write(stdout, format.Begin()))
         return OutputFailed();
     bool written = true;
     const bool read = history.ForEachConnection(from, to, [&](const TUsageConnection& connection) {
-        written = Write(stdout, format.Row(connection));
+        if (!programs)
+            return written = Write(stdout, format.Row(connection));
+        for (const TProgramRow& row : history.ProgramDaysOf(connection.Id))
+            if (!(written = Write(stdout, format.Row(connection, row))))
+                break;
         return written;
     });
     if (!written)
@@ -374,7 +378,8 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Export up to this day, included."),
                                 QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption apps(QStringLiteral("apps"),
-                                  QStringLiteral("Which programs used the line this period (--json: as JSON)."));
+                                  QStringLiteral("Which programs used the line this period (--json: as JSON); "
+                                                 "with --export, which programs used each connection."));
     const QCommandLineOption appsDay(QStringLiteral("day"), QStringLiteral("With --apps: on this day."),
                                      QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption appsConnection(
@@ -398,15 +403,17 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
                                                       !parser.isSet(months) && !parser.isSet(apps));
     const bool wantsExport = parser.isSet(exportFormat);
     int modes = 0;
+    // --apps with --export exports which programs used each connection.
     for (const bool chosen :
          {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check), parser.isSet(setUsed),
-          parser.isSet(days), parser.isSet(months), wantsExport, parser.isSet(apps)})
+          parser.isSet(days), parser.isSet(months), wantsExport, parser.isSet(apps) && !wantsExport})
         modes += chosen ? 1 : 0;
     if (modes != 1)
         return Refuse(UsageError, QStringLiteral("give one of --status, --json, --waybar, --oneline, --check, "
                                                  "--set-used, --days, --months, --export or --apps; see --help"));
-    if (!parser.isSet(apps) && (parser.isSet(appsDay) || parser.isSet(appsConnection)))
-        return Refuse(UsageError, QStringLiteral("--day and --connection go with --apps"));
+    if ((!parser.isSet(apps) || wantsExport) && (parser.isSet(appsDay) || parser.isSet(appsConnection)))
+        return Refuse(UsageError, QStringLiteral("--day and --connection go with --apps (an export takes --from "
+                                                 "and --to)"));
     if (parser.isSet(appsDay) && parser.isSet(appsConnection))
         return Refuse(UsageError, QStringLiteral("give --day or --connection, not both"));
     std::optional<QDate> programsDay;
@@ -449,7 +456,7 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
         return Status(TStatusForm::Check);
     if (parser.isSet(days) || parser.isSet(months))
         return History(parser.isSet(months), parser.isSet(json));
-    if (parser.isSet(apps))
+    if (parser.isSet(apps) && !wantsExport)
         return Programs(programsDay, programsConnection, parser.isSet(json));
     THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
     const bool exists = QFileInfo::exists(history.Path());
@@ -477,8 +484,10 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     }
     if (start >= end)
         return Refuse(UsageError, QStringLiteral("--from is after --to"));
+    if (parser.isSet(apps))
+        (void)AskRunningCopyToWriteItsPrograms(SettingsPath());
     return Export(history, format == QStringLiteral("csv") ? TExportFormat::TKind::Csv : TExportFormat::TKind::Json,
-                  start, end);
+                  parser.isSet(apps), start, end);
 }
 
 } // namespace pulo

@@ -1,5 +1,7 @@
 #include "usage/Export.h"
 
+#include "usage/ProgramsReport.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -28,8 +30,30 @@ QString Instant(const QDateTime& moment)
 
 QByteArray TExportFormat::Begin() const
 {
-    return Kind == TKind::Csv ? QByteArray("start,end,seconds,sent,received,entry,interface,device\r\n")
-                              : QByteArray("[");
+    if (Kind == TKind::Json)
+        return QByteArray("[");
+    return Content == TContent::Programs ? QByteArray("start,day,program,path,received,sent\r\n")
+                                         : QByteArray("start,end,seconds,sent,received,entry,interface,device\r\n");
+}
+
+QByteArray TExportFormat::Row(const TUsageConnection& connection, const TProgramRow& program)
+{
+    const bool first = std::exchange(First, false);
+    const QString name = program.Other ? QString::fromLatin1(OtherProgram) : program.Program;
+    if (Kind == TKind::Csv) {
+        return CsvField(Instant(connection.Start)) + ',' + program.Day.toString(Qt::ISODate).toUtf8() + ',' +
+               CsvField(name) + ',' + CsvField(program.Path) + ',' +
+               QByteArray::number(static_cast<qlonglong>(program.Received)) + ',' +
+               QByteArray::number(static_cast<qlonglong>(program.Sent)) + "\r\n";
+    }
+    const QJsonObject object{
+        {QStringLiteral("start"), Instant(connection.Start)},
+        {QStringLiteral("day"), program.Day.toString(Qt::ISODate)},
+        {QStringLiteral("program"), name},
+        {QStringLiteral("path"), program.Other ? QJsonValue(QJsonValue::Null) : QJsonValue(program.Path)},
+        {QStringLiteral("receivedBytes"), static_cast<qint64>(program.Received)},
+        {QStringLiteral("sentBytes"), static_cast<qint64>(program.Sent)}};
+    return (first ? QByteArray("\n  ") : QByteArray(",\n  ")) + QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 QByteArray TExportFormat::Row(const TUsageConnection& connection)

@@ -73,12 +73,25 @@ std::vector<TProgramRow> Summed(QSqlQuery& query)
 
 std::vector<TProgramRow> THistoryStore::ProgramsOf(std::int64_t connection) const
 {
+    return ByProgram(ProgramDaysOf(connection));
+}
+
+std::vector<TProgramRow> THistoryStore::ProgramDaysOf(std::int64_t connection) const
+{
+    std::vector<TProgramRow> rows;
     if (!Usable)
-        return {};
+        return rows;
     QSqlQuery query(QSqlDatabase::database(ConnectionName));
-    query.prepare(QStringLiteral("SELECT program, path, other, received, sent FROM programs WHERE connection = ?"));
+    query.prepare(QStringLiteral("SELECT day, program, path, other, received, sent FROM programs WHERE connection = ?"
+                                 " ORDER BY day, other, received + sent DESC, program, path"));
     query.addBindValue(static_cast<qlonglong>(connection));
-    return query.exec() ? Summed(query) : std::vector<TProgramRow>();
+    if (query.exec()) {
+        while (query.next())
+            rows.push_back({QDate::fromString(query.value(0).toString(), Qt::ISODate), query.value(1).toString(),
+                            query.value(2).toString(), query.value(3).toInt() != 0, query.value(4).toLongLong(),
+                            query.value(5).toLongLong()});
+    }
+    return rows;
 }
 
 std::vector<TProgramRow> THistoryStore::ProgramsOn(const QDate& first, const QDate& last) const

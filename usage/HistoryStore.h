@@ -142,6 +142,9 @@ public:
     // each program's bytes, most first, and Other's last (none when the history has no program
     // rows of them).
     [[nodiscard]] std::vector<TProgramRow> ProgramsOf(std::int64_t connection) const;
+    // A connection's program rows as kept, day by day: each day's programs, the most first, and
+    // its Other last.
+    [[nodiscard]] std::vector<TProgramRow> ProgramDaysOf(std::int64_t connection) const;
     [[nodiscard]] std::vector<TProgramRow> ProgramsOn(const QDate& first, const QDate& last) const;
     // The newest connection still in progress.
     [[nodiscard]] std::optional<TUsageConnection> Current() const;

@@ -358,6 +358,20 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
         {{QStringLiteral("--check")}, 0},
         {{QStringLiteral("--export"), QStringLiteral("csv")}, 0},
         {{QStringLiteral("--version")}, 0},
+        {{QStringLiteral("--apps")}, 0},
+        {{QStringLiteral("--apps"), QStringLiteral("--json")}, 0},
+        {{QStringLiteral("--apps"), QStringLiteral("--day"), QStringLiteral("2026-12-32")}, 2},
+        {{QStringLiteral("--day"), QStringLiteral("2026-12-01")}, 2},
+        {{QStringLiteral("--apps"), QStringLiteral("--connection"), QStringLiteral("0")}, 2},
+        {{QStringLiteral("--apps"), QStringLiteral("--connection"), QStringLiteral("1")}, 2},
+        {{QStringLiteral("--apps"), QStringLiteral("--connection"), QStringLiteral("1"), QStringLiteral("--day"),
+          QStringLiteral("2026-12-01")},
+         2},
+        {{QStringLiteral("--apps"), QStringLiteral("--status")}, 2},
+        {{QStringLiteral("--apps"), QStringLiteral("--export"), QStringLiteral("json")}, 0},
+        {{QStringLiteral("--apps"), QStringLiteral("--export"), QStringLiteral("csv"), QStringLiteral("--day"),
+          QStringLiteral("2026-12-01")},
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
@@ -376,6 +390,9 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
     EXPECT_FALSE(QFile::exists(Folder.filePath(QStringLiteral("pulopro.sqlite")))) << "reading made no history";
     EXPECT_EQ(Run({QStringLiteral("--export"), QStringLiteral("csv")}).Out,
               QByteArray("start,end,seconds,sent,received,entry,interface,device\r\n"));
+    EXPECT_EQ(Run({QStringLiteral("--apps"), QStringLiteral("--json")}).Out.trimmed(), QByteArray("[\n]"));
+    EXPECT_EQ(Run({QStringLiteral("--apps"), QStringLiteral("--export"), QStringLiteral("csv")}).Out,
+              QByteArray("start,day,program,path,received,sent\r\n"));
 }
 
 TEST_F(CommandLineTest, AnAnswerThatCannotBeWrittenIsAFailure)

@@ -107,6 +107,21 @@ for _ in $(seq 1 50); do online 0 && break; sleep 0.1; done
 online 0 || { echo "FAILED: PuloPro did not see the line end"; failures=$((failures + 1)); }
 check "after the line ended" "$(pulo --apps --connection 1 --json)" "$(pulo --export json)"
 check "that day" "$(pulo --apps --day "$(date +%F)" --json)" "$(pulo --export json)"
+# The export of which programs used each connection: its rows add up to the connection as well.
+python3 - "$(pulo --export json --apps)" "$(pulo --export json)" "$(pulo --export csv --apps | head -1)" <<'PYEOF' ||
+import json, sys
+rows, connections, header = json.loads(sys.argv[1]), json.loads(sys.argv[2]), sys.argv[3]
+problems = [] if header.strip() == "start,day,program,path,received,sent" else ["the CSV's header: " + header]
+for connection in connections:
+    mine = [row for row in rows if row["start"] == connection["start"]]
+    for field, own in (("receivedBytes", "received"), ("sentBytes", "sent")):
+        if sum(row[field] for row in mine) != connection[own]:
+            problems.append("the export's %s of %s: %d, the connection's %d" % (own, connection["start"], sum(row[field] for row in mine), connection[own]))
+for problem in problems:
+    print("FAILED (export):", problem)
+sys.exit(1 if problems else 0)
+PYEOF
+    failures=$((failures + 1))
 pulo --apps >"$work/apps.txt"
 grep -q "gen-udp" "$work/apps.txt" || { echo "FAILED: the text lists no gen-udp"; cat "$work/apps.txt"; failures=$((failures + 1)); }
 
