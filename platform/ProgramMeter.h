@@ -20,6 +20,17 @@ struct ProgramBytes
     std::uint64_t SentPackets = 0;
 };
 
+// One answer of a meter: the programs' running counts, and what they are counted by.
+struct MeterAnswer
+{
+    std::vector<ProgramBytes> Programs;
+    // Which count the figures belong to (the meter, or the kernel's TCP statistics): the figures of
+    // another count start again, and are no growth of these.
+    std::string Source;
+    // What the figures leave out, in words (empty when nothing): it is the line's Other.
+    std::string Note;
+};
+
 class IProgramMeter
 {
 public:
@@ -32,8 +43,7 @@ public:
     // the link's own header on every packet, as the interface's counters count them; false, with
     // why (no meter, one that refused or answered nonsense), when there are none to give. Waits
     // at most about half a second. Called from any one thread at a time.
-    [[nodiscard]] virtual bool
-    Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why) = 0;
+    [[nodiscard]] virtual bool Programs(const std::string& identity, MeterAnswer& answer, std::string& why) = 0;
 };
 
 // The meter's answer taken apart: "ok", a line per program (program, path, received, sent,

@@ -110,17 +110,17 @@ void THistoryRecorder::TakeFromMeter(std::int64_t key, const QDateTime& now, std
     if (!meter || identity == Identities.end())
         return;
     TProgramLedger& ledger = Ledgers[key];
-    std::vector<win::ProgramBytes> programs;
+    win::MeterAnswer answer;
     std::string why;
-    const bool answered = !identity->second.empty() && meter->Programs(identity->second, programs, why);
+    const bool answered = !identity->second.empty() && meter->Programs(identity->second, answer, why);
     if (answered)
-        ledger.Take(now.date(), programs, sent, received);
+        ledger.Take(now.date(), answer, sent, received);
     else
         ledger.TakeLine(now.date(), sent, received);
     std::vector<TProgramRow> rows = ledger.Rows();
     const std::lock_guard guard(Lock);
     Live[key] = std::move(rows);
-    LastMeterProblem = answered                   ? QString()
+    LastMeterProblem = answered                   ? QString::fromStdString(answer.Note)
                        : identity->second.empty() ? QStringLiteral("the line has no interface the meter can count")
                                                   : QString::fromStdString(why);
 }

@@ -29,10 +29,18 @@ void TProgramLedger::TakeLine(const QDate& day, std::int64_t lineSent, std::int6
 }
 
 void TProgramLedger::Take(const QDate& day,
-                          const std::vector<win::ProgramBytes>& meter,
+                          const win::MeterAnswer& answer,
                           std::int64_t lineSent,
                           std::int64_t lineReceived)
 {
+    const std::vector<win::ProgramBytes>& meter = answer.Programs;
+    // Figures of another count (the meter came, or went and the kernel's TCP statistics stand in)
+    // start again from here, as a first answer does.
+    if (Answered && answer.Source != Source) {
+        Answered = false;
+        Seen.clear();
+    }
+    Source = answer.Source;
     // A figure that went down says the meter started again since it last answered: its figures
     // now count from then, a moment inside this connection.
     const bool restarted = std::any_of(meter.begin(), meter.end(), [&](const win::ProgramBytes& program) {

@@ -36,10 +36,7 @@ class TProgramLedger final
 public:
     // The meter's answer and the line's figures (bytes since the connection began) at a moment
     // of the day given.
-    void Take(const QDate& day,
-              const std::vector<win::ProgramBytes>& meter,
-              std::int64_t lineSent,
-              std::int64_t lineReceived);
+    void Take(const QDate& day, const win::MeterAnswer& answer, std::int64_t lineSent, std::int64_t lineReceived);
     // The line's figures when the meter could not answer: what came since is Other's.
     void TakeLine(const QDate& day, std::int64_t lineSent, std::int64_t lineReceived);
     // Every row so far, by day, each day's programs by name and its Other last.
@@ -64,6 +61,7 @@ private:
     std::int64_t LineGrew(std::int64_t now, std::int64_t TCounts::*side);
 
     bool Answered = false;        // the meter's first answer was taken
+    std::string Source;           // what its answers are counted by
     TCounts Line;                 // the line's figures as last taken
     std::map<TKey, TCounts> Seen; // the meter's figures already counted
     std::map<std::tuple<QDate, QString, QString>, TCounts> Programs;

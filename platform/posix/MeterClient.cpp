@@ -45,9 +45,10 @@ std::string MeterClient::Identify(const std::string& interface)
     return "#" + std::to_string(index);
 }
 
-bool MeterClient::Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why)
+bool MeterClient::Programs(const std::string& identity, MeterAnswer& answer, std::string& why)
 {
-    programs.clear();
+    answer = {{}, "pulopro-meter", {}};
+    std::vector<ProgramBytes>& programs = answer.Programs;
     unsigned index = 0;
     const char* end = identity.data() + identity.size();
     if (identity.size() < 2 || identity[0] != '#' || std::from_chars(identity.data() + 1, end, index).ptr != end ||
@@ -55,8 +56,8 @@ bool MeterClient::Programs(const std::string& identity, std::vector<ProgramBytes
         why = "no interface of that name";
         return false;
     }
-    std::string answer;
-    if (!Ask("programs #" + std::to_string(index) + "\n", answer, why) || !ParseMeterAnswer(answer, programs, why))
+    std::string text;
+    if (!Ask("programs #" + std::to_string(index) + "\n", text, why) || !ParseMeterAnswer(text, programs, why))
         return false;
     std::uint64_t header = 0;
     {

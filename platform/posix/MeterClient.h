@@ -20,8 +20,7 @@ public:
     explicit MeterClient(std::string socketPath = MeterSocket) : SocketPath(std::move(socketPath)) {}
     // "#" and the interface's index.
     [[nodiscard]] std::string Identify(const std::string& interface) override;
-    [[nodiscard]] bool
-    Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why) override;
+    [[nodiscard]] bool Programs(const std::string& identity, MeterAnswer& answer, std::string& why) override;
 
 private:
     [[nodiscard]] bool Ask(const std::string& request, std::string& answer, std::string& why) const;

@@ -31,11 +31,11 @@ std::string SimProgramMeter::Identify(const std::string& interface)
     return "sim:" + interface;
 }
 
-bool SimProgramMeter::Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why)
+bool SimProgramMeter::Programs(const std::string& identity, MeterAnswer& answer, std::string& why)
 {
     const std::lock_guard guard(Lock);
     ++Asked;
-    programs.clear();
+    answer = {{}, "sim", {}};
     if (!Absent.empty()) {
         why = Absent;
         return false;
@@ -45,7 +45,7 @@ bool SimProgramMeter::Programs(const std::string& identity, std::vector<ProgramB
         return false;
     }
     if (const auto found = Figures.find(identity.substr(4)); found != Figures.end())
-        programs = found->second;
+        answer.Programs = found->second;
     return true;
 }
 

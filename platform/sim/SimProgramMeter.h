@@ -24,8 +24,7 @@ public:
     [[nodiscard]] int Questions() const;
 
     [[nodiscard]] std::string Identify(const std::string& interface) override;
-    [[nodiscard]] bool
-    Programs(const std::string& identity, std::vector<ProgramBytes>& programs, std::string& why) override;
+    [[nodiscard]] bool Programs(const std::string& identity, MeterAnswer& answer, std::string& why) override;
 
 private:
     mutable std::mutex Lock;

@@ -21,6 +21,7 @@ struct TLook
     int Day; // of December
     std::optional<std::pair<std::uint64_t, std::uint64_t>> Meter;
     std::int64_t Line;
+    const char* Source = "meter"; // what the meter's counts are counted by
 };
 
 struct TCase
@@ -38,10 +39,12 @@ TCounts Counts(std::uint64_t browser, std::uint64_t updater)
     return std::pair{browser, updater};
 }
 
-std::vector<win::ProgramBytes> Answer(std::uint64_t browser, std::uint64_t updater)
+win::MeterAnswer Answer(std::uint64_t browser, std::uint64_t updater, const char* source = "meter")
 {
-    return {{"browser", "/usr/bin/browser", browser, browser / 2, 0, 0},
-            {"updater", "/usr/lib/updater", updater, updater / 2, 0, 0}};
+    return {{{"browser", "/usr/bin/browser", browser, browser / 2, 0, 0},
+             {"updater", "/usr/lib/updater", updater, updater / 2, 0, 0}},
+            source,
+            {}};
 }
 
 TEST(ProgramLedgerTest, ProgramsAndOtherAreAlwaysExactlyTheLine)
@@ -62,6 +65,12 @@ TEST(ProgramLedgerTest, ProgramsAndOtherAreAlwaysExactlyTheLine)
         {"each day keeps what came on it",
          {{7, Counts(0, 0), 0}, {7, Counts(1000, 0), 1000}, {8, Counts(1000, 400), 1500}, {8, Counts(1000, 400), 1600}},
          {{{7, "browser"}, 1000}, {{7, ""}, 0}, {{8, "updater"}, 400}, {{8, ""}, 200}}},
+        {"counts of another source start again: a meter gone, the kernel's TCP statistics standing in",
+         {{7, Counts(5000, 0), 0},
+          {7, Counts(6000, 0), 1000},
+          {7, Counts(200000, 0), 2000, "tcp"},
+          {7, Counts(200500, 0), 3000, "tcp"}},
+         {{{7, "browser"}, 1500}, {{7, ""}, 1500}}},
         {"no meter at all: everything is Other's",
          {{7, std::nullopt, 0}, {7, std::nullopt, 700}, {8, std::nullopt, 900}},
          {{{7, ""}, 700}, {{8, ""}, 200}}},
@@ -72,7 +81,7 @@ TEST(ProgramLedgerTest, ProgramsAndOtherAreAlwaysExactlyTheLine)
         for (const TLook& look : c.Looks) {
             const QDate day(2026, 12, look.Day);
             if (look.Meter)
-                ledger.Take(day, Answer(look.Meter->first, look.Meter->second), look.Line / 2, look.Line);
+                ledger.Take(day, Answer(look.Meter->first, look.Meter->second, look.Source), look.Line / 2, look.Line);
             else
                 ledger.TakeLine(day, look.Line / 2, look.Line);
         }

@@ -26,7 +26,7 @@ namespace {
 TEST(MeterClientTest, WithoutAMeterItSaysSo)
 {
     MeterClient client("/nonexistent/pulopro-meter/socket");
-    std::vector<ProgramBytes> programs;
+    MeterAnswer programs;
     std::string why;
     EXPECT_EQ(client.Identify("nosuch0"), "");
     EXPECT_EQ(client.Identify("lo\nprograms eth0"), "") << "one request, of a plain name";
@@ -82,10 +82,11 @@ TEST(MeterClientTest, ThisProgramsBytesOnTheLineAreItsOwn)
     close(receiver);
 
     MeterClient client(socketPath.toStdString());
-    std::vector<ProgramBytes> programs;
+    MeterAnswer answer;
+    std::vector<ProgramBytes>& programs = answer.Programs;
     std::string why;
     const std::string identity = client.Identify("lo");
-    ASSERT_TRUE(client.Programs(identity, programs, why)) << why;
+    ASSERT_TRUE(client.Programs(identity, answer, why)) << why;
     char self[PATH_MAX] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     const auto mine =
@@ -105,7 +106,7 @@ TEST(MeterClientTest, ThisProgramsBytesOnTheLineAreItsOwn)
     EXPECT_EQ(mine->Received, fields.value(0).toULongLong());
     EXPECT_EQ(mine->Sent, fields.value(8).toULongLong());
     // A link the meter never saw carried nothing it knows of.
-    EXPECT_TRUE(client.Programs("#999999", programs, why)) << why;
+    EXPECT_TRUE(client.Programs("#999999", answer, why)) << why;
     EXPECT_TRUE(programs.empty());
     meter.terminate();
     ASSERT_TRUE(meter.waitForFinished(5000));
