@@ -1,12 +1,11 @@
 #include "platform/posix/MeterClient.h"
 
+#include "platform/posix/InterfaceFacts.h"
+
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstring>
-#include <net/if.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -18,41 +17,25 @@ namespace {
 constexpr std::chrono::milliseconds Patience{500};
 constexpr std::size_t LongestAnswer = 4 << 20;
 
-// Ethernet and Wi-Fi links count their Ethernet header on each packet; a PPP link, a tunnel, a
-// raw-IP modem and the loopback count from the network header, as the meter does.
-constexpr unsigned EtherType = 1;
-constexpr std::uint64_t EtherHeader = 14;
-
 } // namespace
 
 std::string MeterClient::Identify(const std::string& interface)
 {
-    const unsigned index = interface.size() < IF_NAMESIZE ? if_nametoindex(interface.c_str()) : 0;
+    const unsigned index = InterfaceIndex(interface);
     if (index == 0)
         return {};
-    // The link type, from the interface of this network namespace (what /sys shows may be
-    // another's).
-    unsigned number = 0;
-    if (const int control = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); control >= 0) {
-        ifreq request{};
-        std::memcpy(request.ifr_name, interface.c_str(), interface.size());
-        if (ioctl(control, SIOCGIFHWADDR, &request) == 0)
-            number = request.ifr_hwaddr.sa_family;
-        close(control);
-    }
+    const std::uint64_t header = LinkHeaderBytes(interface);
     const std::lock_guard guard(Lock);
-    HeaderBytes[index] = number == EtherType ? EtherHeader : 0;
-    return "#" + std::to_string(index);
+    HeaderBytes[index] = header;
+    return IdentityOf(index);
 }
 
 bool MeterClient::Programs(const std::string& identity, MeterAnswer& answer, std::string& why)
 {
     answer = {{}, "pulopro-meter", {}};
     std::vector<ProgramBytes>& programs = answer.Programs;
-    unsigned index = 0;
-    const char* end = identity.data() + identity.size();
-    if (identity.size() < 2 || identity[0] != '#' || std::from_chars(identity.data() + 1, end, index).ptr != end ||
-        index == 0) {
+    const unsigned index = IdentifiedIndex(identity);
+    if (index == 0) {
         why = "no interface of that name";
         return false;
     }

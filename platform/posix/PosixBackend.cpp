@@ -1,7 +1,7 @@
 #include "platform/posix/PosixBackend.h"
 
 #include "platform/ProfileFiles.h"
-#include "platform/posix/MeterClient.h"
+#include "platform/posix/MeterWithFallback.h"
 #include "platform/posix/PosixIpHelper.h"
 #include "platform/posix/PosixRas.h"
 #include "platform/posix/PosixRegistry.h"
@@ -28,7 +28,7 @@ std::unique_ptr<Backend> MakePosixBackend(const std::string& pidDirectory, const
     // A meter started by hand answers where it was told to (pulopro-meter --socket PATH).
     const char* meterSocket = std::getenv("PULOPRO_METER_SOCKET");
     backend->Meter =
-        std::make_shared<MeterClient>(meterSocket != nullptr && *meterSocket != '\0' ? meterSocket : MeterSocket);
+        std::make_shared<MeterWithFallback>(meterSocket != nullptr && *meterSocket != '\0' ? meterSocket : MeterSocket);
     return backend;
 }
 

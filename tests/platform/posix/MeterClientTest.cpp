@@ -3,6 +3,7 @@
 
 #include "platform/posix/MeterClient.h"
 
+#include "platform/posix/TcpSocketMeter.h"
 #include "tests/support/NetnsTestMain.h"
 
 #include <QProcess>
@@ -111,6 +112,102 @@ TEST(MeterClientTest, ThisProgramsBytesOnTheLineAreItsOwn)
     meter.terminate();
     ASSERT_TRUE(meter.waitForFinished(5000));
     EXPECT_TRUE(meter.readAllStandardError().contains("nothing is left attached"));
+}
+
+// The loopback's counters in this namespace: bytes received and sent.
+std::pair<std::uint64_t, std::uint64_t> LoopbackCounters()
+{
+    QFile table(QStringLiteral("/proc/self/net/dev"));
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        if (!line.trimmed().startsWith("lo:"))
+            continue;
+        const QList<QByteArray> fields = line.mid(line.indexOf(':') + 1).simplified().split(' ');
+        return {fields.value(0).toULongLong(), fields.value(8).toULongLong()};
+    }
+    return {};
+}
+
+TEST(TcpSocketMeterTest, WithoutTheMeterThisProgramsTcpIsItsOwnToTheLinesCounters)
+{
+    PULO_NEEDS_NETWORK_NAMESPACE();
+    const int control = socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq loopback{};
+    std::strcpy(loopback.ifr_name, "lo");
+    ASSERT_EQ(ioctl(control, SIOCGIFFLAGS, &loopback), 0);
+    loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
+    ASSERT_EQ(ioctl(control, SIOCSIFFLAGS, &loopback), 0);
+    close(control);
+
+    TcpSocketMeter meter;
+    const std::string identity = meter.Identify("lo");
+    ASSERT_FALSE(identity.empty());
+    MeterAnswer before;
+    std::string why;
+    ASSERT_TRUE(meter.Programs(identity, before, why)) << why;
+    const auto [receivedBefore, sentBefore] = LoopbackCounters();
+
+    // A connection of this program's own over the loopback: 300 000 bytes one way, 50 000 the
+    // other, looked at while it is open, then closed before the last look.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const int client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int server = accept(listener, nullptr, nullptr);
+    ASSERT_GE(server, 0);
+    std::vector<char> block(10000, 'x');
+    const auto move = [&](int from, int to, int blocks) {
+        for (int i = 0; i < blocks; ++i) {
+            ASSERT_EQ(send(from, block.data(), block.size(), 0), static_cast<ssize_t>(block.size()));
+            std::size_t got = 0;
+            while (got < block.size()) {
+                const ssize_t now = recv(to, block.data(), block.size() - got, 0);
+                ASSERT_GT(now, 0);
+                got += static_cast<std::size_t>(now);
+            }
+        }
+    };
+    move(client, server, 10);
+    MeterAnswer during;
+    ASSERT_TRUE(meter.Programs(identity, during, why)) << why;
+    move(client, server, 20);
+    move(server, client, 5);
+    close(client);
+    close(server);
+    close(listener);
+    QTest::qWait(100); // the closing segments
+    MeterAnswer after;
+    ASSERT_TRUE(meter.Programs(identity, after, why)) << why;
+    EXPECT_EQ(after.Source, "tcp");
+    EXPECT_NE(after.Note.find("UDP"), std::string::npos) << after.Note;
+    const auto [receivedAfter, sentAfter] = LoopbackCounters();
+
+    char self[PATH_MAX] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    const auto mine = [&](const MeterAnswer& answer) {
+        const auto found = std::find_if(answer.Programs.begin(), answer.Programs.end(),
+                                        [&](const ProgramBytes& p) { return p.Path == self; });
+        return found == answer.Programs.end() ? ProgramBytes{} : *found;
+    };
+    const ProgramBytes start = mine(before);
+    const ProgramBytes end = mine(after);
+    ASSERT_EQ(end.Program, std::string(self).substr(std::string(self).rfind('/') + 1));
+    // Both ends are this program's: all the loopback carried is its own, within the options of
+    // the handshake and the last acknowledgement, sent after the socket was gone.
+    const double sent = static_cast<double>(end.Sent - start.Sent);
+    const double line = static_cast<double>(sentAfter - sentBefore);
+    EXPECT_GE(line, 350000);
+    EXPECT_NEAR(sent, line, 0.001 * line) << "sent";
+    EXPECT_NEAR(static_cast<double>(end.Received - start.Received), static_cast<double>(receivedAfter - receivedBefore),
+                0.001 * line)
+        << "received";
 }
 
 } // namespace
