@@ -222,9 +222,20 @@ void PosixRas::Refresh()
                 fresh.push_back(std::move(connection));
                 continue;
             }
-            if (Counts(link))
-                fresh.push_back(LinkConnection(link));
+            if (Counts(link)) {
+                Connection connection = LinkConnection(link);
+                // An interface that was there before its line came up (a modem's wwan0, a tunnel
+                // set down and up again) carried earlier connections: this one's figures are what
+                // came since. One made for the line, or up already when the program started,
+                // counts from its start.
+                if (SeenLinks.count(link.Index) != 0)
+                    StartCounting(connection, link, counters);
+                fresh.push_back(std::move(connection));
+            }
         }
+        SeenLinks.clear();
+        for (const auto& [index, link] : Table.Links())
+            SeenLinks.insert(link.Index);
     }
     KeepBriefLinks(fresh, now);
     for (const Connection& known : Current) {

@@ -142,6 +142,7 @@ private:
     bool PatternsChanged = false;
     LinkTable Table;
     std::vector<Connection> Current;
+    std::set<int> SeenLinks; // the interfaces of the last look, by index
     // What the connections that ended lately are counted from, by handle (a few only).
     std::map<HRASCONN, Ended> EndedBefore;
     std::vector<RasLink> Links;  // Current's links, rebuilt only when the table changed
