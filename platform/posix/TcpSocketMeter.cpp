@@ -3,6 +3,7 @@
 #include "platform/posix/InterfaceFacts.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <dirent.h>
@@ -106,6 +107,13 @@ TcpSocketMeter::TcpSocketMeter()
 
 TcpSocketMeter::~TcpSocketMeter()
 {
+    {
+        const std::lock_guard guard(Lock);
+        Stopping = true;
+    }
+    Wake.notify_all();
+    if (Watcher.joinable())
+        Watcher.join();
     if (Destroyed >= 0)
         close(Destroyed);
 }
@@ -273,14 +281,49 @@ void TcpSocketMeter::Count(const Reading& reading, Counted& counted)
     counted.Sent = std::max(counted.Sent, sent);
 }
 
+void TcpSocketMeter::Watch()
+{
+    std::unique_lock lock(Lock);
+    while (!Stopping) {
+        // Rests (no wake-up at all) once it has not been asked for a while.
+        if (LooksLeft <= 0) {
+            Wake.wait(lock, [this] { return Stopping || LooksLeft > 0; });
+            continue;
+        }
+        Wake.wait_for(lock, std::chrono::seconds(1), [this] { return Stopping; });
+        if (Stopping)
+            break;
+        --LooksLeft;
+        std::string why;
+        (void)Look(Watched, why);
+    }
+}
+
 bool TcpSocketMeter::Programs(const std::string& identity, MeterAnswer& answer, std::string& why)
 {
+    // Asked every few seconds while a line is up: the watcher looks in between for a while.
+    constexpr int LooksBetweenQuestions = 30;
     answer = {{},
               "tcp",
               "only TCP is counted by program, from the kernel's socket statistics; UDP (and so "
               "QUIC) is in Other"};
     const unsigned index = IdentifiedIndex(identity);
-    const std::lock_guard guard(Lock);
+    std::unique_lock lock(Lock);
+    if (!Look(index, why))
+        return false;
+    Watched = index;
+    LooksLeft = LooksBetweenQuestions;
+    if (!Watcher.joinable())
+        Watcher = std::thread([this] { Watch(); });
+    Wake.notify_all();
+    for (const auto& [key, total] : Totals)
+        if (key.first == index)
+            answer.Programs.push_back(total);
+    return true;
+}
+
+bool TcpSocketMeter::Look(unsigned index, std::string& why)
+{
     const auto line = Lines.find(index);
     if (line == Lines.end()) {
         why = "no interface of that name";
@@ -319,9 +362,6 @@ bool TcpSocketMeter::Programs(const std::string& identity, MeterAnswer& answer, 
     }
     // Sockets gone without a notice (notices lost): what they carried since the last look is Other's.
     std::erase_if(Sockets, [&](const auto& each) { return present.count(each.first) == 0; });
-    for (const auto& [key, total] : Totals)
-        if (key.first == index)
-            answer.Programs.push_back(total);
     return true;
 }
 

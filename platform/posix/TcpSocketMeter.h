@@ -7,14 +7,17 @@
 // its local address is one of the line's. UDP (and so QUIC), other users' processes and a socket
 // that came and went between two looks are not counted: they stay in Other. Nothing is guessed
 // but the segments' headers, counted as the line carries them (IP, TCP with its timestamps, the
-// link's header).
+// link's header). While it is asked, it looks every second on a thread of its own, so that a
+// connection of a second or more is its program's.
 
 #include "platform/ProgramMeter.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -66,9 +69,17 @@ private:
     void ReadDestroyed();
     // Owners of the sockets not known yet, by inode, from /proc.
     void FindOwners(const std::vector<std::uint32_t>& inodes, std::map<std::uint32_t, int>& owners);
+    // One look at the line's sockets; with the lock held.
+    bool Look(unsigned index, std::string& why);
+    void Watch();
 
     std::mutex Lock;
-    int Destroyed = -1; // the kernel's notices of destroyed TCP sockets
+    std::condition_variable Wake;
+    std::thread Watcher;
+    bool Stopping = false;
+    unsigned Watched = 0; // the line the watcher looks at; 0: none
+    int LooksLeft = 0;    // looks the watcher takes before it rests until asked again
+    int Destroyed = -1;   // the kernel's notices of destroyed TCP sockets
     std::map<unsigned, Line> Lines;
     std::map<std::uint64_t, Counted> Sockets;                // by cookie
     std::vector<std::pair<std::string, std::string>> Owners; // program, path

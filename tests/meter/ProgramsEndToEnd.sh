@@ -125,5 +125,66 @@ PYEOF
 pulo --apps >"$work/apps.txt"
 grep -q "gen-udp" "$work/apps.txt" || { echo "FAILED: the text lists no gen-udp"; cat "$work/apps.txt"; failures=$((failures + 1)); }
 
+# Without the meter's service, PuloPro run by a user of no rights: TCP is counted by program from
+# the kernel's socket statistics, UDP is Other's, and the text says so.
+kill "$pulopro_pid"
+wait "$pulopro_pid"
+kill "$meter_pid"
+wait "$meter_pid"
+pulopro_pid= meter_pid=
+if command -v setpriv >/dev/null; then
+    chmod 0711 "$work"
+    mkdir -p "$work/app2" "$work/home2"
+    cp "$program" "$work/app2/"
+    cp "$work/app/pulopro.ini" "$work/app2/"
+    chown -R 65534:65534 "$work/app2" "$work/home2"
+    chmod 0700 "$work/home2"
+    fallback_exec() {
+        cd "$work/app2" && HOME="$work/home2" XDG_CONFIG_HOME="$work/home2" XDG_DATA_HOME="$work/home2" \
+            XDG_RUNTIME_DIR="$work/home2" QT_QPA_PLATFORM=offscreen PULOPRO_METER_SOCKET="$work/meter" \
+            ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+            exec nsenter --net="/run/netns/$near" setpriv --reuid=65534 --regid=65534 --clear-groups ./pulopro "$@"
+    }
+    fallback() { (fallback_exec "$@"); }
+    cp "$generator" "$work/gen-trickle"
+    (fallback_exec) >"$work/fallback.log" 2>&1 &
+    pulopro_pid=$!
+    sleep 1
+    in_near ip link set line0 up
+    fallback_online() { fallback --json 2>/dev/null | python3 -c 'import json, sys; sys.exit(0 if json.load(sys.stdin)["online"] else 1)'; }
+    for _ in $(seq 1 100); do fallback_online && break; sleep 0.1; done
+    fallback_online || { echo "FAILED: PuloPro of no rights did not see the line"; cat "$work/fallback.log"; failures=$((failures + 1)); }
+    sleep 1
+    run in_near setpriv --reuid=65534 --regid=65534 --clear-groups "$work/gen-trickle" tcp-trickle 10.77.0.2 5001 1000000
+    run in_near setpriv --reuid=65534 --regid=65534 --clear-groups "$work/gen-udp" udp 10.77.0.2 5003 100 1200
+    sleep 2
+    python3 - "$(fallback --apps --json)" "$(fallback --export json)" "$(fallback --apps)" <<'PYEOF' || failures=$((failures + 1))
+import json, sys
+apps, connection, text = json.loads(sys.argv[1]), json.loads(sys.argv[2])[-1], sys.argv[3]
+rows = {row["program"]: row for row in apps}
+problems = []
+# A million bytes of payload with its headers (IPv4, TCP with timestamps, Ethernet: 66 bytes a
+# segment of at most 1448): within a tenth of a percent of that.
+sent = rows.get("gen-trickle", {}).get("sentBytes", 0)
+if not 1000000 * (1 + 66 / 1448) * 0.999 <= sent <= 1000000 * (1 + 66 / 1448) * 1.001 + 66 * 40:
+    problems.append("gen-trickle sent %d" % sent)
+# The line was set down, and up again while PuloPro watched: this connection holds only what it
+# carried itself.
+if not 1000000 <= connection["sent"] <= 1300000:
+    problems.append("the connection sent %d bytes: earlier connections' bytes counted again?" % connection["sent"])
+if "gen-udp" in rows:
+    problems.append("UDP was given to a program: %s" % rows["gen-udp"])
+for field, own in (("receivedBytes", "received"), ("sentBytes", "sent")):
+    if sum(row[field] for row in apps) != connection[own]:
+        problems.append("programs and Other %s %d; the connection %d" % (own, sum(row[field] for row in apps), connection[own]))
+if "only TCP is counted" not in text:
+    problems.append("the text does not say why UDP is Other's:\n" + text)
+print("without the meter: %s" % " ".join("%s %d/%d" % (r["program"], r["receivedBytes"], r["sentBytes"]) for r in apps))
+for problem in problems:
+    print("FAILED (without the meter):", problem)
+sys.exit(1 if problems else 0)
+PYEOF
+fi
+
 [ "$failures" = 0 ] && echo "passed"
 exit $((failures > 0))

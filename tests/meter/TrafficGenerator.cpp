@@ -74,6 +74,20 @@ int main(int argc, char** argv)
         (void)recv(fd, &end, 1, 0); // the far end closes once it has everything
         return 0;
     }
+    if (mode == "tcp-trickle" && argc == 5) {
+        // The bytes in ten parts a quarter of a second apart: a transfer that lasts a while.
+        const int fd = Connect(host, port, SOCK_STREAM);
+        const long part = std::atol(argv[4]) / 10;
+        for (int i = 0; i < 10; ++i) {
+            if (fd < 0 || !SendAll(fd, part))
+                return 1;
+            usleep(250000);
+        }
+        shutdown(fd, SHUT_WR);
+        char end;
+        (void)recv(fd, &end, 1, 0);
+        return 0;
+    }
     if (mode == "tcp-receive") {
         const int fd = Connect(host, port, SOCK_STREAM);
         if (fd < 0)
