@@ -287,7 +287,7 @@ int Programs(const std::optional<QDate>& day, std::optional<qlonglong> connectio
     text +=
         rows.empty() ? QByteArray("No program figures: nothing was counted per program then.\n") : ProgramsText(rows);
     if (!problem.isEmpty())
-        text += QStringLiteral("Now counted in Other only: %1.\n").arg(problem).toUtf8();
+        text += QStringLiteral("Not everything is counted by program now: %1.\n").arg(problem).toUtf8();
     return Answer(stdout, text);
 }
 

@@ -32,8 +32,8 @@ if [ "$program" = pulopro ]; then
         export PULOPRO_METER_SOCKET="$meter_folder/socket"
         trap 'kill "$meter_pid" 2>/dev/null; wait "$meter_pid" 2>/dev/null; rm -rf "$meter_folder"' EXIT
     else
-        echo "Which programs use the line is not counted: the per-program meter needs root (run this as root)"
-        echo "or its service: install the Debian package (see the README), then"
+        echo "Which programs use the line is counted for TCP only: the per-program meter needs root (run this"
+        echo "as root) or its service: install the Debian package (see the README), then"
         echo "  sudo systemctl enable --now pulopro-meter.service"
     fi
 fi

@@ -2,7 +2,8 @@
 # The meter for real: two network namespaces joined by a veth line (segmentation offloads off, as
 # a PPP line has them), the meter counting in one of them, and generator programs of known names
 # moving known amounts: TCP up and down, 1200-byte UDP both ways, 200 short-lived processes, a
-# forked child sending on its parent's socket, an inbound server, IPv6. Each program's bytes must
+# forked child sending on its parent's socket, an inbound server, IPv6, a socket opened before the
+# meter started. Each program's bytes must
 # be what it moved (its payload and its headers), and all programs together exactly what the
 # line's own counters say. Needs root and BPF; skips (exit 77) without them.
 set -u
@@ -32,6 +33,13 @@ coproc far_end { exec ip netns exec "$far" python3 "$here/far_end.py" 2000000; }
 far_pid=$far_end_PID
 read -r -t 10 -u "${far_end[0]}" said
 [ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
+
+# A socket opened before the meter started, by a user of no rights: it sends once the meter counts.
+cp "$generator" "$work/gen-old"
+chmod 0755 "$work"
+ip netns exec "$near" setpriv --reuid=65534 --regid=65534 --clear-groups "$work/gen-old" tcp-wait-send 10.77.0.2 5001 400000 "$work/go" &
+old_pid=$!
+sleep 0.3
 
 # Only the network namespace is entered: the meter finds the system's cgroup hierarchy as its
 # service would.
@@ -82,6 +90,7 @@ before=$(snapshot "$work/before.txt") || { echo "FAILED: the meter did not answe
 
 failures=0
 run() { "$@" >/dev/null || { echo "FAILED: $*"; failures=$((failures + 1)); }; }
+touch "$work/go"
 run in_near "$work/gen-tcp-up" tcp-send 10.77.0.2 5001 3000000
 run in_near "$work/gen-tcp-down" tcp-receive 10.77.0.2 5002
 run in_near "$work/gen-udp" udp 10.77.0.2 5003 100 1200
@@ -89,6 +98,7 @@ run in_near "$work/gen-udp6" udp fd77::2 5003 50 1200
 run in_near "$work/gen-tcp6-up" tcp-send fd77::2 5001 1000000
 for _ in $(seq 1 200); do in_near "$work/gen-short" tcp-send 10.77.0.2 5001 1000 || failures=$((failures + 1)); done
 run in_near "$work/gen-fork" fork-send 10.77.0.2 5001 500000
+wait "$old_pid" || { echo "FAILED: the socket older than the meter"; failures=$((failures + 1)); }
 ip netns exec "$near" "$work/gen-serve" tcp-serve 10.77.0.1 6000 700000 >"$work/serve.log" &
 serve_pid=$!
 for _ in $(seq 1 100); do grep -q listening "$work/serve.log" && break; sleep 0.05; done
@@ -120,7 +130,8 @@ problems = []
 def payload(program, direction, header):
     row = programs.get(program, [0, 0, 0, 0])
     return row[direction] - header * row[direction + 2]
-expected_tcp = [("gen-tcp-up", 1, 52, 3000000), ("gen-tcp-down", 0, 52, 2000000), ("gen-tcp6-up", 1, 72, 1000000),
+# A socket older than the meter has no program: it is its user's.
+expected_tcp = [("User 65534", 1, 52, 400000), ("gen-tcp-up", 1, 52, 3000000), ("gen-tcp-down", 0, 52, 2000000), ("gen-tcp6-up", 1, 72, 1000000),
                 ("gen-short", 1, 52, 200 * 1000), ("gen-fork", 1, 52, 500000), ("gen-serve", 1, 52, 700000)]
 for program, direction, header, moved in expected_tcp:
     carried = payload(program, direction, header)

@@ -74,6 +74,18 @@ int main(int argc, char** argv)
         (void)recv(fd, &end, 1, 0); // the far end closes once it has everything
         return 0;
     }
+    if (mode == "tcp-wait-send" && argc == 6) {
+        // Connects now, sends the bytes once the file named exists: a socket older than the meter.
+        const int fd = Connect(host, port, SOCK_STREAM);
+        for (int waited = 0; access(argv[5], F_OK) != 0 && waited < 600; ++waited)
+            usleep(100000);
+        if (fd < 0 || !SendAll(fd, std::atol(argv[4])))
+            return 1;
+        shutdown(fd, SHUT_WR);
+        char end;
+        (void)recv(fd, &end, 1, 0);
+        return 0;
+    }
     if (mode == "tcp-trickle" && argc == 5) {
         // The bytes in ten parts a quarter of a second apart: a transfer that lasts a while.
         const int fd = Connect(host, port, SOCK_STREAM);

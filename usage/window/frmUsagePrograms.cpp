@@ -164,9 +164,9 @@ void TfrmUsage::FillPrograms()
     const QString problem = Host.MeterProblem ? Host.MeterProblem() : QString();
     lblProgramsReason->setText(
         problem.isEmpty() ? QString()
-                          : QStringLiteral("Which programs use the line is not counted now (%1): what it carries is "
-                                           "Other's. Start the per-program meter to count it: sudo systemctl enable "
-                                           "--now pulopro-meter.service")
+                          : QStringLiteral("Not everything is counted by program now (%1); the rest is Other's. Start "
+                                           "the per-program meter to count it all: sudo systemctl enable --now "
+                                           "pulopro-meter.service")
                                 .arg(problem));
     lblProgramsReason->setVisible(!problem.isEmpty());
 
