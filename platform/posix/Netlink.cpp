@@ -12,8 +12,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// The kernel's netlink walking macros are C and cast the old way.
+// The kernel's netlink walking macros are C: they cast the old way and compare numbers of either
+// sign.
 #pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wsign-compare"
 
 namespace win::posix {
 

@@ -208,7 +208,8 @@ void PosixRas::Refresh()
     std::vector<Connection> fresh;
     std::vector<NetCounters> counters; // read once, when a line on an older interface appears
     {
-        for (const auto& [index, link] : Table.Links()) {
+        for (const auto& entry : Table.Links()) {
+            const NetLink& link = entry.second; // named, for the lambda below
             const auto line = std::find_if(NmCounted.begin(), NmCounted.end(), [&](const nm::Counted& counted) {
                 return counted.IpInterface == link.Name;
             });

@@ -20,8 +20,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The kernel's netlink macros cast in C's way.
+// The kernel's netlink macros cast in C's way and compare numbers of either sign.
 #pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wsign-compare"
 
 namespace win::posix {
 

@@ -10,29 +10,8 @@ set -u
 meter="$1"
 generator="$2"
 here=$(cd "$(dirname "$0")" && pwd)
-[ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
-for tool in ip ethtool python3 bpftool; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-done
-
-work=$(mktemp -d)
-near="pm-near-$$"
-far="pm-far-$$"
-cleanup() {
-    [ -n "${meter_pid:-}" ] && kill "$meter_pid" 2>/dev/null
-    [ -n "${far_pid:-}" ] && kill "$far_pid" 2>/dev/null
-    wait 2>/dev/null
-    ip netns del "$near" 2>/dev/null
-    ip netns del "$far" 2>/dev/null
-    [ -n "${PULO_KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-ip netns add "$near" && ip netns add "$far" || { echo "skipped: no network namespaces"; exit 77; }
+tools="ip ethtool python3 bpftool"
 . "$here/veth_line.sh"
-coproc far_end { exec ip netns exec "$far" python3 "$here/far_end.py" 2000000; }
-far_pid=$far_end_PID
-read -r -t 10 -u "${far_end[0]}" said
-[ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
 
 # A socket opened before the meter started, by a user of no rights: it sends once the meter counts.
 cp "$generator" "$work/gen-old"
@@ -41,17 +20,7 @@ ip netns exec "$near" setpriv --reuid=65534 --regid=65534 --clear-groups "$work/
 old_pid=$!
 sleep 0.3
 
-# Only the network namespace is entered: the meter finds the system's cgroup hierarchy as its
-# service would.
-nsenter --net="/run/netns/$near" "$meter" --socket "$work/socket" 2>"$work/meter.log" &
-meter_pid=$!
-for _ in $(seq 1 100); do [ -S "$work/socket" ] && break; sleep 0.05; done
-if [ ! -S "$work/socket" ]; then
-    cat "$work/meter.log"
-    grep -q "CAP_" "$work/meter.log" && { echo "skipped: BPF is not available here"; exit 77; }
-    echo "FAILED: the meter did not start"
-    exit 1
-fi
+start_meter "$work/socket"
 sleep 1 # the line's own settling (multicast reports) is before the counted window
 
 for name in gen-tcp-up gen-tcp-down gen-udp gen-udp6 gen-short gen-fork gen-serve gen-tcp6-up; do

@@ -9,40 +9,10 @@ meter="$1"
 generator="$2"
 program="$3"
 here=$(cd "$(dirname "$0")" && pwd)
-[ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
-for tool in ip ethtool python3 nsenter; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-done
-
-work=$(mktemp -d)
-near="pp-near-$$"
-far="pp-far-$$"
-cleanup() {
-    [ -n "${pulopro_pid:-}" ] && kill "$pulopro_pid" 2>/dev/null
-    [ -n "${meter_pid:-}" ] && kill "$meter_pid" 2>/dev/null
-    [ -n "${far_pid:-}" ] && kill "$far_pid" 2>/dev/null
-    wait 2>/dev/null
-    ip netns del "$near" 2>/dev/null
-    ip netns del "$far" 2>/dev/null
-    [ -n "${PULO_KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-ip netns add "$near" && ip netns add "$far" || { echo "skipped: no network namespaces"; exit 77; }
+tools="ip ethtool python3 nsenter"
 . "$here/veth_line.sh"
-coproc far_end { exec ip netns exec "$far" python3 "$here/far_end.py" 2000000; }
-far_pid=$far_end_PID
-read -r -t 10 -u "${far_end[0]}" said
-[ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
 
-nsenter --net="/run/netns/$near" "$meter" --socket "$work/meter" 2>"$work/meter.log" &
-meter_pid=$!
-for _ in $(seq 1 100); do [ -S "$work/meter" ] && break; sleep 0.05; done
-if [ ! -S "$work/meter" ]; then
-    cat "$work/meter.log"
-    grep -q "CAP_" "$work/meter.log" && { echo "skipped: BPF is not available here"; exit 77; }
-    echo "FAILED: the meter did not start"
-    exit 1
-fi
+start_meter "$work/meter"
 
 # PuloPro with its files beside it, nothing in the home folder of whoever runs the tests.
 mkdir -p -m 0700 "$work/app" "$work/home"

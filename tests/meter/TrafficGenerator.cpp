@@ -56,6 +56,14 @@ bool SendAll(int fd, long bytes)
     return true;
 }
 
+// Says the sending is done and waits for the far end to close, once it has everything.
+void Finish(int fd)
+{
+    shutdown(fd, SHUT_WR);
+    char end;
+    (void)recv(fd, &end, 1, 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,9 +77,7 @@ int main(int argc, char** argv)
         const int fd = Connect(host, port, SOCK_STREAM);
         if (fd < 0 || !SendAll(fd, std::atol(argv[4])))
             return 1;
-        shutdown(fd, SHUT_WR);
-        char end;
-        (void)recv(fd, &end, 1, 0); // the far end closes once it has everything
+        Finish(fd);
         return 0;
     }
     if (mode == "tcp-wait-send" && argc == 6) {
@@ -81,9 +87,7 @@ int main(int argc, char** argv)
             usleep(100000);
         if (fd < 0 || !SendAll(fd, std::atol(argv[4])))
             return 1;
-        shutdown(fd, SHUT_WR);
-        char end;
-        (void)recv(fd, &end, 1, 0);
+        Finish(fd);
         return 0;
     }
     if (mode == "tcp-trickle" && argc == 5) {
@@ -95,9 +99,7 @@ int main(int argc, char** argv)
                 return 1;
             usleep(250000);
         }
-        shutdown(fd, SHUT_WR);
-        char end;
-        (void)recv(fd, &end, 1, 0);
+        Finish(fd);
         return 0;
     }
     if (mode == "tcp-receive") {
@@ -134,9 +136,7 @@ int main(int argc, char** argv)
             _exit(SendAll(fd, std::atol(argv[4])) ? 0 : 1);
         int status = 0;
         waitpid(child, &status, 0);
-        shutdown(fd, SHUT_WR);
-        char end;
-        (void)recv(fd, &end, 1, 0);
+        Finish(fd);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
     }
     if (mode == "tcp-serve" && argc == 5) {
@@ -154,9 +154,7 @@ int main(int argc, char** argv)
         const int fd = accept(listener, nullptr, nullptr);
         if (fd < 0 || !SendAll(fd, std::atol(argv[4])))
             return 1;
-        shutdown(fd, SHUT_WR);
-        char end;
-        (void)recv(fd, &end, 1, 0);
+        Finish(fd);
         return 0;
     }
     return 2;

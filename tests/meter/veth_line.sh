@@ -1,7 +1,29 @@
-# Sourced by the per-program tests once the namespaces $near and $far are made: a veth line between
-# them (line0, 10.77.0.1, fd77::1 in $near; line1, 10.77.0.2, fd77::2 in $far) with segmentation
-# offloads off as a PPP line has them, no multicast and known neighbours, so that nothing but the
-# tests' own programs uses it. in_near and in_far run a command in either.
+# Sourced by the per-program tests, with $here (their folder) and $tools (the commands they need)
+# set: skips (exit 77) without root or a command; makes $work, two network namespaces $near and
+# $far joined by a veth line (line0, 10.77.0.1, fd77::1 in $near; line1, 10.77.0.2, fd77::2 in
+# $far) with segmentation offloads off as a PPP line has them, no multicast and known neighbours,
+# so that nothing but the tests' own programs uses it; and starts the far end (far_end.py) in $far.
+# in_near and in_far run a command in either; start_meter starts $meter in $near, answering at the
+# path given (skipping the test where BPF is not to be had). On exit the processes of $pulopro_pid, $meter_pid
+# and the far end are ended and everything made is removed.
+[ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
+for tool in $tools; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
+work=$(mktemp -d)
+near="pm-near-$$"
+far="pm-far-$$"
+cleanup() {
+    [ -n "${pulopro_pid:-}" ] && kill "$pulopro_pid" 2>/dev/null
+    [ -n "${meter_pid:-}" ] && kill "$meter_pid" 2>/dev/null
+    [ -n "${far_pid:-}" ] && kill "$far_pid" 2>/dev/null
+    wait 2>/dev/null
+    ip netns del "$near" 2>/dev/null
+    ip netns del "$far" 2>/dev/null
+    [ -n "${PULO_KEEP:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+ip netns add "$near" && ip netns add "$far" || { echo "skipped: no network namespaces"; exit 77; }
 in_near() { ip netns exec "$near" "$@"; }
 in_far() { ip netns exec "$far" "$@"; }
 ip link add line0 netns "$near" type veth peer name line1 netns "$far"
@@ -25,3 +47,20 @@ in_near ip -6 neigh replace fd77::2 lladdr "$far_mac" dev line0 nud permanent
 in_far ip neigh replace 10.77.0.1 lladdr "$near_mac" dev line1 nud permanent
 in_far ip -6 neigh replace fd77::1 lladdr "$near_mac" dev line1 nud permanent
 
+coproc far_end { exec ip netns exec "$far" python3 "$here/far_end.py" 2000000; }
+far_pid=$far_end_PID
+read -r -t 10 -u "${far_end[0]}" said
+[ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
+start_meter() {
+    # Only the network namespace is entered: the meter finds the system's cgroup hierarchy as its
+    # service would.
+    nsenter --net="/run/netns/$near" "$meter" --socket "$1" 2>"$work/meter.log" &
+    meter_pid=$!
+    for _ in $(seq 1 100); do [ -S "$1" ] && break; sleep 0.05; done
+    if [ ! -S "$1" ]; then
+        cat "$work/meter.log"
+        grep -q "CAP_" "$work/meter.log" && { echo "skipped: BPF is not available here"; exit 77; }
+        echo "FAILED: the meter did not start"
+        exit 1
+    fi
+}

@@ -24,6 +24,19 @@
 namespace win::posix {
 namespace {
 
+// The namespace's loopback, up.
+bool LoopbackUp()
+{
+    const int control = socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq loopback{};
+    std::strcpy(loopback.ifr_name, "lo");
+    bool up = ioctl(control, SIOCGIFFLAGS, &loopback) == 0;
+    loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
+    up = up && ioctl(control, SIOCSIFFLAGS, &loopback) == 0;
+    close(control);
+    return up;
+}
+
 TEST(MeterClientTest, WithoutAMeterItSaysSo)
 {
     MeterClient client("/nonexistent/pulopro-meter/socket");
@@ -55,14 +68,7 @@ TEST(MeterClientTest, ThisProgramsBytesOnTheLineAreItsOwn)
     }
     ASSERT_TRUE(listening);
 
-    // The namespace's loopback, up.
-    const int control = socket(AF_INET, SOCK_DGRAM, 0);
-    ifreq loopback{};
-    std::strcpy(loopback.ifr_name, "lo");
-    ASSERT_EQ(ioctl(control, SIOCGIFFLAGS, &loopback), 0);
-    loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
-    ASSERT_EQ(ioctl(control, SIOCSIFFLAGS, &loopback), 0);
-    close(control);
+    ASSERT_TRUE(LoopbackUp());
 
     // Twenty datagrams of 1000 bytes to a socket of this program's own, through the loopback.
     const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
@@ -132,13 +138,7 @@ std::pair<std::uint64_t, std::uint64_t> LoopbackCounters()
 TEST(TcpSocketMeterTest, WithoutTheMeterThisProgramsTcpIsItsOwnToTheLinesCounters)
 {
     PULO_NEEDS_NETWORK_NAMESPACE();
-    const int control = socket(AF_INET, SOCK_DGRAM, 0);
-    ifreq loopback{};
-    std::strcpy(loopback.ifr_name, "lo");
-    ASSERT_EQ(ioctl(control, SIOCGIFFLAGS, &loopback), 0);
-    loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
-    ASSERT_EQ(ioctl(control, SIOCSIFFLAGS, &loopback), 0);
-    close(control);
+    ASSERT_TRUE(LoopbackUp());
 
     TcpSocketMeter meter;
     const std::string identity = meter.Identify("lo");
