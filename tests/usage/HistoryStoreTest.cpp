@@ -107,6 +107,47 @@ TEST_F(HistoryStoreTest, WhatCameAfterTheClockWasSetIsInTheHoursItTrulyCameIn)
     }
 }
 
+TEST_F(HistoryStoreTest, AKilledProgramsConnectionKeepsItsProgramsAddingUpToWhatTheLogCounted)
+{
+    // The program was killed after writing 300 000 bytes received, 200 000 of them a browser's;
+    // the log's line says the connection ended at 500 000 (or there is none).
+    for (const bool logged : {true, false}) {
+        SCOPED_TRACE(logged ? "the log has its line" : "the log has none");
+        QFile::remove(Path());
+        std::int64_t id = 0;
+        {
+            THistoryStore store(Path());
+            ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+            id = store.BeginConnection(At(7, 10, 0), QStringLiteral("My ISP"), QStringLiteral("ppp0"));
+            const std::vector<TProgramRow> programs = {{QDate(2026, 12, 7), QStringLiteral("browser"),
+                                                        QStringLiteral("/usr/bin/browser"), false, 200000, 9000},
+                                                       {QDate(2026, 12, 7), {}, {}, true, 100000, 1000}};
+            ASSERT_TRUE(store.UpdateConnection(id, At(7, 10, 5), 10000, 300000, false, {}, &programs));
+        }
+        THistoryStore store(Path());
+        ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+        TUsageConnection line;
+        line.Start = At(7, 10, 0);
+        line.End = At(7, 10, 9);
+        line.Seconds = 540;
+        line.Sent = 15000;
+        line.Received = 500000;
+        line.Entry = QStringLiteral("My ISP");
+        ASSERT_TRUE(
+            store.ReconcileAbandoned(logged ? std::vector<TUsageConnection>{line} : std::vector<TUsageConnection>{}));
+        const std::vector<TProgramRow> rows = store.ProgramsOf(id);
+        if (!logged) {
+            EXPECT_TRUE(rows.empty()) << "a connection taken away takes its programs with it";
+            continue;
+        }
+        ASSERT_EQ(rows.size(), 2U);
+        EXPECT_EQ(rows[0].Received, 200000) << "the browser keeps what it was counted";
+        EXPECT_TRUE(rows[1].Other);
+        EXPECT_EQ(rows[1].Received, 300000) << "what the log counted besides is Other's";
+        EXPECT_EQ(rows[1].Sent, 6000);
+    }
+}
+
 TEST_F(HistoryStoreTest, ADamagedDatabaseIsSetAsideNeverEmptied)
 {
     QFile damaged(Path());
