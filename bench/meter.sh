@@ -2,8 +2,9 @@
 # The per-program meter's cost against nethogs watching the same line, in one run: mixed TCP and
 # 1200-byte UDP traffic at 5 MB/s and at 100 MB/s on a veth line between two network namespaces
 # of its own. The meter's cost is its own CPU time (user and kernel, from /proc/PID/schedstat)
-# plus what its kernel programs took in the senders' and receivers' stead (the kernel's own BPF
-# run-time statistics, turned on for the run); nethogs' is its CPU time. Also the meter's resident
+# plus what its kernel programs took for the line's packets in the senders' and receivers' stead
+# (the kernel's own BPF run-time statistics, turned on for the run: their time per run, times the
+# line's packets); nethogs' is its CPU time. Also the meter's resident
 # memory. Needs root and a build (scripts/test.sh). Nothing of this runs in the tests.
 # Usage: bench/meter.sh [build folder] [seconds per phase, default 30]
 set -euo pipefail
@@ -60,11 +61,16 @@ pids+=($nethogs)
 sleep 2
 
 cpu() { awk '{ print $1 }' "/proc/$1/schedstat"; }
-bpf_ns() {
+# The kernel programs' run time and runs so far ("ns runs"). They run for the far end's packets too
+# (it is on this machine, in the same control groups), which a line's far end never is: the
+# meter's share is their time per run times the runs the counted line's own packets make.
+bpf_stats() {
     bpftool prog show --json | python3 -c '
 import json, sys
-print(sum(p.get("run_time_ns", 0) for p in json.load(sys.stdin) if p.get("name", "").startswith("meter_")))'
+progs = [p for p in json.load(sys.stdin) if p.get("name", "").startswith("meter_")]
+print(sum(p.get("run_time_ns", 0) for p in progs), sum(p.get("run_cnt", 0) for p in progs))'
 }
+line_packets() { ip netns exec "$near" awk '$1 == "line0:" { print $3 + $11 }' /proc/net/dev; }
 
 # Half the bytes in TCP, half in 1200-byte UDP datagrams, paced to the rate.
 send() {
@@ -87,13 +93,19 @@ PY
 
 printf '%-12s %12s %12s %12s %8s\n' rate "meter ms" "of it, BPF" "nethogs ms" ratio
 for rate in 5000000 100000000; do
-    meter_before=$(cpu "$meter"); bpf_before=$(bpf_ns); nethogs_before=$(cpu "$nethogs")
+    meter_before=$(cpu "$meter"); read -r bpf_ns_before bpf_runs_before <<<"$(bpf_stats)"
+    nethogs_before=$(cpu "$nethogs"); packets_before=$(line_packets)
     send "$rate"
-    bpf=$(( $(bpf_ns) - bpf_before ))
+    read -r bpf_ns_after bpf_runs_after <<<"$(bpf_stats)"
+    packets=$(( $(line_packets) - packets_before ))
+    bpf=$(( (bpf_ns_after - bpf_ns_before) * packets / (bpf_runs_after - bpf_runs_before + 1) ))
     meter_ns=$(( $(cpu "$meter") - meter_before + bpf ))
     nethogs_ns=$(( $(cpu "$nethogs") - nethogs_before ))
-    printf '%-12s %12.1f %12.1f %12.1f %8.3f\n' "$((rate / 1000000)) MB/s" "$(echo "$meter_ns / 1000000" | bc -l)" \
-        "$(echo "$bpf / 1000000" | bc -l)" "$(echo "$nethogs_ns / 1000000" | bc -l)" "$(echo "$meter_ns / $nethogs_ns" | bc -l)"
+    printf '%-12s %12.1f %12.1f %12.1f %8.3f   (%d packets on the line, %d runs of the programs, %.0f ns a run)\n' \
+        "$((rate / 1000000)) MB/s" "$(echo "$meter_ns / 1000000" | bc -l)" "$(echo "$bpf / 1000000" | bc -l)" \
+        "$(echo "$nethogs_ns / 1000000" | bc -l)" "$(echo "$meter_ns / $nethogs_ns" | bc -l)" "$packets" \
+        "$((bpf_runs_after - bpf_runs_before))" \
+        "$(echo "($bpf_ns_after - $bpf_ns_before) / ($bpf_runs_after - $bpf_runs_before + 1)" | bc -l)"
 done
 echo "meter resident memory: $(awk '/VmRSS/ { print $2, $3 }' "/proc/$meter/status") (aim: at most 8 MiB)"
 echo "aim: the meter at most 0.1 x nethogs"
