@@ -152,6 +152,10 @@ void TForm1::Usage1Click()
                                                      : std::vector<TProgramRow>();
         };
         host.MeterProblem = [this] { return History ? History->MeterProblem() : QString(); };
+        host.WriteNow = [this] {
+            LastHistoryWrite = -1; // written now; OnWritten refreshes the window
+            WriteHistory(false);
+        };
         TUsageWindowLoad load = MakeUsageWindow(host, ModuleFolders(QCoreApplication::applicationDirPath()));
         if (!load.Window) {
             ShowErrorMessage(load.Problem);

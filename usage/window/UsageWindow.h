@@ -34,6 +34,8 @@ struct TUsageHost final
     // meter did not answer when last asked (empty when it did).
     std::function<std::vector<TProgramRow>()> LivePrograms;
     std::function<QString()> MeterProblem;
+    // Has the connection in progress written to the history; the window is refreshed once it is.
+    std::function<void()> WriteNow;
 };
 
 class TUsageWindow : public QWidget

@@ -138,7 +138,13 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
     connect(btnClose, &QPushButton::clicked, this, [this] { close(); });
     Live.setInterval(LiveMs);
     connect(&Live, &QTimer::timeout, this, [this] {
-        if (Host.Online && Host.Online())
+        if (!Host.Online || !Host.Online())
+            return;
+        // The connection in progress is written now (its programs with it); the window is drawn
+        // again once it has been.
+        if (Host.WriteNow)
+            Host.WriteNow();
+        else
             Refresh();
     });
 }

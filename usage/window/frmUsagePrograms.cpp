@@ -81,12 +81,13 @@ void TfrmUsage::MakeProgramsPage()
         {QStringLiteral("Program"), QStringLiteral("Received"), QStringLiteral("Sent"), QStringLiteral("Share")});
     tblPrograms->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblPrograms->setWordWrap(false);
+    tblPrograms->verticalHeader()->hide();
     tblPrograms->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblPrograms->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     chartPrograms = new QChartView(new QChart, pagePrograms);
     chartPrograms->setObjectName(QStringLiteral("chartPrograms"));
     chartPrograms->setRenderHint(QPainter::Antialiasing);
-    chartPrograms->setMinimumHeight(180);
+    chartPrograms->setMinimumHeight(220);
 
     auto* choice = new QHBoxLayout;
     choice->addWidget(cmbProgramsScope);
@@ -221,7 +222,9 @@ void TfrmUsage::FillPrograms()
     double highest = 0;
     for (int index = 0; index < received->count(); ++index)
         highest = std::max({highest, received->at(index), sent->at(index)});
-    bars->attachAxis(RoundAxis(chart, highest, unit.Name, Qt::AlignBottom));
+    QValueAxis* amounts = RoundAxis(chart, highest, unit.Name, Qt::AlignBottom);
+    amounts->setTruncateLabels(false); // short figures; never "..."
+    bars->attachAxis(amounts);
     Show(chartPrograms, chart);
 }
 
