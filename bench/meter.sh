@@ -4,8 +4,7 @@
 # of its own. The meter's cost is its own CPU time (user and kernel, from /proc/PID/schedstat)
 # plus what its kernel programs took for the line's packets in the senders' and receivers' stead
 # (the kernel's own BPF run-time statistics, turned on for the run: their time per run, times the
-# line's packets); nethogs' is its CPU time. Also the meter's resident
-# memory. Needs root and a build (scripts/test.sh). Nothing of this runs in the tests.
+# line's packets); nethogs' is its CPU time. Also the meter's resident memory. Needs root and a build (scripts/test.sh). Nothing of this runs in the tests.
 # Usage: bench/meter.sh [build folder] [seconds per phase, default 30]
 set -euo pipefail
 cd "$(dirname "$0")/.."
