@@ -8,6 +8,8 @@
 #include "usage/HistoryRecorder.h"
 #include "usage/HistoryStore.h"
 
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -94,6 +96,33 @@ TEST_F(Unit1ProgramsTest, EachConnectionKeepsItsProgramsAndOtherToTheByte)
     EXPECT_TRUE(reason->isVisible());
     EXPECT_TRUE(reason->text().contains("the per-program meter is not running")) << reason->text().toStdString();
     EXPECT_TRUE(reason->text().contains("systemctl enable --now pulopro-meter.service"));
+
+    // A chosen day, and a connection double-clicked on the Connections tab.
+    auto* scope = window->findChild<QComboBox*>(QStringLiteral("cmbProgramsScope"));
+    auto* day = window->findChild<QDateEdit*>(QStringLiteral("dateProgramsDay"));
+    auto* connections = window->findChild<QTableWidget*>(QStringLiteral("tblConnections"));
+    ASSERT_TRUE(scope && day && connections);
+    scope->setCurrentIndex(2);
+    EXPECT_TRUE(day->isEnabled());
+    day->setDate(QDate(2026, 12, 7));
+    EXPECT_EQ(table->rowCount(), 0) << "a day without connections";
+    day->setDate(QDate(2026, 12, 8));
+    EXPECT_EQ(table->rowCount(), 3);
+    tabs->setCurrentWidget(connections);
+    int first = -1;
+    for (int row = 0; row < connections->rowCount(); ++row)
+        if (connections->item(row, 1)->text() != "in progress")
+            first = row;
+    ASSERT_GE(first, 0);
+    Q_EMIT connections->cellActivated(first, 0);
+    EXPECT_EQ(tabs->currentWidget(), page);
+    EXPECT_EQ(scope->currentIndex(), 3);
+    EXPECT_TRUE(scope->currentText().startsWith("The connection of 2026-12-08 ")) << scope->currentText().toStdString();
+    ASSERT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(table->item(1, 0)->text(), "updater");
+    EXPECT_EQ(table->item(1, 1)->data(Qt::UserRole).toLongLong(), 4000);
+    EXPECT_EQ(table->item(2, 1)->data(Qt::UserRole).toLongLong(), connection->Received - 16000)
+        << "the first connection's own Other";
     Sim->DropLine(second);
     form.KZInternetDetect1->Poll();
 }
