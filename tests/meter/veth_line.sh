@@ -3,7 +3,8 @@
 # $far joined by a veth line (line0, 10.77.0.1, fd77::1 in $near; line1, 10.77.0.2, fd77::2 in
 # $far) with segmentation offloads off as a PPP line has them, no multicast and known neighbours,
 # so that nothing but the tests' own programs uses it; and starts the far end (far_end.py) in $far.
-# in_near and in_far run a command in either; start_meter starts $meter in $near, answering at the
+# in_near and in_far run a command in either; retransmitted says how many TCP segments $near has
+# sent again; start_meter starts $meter in $near, answering at the
 # path given (skipping the test where BPF is not to be had). On exit the processes of $pulopro_pid, $meter_pid
 # and the far end are ended and everything made is removed.
 [ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
@@ -51,6 +52,8 @@ coproc far_end { exec ip netns exec "$far" python3 "$here/far_end.py" 2000000; }
 far_pid=$far_end_PID
 read -r -t 10 -u "${far_end[0]}" said
 [ "$said" = ready ] || { echo "FAILED: the far end did not start"; exit 1; }
+# The TCP segments the near namespace has sent again so far.
+retransmitted() { in_near awk '$1 == "Tcp:" && $13 ~ /^[0-9]+$/ { print $13 }' /proc/net/snmp; }
 start_meter() {
     # Only the network namespace is entered: the meter finds the system's cgroup hierarchy as its
     # service would.
