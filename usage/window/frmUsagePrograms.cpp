@@ -105,6 +105,7 @@ void TfrmUsage::MakeProgramsPage()
         FillPrograms();
     });
     connect(dateProgramsDay, &QDateEdit::dateChanged, this, [this] { FillPrograms(); });
+    connect(UsageTabs, &QTabWidget::currentChanged, this, [this] { FillPrograms(); });
     // A connection of the Connections tab shows its programs.
     connect(tblConnections, &QTableWidget::cellActivated, this, [this](int row, int) {
         const QTableWidgetItem* start = tblConnections->item(row, 0);
@@ -130,6 +131,10 @@ void TfrmUsage::MakeProgramsPage()
 
 void TfrmUsage::FillPrograms()
 {
+    // Filled while it is shown only: the desktop's entries and the program rows are read for a
+    // user who looks at them, not at every refresh of the window.
+    if (UsageTabs->currentWidget() != pagePrograms)
+        return;
     const THistoryStore* history = Host.History ? Host.History() : nullptr;
     const bool online = Host.Online && Host.Online();
     std::vector<TProgramRow> rows;
