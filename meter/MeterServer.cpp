@@ -23,7 +23,8 @@ constexpr std::chrono::seconds Patience{5};
 TMeterServer::~TMeterServer()
 {
     for (const TCaller& caller : Callers)
-        close(caller.Fd);
+        if (caller.Fd >= 0)
+            close(caller.Fd);
     if (Listener >= 0) {
         close(Listener);
         unlink(Path.c_str());
@@ -97,8 +98,7 @@ void TMeterServer::Serve(const std::vector<pollfd>& fds)
             continue;
         caller->Last = now;
         if ((fd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && (fd.revents & POLLIN) == 0) {
-            close(caller->Fd);
-            caller->Fd = -1;
+            LetGo(*caller);
         } else if ((fd.revents & POLLOUT) != 0) {
             Write(*caller);
         } else {
@@ -106,12 +106,16 @@ void TMeterServer::Serve(const std::vector<pollfd>& fds)
         }
     }
     for (TCaller& caller : Callers) {
-        if (caller.Fd >= 0 && now - caller.Last > Patience) {
-            close(caller.Fd);
-            caller.Fd = -1;
-        }
+        if (caller.Fd >= 0 && now - caller.Last > Patience && !(Kept && Kept(caller.Number)))
+            LetGo(caller);
     }
-    std::erase_if(Callers, [](const TCaller& caller) { return caller.Fd < 0; });
+    std::erase_if(Callers, [&](const TCaller& caller) {
+        if (caller.Fd >= 0)
+            return false;
+        if (Gone)
+            Gone(caller.Number);
+        return true;
+    });
 }
 
 void TMeterServer::Accept()
@@ -126,7 +130,7 @@ void TMeterServer::Accept()
             close(fd);
             continue;
         }
-        Callers.push_back({fd, credentials.uid, {}, {}, std::chrono::steady_clock::now()});
+        Callers.push_back({fd, credentials.uid, ++Numbered, {}, {}, std::chrono::steady_clock::now()});
     }
 }
 
@@ -135,27 +139,30 @@ void TMeterServer::Read(TCaller& caller)
     char chunk[256];
     const ssize_t got = recv(caller.Fd, chunk, sizeof chunk, 0);
     if (got <= 0) {
-        if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-            close(caller.Fd);
-            caller.Fd = -1;
-        }
+        if (got == 0 || (errno != EAGAIN && errno != EINTR))
+            LetGo(caller);
         return;
     }
     caller.In.append(chunk, static_cast<std::size_t>(got));
     for (std::size_t end; (end = caller.In.find('\n')) != std::string::npos;) {
         const std::string request = caller.In.substr(0, end);
         caller.In.erase(0, end + 1);
-        caller.Out +=
-            request.size() > LongestRequest ? std::string("error request too long\n") : Answer(request, caller.Uid);
+        caller.Out += request.size() > LongestRequest ? std::string("error request too long\n")
+                                                      : Answer(request, caller.Uid, caller.Number);
         if (caller.Out.size() > MostUnread)
             break;
     }
     if (caller.In.size() > LongestRequest || caller.Out.size() > MostUnread) {
-        close(caller.Fd); // talking without listening, or without line breaks
-        caller.Fd = -1;
+        LetGo(caller); // talking without listening, or without line breaks
         return;
     }
     Write(caller);
+}
+
+void TMeterServer::LetGo(TCaller& caller)
+{
+    close(caller.Fd);
+    caller.Fd = -1;
 }
 
 void TMeterServer::Write(TCaller& caller)
@@ -163,10 +170,8 @@ void TMeterServer::Write(TCaller& caller)
     while (!caller.Out.empty()) {
         const ssize_t sent = send(caller.Fd, caller.Out.data(), caller.Out.size(), MSG_NOSIGNAL);
         if (sent <= 0) {
-            if (sent < 0 && errno != EAGAIN && errno != EINTR) {
-                close(caller.Fd);
-                caller.Fd = -1;
-            }
+            if (sent < 0 && errno != EAGAIN && errno != EINTR)
+                LetGo(caller);
             return;
         }
         caller.Out.erase(0, static_cast<std::size_t>(sent));

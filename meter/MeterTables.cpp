@@ -136,6 +136,38 @@ void TMeterTables::Harvest(std::map<TKey, TCount>& totals, std::vector<TKey>& en
     }
 }
 
+bool TMeterTables::Hold(const std::set<THold>& wanted, std::string& why)
+{
+    const int table = bpf_map__fd(Skeleton->maps.holds);
+    const auto entry = [](const THold& hold) { return meter_hold{hold.Inode, hold.Device, hold.Uid, hold.Ifindex, 0}; };
+    std::vector<meter_hold> gone;
+    meter_hold key{};
+    meter_hold next{};
+    const meter_hold* previous = nullptr;
+    while (bpf_map_get_next_key(table, previous, &next) == 0) {
+        key = next;
+        previous = &key;
+        if (!wanted.contains({key.exe_inode, key.exe_device, key.uid, key.ifindex}))
+            gone.push_back(key);
+    }
+    for (const meter_hold& hold : gone)
+        bpf_map_delete_elem(table, &hold);
+    bool all = true;
+    std::uint32_t anyUser = 0;
+    for (const THold& hold : wanted) {
+        const meter_hold added = entry(hold);
+        const std::uint8_t unused = 1;
+        if (bpf_map_update_elem(table, &added, &unused, BPF_ANY) != 0) {
+            why = std::string("cannot hold the program back: ") + std::strerror(errno);
+            all = false;
+        }
+        anyUser += hold.Uid == METER_ANY_USER ? 1 : 0;
+    }
+    Skeleton->bss->holding = static_cast<std::uint32_t>(wanted.size());
+    Skeleton->bss->holding_any_user = anyUser;
+    return all;
+}
+
 bool TMeterTables::NameOf(std::uint32_t tgid, std::string& path, std::string& comm) const
 {
     meter_name name{};

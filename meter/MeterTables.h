@@ -4,11 +4,13 @@
 // and packet hooks on the root of the cgroup v2 hierarchy, and the exec hook. Their links belong
 // to this process alone, so nothing stays attached once it ends, however it ends.
 
+#include "meter/MeterHolds.h"
 #include "meter/bpf/MeterTypes.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,9 @@ public:
     // of the kernel's table once harvested, so it never fills with the dead; they are added to
     // ended.
     void Harvest(std::map<TKey, TCount>& totals, std::vector<TKey>& ended);
+    // Refuses, from now on, exactly the wanted programs' packets (new and existing sockets alike);
+    // false, with why, when the kernel's table would not take them.
+    [[nodiscard]] bool Hold(const std::set<THold>& wanted, std::string& why);
     // What the process ran, as the exec hook saw it; false when it did not see it.
     [[nodiscard]] bool NameOf(std::uint32_t tgid, std::string& path, std::string& comm) const;
     // The root of the hierarchy it is attached to, as a folder this process can always read

@@ -143,10 +143,30 @@ int main(int argc, char** argv)
         tables.Harvest(ledger.Living, ended);
         Retire(ledger, ended, lookup);
     };
-    TMeterServer server([&](const std::string& request, uid_t caller) -> std::string {
+    THolds holds;
+    const auto refuse = [&] {
+        if (!tables.Hold(holds.Wanted(), why))
+            std::fprintf(stderr, "pulopro-meter: %s\n", why.c_str());
+    };
+    const auto answer = [&](const std::string& request, uid_t uid, std::uint64_t caller) -> std::string {
+        if (request == "release") {
+            holds.Release(caller);
+            refuse();
+            return "ok\n";
+        }
+        if (request.starts_with("hold ")) {
+            // The caller's programs are refused until it releases them or its connection ends.
+            THold hold;
+            std::string refused;
+            if (!ParseHold(request, uid, hold, refused) || !holds.Add(caller, hold, refused))
+                return "error " + refused + "\n";
+            refuse();
+            return "ok\n";
+        }
         const std::string verb = "programs ";
         if (request.compare(0, verb.size(), verb) != 0)
-            return "error unknown request (ask: programs IFNAME or programs #IFINDEX)\n";
+            return "error unknown request (ask: programs IFNAME, programs #IFINDEX, hold #IFINDEX MAJOR:MINOR "
+                   "INODE or release)\n";
         const std::string interface = request.substr(verb.size());
         // "#" and an index names a link even after it has gone (its figures stay until the meter
         // ends), or after its name went to a new link.
@@ -162,8 +182,17 @@ int main(int argc, char** argv)
             return "error no interface " + std::string(interface.size() < IF_NAMESIZE ? interface : "of that name") +
                    "\n";
         harvest();
-        return AnswerText(ProgramsOn(ledger, index, caller, lookup));
-    });
+        return AnswerText(ProgramsOn(ledger, index, uid, lookup));
+    };
+    TMeterServer server(
+        answer,
+        [&](std::uint64_t caller) {
+            if (holds.Holds(caller)) {
+                holds.Release(caller);
+                refuse();
+            }
+        },
+        [&](std::uint64_t caller) { return holds.Holds(caller); });
     if (!server.Listen(socketPath, why))
         return Fail(why);
     std::fprintf(stderr, "pulopro-meter: counting at %s, answering at %s\n", root.c_str(), socketPath.c_str());

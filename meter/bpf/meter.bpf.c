@@ -1,5 +1,7 @@
 // The meter's kernel programs: who owns each socket, and the bytes each owner's sockets carry
-// on each interface, both ways. They only look: every packet goes on as it came.
+// on each interface, both ways. They only look, except for the programs a caller asked to hold
+// back on an interface: their packets there are refused (and not counted); every other packet
+// goes on as it came.
 
 #include <linux/bpf.h>
 #include <linux/if_ether.h>
@@ -32,6 +34,37 @@ struct {
     __type(value, struct meter_count);
 } counts SEC(".maps");
 
+// The programs held back, by executable, user and interface (the value is unused).
+struct {
+    __uint(type, BPF_MAP_TYPE_HASH);
+    __uint(max_entries, METER_HOLDS_MAX);
+    __type(key, struct meter_hold);
+    __type(value, __u8);
+} holds SEC(".maps");
+
+// How many holds there are (of any user, of every user): while none, a packet costs no lookup.
+volatile __u32 holding = 0;
+volatile __u32 holding_any_user = 0;
+
+// The kernel's records the socket hook reads to know the executable, found by name in the
+// kernel's own type information when the programs are loaded.
+struct super_block {
+    __u32 s_dev;
+} __attribute__((preserve_access_index));
+struct inode {
+    unsigned long i_ino;
+    struct super_block* i_sb;
+} __attribute__((preserve_access_index));
+struct file {
+    struct inode* f_inode;
+} __attribute__((preserve_access_index));
+struct mm_struct {
+    struct file* exe_file;
+} __attribute__((preserve_access_index));
+struct task_struct {
+    struct mm_struct* mm;
+} __attribute__((preserve_access_index));
+
 // What each process ran, as it started it: a process gone in a millisecond still has a name.
 struct {
     __uint(type, BPF_MAP_TYPE_LRU_HASH);
@@ -50,6 +83,10 @@ int meter_sock_create(struct bpf_sock* sk)
         owner->cgroup = bpf_get_current_cgroup_id();
         owner->netns = bpf_get_netns_cookie(sk);
         bpf_get_current_comm(owner->comm, sizeof owner->comm);
+        struct task_struct* task = (struct task_struct*)bpf_get_current_task();
+        struct inode* executable = BPF_CORE_READ(task, mm, exe_file, f_inode);
+        owner->exe_inode = BPF_CORE_READ(executable, i_ino);
+        owner->exe_device = BPF_CORE_READ(executable, i_sb, s_dev);
         // A process started before the meter has no name yet: its command name stands for it.
         struct meter_name name = {};
         __builtin_memcpy(name.comm, owner->comm, sizeof name.comm);
@@ -85,6 +122,22 @@ static __always_inline __u32 header_length(struct __sk_buff* skb)
     return ip + (offset >> 4) * 4;
 }
 
+// Whether the owner's program is held back on this interface.
+static __always_inline int held(const struct meter_owner* owner, __u32 ifindex)
+{
+    struct meter_hold hold = {};
+    hold.exe_inode = owner->exe_inode;
+    hold.exe_device = owner->exe_device;
+    hold.uid = owner->uid;
+    hold.ifindex = ifindex;
+    if (bpf_map_lookup_elem(&holds, &hold))
+        return 1;
+    if (!holding_any_user)
+        return 0;
+    hold.uid = METER_ANY_USER;
+    return bpf_map_lookup_elem(&holds, &hold) != 0;
+}
+
 static __always_inline int account(struct __sk_buff* skb, __u32 direction)
 {
     struct bpf_sock* sk = skb->sk;
@@ -98,6 +151,8 @@ static __always_inline int account(struct __sk_buff* skb, __u32 direction)
     if (owner) {
         if (owner->netns != counted_netns)
             return 1;
+        if (holding && owner->exe_inode && held(owner, skb->ifindex))
+            return 0; // refused, and so not the program's
         key.tgid = owner->tgid;
         key.uid = owner->uid;
         key.cgroup = owner->cgroup;

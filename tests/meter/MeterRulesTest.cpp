@@ -2,6 +2,7 @@
 // a caller is shown.
 
 #include "meter/CgroupRoot.h"
+#include "meter/MeterHolds.h"
 #include "meter/MeterServer.h"
 #include "meter/MeterService.h"
 #include "meter/Naming.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -166,7 +168,7 @@ TEST(MeterRulesTest, CallersThatSayNothingAreLetGoSoTheNextIsServed)
 {
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("socket")).toStdString();
-    TMeterServer server([](const std::string& request, uid_t) { return "ok\n" + request + "\n.\n"; });
+    TMeterServer server([](const std::string& request, uid_t, std::uint64_t) { return "ok\n" + request + "\n.\n"; });
     std::string why;
     ASSERT_TRUE(server.Listen(path, why)) << why;
     int stop[2];
@@ -208,6 +210,67 @@ TEST(MeterRulesTest, ANameCannotBreakTheAnswersLines)
 {
     const std::vector<TProgramUsage> programs = {{"evil\tname\nok", "/tmp/a\rb", 1, 2, 3, 4}};
     EXPECT_EQ(AnswerText(programs), "ok\nevil name ok\t/tmp/a b\t1\t2\t3\t4\n.\n");
+}
+
+TEST(MeterRulesTest, HoldRequestsAreCheckedAndReachOnlyTheCallersOwnProcesses)
+{
+    const struct
+    {
+        const char* Request;
+        uid_t Caller;
+        bool Taken;
+        THold Expected;
+    } cases[] = {
+        {"hold #3 8:1 131", 1000, true, {131, 8U << 20 | 1, 1000, 3}},
+        {"hold #3 259:65536 99", 0, true, {99, 259U << 20 | 65536, METER_ANY_USER, 3}},
+        {"hold #3 8:1 131 ", 1000, false, {}},
+        {"hold #3 8:1", 1000, false, {}},
+        {"hold 3 8:1 131", 1000, false, {}},
+        {"hold #0 8:1 131", 1000, false, {}},
+        {"hold #3 8:1 0", 1000, false, {}},
+        {"hold #3 4096:1 131", 1000, false, {}},
+        {"hold #3 8:1048576 131", 1000, false, {}},
+        {"hold #3 -8:1 131", 1000, false, {}},
+        {"hold #3 8:1 99999999999999999999999", 1000, false, {}},
+        {"hold #4294967296 8:1 131", 1000, false, {}},
+    };
+    for (const auto& c : cases) {
+        THold hold;
+        std::string why;
+        EXPECT_EQ(ParseHold(c.Request, c.Caller, hold, why), c.Taken) << c.Request;
+        if (c.Taken)
+            EXPECT_EQ(hold, c.Expected) << c.Request;
+        else
+            EXPECT_FALSE(why.empty()) << c.Request;
+    }
+}
+
+TEST(MeterRulesTest, HoldsEndWithTheirCallerAndAreBounded)
+{
+    THolds holds;
+    std::string why;
+    const THold curl{131, 8U << 20 | 1, 1000, 3};
+    const THold steam{977, 8U << 20 | 1, 1000, 3};
+    ASSERT_TRUE(holds.Add(1, curl, why));
+    ASSERT_TRUE(holds.Add(1, steam, why));
+    ASSERT_TRUE(holds.Add(2, curl, why));
+    EXPECT_EQ(holds.Wanted(), (std::set<THold>{curl, steam}));
+    holds.Release(1);
+    EXPECT_FALSE(holds.Holds(1));
+    EXPECT_EQ(holds.Wanted(), std::set<THold>{curl}) << "the other caller's hold stays";
+    holds.Release(2);
+    EXPECT_TRUE(holds.Wanted().empty());
+
+    for (std::uint64_t inode = 1; inode <= 64; ++inode)
+        ASSERT_TRUE(holds.Add(7, {inode, 1, 1000, 3}, why)) << inode;
+    EXPECT_FALSE(holds.Add(7, {65, 1, 1000, 3}, why)) << "one caller holds at most 64";
+    EXPECT_TRUE(holds.Add(7, {64, 1, 1000, 3}, why)) << "asking again for one it holds is no new hold";
+    std::uint64_t caller = 100;
+    for (std::size_t all = 64; all < METER_HOLDS_MAX; ++caller)
+        for (int i = 0; i < 64 && all < METER_HOLDS_MAX; ++i, ++all)
+            ASSERT_TRUE(holds.Add(caller, {all + 1000, 1, 1000, 3}, why));
+    EXPECT_FALSE(holds.Add(caller + 1, curl, why)) << "the kernel's table is full";
+    EXPECT_FALSE(holds.Holds(caller + 1)) << "a refused first hold leaves the caller holding nothing";
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 //   udp HOST PORT COUNT SIZE     sends COUNT datagrams of SIZE bytes and reads each one echoed
 //   fork-send HOST PORT BYTES    connects, then a forked child sends BYTES on the parent's socket
 //   tcp-serve ADDRESS PORT BYTES listens, sends BYTES to the one caller that comes, then closes
+//   udp-ping HOST PORT FILE      on one socket, forever: every 50 ms a datagram, and "+" added to
+//                                FILE when its echo came back within 200 ms, else "-"
 //
 // HOST may be IPv4 or IPv6. Exits 0 when everything went as asked.
 
@@ -126,6 +128,22 @@ int main(int argc, char** argv)
                 return 1;
         }
         return 0;
+    }
+    if (mode == "udp-ping" && argc == 5) {
+        const int fd = Connect(host, port, SOCK_DGRAM);
+        FILE* file = std::fopen(argv[4], "a");
+        if (fd < 0 || file == nullptr)
+            return 1;
+        timeval patience{0, 200000};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+        char datagram[100] = {};
+        for (;;) {
+            const bool echoed = send(fd, datagram, sizeof datagram, 0) == sizeof datagram &&
+                                recv(fd, datagram, sizeof datagram, 0) == sizeof datagram;
+            std::fputc(echoed ? '+' : '-', file);
+            std::fflush(file);
+            usleep(echoed ? 50000 : 10000);
+        }
     }
     if (mode == "fork-send" && argc == 5) {
         const int fd = Connect(host, port, SOCK_STREAM);
