@@ -75,6 +75,12 @@ struct RasDevice
 };
 
 // The connections behind rasapi32; the record rules (sizes, room, codes) are kept by the calls.
+// A connection's metered flag, as the desktop's network service keeps it: not set (it guesses),
+// metered, not metered.
+constexpr int MeteredUnknown = 0;
+constexpr int MeteredYes = 1;
+constexpr int MeteredNo = 2;
+
 class IRasService
 {
 public:
@@ -108,6 +114,17 @@ public:
     // Whether the connection is one of the lines the program exists to dial (as the program's end
     // tells them apart): what it may hang up by itself, at the download limit.
     [[nodiscard]] virtual bool IsDialUpLine(HRASCONN /*connection*/) { return true; }
+    // The data saver's mark on a line the desktop's network service manages: what names the line's
+    // saved profile for SetMetered (lasting while the profile does, across restarts of that
+    // service); empty for a line it does not manage (a pppd line of the program's own).
+    [[nodiscard]] virtual std::string MeteredProfile(HRASCONN /*connection*/) { return {}; }
+    // Sets the profile's metered flag (MeteredUnknown, MeteredYes, MeteredNo) in the service's
+    // memory only, the profile as saved left as it is; before gets what it was. ERROR_SUCCESS,
+    // ERROR_NOT_FOUND when there is no such profile (any more), or the error of a refusal.
+    [[nodiscard]] virtual DWORD SetMetered(const std::string& /*profile*/, int /*value*/, int& /*before*/)
+    {
+        return ERROR_NOT_SUPPORTED;
+    }
     // The phonebook's entry names and the dialling devices, in the system's order.
     [[nodiscard]] virtual std::vector<std::string> PhonebookEntries() = 0;
     [[nodiscard]] virtual std::vector<RasDevice> Devices() = 0;

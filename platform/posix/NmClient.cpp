@@ -1,5 +1,6 @@
 #include "platform/posix/NmClient.h"
 
+#include "platform/posix/NmMetered.h"
 #include "platform/posix/NmRead.h"
 
 #include <QCoreApplication>
@@ -405,6 +406,14 @@ DWORD NmClient::Deactivate(const std::string& activePath)
     if (reply.errorName() == QLatin1String("org.freedesktop.NetworkManager.ConnectionNotActive"))
         return ERROR_SUCCESS; // it has ended already
     return nm::RequestError(reply.errorName().toStdString());
+}
+
+DWORD NmClient::SetMetered(const std::string& uuid, int value, int& before)
+{
+    WaitForFirstRead(std::chrono::seconds(3));
+    if (!FirstReadDone)
+        return ERROR_NETWORK_SERVICE_STOPPED;
+    return nm::SetProfileMetered(QDBusConnection(Worker->ConnectionName()), uuid, value, before);
 }
 
 } // namespace win::posix

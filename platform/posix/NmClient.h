@@ -92,6 +92,9 @@ public:
     // Takes the active connection down: ERROR_SUCCESS (also when it has gone already) or the
     // error of a refusal or time-out.
     [[nodiscard]] DWORD Deactivate(const std::string& activePath);
+    // Sets the metered flag of the profile of that UUID in the service's memory (see
+    // SetProfileMetered); answers within a few seconds.
+    [[nodiscard]] DWORD SetMetered(const std::string& uuid, int value, int& before);
 
 private:
     friend class NmWorker;

@@ -121,6 +121,7 @@ bool ReadProfile(const QDBusConnection& bus, const std::string& path, Profile& p
         if (name == QLatin1String("connection")) {
             profile.Id = Text(values.value(QStringLiteral("id")));
             profile.Type = Text(values.value(QStringLiteral("type")));
+            profile.Uuid = Text(values.value(QStringLiteral("uuid")));
         }
     }
     settings.endMap();

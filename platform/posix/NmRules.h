@@ -19,6 +19,7 @@ struct Profile
     std::string Path;
     std::string Id;
     std::string Type; // the profile's connection type: "gsm", "pppoe", "802-11-wireless" ...
+    std::string Uuid;
 
     bool operator==(const Profile&) const = default;
 };

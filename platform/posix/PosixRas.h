@@ -61,6 +61,9 @@ public:
     // Runs pppd for a peer (see PppdDial), or has NetworkManager activate its profile; the
     // handle stands for that dial until the connection it made ends.
     [[nodiscard]] DWORD Dial(const std::string& entry, DialNotify notify, HRASCONN& handle) override;
+    // A NetworkManager line's profile, by its UUID.
+    [[nodiscard]] std::string MeteredProfile(HRASCONN connection) override;
+    [[nodiscard]] DWORD SetMetered(const std::string& profile, int value, int& before) override;
     ~PosixRas() override;
     PosixRas(const PosixRas&) = delete;
     PosixRas& operator=(const PosixRas&) = delete;

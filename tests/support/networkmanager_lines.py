@@ -168,8 +168,59 @@ def AddLineDevice(self, name, kind, interface, ip_interface, metered, address):
 
 @dbus.service.method(MOCK_IFACE, in_signature='ss', out_signature='s')
 def AddProfile(self, name, kind):
-    '''A saved profile of the given connection type ("gsm", "802-11-wireless" ...).'''
-    return self.SettingsAddConnection({'connection': {'id': name, 'type': kind}})
+    '''A saved profile of the given connection type ("gsm", "802-11-wireless" ...). A mobile
+    broadband profile has a stored password (a secret its settings are read without). Besides the
+    stock template's Update (which saves to disk) it has Update2, which keeps the profile in memory
+    when asked to, and applies a changed metered flag to its active device at once.'''
+    settings = {'connection': {'id': name, 'type': kind}}
+    if kind == 'gsm':
+        settings['gsm'] = {'apn': 'internet', 'secrets': {'password': 'telco-secret'}}
+    path = self.SettingsAddConnection(settings)
+    profile = dbusmock.get_object(path)
+    profile.disk = copy_settings(profile.settings)
+    profile.disk_writes = 0
+    profile.AddMethod(stock.CSETTINGS_IFACE, 'Update2', 'a{sa{sv}}ua{sv}', 'a{sv}',
+                      'ret = self.update2(args[0], args[1])')
+    profile.update2 = lambda settings, flags: update2(profile, settings, flags)
+    return path
+
+
+def copy_settings(settings):
+    return {name: dict(values) for name, values in settings.items()}
+
+
+def update2(profile, settings, flags):
+    # An update replaces every setting: what it leaves out is gone, secrets included.
+    profile.settings = copy_settings(settings)
+    if flags & 0x2 == 0:  # not in memory: written to disk
+        profile.disk = copy_settings(settings)
+        profile.disk_writes += 1
+    profile.Set(stock.CSETTINGS_IFACE, 'Unsaved', bool(flags & 0x2))
+    profile.EmitSignal(stock.CSETTINGS_IFACE, 'Updated', '', [])
+    metered = int(settings.get('connection', {}).get('metered', 0))
+    manager = dbusmock.get_object(MANAGER_OBJ)
+    for active_path in manager.Get(MANAGER_IFACE, 'ActiveConnections'):
+        active = dbusmock.get_object(active_path)
+        if str(active.Get(ACTIVE_CONNECTION_IFACE, 'Connection')) != str(profile.connection_path):
+            continue
+        for device_path in active.Get(ACTIVE_CONNECTION_IFACE, 'Devices'):
+            device = dbusmock.get_object(device_path)
+            if not hasattr(device, 'own_metered'):
+                device.own_metered = int(device.Get(DEVICE_IFACE, 'Metered'))
+            device.Set(DEVICE_IFACE, 'Metered', dbus.UInt32(metered if metered else device.own_metered))
+    return {}
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='s')
+def ProfileFacts(_self, path):
+    '''What a profile holds: "metered=M disk=D writes=W unsaved=U secrets=S", M its metered flag
+    in memory (0 when not set), D on disk, W how often it was written to disk since it was made, U
+    whether it differs from disk, S its stored secrets.'''
+    profile = dbusmock.get_object(path)
+    secrets = sorted(f'{k}' for values in profile.settings.values() for k in values.get('secrets', {}))
+    return 'metered=%d disk=%d writes=%d unsaved=%s secrets=%s' % (
+        int(profile.settings['connection'].get('metered', 0)), int(profile.disk['connection'].get('metered', 0)),
+        profile.disk_writes, profile.Get(stock.CSETTINGS_IFACE, 'Unsaved'), ','.join(secrets))
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='suu', out_signature='')
@@ -193,3 +244,9 @@ def ActivateAt(self, profile_path, device_path):
     device_state(device_path, 100, 0)
     active_state(active_path, 2, 1)
     return active_path
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='s')
+def DeviceMetered(_self, path):
+    '''The device's NMMetered value, as text.'''
+    return str(int(dbusmock.get_object(path).Get(DEVICE_IFACE, 'Metered')))

@@ -267,5 +267,55 @@ TEST(NetworkManagerAbsentTest, NoBusLeavesThePeersAlone)
     EXPECT_EQ(ras.Dial("Telco 4G", {}, dial), win::ERROR_CANNOT_FIND_PHONEBOOK_ENTRY);
 }
 
+TEST_F(NetworkManagerTest, TheDataSaverMarksALineMeteredInMemoryOnlyAndPutsItBack)
+{
+    // A Wi-Fi that is metered only by the user's plan, and a mobile line the modem says nothing
+    // of: each marked and put back, the device following at once, the saved profile never written.
+    TunLink wlan("wlan0", LinkTypeNone);
+    TunLink wwan("wwan0", LinkTypeNone);
+    ASSERT_TRUE(wlan.Valid() && wlan.SetUp(true) && wlan.SetAddress("192.168.7.20", "192.168.7.1"));
+    ASSERT_TRUE(wwan.Valid() && wwan.SetUp(true) && wwan.SetAddress("10.64.9.2", "10.64.0.1"));
+    const QString wifi = Nm.Mock("AddLineDevice", {QStringLiteral("wifi0"), DeviceWifi, QStringLiteral("wlan0"),
+                                                   QStringLiteral("wlan0"), 4U, QStringLiteral("192.168.7.20")});
+    const QString home = Nm.Mock("AddProfile", {QStringLiteral("Home plan"), QStringLiteral("802-11-wireless")});
+    Nm.Mock("ActivateAt", {home, wifi});
+    Nm.Mock("ActivateAt", {Mobile, Modem});
+    auto ras = MakeRas();
+    ras->CountLinks({"wlan0"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ras->Connections().size() == 2; }, 5000));
+    const struct
+    {
+        const char* Interface;
+        QString Profile;
+        QString Device;
+        unsigned DeviceOwn; // what the device says when the profile does not
+        const char* Secrets;
+    } lines[] = {
+        {"wlan0", home, wifi, 4, ""},
+        {"wwan0", Mobile, Modem, 0, "password"},
+    };
+    for (const auto& line : lines) {
+        const auto& listed = ras->Connections();
+        const auto found = std::find_if(listed.begin(), listed.end(),
+                                        [&](const win::RasLink& l) { return l.Interface == line.Interface; });
+        ASSERT_NE(found, listed.end()) << line.Interface;
+        const std::string profile = ras->MeteredProfile(found->Handle);
+        ASSERT_FALSE(profile.empty()) << line.Interface;
+        const auto facts = [&] { return Nm.Mock("ProfileFacts", {line.Profile}).toStdString(); };
+        const auto deviceMetered = [&] { return Nm.Mock("DeviceMetered", {line.Device}).toStdString(); };
+        int before = -1;
+        ASSERT_EQ(ras->SetMetered(profile, win::MeteredYes, before), win::ERROR_SUCCESS) << line.Interface;
+        EXPECT_EQ(before, win::MeteredUnknown);
+        EXPECT_EQ(facts(), "metered=1 disk=0 writes=0 unsaved=True secrets=" + std::string(line.Secrets));
+        EXPECT_EQ(deviceMetered(), "1") << line.Interface;
+        ASSERT_EQ(ras->SetMetered(profile, before, before), win::ERROR_SUCCESS);
+        EXPECT_EQ(before, win::MeteredYes);
+        EXPECT_EQ(facts(), "metered=0 disk=0 writes=0 unsaved=True secrets=" + std::string(line.Secrets));
+        EXPECT_EQ(deviceMetered(), std::to_string(line.DeviceOwn)) << line.Interface;
+    }
+    int before = -1;
+    EXPECT_EQ(ras->SetMetered("9a1c0f0e-0000-4000-8000-000000000000", win::MeteredYes, before), win::ERROR_NOT_FOUND);
+}
+
 } // namespace
 } // namespace pulo
