@@ -44,6 +44,18 @@ public:
     // why (no meter, one that refused or answered nonsense), when there are none to give. Waits
     // at most about half a second. Called from any one thread at a time.
     [[nodiscard]] virtual bool Programs(const std::string& identity, MeterAnswer& answer, std::string& why) = 0;
+    // Holds the programs (their executables, by path) back on the identified interface: their
+    // packets there are refused both ways, on the sockets they have and the ones they open, until
+    // Release, another Hold, or the end of this process, however it ends. A program that is not
+    // there (not installed) is skipped. False, with why, when any could not be held (no meter
+    // service, or one that refused); the others are held all the same.
+    [[nodiscard]] virtual bool
+    Hold(const std::string& /*identity*/, const std::vector<std::string>& /*paths*/, std::string& why)
+    {
+        why = "holding programs back needs the per-program meter service";
+        return false;
+    }
+    virtual void Release() {}
 };
 
 // The meter's answer taken apart: "ok", a line per program (program, path, received, sent,

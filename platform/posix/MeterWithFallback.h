@@ -14,6 +14,13 @@ public:
     explicit MeterWithFallback(std::string socketPath) : Meter(std::move(socketPath)) {}
     [[nodiscard]] std::string Identify(const std::string& interface) override;
     [[nodiscard]] bool Programs(const std::string& identity, MeterAnswer& answer, std::string& why) override;
+    // Only the meter's service can hold programs back.
+    [[nodiscard]] bool
+    Hold(const std::string& identity, const std::vector<std::string>& paths, std::string& why) override
+    {
+        return Meter.Hold(identity, paths, why);
+    }
+    void Release() override { Meter.Release(); }
 
 private:
     MeterClient Meter;

@@ -49,4 +49,31 @@ bool SimProgramMeter::Programs(const std::string& identity, MeterAnswer& answer,
     return true;
 }
 
+bool SimProgramMeter::Hold(const std::string& identity, const std::vector<std::string>& paths, std::string& why)
+{
+    const std::lock_guard guard(Lock);
+    if (!Absent.empty()) {
+        why = Absent;
+        return false;
+    }
+    HeldOn = identity;
+    HeldPaths = paths;
+    return true;
+}
+
+void SimProgramMeter::Release()
+{
+    const std::lock_guard guard(Lock);
+    HeldOn.clear();
+    HeldPaths.clear();
+}
+
+std::vector<std::string> SimProgramMeter::Held(std::string* identity) const
+{
+    const std::lock_guard guard(Lock);
+    if (identity != nullptr)
+        *identity = HeldOn;
+    return HeldPaths;
+}
+
 } // namespace win::sim

@@ -25,12 +25,20 @@ public:
 
     [[nodiscard]] std::string Identify(const std::string& interface) override;
     [[nodiscard]] bool Programs(const std::string& identity, MeterAnswer& answer, std::string& why) override;
+    // Held programs are only remembered (Held); an absent meter holds nothing.
+    [[nodiscard]] bool
+    Hold(const std::string& identity, const std::vector<std::string>& paths, std::string& why) override;
+    void Release() override;
+    // What is held now, and on which interface.
+    [[nodiscard]] std::vector<std::string> Held(std::string* identity = nullptr) const;
 
 private:
     mutable std::mutex Lock;
     std::map<std::string, std::vector<ProgramBytes>> Figures;
     std::string Absent;
     int Asked = 0;
+    std::string HeldOn;
+    std::vector<std::string> HeldPaths;
 };
 
 } // namespace win::sim

@@ -1,6 +1,7 @@
 #include "common/BillingPeriod.h"
 #include "common/FormatSettings.h"
 #include "settings/LogLines.h"
+#include "usage/DataSaver.h"
 #include "usage/Export.h"
 #include "usage/LogImport.h"
 #include "usage/PlanStatus.h"
@@ -144,6 +145,87 @@ TEST(PlanKeeperTest, TheDailyAllowanceSharesOutWhatWasLeftAtTheDaysStart)
     const TPlanStatus morning = keeper.Status(QDateTime({2026, 12, 9}, {8, 0}));
     EXPECT_EQ(morning.UsedToday, 3 * GB / 10);
     EXPECT_EQ(morning.DailyAllowance, (31 * GB - 72 * GB / 10) / 23);
+}
+
+TEST(DataSaverTest, ThePlanRunsShortByItsForecastItsHighestThresholdOrTodaysAllowance)
+{
+    constexpr double GB = 1e6; // in the month totals' kilobytes
+    const QDateTime now({2026, 12, 10}, {12, 0});
+    const struct
+    {
+        const char* Name;
+        double ReceivedGB; // this period's, by noon of its tenth day
+        double TodayGB;    // of which today's
+        std::optional<std::int64_t> LimitGB;
+        std::vector<int> Thresholds;
+        const char* Why; // the start of it; "" when the plan does not run short
+    } cases[] = {
+        {"at an easy pace", 5, 0.5, 31, {80, 90, 100}, ""},
+        {"at a pace that passes the limit on the 21st", 20, 0.5, 31, {80, 90, 100}, "at this pace the limit"},
+        {"past the highest threshold", 19, 0.5, 31, {50, 60}, "60 % of the download limit"},
+        {"a threshold passed that is not the highest", 19, 0.5, 31, {50, 90}, "at this pace the limit"},
+        {"today's allowance used up", 4, 3, 31, {80, 90, 100}, "today's allowance is used up"},
+        {"today's allowance not quite used", 4, 1.2, 31, {80, 90, 100}, ""},
+        {"no thresholds, an easy pace", 5, 0.5, 31, {}, ""},
+        {"the limit passed", 32, 0.5, 31, {}, "the download limit has been passed"},
+        {"no limit", 32, 30, std::nullopt, {80}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPlanKeeper keeper;
+        keeper.SetTotals({3, 0, c.ReceivedGB * GB, 0, 12});
+        keeper.SetPlan(1, false, c.LimitGB ? std::optional<std::int64_t>(*c.LimitGB * 1'000'000'000) : std::nullopt);
+        keeper.SetFinishedToday(now, static_cast<std::int64_t>(c.TodayGB * 1e9));
+        const QString why = RunsShort(keeper.Status(now), c.Thresholds);
+        if (*c.Why == '\0')
+            EXPECT_TRUE(why.isEmpty()) << why.toStdString();
+        else
+            EXPECT_TRUE(why.startsWith(QString::fromLatin1(c.Why))) << why.toStdString();
+    }
+}
+
+TEST(DataSaverTest, TheModeDecidesAndNotTodayLastsUntilMidnightAcrossRestarts)
+{
+    TPlanKeeper keeper;
+    keeper.SetTotals({3, 0, 32e6, 0, 12});
+    keeper.SetPlan(1, false, 31'000'000'000);
+    const QDate today(2026, 12, 10);
+    const TPlanStatus shortPlan = keeper.Status(QDateTime(today, {12, 0}));
+    keeper.SetPlan(1, false, std::nullopt);
+    const TPlanStatus easyPlan = keeper.Status(QDateTime(today, {12, 0}));
+    const struct
+    {
+        TDataSaverMode Mode;
+        const TPlanStatus& Plan;
+        QDate Day;
+        bool NotTodayBefore; // "Not today" said on the 10th
+        bool Changed;
+        const char* State;
+    } steps[] = {
+        {TDataSaverMode::Off, shortPlan, today, false, false, "off"},
+        {TDataSaverMode::WhenShort, easyPlan, today, false, false, "auto-off"},
+        {TDataSaverMode::WhenShort, shortPlan, today, false, true, "auto-on"},
+        {TDataSaverMode::WhenShort, shortPlan, today, false, false, "auto-on"},
+        {TDataSaverMode::WhenShort, shortPlan, today, true, true, "auto-off"},
+        {TDataSaverMode::Always, easyPlan, today, true, false, "off"},
+        {TDataSaverMode::WhenShort, shortPlan, today.addDays(1), true, true, "auto-on"},
+        {TDataSaverMode::Always, easyPlan, today.addDays(1), true, false, "on"},
+        {TDataSaverMode::Off, shortPlan, today.addDays(1), false, true, "off"},
+    };
+    TDataSaver saver;
+    int step = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(step++);
+        // Each step as a restart would see it: "Not today" comes back from what was kept.
+        TDataSaver kept;
+        if (s.NotTodayBefore)
+            kept.NotToday(today);
+        saver.Restore(kept.NotTodayText());
+        saver.SetMode(s.Mode);
+        EXPECT_EQ(saver.Follow(s.Plan, {80, 90, 100}, s.Day), s.Changed);
+        EXPECT_EQ(saver.State().toStdString(), s.State);
+        EXPECT_EQ(saver.On(), !saver.Why().isEmpty());
+    }
 }
 
 TEST(StatusLineTest, AnEntryNameOfAnyMakingStaysOnOneLine)
