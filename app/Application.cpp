@@ -4,6 +4,7 @@
 #include "app/Unit1.h"
 #include "common/ErrorBoundary.h"
 #include "common/FormatSettings.h"
+#include "common/PuloError.h"
 #include "desktop/SingleInstance.h"
 #include "widgets/StandardIconStyle.h"
 
@@ -35,6 +36,14 @@ void ConnectWindow(QApplication& application, TSingleInstance& single, TExitRequ
         return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact);
     };
     single.OnPrograms = [&form] { return form.WriteProgramsNow().toUtf8(); };
+    single.OnDataSaver = [&form](int mode) {
+        // A settings file that cannot be written leaves the mode as it was: the status says so.
+        try {
+            form.SetDataSaverMode(static_cast<TDataSaverMode>(mode));
+        } catch (const PuloError&) {
+        }
+        return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact);
+    };
     QObject::connect(&form, &TForm1::Exited, &application, &QApplication::quit, Qt::QueuedConnection);
     exits.Attach(form);
 }

@@ -4,6 +4,7 @@
 #include "common/AmountText.h"
 #include "common/BuildInfo.h"
 #include "common/ClockText.h"
+#include "common/PuloError.h"
 #include "common/TSettings.h"
 #include "desktop/SingleInstance.h"
 #include "platform/Ras.h"
@@ -11,6 +12,7 @@
 #include "settings/PlanSettings.h"
 #include "settings/Settings.h"
 #include "sources/KZIntDet.h"
+#include "usage/DataSaver.h"
 #include "usage/Export.h"
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
@@ -134,6 +136,20 @@ TPlanKeeper KeeperFromFiles(const QDateTime& now, const THistoryStore& history)
     return keeper;
 }
 
+// The data saver as the files have it: its mode, and whether the plan runs short now ("Not today"
+// as the history keeps it).
+void DataSaverFromFiles(TStatusReport& report, const THistoryStore& history, const QDate& today)
+{
+    const TPlanSettings plan = ReadPlanSettings();
+    TDataSaver saver;
+    saver.SetMode(static_cast<TDataSaverMode>(plan.DataSaver));
+    if (history.IsOpen())
+        saver.Restore(history.Fact(QStringLiteral("data_saver_not_today")));
+    (void)saver.Follow(report.Plan, plan.Thresholds, today);
+    report.DataSaver = saver.State();
+    report.HeldBack = plan.HeldBack;
+}
+
 TStatusReport Report()
 {
     if (const std::optional<TStatusReport> live = LiveReport(AskRunningCopyForStatus(SettingsPath())))
@@ -143,6 +159,7 @@ TStatusReport Report()
     (void)history.Open(THistoryStore::TAccess::ReadOnly);
     TStatusReport report;
     report.Plan = KeeperFromFiles(now, history).Status(now);
+    DataSaverFromFiles(report, history, now.date());
     if (const std::optional<QString> entry = OnlineEntry()) {
         report.Online = true;
         report.Entry = *entry;
@@ -217,6 +234,32 @@ int SetUsed(std::int64_t bytes, bool force)
     TStatusReport report;
     report.Plan = keeper.Status(now);
     return Answer(stdout, ReportLine(report).toUtf8() + '\n');
+}
+
+// The data saver's mode, on the running copy, or in the settings file for the next start; its
+// state after it.
+int SetDataSaver(TDataSaverMode mode)
+{
+    const char* asked = mode == TDataSaverMode::Off ? "off" : mode == TDataSaverMode::Always ? "on" : "auto";
+    const auto told = [&](const TStatusReport& report) {
+        const bool taken = mode == TDataSaverMode::Off      ? report.DataSaver == QLatin1String("off")
+                           : mode == TDataSaverMode::Always ? report.DataSaver == QLatin1String("on")
+                                                            : report.DataSaver.startsWith(QLatin1String("auto-"));
+        if (!taken)
+            return Refuse(Failure, QStringLiteral("--data-saver: the running PuloPro could not write its settings "
+                                                  "file; the data saver stays %1")
+                                       .arg(report.DataSaver));
+        return Answer(stdout, QStringLiteral("Data saver: %1\n").arg(report.DataSaver).toUtf8());
+    };
+    if (const std::optional<TStatusReport> live =
+            LiveReport(TellRunningCopyTheDataSaver(SettingsPath(), static_cast<int>(mode))))
+        return told(*live);
+    try {
+        WriteDataSaver(static_cast<int>(mode));
+    } catch (const PuloError& error) {
+        return Refuse(Failure, QStringLiteral("--data-saver %1: %2").arg(QString::fromLatin1(asked), error.Message()));
+    }
+    return told(Report());
 }
 
 // The history day by day this period up to today, or period by period over the last twelve.
@@ -385,8 +428,12 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     const QCommandLineOption appsConnection(
         QStringLiteral("connection"),
         QStringLiteral("With --apps: in this connection, counted from 1 as --export lists them."), QStringLiteral("N"));
+    const QCommandLineOption dataSaver(QStringLiteral("data-saver"),
+                                       QStringLiteral("The data saver: on, off, or auto (on while the plan runs "
+                                                      "short); on the running PuloPro, else from its next start."),
+                                       QStringLiteral("mode"));
     parser.addOptions({status, json, waybar, oneline, check, setUsed, force, days, months, exportFormat, from, to, apps,
-                       appsDay, appsConnection});
+                       appsDay, appsConnection, dataSaver});
     if (!parser.parse(arguments))
         return Refuse(UsageError, parser.errorText());
     if (parser.isSet(help))
@@ -404,13 +451,14 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     const bool wantsExport = parser.isSet(exportFormat);
     int modes = 0;
     // --apps with --export exports which programs used each connection.
-    for (const bool chosen :
-         {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check), parser.isSet(setUsed),
-          parser.isSet(days), parser.isSet(months), wantsExport, parser.isSet(apps) && !wantsExport})
+    for (const bool chosen : {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check),
+                              parser.isSet(setUsed), parser.isSet(days), parser.isSet(months), wantsExport,
+                              parser.isSet(apps) && !wantsExport, parser.isSet(dataSaver)})
         modes += chosen ? 1 : 0;
     if (modes != 1)
         return Refuse(UsageError, QStringLiteral("give one of --status, --json, --waybar, --oneline, --check, "
-                                                 "--set-used, --days, --months, --export or --apps; see --help"));
+                                                 "--set-used, --days, --months, --export, --apps or --data-saver; see "
+                                                 "--help"));
     if ((!parser.isSet(apps) || wantsExport) && (parser.isSet(appsDay) || parser.isSet(appsConnection)))
         return Refuse(UsageError, QStringLiteral("--day and --connection go with --apps (an export takes --from "
                                                  "and --to)"));
@@ -443,7 +491,22 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
             return Refuse(UsageError, QStringLiteral("--set-used: more than any line could carry (1000 TB): ") +
                                           Shown(parser.value(setUsed)));
     }
+    std::optional<TDataSaverMode> saverMode;
+    if (parser.isSet(dataSaver)) {
+        const QString mode = parser.value(dataSaver).toLower();
+        if (mode == QLatin1String("on"))
+            saverMode = TDataSaverMode::Always;
+        else if (mode == QLatin1String("off"))
+            saverMode = TDataSaverMode::Off;
+        else if (mode == QLatin1String("auto"))
+            saverMode = TDataSaverMode::WhenShort;
+        else
+            return Refuse(UsageError,
+                          QStringLiteral("--data-saver takes on, off or auto, not ") + Shown(parser.value(dataSaver)));
+    }
     ChooseFileLocation();
+    if (saverMode)
+        return SetDataSaver(*saverMode);
     if (providersFigure)
         return SetUsed(*providersFigure, parser.isSet(force));
     if (wantsStatus)

@@ -188,6 +188,8 @@ void TForm1::CreateWindows()
 
 TForm1::~TForm1()
 {
+    // Whatever way the program ends, the line is not left marked nor programs held.
+    RunGuarded([this] { UndoDataSaver(); });
     // The statistics component hangs up its connection as it goes; a line that is not a
     // dial-up line is the user's and stays up.
     win::InstalledBackend().Ras->ProgramEnds();
@@ -519,6 +521,7 @@ void TForm1::Exit1Click()
     if (Tag == 1)
         return;
     Tag = 1;
+    RunGuarded([this] { UndoDataSaver(); });
     KZInternetDetect1->SetConnected(false);
     // The window closes even when the totals could not be stored: that failure is shown.
     RunGuarded([this] { AccountConnectionAtExit(); });

@@ -19,6 +19,7 @@
 #include "settings/PlanSettings.h"
 #include "settings/frmConfig.h"
 #include "sources/IPHelper.h"
+#include "usage/DataSaver.h"
 #include "usage/PlanAlerts.h"
 #include "usage/PlanStatus.h"
 #include "usage/StatusReport.h"
@@ -45,6 +46,7 @@ namespace pulo {
 // The keys of the buttons the plan's notices carry (where the desktop shows them).
 extern const QString NoticeOpensUsage;
 extern const QString NoticeHangsUp;
+extern const QString NoticeNotToday;
 
 class ThhALed;
 class TKZInternetDetect;
@@ -141,6 +143,16 @@ public:
     // Writes the connection in progress, its programs included, to the history now (waiting a
     // moment for it); why the per-program meter did not answer, empty when it did.
     QString WriteProgramsNow();
+    // The data saver's mode as the tray's menu and the command line set it (the key written; a
+    // refused write raises and changes nothing); "Not today" from its notice or the tray.
+    void SetDataSaverMode(TDataSaverMode mode);
+    void DataSaverNotToday();
+    // The programs held back while it is on, as the Programs tab chooses them (the key written).
+    void SetHeldBack(const std::vector<QString>& paths);
+    [[nodiscard]] const TDataSaver& DataSaverNow() const { return Saver; }
+    [[nodiscard]] const std::vector<QString>& HeldBackPrograms() const { return Plan.HeldBack; }
+    // When the chosen programs were held back on the line; none while they are not.
+    [[nodiscard]] const QDateTime& HeldBackSince() const { return HeldSince; }
     void ViewLogfile1Click();
     // View > Usage: the Usage window, made at its first showing (Unit1Usage.cpp).
     void Usage1Click();
@@ -346,6 +358,7 @@ public:
     QAction* TrayUsage = nullptr;
     QAction* TrayConfiguration = nullptr;
     QAction* TrayMute = nullptr;
+    QMenu* TrayDataSaver = nullptr;
     QAction* TrayExit = nullptr;
 
 Q_SIGNALS:
@@ -402,6 +415,19 @@ private:
     // The plan keeper told the month totals, the plan and the connection in progress as they are.
     void UpdateKeeper();
     void HangUpAtLimit(const TPlanStatus& plan);
+    // The data saver (Unit1DataSaver.cpp): followed at each tick, and applied to the line that is
+    // up (marked metered, the chosen programs held back) or undone, as it turns on or off.
+    void FollowDataSaver(const TPlanStatus& plan);
+    void ApplyDataSaver();
+    // The chosen programs held back on the line the saver is applied to (or let go).
+    void HoldBack();
+    // The line's mark and the holds undone (the saver off, the line ended, the program ending).
+    void UndoDataSaver();
+    // At start: the mark a killed copy left (as the history kept it) undone.
+    void UndoLeftMark(const QString& fact);
+    void NoticeDataSaver();
+    // The tray menu's Data saver entries, as the saver stands.
+    void UpdateTrayDataSaver();
     // A line of the kind the program exists to dial is up (never a Wi-Fi, a cable or a VPN).
     [[nodiscard]] bool DialUpLineUp() const;
     // The usage history (Unit1Usage.cpp).
@@ -460,6 +486,12 @@ private:
     std::unique_ptr<TUsageWindow> frmUsage; // made at its first opening
     QDate ForecastWarned;                   // the period whose forecast warning was given
     TPlanAlerts Alerts;
+    TDataSaver Saver;
+    win::HRASCONN SaverLine = 0; // the line the data saver is applied to; 0: none
+    std::string MarkedProfile;   // the profile it marked metered, and the flag it had
+    int MarkedBefore = 0;
+    QDateTime HeldSince; // when the chosen programs were held back, while they are
+    QString SaverProblem;
     bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history
     TPlanKeeper Keeper;
     QDate ShownPeriodFirst;          // the period the month figures were last shown for

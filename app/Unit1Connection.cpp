@@ -71,6 +71,7 @@ void TForm1::KZInternetDetect1Connect(QObject* /*sender*/)
     ReloadInterfaces();
     HistoryConnectionBegins();
     NoticeConnected();
+    ApplyDataSaver(); // a saver that is on takes the new line at once
 }
 
 void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
@@ -92,6 +93,7 @@ void TForm1::KZInternetDetect1Disconnect(QObject* /*sender*/)
     TakeFinalCounters();
     RunGuarded([this] { UpdateLog(); });
     WriteHistory(true);
+    UndoDataSaver(); // the line's mark and holds end with it
     NoticeDisconnected();
     ConnectStart = 0;
     ConnectedHandle = 0;

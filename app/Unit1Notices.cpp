@@ -39,6 +39,8 @@ TNotifier& TForm1::TheNotifier()
                     Usage1Click();
                 else if (key == NoticeHangsUp && IsOnline() && BitBtn1->isEnabled())
                     BitBtn1Click();
+                else if (key == NoticeNotToday)
+                    DataSaverNotToday();
             });
         };
     }

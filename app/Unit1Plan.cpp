@@ -29,6 +29,8 @@ bool TForm1::ReadPlanFacts()
         UpdateKeeper();
         Keeper.ReadHistory(*history, ToQDateTime(Now()));
         Alerts.Restore(history->Fact(QStringLiteral("plan_alerts")));
+        Saver.Restore(history->Fact(QStringLiteral("data_saver_not_today")));
+        UndoLeftMark(history->Fact(QStringLiteral("data_saver_mark")));
         PlanFactsRead = true;
         TakeLogLinesFromHistory(*history);
         if (Keeper.LatestAdjustment())

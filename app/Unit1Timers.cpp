@@ -29,6 +29,7 @@ void TForm1::RxTimerEvent1Timer()
     // Where the plan stands, once a tick, for the forecast's warning and the tip.
     const TPlanStatus plan = PlanAt(now);
     NoticePlanAlerts(plan);
+    FollowDataSaver(plan);
     // The tray sends the tip on only when it changed.
     ShowTrayStatus(plan);
     ShowPlanFigure(plan);
@@ -190,6 +191,8 @@ TStatusReport TForm1::LiveReport()
                                    ? ConnectionSecondsNow()
                                    : std::max<std::int64_t>(0, ToQDateTime(ConnectStart).secsTo(ToQDateTime(Now())));
     report.Plan = PlanNow();
+    report.DataSaver = Saver.State();
+    report.HeldBack = Plan.HeldBack;
     return report;
 }
 

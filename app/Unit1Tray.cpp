@@ -8,6 +8,7 @@
 #include "common/BillingPeriod.h"
 #include "common/ErrorBoundary.h"
 #include "common/TrayStatus.h"
+#include "usage/DataSaver.h"
 #include "widgets/RXShell.h"
 
 #include <QAction>
@@ -44,6 +45,8 @@ void TForm1::CreateTrayMenu()
     TrayConfiguration =
         MenuAction(TrayMenu, "TrayConfiguration", QStringLiteral("&Configuration"), [this] { Configuration1Click(); });
     TrayMute = MenuAction(TrayMenu, "TrayMute", QStringLiteral("&Mute"), [this] { btnAlarmOffClick(); });
+    TrayDataSaver = TrayMenu->addMenu(QStringLiteral("Data &saver"));
+    TrayDataSaver->setObjectName(QStringLiteral("TrayDataSaver"));
     TrayMenu->addSeparator();
     TrayExit = MenuAction(TrayMenu, "TrayExit", QStringLiteral("E&xit"), [this] { Exit1Click(); });
     connect(TrayMenu, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { UpdateTrayMenu(); }); });
@@ -70,6 +73,35 @@ void TForm1::UpdateTrayMenu()
     TrayHangUp->setEnabled(BitBtn1->isEnabled());
     // Mute whenever the window's Mute can be pressed.
     TrayMute->setEnabled(btnAlarmOff->isEnabled());
+    UpdateTrayDataSaver();
+}
+
+void TForm1::UpdateTrayDataSaver()
+{
+    // Its state in its title; its modes to choose from, and "Not today" while it is on by itself.
+    TrayDataSaver->setTitle(Saver.On() ? QStringLiteral("Data &saver: on") : QStringLiteral("Data &saver: off"));
+    TrayDataSaver->clear();
+    const struct
+    {
+        const char* Name;
+        const char* Caption;
+        TDataSaverMode Mode;
+    } modes[] = {
+        {"TrayDataSaverOff", "&Off", TDataSaverMode::Off},
+        {"TrayDataSaverShort", "&When the plan runs short", TDataSaverMode::WhenShort},
+        {"TrayDataSaverAlways", "&Always", TDataSaverMode::Always},
+    };
+    for (const auto& mode : modes) {
+        QAction* choice = MenuAction(TrayDataSaver, mode.Name, QString::fromLatin1(mode.Caption),
+                                     [this, chosen = mode.Mode] { SetDataSaverMode(chosen); });
+        choice->setCheckable(true);
+        choice->setChecked(Saver.ModeOf() == mode.Mode);
+    }
+    if (Saver.On() && Saver.ModeOf() == TDataSaverMode::WhenShort) {
+        TrayDataSaver->addSeparator();
+        MenuAction(TrayDataSaver, "TrayDataSaverNotToday", QStringLiteral("&Not today"),
+                   [this] { DataSaverNotToday(); });
+    }
 }
 
 void TForm1::ShowTrayIcons(bool pastLimit)
@@ -91,6 +123,7 @@ void TForm1::ShowTrayStatus(const TPlanStatus& plan)
     figures.LimitBytes = plan.Limit;
     figures.DaysLeft = plan.DaysLeft;
     figures.DailyBytes = plan.DailyAllowance;
+    figures.DataSaver = Saver.On();
     // Asked every second; the words are made again only when a figure changed.
     if (figures == TrayFigures)
         return;

@@ -20,7 +20,8 @@ QString TrayStatusText(const TTrayFigures& figures)
         figures.DaysLeft == 1 ? QStringLiteral("1 day left") : QStringLiteral("%1 days left").arg(figures.DaysLeft);
     if (figures.DailyBytes)
         left += QStringLiteral(", %1 a day").arg(InUnit(*figures.DailyBytes, UnitFor(*figures.DailyBytes)));
-    return connection + QLatin1Char('\n') + period + QLatin1Char('\n') + left;
+    return connection + QLatin1Char('\n') + period + QLatin1Char('\n') + left +
+           (figures.DataSaver ? QStringLiteral("\nData saver on") : QString());
 }
 
 } // namespace pulo

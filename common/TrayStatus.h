@@ -19,12 +19,14 @@ struct TTrayFigures final
     std::optional<std::int64_t> LimitBytes; // the active download limit
     int DaysLeft = 0;
     std::optional<std::int64_t> DailyBytes; // what is left of the limit a day
+    bool DataSaver = false;                 // the data saver is on
 
     bool operator==(const TTrayFigures&) const = default;
 };
 
 // "Connected to My ISP for 01:02:03" or "Not connected", then "This period: 123 MB of 4000 MB"
-// and "24 days left" (with ", 412 MB a day" under a limit), one a line.
+// and "24 days left" (with ", 412 MB a day" under a limit), one a line; "Data saver on" last
+// while it is.
 [[nodiscard]] QString TrayStatusText(const TTrayFigures& figures);
 
 } // namespace pulo

@@ -27,6 +27,7 @@ enum class TNotice
     DialFailed,
     Allowance,
     History,
+    DataSaver,
     Problem, // what could not be written while nobody was there to be asked
 };
 

@@ -26,6 +26,7 @@ const QByteArray Raise = QByteArrayLiteral("raise\n");
 const QByteArray StatusRequest = QByteArrayLiteral("status\n");
 const QByteArray SetUsedRequest = QByteArrayLiteral("set-used "); // then the bytes and a line break
 const QByteArray ProgramsRequest = QByteArrayLiteral("programs\n");
+const QByteArray DataSaverRequest = QByteArrayLiteral("data-saver "); // then the mode and a line break
 
 // One request to the copy running on the settings file, and its one-line answer.
 std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request);
@@ -111,6 +112,11 @@ std::optional<QByteArray> AskRunningCopyToWriteItsPrograms(const QString& settin
     return AskRunningCopy(settingsPath, ProgramsRequest);
 }
 
+std::optional<QByteArray> TellRunningCopyTheDataSaver(const QString& settingsPath, int mode)
+{
+    return AskRunningCopy(settingsPath, DataSaverRequest + QByteArray::number(mode) + '\n');
+}
+
 namespace {
 
 std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request)
@@ -164,6 +170,11 @@ QByteArray TSingleInstance::Answer(const QByteArray& request)
         const bool figure = number && moment && fields.size() <= 2 && bytes >= 0 && bytes <= MostProviderBytes;
         const QDateTime at = fields.size() == 2 ? QDateTime::fromSecsSinceEpoch(seconds) : QDateTime::currentDateTime();
         return (figure && at.isValid() && OnSetUsed ? OnSetUsed(bytes, at) : QByteArray()) + '\n';
+    }
+    if (request.startsWith(DataSaverRequest)) {
+        bool number = false;
+        const int mode = request.mid(DataSaverRequest.size()).trimmed().toInt(&number);
+        return (number && mode >= 0 && mode <= 2 && OnDataSaver ? OnDataSaver(mode) : QByteArray()) + '\n';
     }
     // The window is raised once the caller has its answer.
     if (request == Raise && OnRaise)

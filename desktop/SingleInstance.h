@@ -32,6 +32,10 @@ TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t byte
 // when no copy runs or it does not answer.
 [[nodiscard]] std::optional<QByteArray> AskRunningCopyToWriteItsPrograms(const QString& settingsPath);
 
+// Has the running copy set the data saver's mode (0 off, 1 while the plan runs short, 2 always; see
+// OnDataSaver); its live status after it, or nothing when no copy runs or it does not answer.
+[[nodiscard]] std::optional<QByteArray> TellRunningCopyTheDataSaver(const QString& settingsPath, int mode);
+
 class TSingleInstance final : public QObject
 {
     Q_OBJECT
@@ -57,6 +61,9 @@ public:
     // The command line asks which programs used the line: write the history now, and say why the
     // meter did not answer, if it did not (one line).
     std::function<QByteArray()> OnPrograms;
+    // The command line set the data saver's mode: take it, and answer the live status as OnStatus
+    // does.
+    std::function<QByteArray(int mode)> OnDataSaver;
 
 private:
     QByteArray Answer(const QByteArray& request);

@@ -84,6 +84,12 @@ TPlanSettings ReadPlanSettings()
         plan.Thresholds = *thresholds;
     plan.AllowanceNotice = ini.ReadBool("General", "AllowanceNotice", plan.AllowanceNotice);
     plan.HangUpAtLimit = ini.ReadBool("General", "HangUpAtLimit", plan.HangUpAtLimit);
+    const std::int32_t saver = ini.ReadInteger("General", "DataSaver", 0);
+    plan.DataSaver = saver >= 0 && saver <= 2 ? saver : 0;
+    for (const QString& path : ini.ReadString("General", "HeldBack", QString()).split(QLatin1Char(';')))
+        if (!path.trimmed().isEmpty() &&
+            std::find(plan.HeldBack.begin(), plan.HeldBack.end(), path.trimmed()) == plan.HeldBack.end())
+            plan.HeldBack.push_back(path.trimmed());
     return plan;
 }
 
@@ -95,6 +101,22 @@ void WritePlanSettings(const TPlanSettings& plan)
     ini.WriteString("General", "Thresholds", ThresholdsText(plan.Thresholds));
     ini.WriteBool("General", "AllowanceNotice", plan.AllowanceNotice);
     ini.WriteBool("General", "HangUpAtLimit", plan.HangUpAtLimit);
+    ini.WriteInteger("General", "DataSaver", plan.DataSaver);
+}
+
+void WriteDataSaver(int mode)
+{
+    TIniFile ini(SettingsPath());
+    ini.WriteInteger("General", "DataSaver", mode);
+}
+
+void WriteHeldBack(const std::vector<QString>& paths)
+{
+    QStringList joined;
+    for (const QString& path : paths)
+        joined << path;
+    TIniFile ini(SettingsPath());
+    ini.WriteString("General", "HeldBack", joined.join(QLatin1Char(';')));
 }
 
 } // namespace pulo

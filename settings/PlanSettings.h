@@ -7,7 +7,9 @@
 // which a notice is given once a period, "80 90 100" by default; empty: none), AllowanceNotice
 // (1, the default: a notice once a day when today's use passes the daily allowance) and
 // HangUpAtLimit (0, the default: 1 hangs up a dial-up line once a period when the limit is
-// passed). Missing or unreadable values read as the defaults.
+// passed), DataSaver (0, the default: off; 1 on while the plan runs short; 2 on always) and
+// HeldBack (the executables the data saver holds back, their paths separated by ";"). Missing or
+// unreadable values read as the defaults.
 
 #include <QString>
 
@@ -23,13 +25,18 @@ struct TPlanSettings final
     std::vector<int> Thresholds{80, 90, 100};
     bool AllowanceNotice = true;
     bool HangUpAtLimit = false;
+    int DataSaver = 0; // TDataSaverMode's value
+    std::vector<QString> HeldBack = {};
 
     bool operator==(const TPlanSettings&) const = default;
 };
 
 [[nodiscard]] TPlanSettings ReadPlanSettings();
-// Writes the keys; raises "Unable to write to ..." as the other settings' writes do.
+// Writes the keys but HeldBack; raises "Unable to write to ..." as the other settings' writes do.
 void WritePlanSettings(const TPlanSettings& plan);
+// Writes the one key, as the tray's menu, the Programs tab and the command line change it.
+void WriteDataSaver(int mode);
+void WriteHeldBack(const std::vector<QString>& paths);
 
 // "80 90 100", "80, 95%": whole percentages from 1 to 1000, in order, each once; none for an
 // empty text; nothing when a part is not such a percentage.

@@ -136,6 +136,7 @@ public:
     QLineEdit* EditThresholds = nullptr;
     QCheckBox* CheckAllowanceNotice = nullptr;
     QCheckBox* CheckHangUpAtLimit = nullptr;
+    QComboBox* ComboDataSaver = nullptr;
     QDoubleSpinBox* SpinProviderFigure = nullptr;
     QComboBox* ComboProviderUnit = nullptr;
     double ProviderFigureShown = 0; // what the provider's field started at, in its unit

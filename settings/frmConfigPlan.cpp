@@ -35,33 +35,33 @@ void TfrmConfig::CreatePlanPage()
     SpinBillingDay->setGeometry(260, 14, 60, 22);
     SpinBillingDay->setAccessibleName(QStringLiteral("The billing month starts on day"));
     auto* counts = new QGroupBox(QStringLiteral(" The download limit counts: "), page);
-    counts->setGeometry(12, 44, 434, 64);
+    counts->setGeometry(12, 40, 434, 58);
     RadioQuotaReceived = new QRadioButton(QStringLiteral("Received only"), counts);
     RadioQuotaReceived->setObjectName(QStringLiteral("RadioQuotaReceived"));
-    RadioQuotaReceived->setGeometry(16, 20, 300, 20);
+    RadioQuotaReceived->setGeometry(16, 18, 300, 18);
     RadioQuotaBoth = new QRadioButton(QStringLiteral("Sent and received"), counts);
     RadioQuotaBoth->setObjectName(QStringLiteral("RadioQuotaBoth"));
-    RadioQuotaBoth->setGeometry(16, 40, 300, 20);
+    RadioQuotaBoth->setGeometry(16, 36, 300, 18);
 
     auto* limit = new QGroupBox(QStringLiteral(" Download limit: "), page);
-    limit->setGeometry(12, 114, 434, 60);
+    limit->setGeometry(12, 102, 434, 50);
     CheckPlanLimit = new QCheckBox(QStringLiteral("Activate alarm"), limit);
     CheckPlanLimit->setObjectName(QStringLiteral("CheckPlanLimit"));
-    CheckPlanLimit->setGeometry(16, 26, 150, 20);
+    CheckPlanLimit->setGeometry(16, 22, 150, 20);
     SpinPlanLimit = new QDoubleSpinBox(limit);
     SpinPlanLimit->setObjectName(QStringLiteral("SpinPlanLimit"));
-    SpinPlanLimit->setGeometry(230, 24, 110, 22);
+    SpinPlanLimit->setGeometry(230, 20, 110, 22);
     SpinPlanLimit->setAccessibleName(QStringLiteral("Download limit"));
     ComboPlanUnit = new QComboBox(limit);
     ComboPlanUnit->setObjectName(QStringLiteral("ComboPlanUnit"));
     ComboPlanUnit->addItems({QStringLiteral("MB"), QStringLiteral("GB")});
-    ComboPlanUnit->setGeometry(346, 24, 70, 22);
+    ComboPlanUnit->setGeometry(346, 20, 70, 22);
     ComboPlanUnit->setAccessibleName(QStringLiteral("Unit of the download limit"));
     auto* same = new QLabel(QStringLiteral("The same limit as the maximum download alarm on the Alarms page."), page);
-    same->setGeometry(16, 176, 430, 18);
+    same->setGeometry(16, 154, 430, 16);
 
     auto* warnings = new QGroupBox(QStringLiteral(" Warnings: "), page);
-    warnings->setGeometry(12, 198, 434, 112);
+    warnings->setGeometry(12, 172, 434, 136);
     auto* at = new QLabel(QStringLiteral("At (% of the limit, once a period):"), warnings);
     at->setGeometry(16, 22, 220, 20);
     EditThresholds = new QLineEdit(warnings);
@@ -78,11 +78,25 @@ void TfrmConfig::CreatePlanPage()
     allowance->setObjectName(QStringLiteral("lblDailyAllowance"));
     allowance->setGeometry(36, 64, 390, 18);
     allowance->setEnabled(false); // a note, in the desktop's quieter text
+    // Then the data saver: the line marked metered and the chosen programs held back.
+    auto* saver = new QLabel(QStringLiteral("Data saver:"), warnings);
+    saver->setGeometry(16, 86, 120, 20);
+    ComboDataSaver = new QComboBox(warnings);
+    ComboDataSaver->setObjectName(QStringLiteral("ComboDataSaver"));
+    ComboDataSaver->addItems(
+        {QStringLiteral("Off"), QStringLiteral("When the plan runs short"), QStringLiteral("Always")});
+    ComboDataSaver->setGeometry(140, 84, 276, 22);
+    saver->setBuddy(ComboDataSaver);
+    ComboDataSaver->setAccessibleName(QStringLiteral("Data saver"));
+    ComboDataSaver->setToolTip(QStringLiteral(
+        "While it is on, the line is marked metered (software updates and sync wait) and the programs you chose on "
+        "the Usage window's Programs tab are held back. \"When the plan runs short\": the forecast passes the "
+        "limit, the highest warning is passed, or today's allowance is used up"));
     CheckHangUpAtLimit = new QCheckBox(QStringLiteral("Hang up a dial-up line when the limit is passed"), warnings);
     CheckHangUpAtLimit->setObjectName(QStringLiteral("CheckHangUpAtLimit"));
-    CheckHangUpAtLimit->setGeometry(16, 86, 400, 20);
+    CheckHangUpAtLimit->setGeometry(16, 110, 400, 20);
     auto* provider = new QLabel(QStringLiteral("Your provider's meter says:"), page);
-    provider->setGeometry(16, 318, 190, 20);
+    provider->setGeometry(16, 316, 190, 20);
     SpinProviderFigure = new QDoubleSpinBox(page);
     SpinProviderFigure->setObjectName(QStringLiteral("SpinProviderFigure"));
     provider->setBuddy(SpinProviderFigure);
@@ -150,6 +164,7 @@ void TfrmConfig::LoadPlanControls()
     EditThresholds->setText(ThresholdsText(Host.Plan->Thresholds));
     CheckAllowanceNotice->setChecked(Host.Plan->AllowanceNotice);
     CheckHangUpAtLimit->setChecked(Host.Plan->HangUpAtLimit);
+    ComboDataSaver->setCurrentIndex(Host.Plan->DataSaver);
     // The provider's figure starts at what PuloPro counts now, in the unit that reads best.
     const std::int64_t counted = Host.CountedNow ? Host.CountedNow() : 0;
     ComboProviderUnit->setCurrentIndex(counted >= 1'000'000'000 ? 1 : 0);
@@ -180,7 +195,9 @@ void TfrmConfig::StorePlan()
     plan.Thresholds = ParseThresholds(EditThresholds->text()).value_or(Host.Plan->Thresholds);
     plan.AllowanceNotice = CheckAllowanceNotice->isChecked();
     plan.HangUpAtLimit = CheckHangUpAtLimit->isChecked();
-    WritePlanSettings(plan); // a refused write raises: the dialog stays open
+    plan.DataSaver = ComboDataSaver->currentIndex();
+    plan.HeldBack = Host.Plan->HeldBack; // chosen on the Programs tab, kept as it is
+    WritePlanSettings(plan);             // a refused write raises: the dialog stays open
     *Host.Plan = plan;
     // The provider's figure, when the user changed it: with OK, like every other field.
     const bool changed = std::abs(SpinProviderFigure->value() - ProviderFigureShown) > 0.0005 ||

@@ -4,6 +4,7 @@
 #include "common/ClockText.h"
 #include "usage/UsageFigures.h"
 
+#include <QJsonArray>
 #include <QLocale>
 
 #include <cmath>
@@ -20,6 +21,14 @@ QJsonValue Optional(const std::optional<std::int64_t>& value)
 std::optional<std::int64_t> OptionalOf(const QJsonValue& value)
 {
     return value.isDouble() ? std::optional<std::int64_t>(value.toInteger()) : std::nullopt;
+}
+
+QJsonArray HeldBackJson(const std::vector<QString>& paths)
+{
+    QJsonArray list;
+    for (const QString& path : paths)
+        list.append(path);
+    return list;
 }
 
 QString Day(const QDate& day)
@@ -53,6 +62,8 @@ QJsonObject ReportJson(const TStatusReport& report)
         {QStringLiteral("dailyAllowanceBytes"), Optional(plan.DailyAllowance)},
         {QStringLiteral("usedTodayBytes"), static_cast<qint64>(plan.UsedToday)},
         {QStringLiteral("correctionBytes"), static_cast<qint64>(plan.Correction)},
+        {QStringLiteral("dataSaver"), report.DataSaver},
+        {QStringLiteral("heldBack"), HeldBackJson(report.HeldBack)},
     };
 }
 
@@ -81,6 +92,11 @@ std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
     plan.UsedToday = object.value(QStringLiteral("usedTodayBytes")).toInteger();
     plan.Correction = object.value(QStringLiteral("correctionBytes")).toInteger();
     plan.ProgramCounted = plan.Counted - plan.Correction;
+    if (const QJsonValue saver = object.value(QStringLiteral("dataSaver")); saver.isString())
+        report.DataSaver = saver.toString();
+    for (const QJsonValue& path : object.value(QStringLiteral("heldBack")).toArray())
+        if (path.isString())
+            report.HeldBack.push_back(path.toString());
     return report;
 }
 

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace pulo {
 
@@ -19,6 +20,8 @@ struct TStatusReport final
     QString Entry;
     std::optional<std::int64_t> SecondsOnline; // known only to a running copy
     TPlanStatus Plan;
+    QString DataSaver = QStringLiteral("off"); // as TDataSaver::State says
+    std::vector<QString> HeldBack;             // the executables it holds back while on
 };
 
 // The entry's name on one line: line breaks and other control characters (a NetworkManager profile

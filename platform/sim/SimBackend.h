@@ -33,6 +33,9 @@ struct SimLine
     DWORD Since = 0;            // tick count when the line came up or its rates last changed
     DWORD ConnectSpeed = 49333; // bits a second, as the modem reports it
     bool DialUp = true;         // false: a line the program does not exist to dial (a VPN, Wi-Fi)
+    // The profile the desktop's network service keeps for it (its metered flag in Metered); empty:
+    // a line the service does not manage.
+    std::string Profile;
 };
 
 // A simulated network adapter. Its byte counters grow at the set rates from the tick count
@@ -124,6 +127,10 @@ struct SimState final
     bool RefuseHangUp = false;
     // Every handle hung up, in order.
     std::vector<HRASCONN> HungUp;
+    // The metered flag of each profile of the network service, as set in its memory (the lines'
+    // profiles start at MeteredUnknown); the service refuses the change while RefuseMetered.
+    std::map<std::string, int> Metered;
+    bool RefuseMetered = false;
 
     // Every help request (as "command file data") and every address opened, in order; the
     // help viewer is there unless taken away.

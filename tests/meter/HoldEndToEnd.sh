@@ -21,9 +21,9 @@ failures=0
 fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
 
 # Two programs pinging the far end all along, on sockets opened before anything is held.
-in_near "$work/gen-held" udp-ping 10.77.0.2 5003 "$work/held.pings" &
+ip netns exec "$near" "$work/gen-held" udp-ping 10.77.0.2 5003 "$work/held.pings" &
 held_pid=$!
-in_near "$work/gen-free" udp-ping 10.77.0.2 5003 "$work/free.pings" &
+ip netns exec "$near" "$work/gen-free" udp-ping 10.77.0.2 5003 "$work/free.pings" &
 free_pid=$!
 # The last pings of a program: "+" answered, "-" not.
 last_pings() { tail -c 8 "$work/$1.pings"; }
@@ -51,7 +51,7 @@ in_near timeout 3 "$work/gen-held" udp 10.77.0.2 5003 3 100 && fail "a new socke
 in_near timeout 3 "$work/gen-held" tcp-send 10.77.0.2 5001 10000 && fail "a new TCP connection of the held program got through"
 in_near timeout 3 "$work/gen-free" tcp-send 10.77.0.2 5001 10000 || fail "the program not held back could not connect"
 # What comes to it is refused too: the far end cannot reach a held server.
-in_near "$work/gen-held" tcp-serve 10.77.0.1 6000 30000 >/dev/null &
+ip netns exec "$near" "$work/gen-held" tcp-serve 10.77.0.1 6000 30000 >/dev/null &
 serve_pid=$!
 sleep 0.3
 in_far timeout 2 "$work/gen-free" tcp-receive 10.77.0.1 6000 >/dev/null && fail "the held server was reached from the far end"
