@@ -93,7 +93,7 @@ void TForm1::HoldBack()
         why = "the line has no network interface to hold programs back on";
     else if (meter->Hold(identity, PathsOf(Plan.HeldBack), why))
         why.clear();
-    HeldSince = QDateTime::currentDateTime();
+    HeldSince = ToQDateTime(Now());
     if (!why.empty())
         SaverProblem = QString::fromStdString(why);
 }

@@ -156,6 +156,10 @@ void TForm1::Usage1Click()
             LastHistoryWrite = -1; // written now; OnWritten refreshes the window
             WriteHistory(false);
         };
+        host.HeldBack = [this] { return Plan.HeldBack; };
+        host.SetHeldBack = [this](const std::vector<QString>& paths) { RunGuarded([&] { SetHeldBack(paths); }); };
+        host.HeldSince = [this] { return HeldSince; };
+        host.DataSaverProblem = [this] { return SaverProblem; };
         TUsageWindowLoad load = MakeUsageWindow(host, ModuleFolders(QCoreApplication::applicationDirPath()));
         if (!load.Window) {
             ShowErrorMessage(load.Problem);

@@ -36,6 +36,12 @@ struct TUsageHost final
     std::function<QString()> MeterProblem;
     // Has the connection in progress written to the history; the window is refreshed once it is.
     std::function<void()> WriteNow;
+    // The data saver: the executables it holds back while on, and choosing them; when they were
+    // held back on the line (none while they are not); what kept it from doing all it should.
+    std::function<std::vector<QString>()> HeldBack;
+    std::function<void(const std::vector<QString>& paths)> SetHeldBack;
+    std::function<QDateTime()> HeldSince;
+    std::function<QString()> DataSaverProblem;
 };
 
 class TUsageWindow : public QWidget

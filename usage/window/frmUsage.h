@@ -28,6 +28,7 @@ class QLabel;
 class QPushButton;
 class QTabWidget;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace pulo {
 
@@ -58,6 +59,7 @@ public:
     QComboBox* cmbProgramsScope = nullptr; // this period, this connection, a day, a chosen connection
     QDateEdit* dateProgramsDay = nullptr;
     QLabel* lblProgramsReason = nullptr; // why no program is counted now, and what to do
+    QLabel* lblHeldBack = nullptr;       // what the data saver holds back now, or why it cannot
     QTableWidget* tblPrograms = nullptr;
     QChartView* chartPrograms = nullptr;
     QPushButton* btnSaveChart = nullptr;
@@ -78,6 +80,9 @@ private:
     void FillCorrections(const TPlanStatus& status);
     void MakeProgramsPage();
     void FillPrograms();
+    // The Hold back column: a box to tick for each program's executable, and since when it is held.
+    void ShowHolds(const std::vector<TProgramRow>& rows);
+    void HoldChanged(QTableWidgetItem* item);
     void AskAndSaveChart();
     void AskAndSaveConnections();
 

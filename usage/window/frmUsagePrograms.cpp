@@ -13,6 +13,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHorizontalBarSeries>
@@ -75,10 +76,15 @@ void TfrmUsage::MakeProgramsPage()
     lblProgramsReason->setObjectName(QStringLiteral("lblProgramsReason"));
     lblProgramsReason->setWordWrap(true);
     lblProgramsReason->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    tblPrograms = new QTableWidget(0, 4, pagePrograms);
+    lblHeldBack = new QLabel(pagePrograms);
+    lblHeldBack->setObjectName(QStringLiteral("lblHeldBack"));
+    lblHeldBack->setWordWrap(true);
+    lblHeldBack->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    tblPrograms = new QTableWidget(0, 5, pagePrograms);
     tblPrograms->setObjectName(QStringLiteral("tblPrograms"));
-    tblPrograms->setHorizontalHeaderLabels(
-        {QStringLiteral("Program"), QStringLiteral("Received"), QStringLiteral("Sent"), QStringLiteral("Share")});
+    tblPrograms->setHorizontalHeaderLabels({QStringLiteral("Program"), QStringLiteral("Received"),
+                                            QStringLiteral("Sent"), QStringLiteral("Share"),
+                                            QStringLiteral("Hold back when saving data")});
     tblPrograms->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblPrograms->setWordWrap(false);
     tblPrograms->verticalHeader()->hide();
@@ -96,6 +102,7 @@ void TfrmUsage::MakeProgramsPage()
     auto* layout = new QVBoxLayout(pagePrograms);
     layout->addLayout(choice);
     layout->addWidget(lblProgramsReason);
+    layout->addWidget(lblHeldBack);
     layout->addWidget(tblPrograms, 3);
     layout->addWidget(chartPrograms, 2);
     UsageTabs->addTab(pagePrograms, QStringLiteral("Programs"));
@@ -105,6 +112,7 @@ void TfrmUsage::MakeProgramsPage()
         FillPrograms();
     });
     connect(dateProgramsDay, &QDateEdit::dateChanged, this, [this] { FillPrograms(); });
+    connect(tblPrograms, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { HoldChanged(item); });
     connect(UsageTabs, &QTabWidget::currentChanged, this, [this] { FillPrograms(); });
     // A connection of the Connections tab shows its programs.
     connect(tblConnections, &QTableWidget::cellActivated, this, [this](int row, int) {
@@ -176,6 +184,12 @@ void TfrmUsage::FillPrograms()
                                 .arg(problem));
     lblProgramsReason->setVisible(!problem.isEmpty());
 
+    // The programs held back are listed, with nothing, when they used nothing here: a box to untick.
+    const std::vector<QString> held = Host.HeldBack ? Host.HeldBack() : std::vector<QString>();
+    for (const QString& path : held)
+        if (std::none_of(rows.begin(), rows.end(), [&](const TProgramRow& row) { return row.Path == path; }))
+            rows.insert(std::find_if(rows.begin(), rows.end(), [](const TProgramRow& row) { return row.Other; }),
+                        TProgramRow{{}, QFileInfo(path).fileName(), path, false, 0, 0});
     if (!Entries)
         Entries = std::make_unique<TDesktopEntries>();
     std::int64_t largest = 0;
@@ -205,6 +219,7 @@ void TfrmUsage::FillPrograms()
         if (!row.Other && names.size() < ChartedPrograms)
             names << name;
     }
+    ShowHolds(rows);
 
     // The top programs as bars, the most on top.
     QChart* chart = NewChart(this, QStringLiteral("The programs that used the most"));
@@ -231,6 +246,58 @@ void TfrmUsage::FillPrograms()
     amounts->setTruncateLabels(false); // short figures; never "..."
     bars->attachAxis(amounts);
     Show(chartPrograms, chart);
+}
+
+void TfrmUsage::ShowHolds(const std::vector<TProgramRow>& rows)
+{
+    const std::vector<QString> held = Host.HeldBack ? Host.HeldBack() : std::vector<QString>();
+    const QDateTime since = Host.HeldSince ? Host.HeldSince() : QDateTime();
+    const QString problem = Host.DataSaverProblem ? Host.DataSaverProblem() : QString();
+    const QSignalBlocker quiet(tblPrograms); // set here, not ticked by the user
+    for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
+        const TProgramRow& row = rows[static_cast<std::size_t>(index)];
+        auto* hold = new QTableWidgetItem;
+        // Only a program's executable can be held back: the meter finds it by its file.
+        if (!row.Other && row.Path.startsWith(QLatin1Char('/')) && Host.SetHeldBack) {
+            const bool chosen = std::find(held.begin(), held.end(), row.Path) != held.end();
+            hold->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            hold->setCheckState(chosen ? Qt::Checked : Qt::Unchecked);
+            hold->setData(Qt::UserRole, row.Path);
+            if (chosen && since.isValid())
+                hold->setText(QStringLiteral("held since %1").arg(since.toString(QStringLiteral("HH:mm"))));
+            hold->setToolTip(QStringLiteral("While the data saver is on, %1 cannot use the line").arg(row.Path));
+        } else {
+            hold->setFlags(Qt::NoItemFlags);
+        }
+        tblPrograms->setItem(index, 4, hold);
+    }
+    QString text;
+    if (!held.empty() && since.isValid())
+        text = (held.size() == 1 ? QStringLiteral("The data saver holds back the program you chose since %1.")
+                                 : QStringLiteral("The data saver holds back the %2 programs you chose since %1.")
+                                       .arg(QStringLiteral("%1"))
+                                       .arg(held.size()))
+                   .arg(since.toString(QStringLiteral("HH:mm")));
+    if (!problem.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + QStringLiteral("Data saver: ") + problem +
+                QLatin1Char('.');
+    lblHeldBack->setText(text);
+    lblHeldBack->setVisible(!text.isEmpty());
+}
+
+void TfrmUsage::HoldChanged(QTableWidgetItem* item)
+{
+    if (item == nullptr || item->column() != 4 || !Host.SetHeldBack || !Host.HeldBack)
+        return;
+    const QString path = item->data(Qt::UserRole).toString();
+    if (path.isEmpty())
+        return;
+    std::vector<QString> held = Host.HeldBack();
+    std::erase(held, path);
+    if (item->checkState() == Qt::Checked)
+        held.push_back(path);
+    Host.SetHeldBack(held);
+    FillPrograms();
 }
 
 } // namespace pulo
