@@ -372,6 +372,9 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
         {{QStringLiteral("--apps"), QStringLiteral("--export"), QStringLiteral("csv"), QStringLiteral("--day"),
           QStringLiteral("2026-12-01")},
          2},
+        {{QStringLiteral("--data-saver"), QStringLiteral("maybe")}, 2},
+        {{QStringLiteral("--data-saver"), QStringLiteral("on"), QStringLiteral("--status")}, 2},
+        {{QStringLiteral("--data-saver")}, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
@@ -393,6 +396,30 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
     EXPECT_EQ(Run({QStringLiteral("--apps"), QStringLiteral("--json")}).Out.trimmed(), QByteArray("[\n]"));
     EXPECT_EQ(Run({QStringLiteral("--apps"), QStringLiteral("--export"), QStringLiteral("csv")}).Out,
               QByteArray("start,day,program,path,received,sent\r\n"));
+    EXPECT_EQ(status[QStringLiteral("dataSaver")].toString(), QStringLiteral("off"));
+    EXPECT_EQ(status[QStringLiteral("heldBack")].toArray().size(), 0);
+
+    // With no copy running, the data saver's mode goes to the settings file for the next start.
+    const struct
+    {
+        const char* Mode;
+        const char* Said;
+        const char* Stored;
+    } modes[] = {{"AUTO", "auto-off", "1"}, {"on", "on", "2"}, {"off", "off", "0"}};
+    for (const auto& m : modes) {
+        SCOPED_TRACE(m.Mode);
+        const TRun run = Run({QStringLiteral("--data-saver"), QString::fromLatin1(m.Mode)});
+        EXPECT_EQ(run.Status, 0) << run.Err.toStdString();
+        EXPECT_EQ(run.Out, QByteArray("Data saver: ") + m.Said + '\n');
+        EXPECT_EQ(QJsonDocument::fromJson(Run({QStringLiteral("--json")}).Out)
+                      .object()[QStringLiteral("dataSaver")]
+                      .toString()
+                      .toStdString(),
+                  m.Said);
+        QFile ini(Folder.filePath(QStringLiteral("pulopro.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(ini.readAll().contains(QByteArray("DataSaver=") + m.Stored));
+    }
 }
 
 TEST_F(CommandLineTest, AnAnswerThatCannotBeWrittenIsAFailure)

@@ -212,17 +212,24 @@ TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
     EXPECT_EQ(dialog->SpinBillingDay->Value(), 31) << "held to its range";
     dialog->SpinBillingDay->SetValue(15);
     dialog->RadioQuotaReceived->setChecked(true);
+    auto* saver = dialog->findChild<QComboBox*>(QStringLiteral("ComboDataSaver"));
+    ASSERT_NE(saver, nullptr);
+    EXPECT_EQ(saver->currentText(), QStringLiteral("Off"));
+    saver->setCurrentIndex(1);
     dialog->btnSave->click();
     EXPECT_EQ(Stored("General/BillingDay"), QStringLiteral("15"));
     EXPECT_EQ(Stored("General/QuotaCounts"), QStringLiteral("received"));
-    EXPECT_EQ(Plan, (TPlanSettings{15, false}));
+    EXPECT_EQ(Stored("General/DataSaver"), QStringLiteral("1"));
+    TPlanSettings stored{15, false};
+    stored.DataSaver = 1;
+    EXPECT_EQ(Plan, stored);
 
     dialog->OpenConfig();
     dialog->SpinBillingDay->SetValue(3);
     dialog->RadioQuotaBoth->setChecked(true);
     dialog->btnCancel->click();
     EXPECT_EQ(Stored("General/BillingDay"), QStringLiteral("15"));
-    EXPECT_EQ(Plan, (TPlanSettings{15, false}));
+    EXPECT_EQ(Plan, stored);
     EXPECT_EQ(dialog->SpinBillingDay->Value(), 15);
 }
 
