@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/PlanTariff.h"
 #include "common/AlarmColor.h"
 #include "common/AmountText.h"
 #include "common/BuildInfo.h"
@@ -131,6 +132,7 @@ TPlanKeeper KeeperFromFiles(const QDateTime& now, const THistoryStore& history)
     TPlanKeeper keeper;
     keeper.SetTotals(totals);
     keeper.SetPlan(plan.BillingDay, plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
+    keeper.SetTariff(TariffOf(plan));
     if (history.IsOpen())
         keeper.ReadHistory(history, now);
     return keeper;

@@ -415,6 +415,11 @@ private:
     // The plan keeper told the month totals, the plan and the connection in progress as they are.
     void UpdateKeeper();
     void HangUpAtLimit(const TPlanStatus& plan);
+    // Today's use has reached the plan's daily cap.
+    [[nodiscard]] static bool PastDailyCap(const TPlanStatus& plan)
+    {
+        return plan.DailyLimit && plan.UsedToday >= *plan.DailyLimit;
+    }
     // The data saver (Unit1DataSaver.cpp): followed at each tick, and applied to the line that is
     // up (marked metered, the chosen programs held back) or undone, as it turns on or off.
     void FollowDataSaver(const TPlanStatus& plan);

@@ -160,9 +160,12 @@ void TForm1::BitBtn2Click()
     if (DialStarted || ComboBox1->currentIndex() < 0)
         return;
     // Past the limit, with the line to be hung up there, a dial is the user's choice again.
-    const bool pastLimit = Plan.HangUpAtLimit && !PlanNow().WithinLimit();
+    const TPlanStatus plan = PlanNow();
+    const bool pastLimit = Plan.HangUpAtLimit && (!plan.WithinLimit() || PastDailyCap(plan));
     if (pastLimit &&
-        !Confirm(QStringLiteral("The download limit of this billing period has been passed. Dial anyway?")))
+        !Confirm(plan.WithinLimit() ? QStringLiteral("Today's cap of your plan has been passed. Dial anyway?")
+                                    : QStringLiteral("The download limit of this billing period has been passed. "
+                                                     "Dial anyway?")))
         return;
     DialPastLimit = pastLimit; // the line it brings up is the user's to keep
     DialUp1->Entry = ComboBox1->currentText();

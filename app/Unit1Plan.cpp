@@ -141,6 +141,8 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
     // the limit was passed on another.
     if (!plan.WithinLimit())
         HangUpAtLimit(plan);
+    else if (PastDailyCap(plan))
+        HangUpAtLimit(plan);
     std::vector<TPlanNotice> notices;
     // Once a period, while online and under the limit: at this pace it is reached before the
     // period ends.
@@ -171,6 +173,13 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
             break;
         case TPlanAlert::TKind::Limit:
             break; // the line's hang-up is due by itself (above); the notice is the threshold's
+        case TPlanAlert::TKind::DailyCap:
+            notices.push_back({3, TNotice::DownloadLimit, QStringLiteral("Past today's cap"),
+                               QStringLiteral("%1 used today; your plan allows %2 a day.")
+                                   .arg(InUnit(plan.UsedToday, UnitFor(plan.UsedToday)),
+                                        InUnit(*plan.DailyLimit, UnitFor(*plan.DailyLimit))),
+                               TUrgency::Critical});
+            break;
         case TPlanAlert::TKind::Allowance:
             notices.push_back({0, TNotice::Allowance, QStringLiteral("Past today's allowance"),
                                QStringLiteral("%1 used today; %2.")
@@ -193,7 +202,7 @@ void TForm1::NoticePlanAlerts(const TPlanStatus& plan)
                                                   : other->Body);
     // Each offers the Usage window; the limit's, on a dial-up line that is up, the hang-up too.
     std::vector<TNoticeAction> actions{{NoticeOpensUsage, QStringLiteral("Open Usage")}};
-    if (!plan.WithinLimit() && DialUpLineUp())
+    if ((!plan.WithinLimit() || PastDailyCap(plan)) && DialUpLineUp())
         actions.push_back({NoticeHangsUp, QStringLiteral("Hang up")});
     Notice(given.Kind, given.Summary, given.Body, given.Urgency, actions);
 }
@@ -214,6 +223,14 @@ void TForm1::HangUpAtLimit(const TPlanStatus& plan)
         return;
     LimitDone = ConnectedHandle;
     BitBtn1Click();
+    if (plan.WithinLimit()) {
+        Notice(TNotice::DownloadLimit, QStringLiteral("Hung up at today's cap"),
+               QStringLiteral("%1 used today; your plan allows %2 a day. Dial asks before dialling again today.")
+                   .arg(InUnit(plan.UsedToday, UnitFor(plan.UsedToday)),
+                        InUnit(*plan.DailyLimit, UnitFor(*plan.DailyLimit))),
+               TUrgency::Critical);
+        return;
+    }
     Notice(TNotice::DownloadLimit, QStringLiteral("Hung up at the download limit"),
            (plan.Limit ? OfLimit(plan.Counted, *plan.Limit) + QStringLiteral(" this period. ") : QString()) +
                QStringLiteral("Dial asks before dialling again until the period ends."),

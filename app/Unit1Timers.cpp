@@ -2,6 +2,7 @@
 // (the speed sample is in Unit1Speed.cpp), and the Mute button.
 
 #include "app/LabelColor.h"
+#include "app/PlanTariff.h"
 #include "app/Unit1.h"
 #include "common/AlarmColor.h"
 #include "common/BillingPeriod.h"
@@ -174,6 +175,7 @@ void TForm1::UpdateKeeper()
 {
     Keeper.SetTotals(Totals);
     Keeper.SetPlan(Plan.BillingDay, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
+    Keeper.SetTariff(TariffOf(Plan));
     if (IsOnline() && ConnectStart > 0)
         Keeper.SetRunning(ConnectClock.Running() ? ConnectClock.StartUtc() : ToQDateTime(ConnectStart),
                           static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv));

@@ -9,6 +9,7 @@
 #include "common/ErrorBoundary.h"
 #include "common/TrayStatus.h"
 #include "usage/DataSaver.h"
+#include "usage/Tariff.h"
 #include "widgets/RXShell.h"
 
 #include <QAction>
@@ -124,6 +125,8 @@ void TForm1::ShowTrayStatus(const TPlanStatus& plan)
     figures.DaysLeft = plan.DaysLeft;
     figures.DailyBytes = plan.DailyAllowance;
     figures.DataSaver = Saver.On();
+    if (plan.CostSoFar)
+        figures.Cost = QStringLiteral("Cost so far: ") + CostText(*plan.CostSoFar, plan.Currency);
     // Asked every second; the words are made again only when a figure changed.
     if (figures == TrayFigures)
         return;

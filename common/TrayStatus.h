@@ -20,6 +20,7 @@ struct TTrayFigures final
     int DaysLeft = 0;
     std::optional<std::int64_t> DailyBytes; // what is left of the limit a day
     bool DataSaver = false;                 // the data saver is on
+    QString Cost = {};                      // "Cost so far: 3.20 EUR" when the plan has prices
 
     bool operator==(const TTrayFigures&) const = default;
 };

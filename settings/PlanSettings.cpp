@@ -90,6 +90,17 @@ TPlanSettings ReadPlanSettings()
         if (!path.trimmed().isEmpty() &&
             std::find(plan.HeldBack.begin(), plan.HeldBack.end(), path.trimmed()) == plan.HeldBack.end())
             plan.HeldBack.push_back(path.trimmed());
+    plan.DailyLimitMB = std::max<std::int64_t>(0, ini.ReadInteger("General", "DailyLimitMB", 0));
+    // Prices are written with a point whatever the locale, so that the file reads the same anywhere.
+    const auto price = [&](const char* key) {
+        bool ok = false;
+        const double value = ini.ReadString("General", key, QString()).trimmed().toDouble(&ok);
+        return ok && value >= 0 && value < 1e9 ? value : 0.0;
+    };
+    plan.PricePerMB = price("PricePerMB");
+    plan.PricePerHour = price("PricePerHour");
+    plan.PricePerPeriod = price("PricePerPeriod");
+    plan.Currency = ini.ReadString("General", "Currency", QString()).trimmed().left(8);
     return plan;
 }
 
@@ -102,6 +113,13 @@ void WritePlanSettings(const TPlanSettings& plan)
     ini.WriteBool("General", "AllowanceNotice", plan.AllowanceNotice);
     ini.WriteBool("General", "HangUpAtLimit", plan.HangUpAtLimit);
     ini.WriteInteger("General", "DataSaver", plan.DataSaver);
+    ini.WriteInteger("General", "DailyLimitMB",
+                     static_cast<std::int32_t>(std::min<std::int64_t>(plan.DailyLimitMB, 1 << 30)));
+    // With a point whatever the locale (see ReadPlanSettings).
+    ini.WriteString("General", "PricePerMB", QString::number(plan.PricePerMB, 'g', 10));
+    ini.WriteString("General", "PricePerHour", QString::number(plan.PricePerHour, 'g', 10));
+    ini.WriteString("General", "PricePerPeriod", QString::number(plan.PricePerPeriod, 'g', 10));
+    ini.WriteString("General", "Currency", plan.Currency);
 }
 
 void WriteDataSaver(int mode)

@@ -8,8 +8,10 @@
 // (1, the default: a notice once a day when today's use passes the daily allowance) and
 // HangUpAtLimit (0, the default: 1 hangs up a dial-up line once a period when the limit is
 // passed), DataSaver (0, the default: off; 1 on while the plan runs short; 2 on always) and
-// HeldBack (the executables the data saver holds back, their paths separated by ";"). Missing or
-// unreadable values read as the defaults.
+// HeldBack (the executables the data saver holds back, their paths separated by ";"),
+// DailyLimitMB (a daily cap in megabytes; 0, the default: none), PricePerMB (beyond the limit, or
+// of every megabyte without one), PricePerHour (online), PricePerPeriod (0 by default: no price)
+// and Currency (empty: the locale's). Missing or unreadable values read as the defaults.
 
 #include <QString>
 
@@ -27,6 +29,11 @@ struct TPlanSettings final
     bool HangUpAtLimit = false;
     int DataSaver = 0; // TDataSaverMode's value
     std::vector<QString> HeldBack = {};
+    std::int64_t DailyLimitMB = 0;
+    double PricePerMB = 0;
+    double PricePerHour = 0;
+    double PricePerPeriod = 0;
+    QString Currency = {};
 
     bool operator==(const TPlanSettings&) const = default;
 };

@@ -16,6 +16,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QDoubleSpinBox;
 class QPushButton;
@@ -137,6 +138,13 @@ public:
     QCheckBox* CheckAllowanceNotice = nullptr;
     QCheckBox* CheckHangUpAtLimit = nullptr;
     QComboBox* ComboDataSaver = nullptr;
+    QDoubleSpinBox* SpinDailyLimit = nullptr;
+    QDoubleSpinBox* SpinPricePerMB = nullptr;
+    QDoubleSpinBox* SpinPricePerHour = nullptr;
+    QDoubleSpinBox* SpinPricePerPeriod = nullptr;
+    QLineEdit* EditCurrency = nullptr;
+    QLabel* lblPlanSummary = nullptr; // the plan in a line, as the user would say it
+    QScrollArea* PlanTab = nullptr;
     QDoubleSpinBox* SpinProviderFigure = nullptr;
     QComboBox* ComboProviderUnit = nullptr;
     double ProviderFigureShown = 0; // what the provider's field started at, in its unit
@@ -158,6 +166,8 @@ private:
     void CreateSoundsPage();
     void CreateAdapterPage();
     void CreatePlanPage();
+    void CreateTariffControls(QWidget* page);
+    void ShowPlanSummary();
     void LoadPlanControls();
     void BindPlanLimit();
     void ShowPlanLimit(std::int32_t megabytes);

@@ -15,8 +15,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTabWidget>
 
 #include <cmath>
@@ -118,8 +120,85 @@ void TfrmConfig::CreatePlanPage()
     ComboProviderUnit->setAccessibleName(QStringLiteral("Unit of your provider's figure"));
     SpinProviderFigure->setEnabled(static_cast<bool>(Host.SetProviderFigure));
     ComboProviderUnit->setEnabled(static_cast<bool>(Host.SetProviderFigure));
-    Pages->addTab(page, QStringLiteral(" Plan "));
+    CreateTariffControls(page);
+    // Taller than the dialog's pages: it scrolls, the plan's summary and its first fields on top.
+    page->setFixedSize(440, 500);
+    PlanTab = new QScrollArea;
+    PlanTab->setObjectName(QStringLiteral("PlanTab"));
+    PlanTab->setFrameShape(QFrame::NoFrame);
+    PlanTab->setWidget(page);
+    Pages->addTab(PlanTab, QStringLiteral(" Plan "));
     BindPlanLimit();
+}
+
+void TfrmConfig::CreateTariffControls(QWidget* page)
+{
+    // What the plan costs and caps, and the plan in a line as the user would say it.
+    auto* tariff = new QGroupBox(QStringLiteral(" Daily cap and prices: "), page);
+    tariff->setGeometry(12, 346, 420, 120);
+    const auto row = [&](const char* caption, int y, QWidget* field) {
+        auto* label = new QLabel(QString::fromLatin1(caption), tariff);
+        label->setGeometry(16, y + 2, 230, 20);
+        label->setBuddy(field);
+        field->setGeometry(250, y, 110, 22);
+        field->setAccessibleName(QString::fromLatin1(caption).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+    };
+    SpinDailyLimit = new QDoubleSpinBox(tariff);
+    SpinDailyLimit->setObjectName(QStringLiteral("SpinDailyLimit"));
+    SpinDailyLimit->setRange(0, 1e6);
+    SpinDailyLimit->setDecimals(0);
+    SpinDailyLimit->setSuffix(QStringLiteral(" MB"));
+    SpinDailyLimit->setSpecialValueText(QStringLiteral("none"));
+    row("Daily cap:", 20, SpinDailyLimit);
+    const auto price = [&](const char* name) {
+        auto* spin = new QDoubleSpinBox(tariff);
+        spin->setObjectName(QString::fromLatin1(name));
+        spin->setRange(0, 1e6);
+        spin->setDecimals(4);
+        return spin;
+    };
+    SpinPricePerMB = price("SpinPricePerMB");
+    row("Price a MB beyond the limit:", 44, SpinPricePerMB);
+    SpinPricePerHour = price("SpinPricePerHour");
+    row("Price an hour online:", 68, SpinPricePerHour);
+    SpinPricePerPeriod = price("SpinPricePerPeriod");
+    row("Price a billing period:", 92, SpinPricePerPeriod);
+    EditCurrency = new QLineEdit(tariff);
+    EditCurrency->setObjectName(QStringLiteral("EditCurrency"));
+    EditCurrency->setMaxLength(8);
+    EditCurrency->setGeometry(366, 92, 46, 22);
+    EditCurrency->setAccessibleName(QStringLiteral("Currency"));
+    EditCurrency->setToolTip(QStringLiteral("EUR, USD, $ ...; empty: your locale's"));
+    lblPlanSummary = new QLabel(page);
+    lblPlanSummary->setObjectName(QStringLiteral("lblPlanSummary"));
+    lblPlanSummary->setGeometry(16, 472, 420, 20);
+    lblPlanSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (QDoubleSpinBox* spin : {SpinDailyLimit, SpinPricePerMB, SpinPricePerHour, SpinPricePerPeriod, SpinPlanLimit})
+        connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { ShowPlanSummary(); });
+    connect(EditCurrency, &QLineEdit::textChanged, this, [this] { ShowPlanSummary(); });
+    connect(SpinBillingDay, &TSpinEdit::Changed, this, [this] { ShowPlanSummary(); });
+}
+
+void TfrmConfig::ShowPlanSummary()
+{
+    // "Monthly from day 15, 10 GB, 1000 MB a day, 20.00 EUR a period"
+    QStringList parts{SpinBillingDay->Value() == 1
+                          ? QStringLiteral("The calendar month")
+                          : QStringLiteral("Monthly from day %1").arg(SpinBillingDay->Value())};
+    if (CheckPlanLimit->isChecked())
+        parts << QStringLiteral("%1 %2").arg(SpinPlanLimit->value()).arg(ComboPlanUnit->currentText());
+    if (SpinDailyLimit->value() > 0)
+        parts << QStringLiteral("%1 MB a day").arg(SpinDailyLimit->value());
+    const QString currency = EditCurrency->text().trimmed().isEmpty()
+                                 ? QLocale::system().currencySymbol(QLocale::CurrencyIsoCode)
+                                 : EditCurrency->text().trimmed();
+    if (SpinPricePerPeriod->value() > 0)
+        parts << QStringLiteral("%1 %2 a period").arg(QString::number(SpinPricePerPeriod->value(), 'f', 2), currency);
+    if (SpinPricePerMB->value() > 0)
+        parts << QStringLiteral("%1 %2 a MB beyond").arg(QString::number(SpinPricePerMB->value(), 'g', 4), currency);
+    if (SpinPricePerHour->value() > 0)
+        parts << QStringLiteral("%1 %2 an hour").arg(QString::number(SpinPricePerHour->value(), 'g', 4), currency);
+    lblPlanSummary->setText(parts.join(QStringLiteral(", ")));
 }
 
 void TfrmConfig::BindPlanLimit()
@@ -165,6 +244,12 @@ void TfrmConfig::LoadPlanControls()
     CheckAllowanceNotice->setChecked(Host.Plan->AllowanceNotice);
     CheckHangUpAtLimit->setChecked(Host.Plan->HangUpAtLimit);
     ComboDataSaver->setCurrentIndex(Host.Plan->DataSaver);
+    SpinDailyLimit->setValue(static_cast<double>(Host.Plan->DailyLimitMB));
+    SpinPricePerMB->setValue(Host.Plan->PricePerMB);
+    SpinPricePerHour->setValue(Host.Plan->PricePerHour);
+    SpinPricePerPeriod->setValue(Host.Plan->PricePerPeriod);
+    EditCurrency->setText(Host.Plan->Currency);
+    ShowPlanSummary();
     // The provider's figure starts at what PuloPro counts now, in the unit that reads best.
     const std::int64_t counted = Host.CountedNow ? Host.CountedNow() : 0;
     ComboProviderUnit->setCurrentIndex(counted >= 1'000'000'000 ? 1 : 0);
@@ -177,7 +262,7 @@ bool TfrmConfig::PlanInputValid()
 {
     if (EditThresholds == nullptr || ParseThresholds(EditThresholds->text()))
         return true;
-    Pages->setCurrentWidget(EditThresholds->parentWidget()->parentWidget());
+    Pages->setCurrentWidget(PlanTab);
     EditThresholds->setFocus();
     Warn(QStringLiteral("The warnings cannot be read: %1. They must be whole percentages from 1 to 1000, separated "
                         "by blanks.")
@@ -197,7 +282,12 @@ void TfrmConfig::StorePlan()
     plan.HangUpAtLimit = CheckHangUpAtLimit->isChecked();
     plan.DataSaver = ComboDataSaver->currentIndex();
     plan.HeldBack = Host.Plan->HeldBack; // chosen on the Programs tab, kept as it is
-    WritePlanSettings(plan);             // a refused write raises: the dialog stays open
+    plan.DailyLimitMB = std::llround(SpinDailyLimit->value());
+    plan.PricePerMB = SpinPricePerMB->value();
+    plan.PricePerHour = SpinPricePerHour->value();
+    plan.PricePerPeriod = SpinPricePerPeriod->value();
+    plan.Currency = EditCurrency->text().trimmed();
+    WritePlanSettings(plan); // a refused write raises: the dialog stays open
     *Host.Plan = plan;
     // The provider's figure, when the user changed it: with OK, like every other field.
     const bool changed = std::abs(SpinProviderFigure->value() - ProviderFigureShown) > 0.0005 ||

@@ -13,6 +13,7 @@ constexpr char PeriodKey[] = "period=";
 constexpr char GivenKey[] = "given=";
 constexpr char LimitKey[] = "limit=";
 constexpr char AllowanceKey[] = "allowance=";
+constexpr char CapKey[] = "cap=";
 
 } // namespace
 
@@ -22,6 +23,7 @@ void TPlanAlerts::Restore(const QString& given)
     GivenPercents.clear();
     LimitPeriod = QDate();
     AllowanceDay = QDate();
+    CapDay = QDate();
     for (const QString& part : given.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         if (part.startsWith(QLatin1String(PeriodKey))) {
             Period = QDate::fromString(part.mid(sizeof PeriodKey - 1), Qt::ISODate);
@@ -29,6 +31,8 @@ void TPlanAlerts::Restore(const QString& given)
             LimitPeriod = QDate::fromString(part.mid(sizeof LimitKey - 1), Qt::ISODate);
         } else if (part.startsWith(QLatin1String(AllowanceKey))) {
             AllowanceDay = QDate::fromString(part.mid(sizeof AllowanceKey - 1), Qt::ISODate);
+        } else if (part.startsWith(QLatin1String(CapKey))) {
+            CapDay = QDate::fromString(part.mid(sizeof CapKey - 1), Qt::ISODate);
         } else if (part.startsWith(QLatin1String(GivenKey))) {
             for (const QString& percent : part.mid(sizeof GivenKey - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
                 if (bool ok = false; percent.toInt(&ok) > 0 && ok)
@@ -47,7 +51,7 @@ QString TPlanAlerts::Given() const
     return QLatin1String(PeriodKey) + Period.toString(Qt::ISODate) + QLatin1Char(';') + QLatin1String(GivenKey) +
            percents.join(QLatin1Char(' ')) + QLatin1Char(';') + QLatin1String(LimitKey) +
            LimitPeriod.toString(Qt::ISODate) + QLatin1Char(';') + QLatin1String(AllowanceKey) +
-           AllowanceDay.toString(Qt::ISODate);
+           AllowanceDay.toString(Qt::ISODate) + QLatin1Char(';') + QLatin1String(CapKey) + CapDay.toString(Qt::ISODate);
 }
 
 std::vector<TPlanAlert> TPlanAlerts::Due(const TPlanStatus& status, const QDate& today)
@@ -56,6 +60,10 @@ std::vector<TPlanAlert> TPlanAlerts::Due(const TPlanStatus& status, const QDate&
     if (Period != status.Period.First) {
         Period = status.Period.First;
         GivenPercents.clear();
+    }
+    if (status.DailyLimit && status.UsedToday >= *status.DailyLimit && CapDay != today) {
+        CapDay = today;
+        due.push_back({TPlanAlert::TKind::DailyCap});
     }
     if (!status.Limit)
         return due;

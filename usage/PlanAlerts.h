@@ -2,8 +2,9 @@
 
 // The plan's warnings, each given once: a threshold of the download limit once a period (the
 // highest one passed when several are passed at once, the lower ones then counting as given),
-// the limit itself passed once a period (what may hang up the line), and today's use passing
-// the daily allowance once a day. What was given is kept in words the
+// the limit itself passed once a period (what may hang up the line), today's use passing
+// the daily allowance once a day, and today's use passing the plan's daily cap once a day (what may
+// hang up the line too). What was given is kept in words the
 // history stores, so a restart gives nothing again.
 
 #include "usage/PlanStatus.h"
@@ -22,6 +23,7 @@ struct TPlanAlert final
         Threshold,
         Limit,
         Allowance,
+        DailyCap, // today's use passed the plan's daily cap
     };
     TKind Kind = TKind::Threshold;
     int Percent = 0; // of a threshold
@@ -50,6 +52,7 @@ private:
     std::vector<int> GivenPercents;
     QDate LimitPeriod;  // the period in which the limit's passing was given
     QDate AllowanceDay; // the day the allowance warning was given
+    QDate CapDay;       // the day the daily cap's passing was given
 };
 
 } // namespace pulo

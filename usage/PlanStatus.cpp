@@ -159,6 +159,17 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
         status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*Limit);
         status.Forecast = ForecastDate(facts.FirstMs, nowMs, local.date(), status.Counted, *Limit);
     }
+    if (Tariff.DailyLimit && *Tariff.DailyLimit > 0) {
+        // Today's allowance is never more than the cap, nor more than the cap leaves today.
+        status.DailyLimit = Tariff.DailyLimit;
+        status.DailyAllowance = std::min(status.DailyAllowance.value_or(*Tariff.DailyLimit), *Tariff.DailyLimit);
+    }
+    if (Tariff.Priced()) {
+        status.Currency = CurrencyOf(Tariff);
+        status.CostSoFar = CostOf(Tariff, status.Counted, status.Seconds, status.Limit);
+        status.CostForecast = std::max(*status.CostSoFar, CostOf(Tariff, status.AtPeriodEnd(status.Counted),
+                                                                 status.AtPeriodEnd(status.Seconds), status.Limit));
+    }
     return status;
 }
 

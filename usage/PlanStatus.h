@@ -10,6 +10,7 @@
 #include "common/BillingPeriod.h"
 #include "common/TSettings.h"
 #include "usage/HistoryStore.h"
+#include "usage/Tariff.h"
 
 #include <QDateTime>
 
@@ -39,8 +40,13 @@ struct TPlanStatus final
     // What is left of the limit at today's start, shared out over the days left, today included
     // (nothing once the limit is passed); none without a limit.
     std::optional<std::int64_t> DailyAllowance;
-    std::int64_t ElapsedSeconds = 0; // of the period, up to now
-    std::int64_t PeriodSeconds = 0;  // the whole period's
+    std::int64_t ElapsedSeconds = 0;        // of the period, up to now
+    std::int64_t PeriodSeconds = 0;         // the whole period's
+    std::optional<std::int64_t> DailyLimit; // the plan's daily cap, bytes; none without one
+    // What the period costs so far and at its pace by its end, when the plan has prices.
+    std::optional<double> CostSoFar;
+    std::optional<double> CostForecast;
+    QString Currency;
     // Counted is below the limit (or there is none).
     [[nodiscard]] bool WithinLimit() const { return !Limit || Counted < *Limit; }
     // At the period's pace the limit is not reached before the period ends.
@@ -76,6 +82,12 @@ public:
     // The month totals as stored, after each connection end and at start.
     void SetTotals(const TMonthTotals& totals) { Totals = totals; }
     void SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit);
+    // The daily cap and the prices (set every tick: copied only when they changed).
+    void SetTariff(const TTariff& tariff)
+    {
+        if (!(tariff == Tariff))
+            Tariff = tariff;
+    }
     // What the history keeps of the plan, read once it can be: today's finished use (a start in the
     // middle of a day) and the period's latest correction to the provider's meter (unless one was
     // given meanwhile). Tell the keeper the totals, the plan and the connection in progress first.
@@ -116,6 +128,7 @@ private:
     int Day = 1;
     bool CountsBoth = false;
     std::optional<std::int64_t> Limit;
+    TTariff Tariff;
     std::optional<TUsageAdjustment> Adjustment;
     std::optional<QDateTime> RunningStart; // in UTC, so that comparing costs no conversion
     QDate RunningDay;                      // the local day it began on

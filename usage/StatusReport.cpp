@@ -62,6 +62,12 @@ QJsonObject ReportJson(const TStatusReport& report)
         {QStringLiteral("dailyAllowanceBytes"), Optional(plan.DailyAllowance)},
         {QStringLiteral("usedTodayBytes"), static_cast<qint64>(plan.UsedToday)},
         {QStringLiteral("correctionBytes"), static_cast<qint64>(plan.Correction)},
+        {QStringLiteral("dailyLimitBytes"), Optional(plan.DailyLimit)},
+        {QStringLiteral("costSoFar"),
+         plan.CostSoFar ? QJsonValue(std::round(*plan.CostSoFar * 100) / 100) : QJsonValue()},
+        {QStringLiteral("costForecast"),
+         plan.CostForecast ? QJsonValue(std::round(*plan.CostForecast * 100) / 100) : QJsonValue()},
+        {QStringLiteral("currency"), plan.CostSoFar ? QJsonValue(plan.Currency) : QJsonValue()},
         {QStringLiteral("dataSaver"), report.DataSaver},
         {QStringLiteral("heldBack"), HeldBackJson(report.HeldBack)},
     };
@@ -92,6 +98,12 @@ std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
     plan.UsedToday = object.value(QStringLiteral("usedTodayBytes")).toInteger();
     plan.Correction = object.value(QStringLiteral("correctionBytes")).toInteger();
     plan.ProgramCounted = plan.Counted - plan.Correction;
+    plan.DailyLimit = OptionalOf(object.value(QStringLiteral("dailyLimitBytes")));
+    if (const QJsonValue cost = object.value(QStringLiteral("costSoFar")); cost.isDouble())
+        plan.CostSoFar = cost.toDouble();
+    if (const QJsonValue cost = object.value(QStringLiteral("costForecast")); cost.isDouble())
+        plan.CostForecast = cost.toDouble();
+    plan.Currency = object.value(QStringLiteral("currency")).toString();
     if (const QJsonValue saver = object.value(QStringLiteral("dataSaver")); saver.isString())
         report.DataSaver = saver.toString();
     for (const QJsonValue& path : object.value(QStringLiteral("heldBack")).toArray())
@@ -137,6 +149,10 @@ QString ReportLine(const TStatusReport& report)
     parts << (plan.DaysLeft == 1 ? QStringLiteral("1 day left") : QStringLiteral("%1 days left").arg(plan.DaysLeft));
     if (plan.Limit)
         parts << ForecastText(plan) << AllowanceText(plan);
+    if (const QString cap = DailyCapText(plan); !cap.isEmpty())
+        parts << cap;
+    if (const QString cost = CostLine(plan); !cost.isEmpty())
+        parts << cost;
     return parts.join(QStringLiteral(", "));
 }
 

@@ -143,4 +143,21 @@ QString LimitPassedText(const TPlanStatus& status, const std::vector<TUsageBar>&
     return QStringLiteral("limit passed");
 }
 
+QString CostLine(const TPlanStatus& status)
+{
+    if (!status.CostSoFar || !status.CostForecast)
+        return {};
+    return QStringLiteral("cost so far %1, about %2 by the period's end")
+        .arg(CostText(*status.CostSoFar, status.Currency), CostText(*status.CostForecast, status.Currency));
+}
+
+QString DailyCapText(const TPlanStatus& status)
+{
+    if (!status.DailyLimit)
+        return {};
+    const TUsageUnit unit = UnitFor(*status.DailyLimit);
+    return QStringLiteral("%1 of today's %2 cap used")
+        .arg(InUnit(status.UsedToday, unit), InUnit(*status.DailyLimit, unit));
+}
+
 } // namespace pulo

@@ -60,6 +60,11 @@ struct TAxisScale final
 // of the limit"; empty without a limit.
 [[nodiscard]] QString AllowanceText(const TPlanStatus& status);
 
+// "cost so far 3.20 EUR, about 9.10 EUR by the period's end"; empty when the plan has no prices.
+[[nodiscard]] QString CostLine(const TPlanStatus& status);
+// "412 MB of today's 1.00 GB cap used"; empty without a daily cap.
+[[nodiscard]] QString DailyCapText(const TPlanStatus& status);
+
 // Words of the kind above at the start of a sentence: "Within the limit".
 [[nodiscard]] QString Capitalised(const QString& words);
 

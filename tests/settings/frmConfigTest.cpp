@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -216,12 +217,26 @@ TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
     ASSERT_NE(saver, nullptr);
     EXPECT_EQ(saver->currentText(), QStringLiteral("Off"));
     saver->setCurrentIndex(1);
+    // The daily cap and the prices, and the plan in a line as the user would say it.
+    dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinDailyLimit"))->setValue(1000);
+    dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinPricePerHour"))->setValue(0.6);
+    dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinPricePerPeriod"))->setValue(20);
+    dialog->findChild<QLineEdit*>(QStringLiteral("EditCurrency"))->setText(QStringLiteral("EUR"));
+    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("lblPlanSummary"))->text().toStdString(),
+              "Monthly from day 15, 1000 MB a day, 20.00 EUR a period, 0.6 EUR an hour");
     dialog->btnSave->click();
     EXPECT_EQ(Stored("General/BillingDay"), QStringLiteral("15"));
     EXPECT_EQ(Stored("General/QuotaCounts"), QStringLiteral("received"));
     EXPECT_EQ(Stored("General/DataSaver"), QStringLiteral("1"));
+    EXPECT_EQ(Stored("General/DailyLimitMB"), QStringLiteral("1000"));
+    EXPECT_EQ(Stored("General/PricePerHour"), QStringLiteral("0.6"));
+    EXPECT_EQ(Stored("General/Currency"), QStringLiteral("EUR"));
     TPlanSettings stored{15, false};
     stored.DataSaver = 1;
+    stored.DailyLimitMB = 1000;
+    stored.PricePerHour = 0.6;
+    stored.PricePerPeriod = 20;
+    stored.Currency = QStringLiteral("EUR");
     EXPECT_EQ(Plan, stored);
 
     dialog->OpenConfig();

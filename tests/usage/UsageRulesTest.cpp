@@ -4,6 +4,7 @@
 #include "usage/DataSaver.h"
 #include "usage/Export.h"
 #include "usage/LogImport.h"
+#include "usage/PlanAlerts.h"
 #include "usage/PlanStatus.h"
 #include "usage/StatusFormats.h"
 #include "usage/StatusReport.h"
@@ -226,6 +227,132 @@ TEST(DataSaverTest, TheModeDecidesAndNotTodayLastsUntilMidnightAcrossRestarts)
         EXPECT_EQ(saver.State().toStdString(), s.State);
         EXPECT_EQ(saver.On(), !saver.Why().isEmpty());
     }
+}
+
+TEST(TariffTest, PlansAsSoldCostAndCapWhatEveryViewShows)
+{
+    // Noon of the 10th of December: 9.5 days of a 31-day period gone.
+    const QDateTime now({2026, 12, 10}, {12, 0});
+    constexpr std::int64_t GB = 1'000'000'000;
+    const struct
+    {
+        const char* Name;
+        double ReceivedGB;
+        double Hours; // online this period
+        std::optional<std::int64_t> Limit;
+        TTariff Tariff;
+        std::optional<double> Cost;     // so far
+        std::optional<double> Forecast; // by the period's end
+        const char* Line;               // what the status line says of it, "" for nothing
+    } cases[] = {
+        {"dial-up charged by the minute",
+         0.05,
+         1.5,
+         std::nullopt,
+         {std::nullopt, 0, 0.60, 0, QStringLiteral("EUR")},
+         0.90,
+         0.90 * 31 / 9.5,
+         "cost so far 0.90 EUR, about 2.94 EUR by the period's end"},
+        {"10 GB for 20 a month, 0.01 a MB beyond",
+         12,
+         0,
+         10 * GB,
+         {std::nullopt, 0.01, 0, 20, QStringLiteral("EUR")},
+         40.0,
+         20 + (12e9 * 31 / 9.5 - 10e9) / 1e6 * 0.01,
+         "cost so far 40.00 EUR"},
+        {"within the allowance, the plan's price only",
+         5,
+         0,
+         10 * GB,
+         {std::nullopt, 0.01, 0, 20, QStringLiteral("$")},
+         20.0,
+         20 + (5e9 * 31 / 9.5 - 10e9) / 1e6 * 0.01,
+         "cost so far 20.00 $"},
+        {"pay as you go",
+         1.5,
+         0,
+         std::nullopt,
+         {std::nullopt, 0.002, 0, 0, QStringLiteral("GBP")},
+         3.0,
+         1.5e9 * 31 / 9.5 / 1e6 * 0.002,
+         "cost so far 3.00 GBP"},
+        {"no prices", 1.5, 3, 10 * GB, {}, std::nullopt, std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPlanKeeper keeper;
+        keeper.SetTotals({3, c.Hours * 3600, c.ReceivedGB * 1e6, 0, 12});
+        keeper.SetPlan(1, false, c.Limit);
+        keeper.SetTariff(c.Tariff);
+        const TPlanStatus status = keeper.Status(now);
+        ASSERT_EQ(status.CostSoFar.has_value(), c.Cost.has_value());
+        if (c.Cost) {
+            EXPECT_NEAR(*status.CostSoFar, *c.Cost, 0.005);
+            EXPECT_NEAR(*status.CostForecast, *c.Forecast, 0.01);
+        }
+        TStatusReport report;
+        report.Plan = status;
+        const QString line = ReportLine(report);
+        if (*c.Line == '\0')
+            EXPECT_FALSE(line.contains(QStringLiteral("cost"))) << line.toStdString();
+        else
+            EXPECT_TRUE(line.contains(QString::fromLatin1(c.Line))) << line.toStdString();
+        // What --json says is what the window said.
+        const std::optional<TStatusReport> read = ReportFromJson(ReportJson(report));
+        ASSERT_TRUE(read);
+        EXPECT_EQ(ReportLine(*read), line);
+    }
+}
+
+TEST(TariffTest, ADailyCapLimitsTheAllowanceWarnsOnceADayAndRunsThePlanShort)
+{
+    constexpr std::int64_t GB = 1'000'000'000;
+    TPlanKeeper keeper;
+    keeper.SetTotals({3, 0, 4e6, 0, 12});
+    keeper.SetPlan(1, false, 31 * GB);
+    TTariff tariff;
+    tariff.DailyLimit = GB;
+    keeper.SetTariff(tariff);
+    TPlanAlerts alerts;
+    alerts.SetAllowanceNotice(false);
+    const QDate today(2026, 12, 10);
+    const struct
+    {
+        QTime At;
+        double TodayGB;
+        std::int64_t Allowance;
+        bool CapDue;
+        bool Short;
+    } moments[] = {
+        // What was left over the days left would be 1.27 GB a day: the cap allows 1 GB.
+        {{9, 0}, 0.2, GB, false, false},
+        {{14, 59}, 0.99, GB, false, false},
+        {{15, 0}, 1.0, GB, true, true},
+        {{18, 0}, 1.4, GB, false, true}, // told once a day
+    };
+    for (const auto& m : moments) {
+        SCOPED_TRACE(m.At.toString().toStdString());
+        keeper.SetFinishedToday(QDateTime(today, m.At), static_cast<std::int64_t>(m.TodayGB * 1e9));
+        const TPlanStatus status = keeper.Status(QDateTime(today, m.At));
+        EXPECT_EQ(status.DailyAllowance, m.Allowance);
+        EXPECT_EQ(status.DailyLimit, GB);
+        const std::vector<TPlanAlert> due = alerts.Due(status, today);
+        EXPECT_EQ(std::any_of(due.begin(), due.end(),
+                              [](const TPlanAlert& a) { return a.Kind == TPlanAlert::TKind::DailyCap; }),
+                  m.CapDue);
+        EXPECT_EQ(!RunsShort(status, {}).isEmpty(), m.Short);
+    }
+    // Given once a day, also across a restart; the next day's cap is told again.
+    TPlanAlerts restarted;
+    restarted.SetAllowanceNotice(false);
+    restarted.Restore(alerts.Given());
+    keeper.SetFinishedToday(QDateTime(today, {20, 0}), 2 * GB);
+    EXPECT_TRUE(restarted.Due(keeper.Status(QDateTime(today, {20, 0})), today).empty());
+    keeper.SetFinishedToday(QDateTime(today.addDays(1), {20, 0}), 2 * GB);
+    const std::vector<TPlanAlert> tomorrow =
+        restarted.Due(keeper.Status(QDateTime(today.addDays(1), {20, 0})), today.addDays(1));
+    EXPECT_EQ(tomorrow.size(), 1U);
 }
 
 TEST(StatusLineTest, AnEntryNameOfAnyMakingStaysOnOneLine)

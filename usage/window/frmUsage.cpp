@@ -178,6 +178,10 @@ void TfrmUsage::Refresh()
         summary += QStringLiteral("\n") + Capitalised(allowance) +
                    QStringLiteral(" (%1 used today).").arg(InUnit(status.UsedToday, UnitFor(status.UsedToday)));
     }
+    if (const QString cap = DailyCapText(status); !cap.isEmpty())
+        summary += QLatin1Char('\n') + Capitalised(cap) + QLatin1Char('.');
+    if (const QString cost = CostLine(status); !cost.isEmpty())
+        summary += QLatin1Char('\n') + Capitalised(cost) + QLatin1Char('.');
     if (history == nullptr) {
         summary = QStringLiteral("There is no usage history to show. ") + summary;
     } else if (const TPeriodSum recorded = HistoryOfPeriod(from, status.Period);
