@@ -54,16 +54,7 @@ last_pings() { tail -c 8 "$work/$1.pings"; }
 held() { [ "$(last_pings held)" = "--------" ]; }
 free() { [ "$(last_pings held)" = "++++++++" ]; }
 
-mkdir -p -m 0700 "$work/app" "$work/home"
-cp "$program" "$work/app/"
-printf '[General]\nSounds=0\nLinks=line0\nDataSaver=2\nHeldBack=%s\n' "$work/gen-held" >"$work/app/pulopro.ini"
-pulo_exec() {
-    cd "$work/app" && HOME="$work/home" XDG_CONFIG_HOME="$work/home" XDG_DATA_HOME="$work/home" \
-        XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=offscreen PULOPRO_METER_SOCKET="$work/meter" \
-        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
-        exec nsenter --net="/run/netns/$near" ./pulopro "$@"
-}
-pulo() { (pulo_exec "$@"); }
+setup_pulopro "[General]\\nSounds=0\\nLinks=line0\\nDataSaver=2\\nHeldBack=$work/gen-held\\n"
 start_pulopro() {
     (pulo_exec) >>"$work/pulopro.log" 2>&1 &
     pulopro_pid=$!

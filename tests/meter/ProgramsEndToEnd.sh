@@ -14,18 +14,7 @@ tools="ip ethtool python3 nsenter"
 
 start_meter "$work/meter"
 
-# PuloPro with its files beside it, nothing in the home folder of whoever runs the tests.
-mkdir -p -m 0700 "$work/app" "$work/home"
-cp "$program" "$work/app/"
-printf '[General]\nSounds=0\nLinks=line0\n' >"$work/app/pulopro.ini"
-# Replaces the calling shell with PuloPro (so that a background start's process is PuloPro's).
-pulo_exec() {
-    cd "$work/app" && HOME="$work/home" XDG_CONFIG_HOME="$work/home" XDG_DATA_HOME="$work/home" \
-        XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=offscreen PULOPRO_METER_SOCKET="$work/meter" \
-        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
-        exec nsenter --net="/run/netns/$near" ./pulopro "$@"
-}
-pulo() { (pulo_exec "$@"); }
+setup_pulopro '[General]\nSounds=0\nLinks=line0\n'
 (pulo_exec) >"$work/pulopro.log" 2>&1 &
 pulopro_pid=$!
 online() { pulo --json 2>/dev/null | python3 -c 'import json, sys; sys.exit(0 if json.load(sys.stdin)["online"] == (sys.argv[1] == "1") else 1)' "$1"; }

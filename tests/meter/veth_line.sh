@@ -5,7 +5,8 @@
 # so that nothing but the tests' own programs uses it; and starts the far end (far_end.py) in $far.
 # in_near and in_far run a command in either; retransmitted says how many TCP segments $near has
 # sent again; start_meter starts $meter in $near, answering at the
-# path given (skipping the test where BPF is not to be had). On exit the processes of $pulopro_pid, $meter_pid
+# path given (skipping the test where BPF is not to be had); setup_pulopro, pulo_exec and pulo run
+# PuloPro there (see below). On exit the processes of $pulopro_pid, $meter_pid
 # and the far end are ended and everything made is removed.
 [ "$(id -u)" = 0 ] || { echo "skipped: needs root"; exit 77; }
 for tool in $tools; do
@@ -67,3 +68,19 @@ start_meter() {
         exit 1
     fi
 }
+# PuloPro ($program) with its files beside it in $work/app, nothing in the home folder of whoever
+# runs the tests, asking the meter at $work/meter; its settings file as given (printf's escapes).
+# pulo_exec replaces the calling shell with PuloPro in $near (so that a background start's process
+# is PuloPro's); pulo runs it with the arguments given and waits.
+setup_pulopro() {
+    mkdir -p -m 0700 "$work/app" "$work/home"
+    cp "$program" "$work/app/"
+    printf "$1" >"$work/app/pulopro.ini"
+}
+pulo_exec() {
+    cd "$work/app" && HOME="$work/home" XDG_CONFIG_HOME="$work/home" XDG_DATA_HOME="$work/home" \
+        XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=offscreen PULOPRO_METER_SOCKET="$work/meter" \
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+        exec nsenter --net="/run/netns/$near" ./pulopro "$@"
+}
+pulo() { (pulo_exec "$@"); }
