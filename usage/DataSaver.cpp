@@ -6,21 +6,58 @@
 
 namespace pulo {
 
-QString RunsShort(const TPlanStatus& status, const std::vector<int>& thresholds)
+namespace {
+
+enum class TShort
 {
+    No,
+    LimitPassed,
+    HighestThreshold,
+    AllowanceUsed,
+    Forecast,
+};
+
+// Asked every second: words are made only when they are wanted.
+TShort ShortBy(const TPlanStatus& status, const std::vector<int>& thresholds)
+{
+    // A daily cap makes today's allowance even without a limit.
+    if (status.DailyAllowance && status.UsedToday >= *status.DailyAllowance && (status.Limit || status.DailyLimit))
+        return status.Limit && !status.WithinLimit() ? TShort::LimitPassed : TShort::AllowanceUsed;
     if (!status.Limit)
-        return {};
+        return TShort::No;
     if (!status.WithinLimit())
-        return QStringLiteral("the download limit has been passed");
+        return TShort::LimitPassed;
     if (!thresholds.empty() && status.LimitUsed &&
         *status.LimitUsed >= *std::max_element(thresholds.begin(), thresholds.end()))
+        return TShort::HighestThreshold;
+    if (!status.ForecastWithinLimit())
+        return TShort::Forecast;
+    return TShort::No;
+}
+
+QString WhyShort(TShort why, const TPlanStatus& status, const std::vector<int>& thresholds)
+{
+    switch (why) {
+    case TShort::No:
+        break;
+    case TShort::LimitPassed:
+        return QStringLiteral("the download limit has been passed");
+    case TShort::HighestThreshold:
         return QStringLiteral("%1 % of the download limit is used")
             .arg(*std::max_element(thresholds.begin(), thresholds.end()));
-    if (status.DailyAllowance && status.UsedToday >= *status.DailyAllowance)
+    case TShort::AllowanceUsed:
         return QStringLiteral("today's allowance is used up");
-    if (!status.ForecastWithinLimit())
+    case TShort::Forecast:
         return ForecastText(status);
+    }
     return {};
+}
+
+} // namespace
+
+QString RunsShort(const TPlanStatus& status, const std::vector<int>& thresholds)
+{
+    return WhyShort(ShortBy(status, thresholds), status, thresholds);
 }
 
 void TDataSaver::Restore(const QString& notToday)
@@ -35,16 +72,18 @@ QString TDataSaver::NotTodayText() const
 
 bool TDataSaver::Follow(const TPlanStatus& status, const std::vector<int>& thresholds, const QDate& today)
 {
-    QString why;
-    if (OffDay != today) {
-        if (Mode == TDataSaverMode::Always)
-            why = QStringLiteral("it is set to be on always");
-        else if (Mode == TDataSaverMode::WhenShort)
-            why = RunsShort(status, thresholds);
-    }
+    const TShort by = OffDay == today                     ? TShort::No
+                      : Mode == TDataSaverMode::Always    ? TShort::LimitPassed // stands for "on"; worded below
+                      : Mode == TDataSaverMode::WhenShort ? ShortBy(status, thresholds)
+                                                          : TShort::No;
     const bool was = IsOn;
-    IsOn = !why.isEmpty();
-    Reason = why;
+    IsOn = by != TShort::No;
+    // The reason is worded when the saver turns on (what its notice says), not at every tick.
+    if (IsOn && !was)
+        Reason = Mode == TDataSaverMode::Always ? QStringLiteral("it is set to be on always")
+                                                : WhyShort(by, status, thresholds);
+    else if (!IsOn)
+        Reason.clear();
     return IsOn != was;
 }
 
