@@ -36,6 +36,10 @@ void ConnectWindow(QApplication& application, TSingleInstance& single, TExitRequ
         return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact);
     };
     single.OnPrograms = [&form] { return form.WriteProgramsNow().toUtf8(); };
+    single.OnAddPack = [&form](std::int64_t bytes, const QDate& until) {
+        form.AddPack(bytes, until.isValid() ? std::optional<QDate>(until) : std::nullopt);
+        return QJsonDocument(ReportJson(form.LiveReport())).toJson(QJsonDocument::Compact);
+    };
     single.OnDataSaver = [&form](int mode) {
         // A settings file that cannot be written leaves the mode as it was: the status says so.
         try {

@@ -238,6 +238,25 @@ int SetUsed(std::int64_t bytes, bool force)
     return Answer(stdout, ReportLine(report).toUtf8() + '\n');
 }
 
+// An add-on pack: to the running copy, which keeps it, or into the history.
+int AddPack(std::int64_t bytes, const std::optional<QDate>& until)
+{
+    if (const std::optional<TStatusReport> live =
+            LiveReport(TellRunningCopyThePack(SettingsPath(), bytes, until.value_or(QDate()))))
+        return Answer(stdout, ReportLine(*live).toUtf8() + '\n');
+    const QDateTime now = QDateTime::currentDateTime();
+    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
+    if (!history.Open(THistoryStore::TAccess::ReadWrite))
+        return Refuse(Failure, history.Problem());
+    TPlanKeeper keeper = KeeperFromFiles(now, history);
+    const TPack pack = keeper.AddPack(now, bytes, until);
+    if (history.AddPack(pack, keeper.Status(now).Period.First) == 0)
+        return Refuse(Failure, history.Problem());
+    TStatusReport report;
+    report.Plan = keeper.Status(now);
+    return Answer(stdout, ReportLine(report).toUtf8() + '\n');
+}
+
 // The data saver's mode, on the running copy, or in the settings file for the next start; its
 // state after it.
 int SetDataSaver(TDataSaverMode mode)
@@ -434,8 +453,14 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
                                        QStringLiteral("The data saver: on, off, or auto (on while the plan runs "
                                                       "short); on the running PuloPro, else from its next start."),
                                        QStringLiteral("mode"));
+    const QCommandLineOption addPack(QStringLiteral("add-pack"),
+                                     QStringLiteral("An add-on pack bought now, such as 5GB, counted from now to the "
+                                                    "end of the period, or of the day --until gives."),
+                                     QStringLiteral("amount"));
+    const QCommandLineOption until(QStringLiteral("until"), QStringLiteral("With --add-pack: its last day."),
+                                   QStringLiteral("YYYY-MM-DD"));
     parser.addOptions({status, json, waybar, oneline, check, setUsed, force, days, months, exportFormat, from, to, apps,
-                       appsDay, appsConnection, dataSaver});
+                       appsDay, appsConnection, dataSaver, addPack, until});
     if (!parser.parse(arguments))
         return Refuse(UsageError, parser.errorText());
     if (parser.isSet(help))
@@ -455,12 +480,12 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
     // --apps with --export exports which programs used each connection.
     for (const bool chosen : {wantsStatus, parser.isSet(waybar), parser.isSet(oneline), parser.isSet(check),
                               parser.isSet(setUsed), parser.isSet(days), parser.isSet(months), wantsExport,
-                              parser.isSet(apps) && !wantsExport, parser.isSet(dataSaver)})
+                              parser.isSet(apps) && !wantsExport, parser.isSet(dataSaver), parser.isSet(addPack)})
         modes += chosen ? 1 : 0;
     if (modes != 1)
         return Refuse(UsageError, QStringLiteral("give one of --status, --json, --waybar, --oneline, --check, "
-                                                 "--set-used, --days, --months, --export, --apps or --data-saver; see "
-                                                 "--help"));
+                                                 "--set-used, --days, --months, --export, --apps, --data-saver or "
+                                                 "--add-pack; see --help"));
     if ((!parser.isSet(apps) || wantsExport) && (parser.isSet(appsDay) || parser.isSet(appsConnection)))
         return Refuse(UsageError, QStringLiteral("--day and --connection go with --apps (an export takes --from "
                                                  "and --to)"));
@@ -506,7 +531,25 @@ int RunCommandLine(const QStringList& arguments, bool outputClosed)
             return Refuse(UsageError,
                           QStringLiteral("--data-saver takes on, off or auto, not ") + Shown(parser.value(dataSaver)));
     }
+    std::optional<std::int64_t> packBytes;
+    std::optional<QDate> packUntil;
+    if (parser.isSet(until) && !parser.isSet(addPack))
+        return Refuse(UsageError, QStringLiteral("--until goes with --add-pack"));
+    if (parser.isSet(addPack)) {
+        packBytes = AmountBytes(parser.value(addPack));
+        if (!packBytes || *packBytes <= 0 || *packBytes > MostProviderBytes)
+            return Refuse(UsageError, QStringLiteral("--add-pack: not an amount such as 5GB or 500MB: ") +
+                                          Shown(parser.value(addPack)));
+        if (parser.isSet(until)) {
+            packUntil = DateOption(parser.value(until));
+            if (!packUntil || *packUntil < QDate::currentDate())
+                return Refuse(UsageError, QStringLiteral("--until: not a day from today on (YYYY-MM-DD): ") +
+                                              Shown(parser.value(until)));
+        }
+    }
     ChooseFileLocation();
+    if (packBytes)
+        return AddPack(*packBytes, packUntil);
     if (saverMode)
         return SetDataSaver(*saverMode);
     if (providersFigure)

@@ -51,6 +51,16 @@ void TForm1::SetProviderFigure(std::int64_t bytes, const QDateTime& at)
     ShowCorrectedFigure();
 }
 
+void TForm1::AddPack(std::int64_t bytes, const std::optional<QDate>& until)
+{
+    (void)ReadPlanFacts();
+    UpdateKeeper();
+    const TPack pack = Keeper.AddPack(ToQDateTime(Now()), bytes, until);
+    if (History)
+        History->AddPack(pack, Keeper.Status(pack.AddedAt).Period.First);
+    ShowCorrectedFigure();
+}
+
 void TForm1::ShowCorrectedFigure()
 {
     // The download limit's colour follows the corrected figure both ways (a correction may lower
@@ -114,6 +124,7 @@ void TForm1::FollowPlanDay(const QDateTime& now)
     // holds of today once it can be read.
     UpdateKeeper();
     Keeper.FollowDay(now);
+    Keeper.FollowPacks(now);
     (void)ReadPlanFacts();
 }
 

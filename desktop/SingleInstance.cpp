@@ -27,6 +27,7 @@ const QByteArray StatusRequest = QByteArrayLiteral("status\n");
 const QByteArray SetUsedRequest = QByteArrayLiteral("set-used "); // then the bytes and a line break
 const QByteArray ProgramsRequest = QByteArrayLiteral("programs\n");
 const QByteArray DataSaverRequest = QByteArrayLiteral("data-saver "); // then the mode and a line break
+const QByteArray AddPackRequest = QByteArrayLiteral("add-pack ");     // then the bytes, the day ("-": none)
 
 // One request to the copy running on the settings file, and its one-line answer.
 std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request);
@@ -117,6 +118,12 @@ std::optional<QByteArray> TellRunningCopyTheDataSaver(const QString& settingsPat
     return AskRunningCopy(settingsPath, DataSaverRequest + QByteArray::number(mode) + '\n');
 }
 
+std::optional<QByteArray> TellRunningCopyThePack(const QString& settingsPath, std::int64_t bytes, const QDate& until)
+{
+    return AskRunningCopy(settingsPath, AddPackRequest + QByteArray::number(static_cast<qlonglong>(bytes)) + ' ' +
+                                            (until.isValid() ? until.toString(Qt::ISODate).toLatin1() : "-") + '\n');
+}
+
 namespace {
 
 std::optional<QByteArray> AskRunningCopy(const QString& settingsPath, const QByteArray& request)
@@ -175,6 +182,15 @@ QByteArray TSingleInstance::Answer(const QByteArray& request)
         bool number = false;
         const int mode = request.mid(DataSaverRequest.size()).trimmed().toInt(&number);
         return (number && mode >= 0 && mode <= 2 && OnDataSaver ? OnDataSaver(mode) : QByteArray()) + '\n';
+    }
+    if (request.startsWith(AddPackRequest)) {
+        const QList<QByteArray> fields = request.mid(AddPackRequest.size()).trimmed().split(' ');
+        bool number = false;
+        const qlonglong bytes = fields.value(0).toLongLong(&number);
+        const QDate until = QDate::fromString(QString::fromLatin1(fields.value(1)), Qt::ISODate);
+        const bool pack = number && fields.size() == 2 && bytes > 0 && bytes <= MostProviderBytes &&
+                          (until.isValid() || fields[1] == "-");
+        return (pack && OnAddPack ? OnAddPack(bytes, until) : QByteArray()) + '\n';
     }
     // The window is raised once the caller has its answer.
     if (request == Raise && OnRaise)

@@ -36,6 +36,11 @@ TellRunningCopyTheProvidersFigure(const QString& settingsPath, std::int64_t byte
 // OnDataSaver); its live status after it, or nothing when no copy runs or it does not answer.
 [[nodiscard]] std::optional<QByteArray> TellRunningCopyTheDataSaver(const QString& settingsPath, int mode);
 
+// Has the running copy add a pack of bytes lasting to the end of until (invalid: the period's last
+// day; see OnAddPack); its live status after it, or nothing when no copy runs or it does not answer.
+[[nodiscard]] std::optional<QByteArray>
+TellRunningCopyThePack(const QString& settingsPath, std::int64_t bytes, const QDate& until);
+
 class TSingleInstance final : public QObject
 {
     Q_OBJECT
@@ -64,6 +69,8 @@ public:
     // The command line set the data saver's mode: take it, and answer the live status as OnStatus
     // does.
     std::function<QByteArray(int mode)> OnDataSaver;
+    // The command line added a pack: take it, and answer the live status as OnStatus does.
+    std::function<QByteArray(std::int64_t bytes, const QDate& until)> OnAddPack;
 
 private:
     QByteArray Answer(const QByteArray& request);

@@ -63,4 +63,58 @@ std::vector<TUsageAdjustment> THistoryStore::Adjustments(const QDate& periodFirs
     return found;
 }
 
+std::int64_t THistoryStore::AddPack(const TPack& pack, const QDate& periodFirst)
+{
+    if (!Usable || !Writable)
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT id FROM packs WHERE added_utc = ? AND bytes = ?"));
+    query.addBindValue(pack.AddedAt.toSecsSinceEpoch());
+    query.addBindValue(static_cast<qlonglong>(pack.Bytes));
+    if (query.exec() && query.next())
+        return query.value(0).toLongLong();
+    query.finish();
+    query.prepare(QStringLiteral("INSERT INTO packs(added_utc, added_offset, until_day, bytes, counted, period_first)"
+                                 " VALUES(?, ?, ?, ?, ?, ?)"));
+    query.addBindValue(pack.AddedAt.toSecsSinceEpoch());
+    query.addBindValue(pack.AddedAt.offsetFromUtc());
+    query.addBindValue(pack.Until.toString(Qt::ISODate));
+    query.addBindValue(static_cast<qlonglong>(pack.Bytes));
+    query.addBindValue(static_cast<qlonglong>(pack.CountedAtAdd));
+    query.addBindValue(periodFirst.toString(Qt::ISODate));
+    if (!query.exec()) {
+        Fail(query.lastError().text());
+        return 0;
+    }
+    return query.lastInsertId().toLongLong();
+}
+
+bool THistoryStore::RemovePack(const QDateTime& addedAt)
+{
+    if (!Usable || !Writable)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("DELETE FROM packs WHERE added_utc = ?"));
+    query.addBindValue(addedAt.toSecsSinceEpoch());
+    return query.exec() || Fail(query.lastError().text());
+}
+
+std::vector<TPack> THistoryStore::Packs(const QDate& periodFirst) const
+{
+    std::vector<TPack> found;
+    if (!Usable || SchemaOf() < 7)
+        return found;
+    QSqlQuery query(QSqlDatabase::database(ConnectionName));
+    query.prepare(QStringLiteral("SELECT id, added_utc, added_offset, until_day, bytes, counted FROM packs"
+                                 " WHERE period_first = ? ORDER BY added_utc, id"));
+    query.addBindValue(periodFirst.toString(Qt::ISODate));
+    if (query.exec()) {
+        while (query.next())
+            found.push_back({query.value(0).toLongLong(), FromColumns(query.value(1), query.value(2)),
+                             QDate::fromString(query.value(3).toString(), Qt::ISODate), query.value(4).toLongLong(),
+                             query.value(5).toLongLong(), std::nullopt});
+    }
+    return found;
+}
+
 } // namespace pulo

@@ -142,6 +142,18 @@ void THistoryRecorder::RemoveAdjustment(const QDateTime& at)
     Enqueue(TAdjustment{row, true});
 }
 
+void THistoryRecorder::AddPack(const TPack& pack, const QDate& periodFirst)
+{
+    Enqueue(TPackWrite{pack, periodFirst, false});
+}
+
+void THistoryRecorder::RemovePack(const QDateTime& addedAt)
+{
+    TPack row;
+    row.AddedAt = addedAt;
+    Enqueue(TPackWrite{row, {}, true});
+}
+
 void THistoryRecorder::Enqueue(TWrite write)
 {
     {
@@ -266,6 +278,8 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
     if (const auto* adjustment = std::get_if<TAdjustment>(&write))
         return adjustment->Remove ? store.RemoveAdjustment(adjustment->Row.At)
                                   : store.AddAdjustment(adjustment->Row) != 0;
+    if (const auto* pack = std::get_if<TPackWrite>(&write))
+        return pack->Remove ? store.RemovePack(pack->Row.AddedAt) : store.AddPack(pack->Row, pack->PeriodFirst) != 0;
     const TUpdate& update = std::get<TUpdate>(write);
     const auto row = Rows.find(update.Key);
     if (row == Rows.end())

@@ -73,6 +73,9 @@ public:
     // A correction to the provider's meter added, or one removed (by its moment), in turn as well.
     void Adjust(const TUsageAdjustment& adjustment);
     void RemoveAdjustment(const QDateTime& at);
+    // An add-on pack of the period that begins on periodFirst, or one removed (by its moment).
+    void AddPack(const TPack& pack, const QDate& periodFirst);
+    void RemovePack(const QDateTime& addedAt);
     // Waits until everything reported has been written; false when timeoutMs passed first.
     bool Flush(int timeoutMs);
     // What keeps the history from being written now, in words; empty while it is written.
@@ -120,7 +123,13 @@ private:
         TUsageAdjustment Row;
         bool Remove = false;
     };
-    using TWrite = std::variant<TBegin, TUpdate, TTake, TFact, TAdjustment>;
+    struct TPackWrite final
+    {
+        TPack Row;
+        QDate PeriodFirst;
+        bool Remove = false;
+    };
+    using TWrite = std::variant<TBegin, TUpdate, TTake, TFact, TAdjustment, TPackWrite>;
 
     void Enqueue(TWrite write);
     void Work();

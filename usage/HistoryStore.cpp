@@ -53,6 +53,11 @@ const char* const Steps[][4] = {
      " program TEXT NOT NULL, path TEXT NOT NULL, other INTEGER NOT NULL, received INTEGER NOT NULL,"
      " sent INTEGER NOT NULL, PRIMARY KEY(connection, day, other, program, path))",
      "CREATE INDEX programs_by_day ON programs(day)", nullptr, nullptr},
+    // 7: add-on packs bought during a period: when, until which day, how much, and what the period
+    // had counted when each was added.
+    {"CREATE TABLE packs(id INTEGER PRIMARY KEY, added_utc INTEGER NOT NULL, added_offset INTEGER NOT NULL,"
+     " until_day TEXT NOT NULL, bytes INTEGER NOT NULL, counted INTEGER NOT NULL, period_first TEXT NOT NULL)",
+     "CREATE INDEX packs_by_period ON packs(period_first)", nullptr, nullptr},
 };
 static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
 

@@ -8,6 +8,7 @@
 // power cut loses at most that much. The settings file and the log stay exactly as they are:
 // this is an addition to them, never a replacement.
 
+#include "usage/Packs.h"
 #include "usage/ProgramLedger.h"
 
 #include <QDateTime>
@@ -66,7 +67,7 @@ public:
         ReadOnly, // another copy may be writing meanwhile (the command line)
     };
     // The schema this program writes; older databases are migrated when opened for writing.
-    static constexpr int SchemaVersion = 6;
+    static constexpr int SchemaVersion = 7;
 
     explicit THistoryStore(QString path);
     ~THistoryStore();
@@ -119,6 +120,11 @@ public:
     std::int64_t AddAdjustment(const TUsageAdjustment& adjustment);
     bool RemoveAdjustment(const QDateTime& at);
     [[nodiscard]] std::vector<TUsageAdjustment> Adjustments(const QDate& periodFirst) const;
+    // Add-on packs of a period (never edited; removed by the moment they were added); AddPack's
+    // row id, 0 on a failure. The same pack added at the same moment is stored once.
+    std::int64_t AddPack(const TPack& pack, const QDate& periodFirst);
+    bool RemovePack(const QDateTime& addedAt);
+    [[nodiscard]] std::vector<TPack> Packs(const QDate& periodFirst) const;
     bool SetFact(const QString& key, const QString& value);
 
     [[nodiscard]] bool IsEmpty() const;

@@ -76,6 +76,45 @@ void TPlanKeeper::ReadHistory(const THistoryStore& history, const QDateTime& now
     const std::vector<TUsageAdjustment> given = history.Adjustments(status.Period.First);
     if (!Adjustment && !given.empty())
         Adjustment = given.back();
+    // The period's packs; of one that ended, what the period had counted by then: the connections
+    // that began before its end, as the period counts them.
+    Packs = history.Packs(status.Period.First);
+    PacksPeriod = status.Period.First;
+    const QDateTime periodEnd = status.Period.End.startOfDay();
+    for (TPack& pack : Packs) {
+        const QDateTime end = PackEnd(pack, periodEnd);
+        if (end > now)
+            continue;
+        std::int64_t counted = 0;
+        for (const TUsageConnection& connection : history.Connections(status.Period.First.startOfDay(), end))
+            counted += status.CountedOf(connection.Sent, connection.Received);
+        pack.CountedAtEnd = counted;
+    }
+}
+
+TPack TPlanKeeper::AddPack(const QDateTime& now, std::int64_t bytes, const std::optional<QDate>& until)
+{
+    const QDateTime second = now.addMSecs(-now.time().msec()); // as the history keeps (and finds) it
+    const TPlanStatus status = Status(second);
+    if (PacksPeriod != status.Period.First) {
+        Packs.clear();
+        PacksPeriod = status.Period.First;
+    }
+    const QDate last = status.Period.End.addDays(-1);
+    const QDate day = until && until->isValid() && *until < last ? *until : last;
+    TPack pack{0,
+               second,
+               std::max(day, second.toLocalTime().date()),
+               std::max<std::int64_t>(0, bytes),
+               status.Counted,
+               std::nullopt};
+    Packs.push_back(pack);
+    return pack;
+}
+
+void TPlanKeeper::RemovePack(const QDateTime& addedAt)
+{
+    std::erase_if(Packs, [&](const TPack& pack) { return pack.AddedAt == addedAt; });
 }
 
 TUsageAdjustment TPlanKeeper::Correct(const QDateTime& now, std::int64_t providerBytes)
@@ -106,6 +145,18 @@ void TPlanKeeper::FollowDay(const QDateTime& now)
         return;
     DayStart = Status(now).ProgramCounted;
     Today = day;
+}
+
+void TPlanKeeper::FollowPacks(const QDateTime& now)
+{
+    // A pack that ends while the program runs keeps what the period had counted at that moment.
+    if (Packs.empty())
+        return;
+    const QDateTime periodEnd = FactsOf(now.toLocalTime().date()).Period.End.startOfDay();
+    for (TPack& pack : Packs) {
+        if (!pack.CountedAtEnd && PackEnd(pack, periodEnd) <= now)
+            pack.CountedAtEnd = Status(now).Counted;
+    }
 }
 
 const TPlanKeeper::TPeriodFacts& TPlanKeeper::FactsOf(const QDate& today) const
@@ -149,15 +200,24 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     status.UsedToday = status.ProgramCounted - atDayStart;
     status.Correction = CorrectionIn(Adjustment, status.Period);
     status.Counted = std::max<std::int64_t>(0, status.ProgramCounted + status.Correction);
-    if (Limit && *Limit > 0) {
+    // The whole allowance of the moment: the plan's own and this period's packs.
+    std::optional<std::int64_t> limit = Limit && *Limit > 0 ? Limit : std::nullopt;
+    status.BaseLimit = limit;
+    if (!Packs.empty() && PacksPeriod == status.Period.First) {
+        const TAllowance allowance = DrawAllowance(status.Counted, limit, Packs, local, status.Period.End.startOfDay());
+        limit = allowance.Limit;
+        status.Packs = Packs;
+        status.PackUses = allowance.Packs;
+    }
+    if (limit && *limit > 0) {
         // Nothing once the limit is passed, even if something was left when the day began.
         const std::int64_t countedAtDayStart = std::max<std::int64_t>(0, status.Counted - status.UsedToday);
-        status.DailyAllowance = status.Counted >= *Limit ? 0
-                                                         : std::max<std::int64_t>(0, *Limit - countedAtDayStart) /
+        status.DailyAllowance = status.Counted >= *limit ? 0
+                                                         : std::max<std::int64_t>(0, *limit - countedAtDayStart) /
                                                                std::max(1, status.DaysLeft);
-        status.Limit = Limit;
-        status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*Limit);
-        status.Forecast = ForecastDate(facts.FirstMs, nowMs, local.date(), status.Counted, *Limit);
+        status.Limit = limit;
+        status.LimitUsed = 100.0 * static_cast<double>(status.Counted) / static_cast<double>(*limit);
+        status.Forecast = ForecastDate(facts.FirstMs, nowMs, local.date(), status.Counted, *limit);
     }
     if (Tariff.DailyLimit && *Tariff.DailyLimit > 0) {
         // Today's allowance is never more than the cap, nor more than the cap leaves today.

@@ -10,12 +10,14 @@
 #include "common/BillingPeriod.h"
 #include "common/TSettings.h"
 #include "usage/HistoryStore.h"
+#include "usage/Packs.h"
 #include "usage/Tariff.h"
 
 #include <QDateTime>
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace pulo {
 
@@ -43,6 +45,11 @@ struct TPlanStatus final
     std::int64_t ElapsedSeconds = 0;        // of the period, up to now
     std::int64_t PeriodSeconds = 0;         // the whole period's
     std::optional<std::int64_t> DailyLimit; // the plan's daily cap, bytes; none without one
+    // The plan's own allowance (Limit is the whole allowance of the moment: it and the packs), and
+    // this period's add-on packs with what is left of each.
+    std::optional<std::int64_t> BaseLimit;
+    std::vector<TPack> Packs;
+    std::vector<TPackUse> PackUses;
     // What the period costs so far and at its pace by its end, when the plan has prices.
     std::optional<double> CostSoFar;
     std::optional<double> CostForecast;
@@ -100,6 +107,11 @@ public:
     void TakeBack(const QDateTime& at, const THistoryStore* history);
     // The latest correction (of whichever period it was given in).
     [[nodiscard]] const std::optional<TUsageAdjustment>& LatestAdjustment() const { return Adjustment; }
+    // An add-on pack of bytes added at now, lasting to the end of until (the period's last day when
+    // none, or when later): the pack as the history should keep it, counted from now on.
+    [[nodiscard]] TPack AddPack(const QDateTime& now, std::int64_t bytes, const std::optional<QDate>& until);
+    // The pack added at that moment taken back.
+    void RemovePack(const QDateTime& addedAt);
     // The connection in progress: when it began and its bytes so far; none when offline.
     void SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received);
     // What the limit counts of the connections finished today, from the history, where the program
@@ -107,6 +119,8 @@ public:
     void SetFinishedToday(const QDateTime& now, std::int64_t counted);
     // Called as time goes by (the program's tick): a new day's use starts from what counts then.
     void FollowDay(const QDateTime& now);
+    // Called as time goes by too: a pack that ends keeps what the period had counted then.
+    void FollowPacks(const QDateTime& now);
     [[nodiscard]] TPlanStatus Status(const QDateTime& now) const;
     [[nodiscard]] int BillingDay() const { return Day; }
 
@@ -129,6 +143,8 @@ private:
     bool CountsBoth = false;
     std::optional<std::int64_t> Limit;
     TTariff Tariff;
+    std::vector<TPack> Packs; // of the period that begins on PacksPeriod
+    QDate PacksPeriod;
     std::optional<TUsageAdjustment> Adjustment;
     std::optional<QDateTime> RunningStart; // in UTC, so that comparing costs no conversion
     QDate RunningDay;                      // the local day it began on

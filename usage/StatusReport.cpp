@@ -5,6 +5,7 @@
 #include "usage/UsageFigures.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QLocale>
 
 #include <cmath>
@@ -29,6 +30,21 @@ QJsonArray HeldBackJson(const std::vector<QString>& paths)
     for (const QString& path : paths)
         list.append(path);
     return list;
+}
+
+QJsonArray PacksJson(const TPlanStatus& plan)
+{
+    QJsonArray packs;
+    for (std::size_t i = 0; i < plan.Packs.size() && i < plan.PackUses.size(); ++i)
+        packs.append(QJsonObject{
+            {QStringLiteral("addedAt"),
+             plan.Packs[i].AddedAt.toOffsetFromUtc(plan.Packs[i].AddedAt.offsetFromUtc()).toString(Qt::ISODate)},
+            {QStringLiteral("until"), plan.Packs[i].Until.toString(Qt::ISODate)},
+            {QStringLiteral("bytes"), static_cast<qint64>(plan.Packs[i].Bytes)},
+            {QStringLiteral("leftBytes"), static_cast<qint64>(plan.PackUses[i].Left)},
+            {QStringLiteral("ended"), plan.PackUses[i].Ended},
+        });
+    return packs;
 }
 
 QString Day(const QDate& day)
@@ -68,6 +84,7 @@ QJsonObject ReportJson(const TStatusReport& report)
         {QStringLiteral("costForecast"),
          plan.CostForecast ? QJsonValue(std::round(*plan.CostForecast * 100) / 100) : QJsonValue()},
         {QStringLiteral("currency"), plan.CostSoFar ? QJsonValue(plan.Currency) : QJsonValue()},
+        {QStringLiteral("packs"), PacksJson(plan)},
         {QStringLiteral("dataSaver"), report.DataSaver},
         {QStringLiteral("heldBack"), HeldBackJson(report.HeldBack)},
     };
@@ -99,6 +116,15 @@ std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
     plan.Correction = object.value(QStringLiteral("correctionBytes")).toInteger();
     plan.ProgramCounted = plan.Counted - plan.Correction;
     plan.DailyLimit = OptionalOf(object.value(QStringLiteral("dailyLimitBytes")));
+    for (const QJsonValue& value : object.value(QStringLiteral("packs")).toArray()) {
+        const QJsonObject pack = value.toObject();
+        plan.Packs.push_back({0, QDateTime::fromString(pack.value(QStringLiteral("addedAt")).toString(), Qt::ISODate),
+                              QDate::fromString(pack.value(QStringLiteral("until")).toString(), Qt::ISODate),
+                              pack.value(QStringLiteral("bytes")).toInteger(), 0, std::nullopt});
+        plan.PackUses.push_back(
+            {pack.value(QStringLiteral("bytes")).toInteger() - pack.value(QStringLiteral("leftBytes")).toInteger(),
+             pack.value(QStringLiteral("leftBytes")).toInteger(), pack.value(QStringLiteral("ended")).toBool()});
+    }
     if (const QJsonValue cost = object.value(QStringLiteral("costSoFar")); cost.isDouble())
         plan.CostSoFar = cost.toDouble();
     if (const QJsonValue cost = object.value(QStringLiteral("costForecast")); cost.isDouble())
@@ -151,6 +177,8 @@ QString ReportLine(const TStatusReport& report)
         parts << ForecastText(plan) << AllowanceText(plan);
     if (const QString cap = DailyCapText(plan); !cap.isEmpty())
         parts << cap;
+    if (const QString packs = PacksText(plan); !packs.isEmpty())
+        parts << packs;
     if (const QString cost = CostLine(plan); !cost.isEmpty())
         parts << cost;
     return parts.join(QStringLiteral(", "));

@@ -160,4 +160,21 @@ QString DailyCapText(const TPlanStatus& status)
         .arg(InUnit(status.UsedToday, unit), InUnit(*status.DailyLimit, unit));
 }
 
+QString PacksText(const TPlanStatus& status)
+{
+    QStringList packs;
+    for (std::size_t i = 0; i < status.Packs.size() && i < status.PackUses.size(); ++i) {
+        const TPack& pack = status.Packs[i];
+        const TPackUse& use = status.PackUses[i];
+        const TUsageUnit unit = UnitFor(pack.Bytes);
+        packs << QStringLiteral("%1 to %2, %3")
+                     .arg(InUnit(pack.Bytes, unit),
+                          QLocale(QLocale::English).toString(pack.Until, QStringLiteral("d MMMM")),
+                          use.Ended       ? QStringLiteral("ended")
+                          : use.Left == 0 ? QStringLiteral("used up")
+                                          : InUnit(use.Left, unit) + QStringLiteral(" left"));
+    }
+    return packs.isEmpty() ? QString() : QStringLiteral("packs: ") + packs.join(QStringLiteral("; "));
+}
+
 } // namespace pulo

@@ -65,6 +65,10 @@ struct TAxisScale final
 // "412 MB of today's 1.00 GB cap used"; empty without a daily cap.
 [[nodiscard]] QString DailyCapText(const TPlanStatus& status);
 
+// "packs: 5.00 GB to 20 December, 2.00 GB left; 1.00 GB to 31 December, used up"; empty without
+// packs this period.
+[[nodiscard]] QString PacksText(const TPlanStatus& status);
+
 // Words of the kind above at the start of a sentence: "Within the limit".
 [[nodiscard]] QString Capitalised(const QString& words);
 

@@ -375,6 +375,12 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
         {{QStringLiteral("--data-saver"), QStringLiteral("maybe")}, 2},
         {{QStringLiteral("--data-saver"), QStringLiteral("on"), QStringLiteral("--status")}, 2},
         {{QStringLiteral("--data-saver")}, 2},
+        {{QStringLiteral("--add-pack"), QStringLiteral("lots")}, 2},
+        {{QStringLiteral("--add-pack"), QStringLiteral("0GB")}, 2},
+        {{QStringLiteral("--add-pack"), QStringLiteral("5GB"), QStringLiteral("--until"), QStringLiteral("2001-01-01")},
+         2},
+        {{QStringLiteral("--until"), QStringLiteral("2099-01-01")}, 2},
+        {{QStringLiteral("--add-pack"), QStringLiteral("5GB"), QStringLiteral("--status")}, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
@@ -398,6 +404,27 @@ TEST_F(CommandLineTest, BadArgumentsAndNoHistory)
               QByteArray("start,day,program,path,received,sent\r\n"));
     EXPECT_EQ(status[QStringLiteral("dataSaver")].toString(), QStringLiteral("off"));
     EXPECT_EQ(status[QStringLiteral("heldBack")].toArray().size(), 0);
+
+    // With no copy running, a pack goes into the history: the whole allowance grows by it from now.
+    {
+        QFile ini(Folder.filePath(QStringLiteral("pulopro.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[General]\nMaximumMB=1\nMaxMBAlarm=10000\n");
+    }
+    const QDate tomorrow = QDate::currentDate().addDays(1);
+    const TRun added = Run({QStringLiteral("--add-pack"), QStringLiteral("5GB"), QStringLiteral("--until"),
+                            tomorrow.toString(Qt::ISODate)});
+    EXPECT_EQ(added.Status, 0) << added.Err.toStdString();
+    EXPECT_TRUE(added.Out.contains("packs: 5.00 GB to ")) << added.Out.toStdString();
+    EXPECT_EQ(Run({QStringLiteral("--add-pack"), QStringLiteral("500MB")}).Status, 0);
+    const QJsonObject withPacks = QJsonDocument::fromJson(Run({QStringLiteral("--json")}).Out).object();
+    EXPECT_EQ(withPacks[QStringLiteral("limitBytes")].toInteger(), 10'000'000'000LL + 5'000'000'000LL + 500'000'000LL);
+    const QJsonArray packs = withPacks[QStringLiteral("packs")].toArray();
+    ASSERT_EQ(packs.size(), 2);
+    EXPECT_EQ(packs[0].toObject()[QStringLiteral("until")].toString(), tomorrow.toString(Qt::ISODate));
+    EXPECT_EQ(packs[0].toObject()[QStringLiteral("leftBytes")].toInteger(), 5'000'000'000LL);
+    EXPECT_EQ(packs[1].toObject()[QStringLiteral("bytes")].toInteger(), 500'000'000LL);
+    QFile::remove(Folder.filePath(QStringLiteral("pulopro.ini")));
 
     // With no copy running, the data saver's mode goes to the settings file for the next start.
     const struct

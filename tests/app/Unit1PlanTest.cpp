@@ -425,5 +425,52 @@ TEST_F(Unit1PlanTest, TheProvidersFigureMovesEveryViewAndOutlivesARestart)
     EXPECT_TRUE(reader.Adjustments(QDate(2026, 12, 1)).empty());
 }
 
+TEST_F(Unit1PlanTest, APackAddedWhileConnectedCountsFromThenInEveryViewAndOutlivesRestartAndItsEnd)
+{
+    // 9 MB of a 10 MB limit, a line up at 100 kB/s; a 5 MB pack to the 20th bought at noon of the 10th.
+    WriteIni("[General]\nSounds=0\nMaximumMB=1\nMaxMBAlarm=10\nAllowanceNotice=0\n[Stats]\nMonth=12\nTotCon=1\n"
+             "TotRCV=9000\n");
+    Sim->SetNow(2026, 12, 10, 12, 0, 0);
+    auto form = std::make_unique<TForm1>(Services());
+    ASSERT_TRUE(form->FlushHistory(5000));
+    const win::HRASCONN line = Sim->AddLine("My ISP", "10.64.0.2");
+    Sim->SetLineRates(line, 0, 100'000);
+    form->KZInternetDetect1->Poll();
+    Run(*form, 2);
+    const std::int64_t before = form->LiveReport().Plan.Counted;
+    form->AddPack(5'000'000, QDate(2026, 12, 20));
+    Run(*form, 10);
+    const TStatusReport live = form->LiveReport();
+    const std::int64_t since = live.Plan.Counted - before;
+    EXPECT_NEAR(static_cast<double>(since), 1e6, 2e5);
+    EXPECT_EQ(live.Plan.Limit, 15'000'000);
+    ASSERT_EQ(live.Plan.PackUses.size(), 1U);
+    EXPECT_EQ(live.Plan.PackUses[0].Left, 5'000'000 - since) << "what came after it was bought is the pack's";
+    EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("of 15.0 MB"))) << Log->LongTip.toStdString();
+    EXPECT_TRUE(ReportLine(live).contains(QStringLiteral("packs: 5.00 MB to 20 December, ")))
+        << ReportLine(live).toStdString();
+
+    // The line ends and the program starts again: the pack is the history's, with what is left.
+    Sim->DropLine(line);
+    form->KZInternetDetect1->Poll();
+    ASSERT_TRUE(form->FlushHistory(5000));
+    const std::int64_t left = form->LiveReport().Plan.PackUses.at(0).Left;
+    form.reset();
+    form = std::make_unique<TForm1>(Services());
+    ASSERT_TRUE(form->FlushHistory(5000));
+    Run(*form, 1);
+    ASSERT_EQ(form->LiveReport().Plan.PackUses.size(), 1U);
+    EXPECT_EQ(form->LiveReport().Plan.PackUses[0].Left, left);
+    EXPECT_EQ(form->LiveReport().Plan.Limit, 15'000'000);
+
+    // Past its last day it is over: what it covered stays allowed, the rest is gone.
+    Sim->SetNow(2026, 12, 21, 9, 0, 0);
+    Run(*form, 1);
+    const TPlanStatus over = form->LiveReport().Plan;
+    ASSERT_EQ(over.PackUses.size(), 1U);
+    EXPECT_TRUE(over.PackUses[0].Ended);
+    EXPECT_EQ(over.Limit, 10'000'000 + (5'000'000 - left));
+}
+
 } // namespace
 } // namespace pulo

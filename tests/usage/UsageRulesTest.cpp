@@ -4,6 +4,7 @@
 #include "usage/DataSaver.h"
 #include "usage/Export.h"
 #include "usage/LogImport.h"
+#include "usage/Packs.h"
 #include "usage/PlanAlerts.h"
 #include "usage/PlanStatus.h"
 #include "usage/StatusFormats.h"
@@ -353,6 +354,77 @@ TEST(TariffTest, ADailyCapLimitsTheAllowanceWarnsOnceADayAndRunsThePlanShort)
     const std::vector<TPlanAlert> tomorrow =
         restarted.Due(keeper.Status(QDateTime(today.addDays(1), {20, 0})), today.addDays(1));
     EXPECT_EQ(tomorrow.size(), 1U);
+}
+
+TEST(PackTest, EachByteComesFromTheAllowanceThatEndsFirstAmongThoseThereWhenItWasCounted)
+{
+    // A period of December; the plan's own allowance of 10 (units: GB).
+    const QDateTime periodEnd = QDate(2027, 1, 1).startOfDay();
+    constexpr std::int64_t G = 1'000'000'000;
+    const auto pack = [](int addedDay, QDate until, std::int64_t bytes, std::int64_t countedAtAdd,
+                         std::optional<std::int64_t> countedAtEnd = std::nullopt) {
+        return TPack{0, QDateTime(QDate(2026, 12, addedDay), QTime(9, 0)), until, bytes, countedAtAdd, countedAtEnd};
+    };
+    const QDate day20(2026, 12, 20);
+    const QDate last(2026, 12, 31);
+    const struct
+    {
+        const char* Name;
+        int Day; // now: noon of this day of December
+        std::int64_t Counted;
+        std::optional<std::int64_t> Limit;
+        std::vector<TPack> Packs;
+        std::optional<std::int64_t> Whole;
+        std::vector<std::int64_t> Left;
+    } cases[] = {
+        {"no pack", 15, 4 * G, 10 * G, {}, 10 * G, {}},
+        {"a 5 GB pack to the 20th, used first", 15, 6 * G, 10 * G, {pack(10, day20, 5 * G, 3 * G)}, 15 * G, {2 * G}},
+        {"the pack used up, the rest from the plan", 18, 12 * G, 10 * G, {pack(10, day20, 5 * G, 3 * G)}, 15 * G, {0}},
+        {"the pack ended: what it covered stays allowed",
+         25,
+         12 * G,
+         10 * G,
+         {pack(10, day20, 5 * G, 3 * G, 7 * G)},
+         14 * G,
+         {0}},
+        {"a pack to the period's end is used after the plan's own",
+         18,
+         12 * G,
+         10 * G,
+         {pack(10, last, 5 * G, 3 * G)},
+         15 * G,
+         {3 * G}},
+        {"a pack without a plan's limit",
+         15,
+         4 * G / 10,
+         std::nullopt,
+         {pack(10, last, 1 * G, 0)},
+         1 * G,
+         {6 * G / 10}},
+        {"of two packs, the one that ends first; a pack takes nothing counted before it came",
+         12,
+         12,
+         10,
+         {pack(5, QDate(2026, 12, 15), 100, 2), pack(10, last, 5, 8)},
+         115,
+         {90, 5}},
+        {"past everything",
+         28,
+         40 * G,
+         10 * G,
+         {pack(10, day20, 5 * G, 3 * G, 9 * G), pack(21, last, 2 * G, 20 * G)},
+         10 * G + 5 * G + 2 * G,
+         {0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TAllowance allowance =
+            DrawAllowance(c.Counted, c.Limit, c.Packs, QDateTime(QDate(2026, 12, c.Day), QTime(12, 0)), periodEnd);
+        EXPECT_EQ(allowance.Limit, c.Whole);
+        ASSERT_EQ(allowance.Packs.size(), c.Left.size());
+        for (std::size_t i = 0; i < c.Left.size(); ++i)
+            EXPECT_EQ(allowance.Packs[i].Left, c.Left[i]) << "pack " << i;
+    }
 }
 
 TEST(StatusLineTest, AnEntryNameOfAnyMakingStaysOnOneLine)

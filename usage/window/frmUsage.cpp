@@ -180,6 +180,8 @@ void TfrmUsage::Refresh()
     }
     if (const QString cap = DailyCapText(status); !cap.isEmpty())
         summary += QLatin1Char('\n') + Capitalised(cap) + QLatin1Char('.');
+    if (const QString packs = PacksText(status); !packs.isEmpty())
+        summary += QLatin1Char('\n') + Capitalised(packs) + QLatin1Char('.');
     if (const QString cost = CostLine(status); !cost.isEmpty())
         summary += QLatin1Char('\n') + Capitalised(cost) + QLatin1Char('.');
     if (history == nullptr) {
