@@ -168,6 +168,10 @@ void TForm1::CreateWindows()
     host.ShowMainWindow = [this] { RestoreApplication(); };
     host.Plan = &Plan;
     host.SetProviderFigure = [this](std::int64_t bytes) { RunGuarded([&] { SetProviderFigure(bytes); }); };
+    host.PeriodLastDay = [this] { return PlanNow().Period.End.addDays(-1); };
+    host.AddPack = [this](std::int64_t bytes, const QDate& until) {
+        RunGuarded([&] { AddPack(bytes, until.isValid() ? std::optional<QDate>(until) : std::nullopt); });
+    };
     host.CountedNow = [this] { return PlanNow().Counted; };
     host.Desktop = &Desktop;
     // Offered to an installed copy; a portable one moves with its folder.

@@ -139,6 +139,7 @@ public:
     // An add-on pack of bytes bought now, lasting to the end of until (the period's last day when
     // none): counted from now on in every view, and kept in the history.
     void AddPack(std::int64_t bytes, const std::optional<QDate>& until);
+    void RemovePack(const QDateTime& addedAt);
     void RemoveProviderFigure(const QDateTime& at);
     void ShowCorrectedFigure();
     // What the command line's --status and --json show while this copy runs.

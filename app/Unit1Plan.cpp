@@ -61,6 +61,14 @@ void TForm1::AddPack(std::int64_t bytes, const std::optional<QDate>& until)
     ShowCorrectedFigure();
 }
 
+void TForm1::RemovePack(const QDateTime& addedAt)
+{
+    if (History)
+        History->RemovePack(addedAt);
+    Keeper.RemovePack(addedAt);
+    ShowCorrectedFigure();
+}
+
 void TForm1::ShowCorrectedFigure()
 {
     // The download limit's colour follows the corrected figure both ways (a correction may lower

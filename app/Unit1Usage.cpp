@@ -144,6 +144,7 @@ void TForm1::Usage1Click()
         host.Status = [this] { return PlanNow(); };
         host.Problem = [this] { return History ? History->Problem() : QString(); };
         host.RemoveAdjustment = [this](const QDateTime& at) { RunGuarded([&] { RemoveProviderFigure(at); }); };
+        host.RemovePack = [this](const QDateTime& addedAt) { RunGuarded([&] { RemovePack(addedAt); }); };
         host.Online = [this] { return IsOnline(); };
         host.Now = [] { return ToQDateTime(Now()); };
         host.Logging = [this] { return Settings.Logging; };

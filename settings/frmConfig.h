@@ -18,6 +18,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QDateEdit;
 class QDoubleSpinBox;
 class QPushButton;
 class QRadioButton;
@@ -53,6 +54,11 @@ struct TConfigHost final
     std::function<std::int64_t()> CountedNow;
     // The provider's figure for this period (bytes), given on the Plan page: taken with OK.
     std::function<void(std::int64_t bytes)> SetProviderFigure;
+    // An add-on pack bought now, of bytes, to the end of that day (an invalid day: the period's
+    // last); none: the Plan page cannot add one.
+    std::function<void(std::int64_t bytes, const QDate& until)> AddPack;
+    // The billing period's last day now, which a pack lasts to unless the user says otherwise.
+    std::function<QDate()> PeriodLastDay;
     // The desktop's working values (notifications), shared likewise.
     TDesktopSettings* Desktop = nullptr;
     // The autostart entry; none: not offered (a portable copy).
@@ -143,7 +149,9 @@ public:
     QDoubleSpinBox* SpinPricePerHour = nullptr;
     QDoubleSpinBox* SpinPricePerPeriod = nullptr;
     QLineEdit* EditCurrency = nullptr;
-    QLabel* lblPlanSummary = nullptr; // the plan in a line, as the user would say it
+    QLabel* lblPlanSummary = nullptr;       // the plan in a line, as the user would say it
+    QDoubleSpinBox* SpinPackSize = nullptr; // a pack to add with OK, in GB (0: none)
+    QDateEdit* DatePackUntil = nullptr;
     QScrollArea* PlanTab = nullptr;
     QDoubleSpinBox* SpinProviderFigure = nullptr;
     QComboBox* ComboProviderUnit = nullptr;

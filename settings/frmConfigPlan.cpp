@@ -5,12 +5,14 @@
 // shown here in MB or GB so that a plan is set up in one place: each page follows the other as
 // it is edited, and OK stores it once, from the Alarms page's fields.
 
+#include "common/BillingPeriod.h"
 #include "settings/PlanSettings.h"
 #include "settings/SpinEdit.h"
 #include "settings/frmConfig.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -122,7 +124,7 @@ void TfrmConfig::CreatePlanPage()
     ComboProviderUnit->setEnabled(static_cast<bool>(Host.SetProviderFigure));
     CreateTariffControls(page);
     // Taller than the dialog's pages: it scrolls, the plan's summary and its first fields on top.
-    page->setFixedSize(440, 500);
+    page->setFixedSize(440, 530);
     PlanTab = new QScrollArea;
     PlanTab->setObjectName(QStringLiteral("PlanTab"));
     PlanTab->setFrameShape(QFrame::NoFrame);
@@ -169,9 +171,34 @@ void TfrmConfig::CreateTariffControls(QWidget* page)
     EditCurrency->setGeometry(366, 92, 46, 22);
     EditCurrency->setAccessibleName(QStringLiteral("Currency"));
     EditCurrency->setToolTip(QStringLiteral("EUR, USD, $ ...; empty: your locale's"));
+    // A pack bought today: taken with OK, like the provider's figure.
+    auto* packs = new QLabel(QStringLiteral("Add a pack:"), page);
+    packs->setGeometry(16, 474, 90, 20);
+    SpinPackSize = new QDoubleSpinBox(page);
+    SpinPackSize->setObjectName(QStringLiteral("SpinPackSize"));
+    SpinPackSize->setRange(0, 10000);
+    SpinPackSize->setDecimals(3);
+    SpinPackSize->setSuffix(QStringLiteral(" GB"));
+    SpinPackSize->setSpecialValueText(QStringLiteral("none"));
+    SpinPackSize->setGeometry(110, 472, 110, 22);
+    SpinPackSize->setAccessibleName(QStringLiteral("Add a pack of"));
+    SpinPackSize->setToolTip(QStringLiteral("Data you bought on top of your plan, counted from OK on"));
+    packs->setBuddy(SpinPackSize);
+    auto* until = new QLabel(QStringLiteral("until"), page);
+    until->setGeometry(228, 474, 40, 20);
+    DatePackUntil = new QDateEdit(page);
+    DatePackUntil->setObjectName(QStringLiteral("DatePackUntil"));
+    DatePackUntil->setCalendarPopup(true);
+    DatePackUntil->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    DatePackUntil->setGeometry(270, 472, 120, 22);
+    DatePackUntil->setAccessibleName(QStringLiteral("The pack's last day"));
+    DatePackUntil->setToolTip(QStringLiteral("Its last day; at most the billing period's last day"));
+    until->setBuddy(DatePackUntil);
+    SpinPackSize->setEnabled(static_cast<bool>(Host.AddPack));
+    DatePackUntil->setEnabled(static_cast<bool>(Host.AddPack));
     lblPlanSummary = new QLabel(page);
     lblPlanSummary->setObjectName(QStringLiteral("lblPlanSummary"));
-    lblPlanSummary->setGeometry(16, 472, 420, 20);
+    lblPlanSummary->setGeometry(16, 502, 420, 20);
     lblPlanSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (QDoubleSpinBox* spin : {SpinDailyLimit, SpinPricePerMB, SpinPricePerHour, SpinPricePerPeriod, SpinPlanLimit})
         connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { ShowPlanSummary(); });
@@ -249,6 +276,9 @@ void TfrmConfig::LoadPlanControls()
     SpinPricePerHour->setValue(Host.Plan->PricePerHour);
     SpinPricePerPeriod->setValue(Host.Plan->PricePerPeriod);
     EditCurrency->setText(Host.Plan->Currency);
+    SpinPackSize->setValue(0);
+    DatePackUntil->setDate(Host.PeriodLastDay ? Host.PeriodLastDay()
+                                              : PeriodOf(QDate::currentDate(), Host.Plan->BillingDay).End.addDays(-1));
     ShowPlanSummary();
     // The provider's figure starts at what PuloPro counts now, in the unit that reads best.
     const std::int64_t counted = Host.CountedNow ? Host.CountedNow() : 0;
@@ -295,6 +325,9 @@ void TfrmConfig::StorePlan()
     if (changed && Host.SetProviderFigure)
         Host.SetProviderFigure(
             std::llround(SpinProviderFigure->value() * (ComboProviderUnit->currentIndex() == 1 ? 1e9 : 1e6)));
+    if (SpinPackSize->value() > 0 && Host.AddPack)
+        Host.AddPack(std::llround(SpinPackSize->value() * 1e9), DatePackUntil->date());
+    SpinPackSize->setValue(0);
 }
 
 } // namespace pulo

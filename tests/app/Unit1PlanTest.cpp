@@ -470,6 +470,25 @@ TEST_F(Unit1PlanTest, APackAddedWhileConnectedCountsFromThenInEveryViewAndOutliv
     ASSERT_EQ(over.PackUses.size(), 1U);
     EXPECT_TRUE(over.PackUses[0].Ended);
     EXPECT_EQ(over.Limit, 10'000'000 + (5'000'000 - left));
+
+    // Taken back on the Usage window's Corrections tab, also for the next start.
+    form->Usage1Click();
+    QWidget* window = ShownWindow(QStringLiteral("frmUsage"));
+    ASSERT_NE(window, nullptr);
+    auto* packs = window->findChild<QTableWidget*>(QStringLiteral("tblPacks"));
+    ASSERT_NE(packs, nullptr);
+    ASSERT_EQ(packs->rowCount(), 1);
+    EXPECT_EQ(packs->item(0, 3)->text(), QStringLiteral("ended"));
+    packs->selectRow(0);
+    window->findChild<QPushButton*>(QStringLiteral("btnRemovePack"))->click();
+    EXPECT_TRUE(form->LiveReport().Plan.Packs.empty());
+    EXPECT_EQ(form->LiveReport().Plan.Limit, 10'000'000);
+    ASSERT_TRUE(form->FlushHistory(5000));
+    form.reset();
+    form = std::make_unique<TForm1>(Services());
+    ASSERT_TRUE(form->FlushHistory(5000));
+    Run(*form, 1);
+    EXPECT_TRUE(form->LiveReport().Plan.Packs.empty());
 }
 
 } // namespace

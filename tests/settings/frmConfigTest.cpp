@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QFocusEvent>
 #include <QLabel>
@@ -38,6 +39,8 @@ protected:
         host.SetOnlineSoundInterval = [this](std::int32_t seconds) { Interval = seconds; };
         host.ShowMainWindow = [this] { ++MainShown; };
         host.Plan = &Plan;
+        host.PeriodLastDay = [] { return QDate(2026, 12, 14); };
+        host.AddPack = [this](std::int64_t bytes, const QDate& until) { Packs.emplace_back(bytes, until); };
         auto dialog = std::make_unique<TfrmConfig>(Settings, host);
         dialog->Warn = [this](const QString& text) { Warnings << text; };
         return dialog;
@@ -54,6 +57,7 @@ protected:
 
     TSettings Settings;
     TPlanSettings Plan;
+    std::vector<std::pair<std::int64_t, QDate>> Packs; // added on the Plan page
     QTableWidget Grid{3, 9};
     QStringList Previewed;
     QStringList Warnings;
@@ -222,6 +226,11 @@ TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
     dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinPricePerHour"))->setValue(0.6);
     dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinPricePerPeriod"))->setValue(20);
     dialog->findChild<QLineEdit*>(QStringLiteral("EditCurrency"))->setText(QStringLiteral("EUR"));
+    // A pack bought today, taken with OK.
+    EXPECT_EQ(dialog->findChild<QDateEdit*>(QStringLiteral("DatePackUntil"))->date(), QDate(2026, 12, 14))
+        << "the billing period's last day";
+    dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinPackSize"))->setValue(2.5);
+    dialog->findChild<QDateEdit*>(QStringLiteral("DatePackUntil"))->setDate(QDate(2026, 12, 10));
     EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("lblPlanSummary"))->text().toStdString(),
               "Monthly from day 15, 1000 MB a day, 20.00 EUR a period, 0.6 EUR an hour");
     dialog->btnSave->click();
@@ -229,6 +238,7 @@ TEST_F(frmConfigTest, ThePlanPageStoresOnOkAndRevertsOnCancel)
     EXPECT_EQ(Stored("General/QuotaCounts"), QStringLiteral("received"));
     EXPECT_EQ(Stored("General/DataSaver"), QStringLiteral("1"));
     EXPECT_EQ(Stored("General/DailyLimitMB"), QStringLiteral("1000"));
+    EXPECT_EQ(Packs, (std::vector<std::pair<std::int64_t, QDate>>{{2'500'000'000, QDate(2026, 12, 10)}}));
     EXPECT_EQ(Stored("General/PricePerHour"), QStringLiteral("0.6"));
     EXPECT_EQ(Stored("General/Currency"), QStringLiteral("EUR"));
     TPlanSettings stored{15, false};

@@ -26,6 +26,8 @@ struct TUsageHost final
     std::function<QString()> Problem;
     // Takes back the correction to the provider's meter given at that moment.
     std::function<void(const QDateTime& at)> RemoveAdjustment;
+    // Takes back the add-on pack added at that moment.
+    std::function<void(const QDateTime& addedAt)> RemovePack;
     std::function<bool()> Online;
     std::function<QDateTime()> Now;
     // Whether connections are counted into the month totals now (the Logging setting).

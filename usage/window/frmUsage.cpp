@@ -103,8 +103,27 @@ TfrmUsage::TfrmUsage(TUsageHost host, QWidget* parent) : TUsageWindow(parent, Qt
                                             pageCorrections));
     correctionsLayout->addWidget(tblCorrections, 1);
     correctionsLayout->addWidget(btnRemoveCorrection, 0, Qt::AlignLeft);
+    // This period's add-on packs, beside the corrections: what was bought, and what is left.
+    tblPacks = new QTableWidget(0, 4, pageCorrections);
+    tblPacks->setObjectName(QStringLiteral("tblPacks"));
+    tblPacks->setHorizontalHeaderLabels(
+        {QStringLiteral("Pack bought"), QStringLiteral("Size"), QStringLiteral("Until"), QStringLiteral("Left")});
+    tblPacks->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblPacks->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblPacks->setSelectionMode(QAbstractItemView::SingleSelection);
+    tblPacks->setWordWrap(false);
+    tblPacks->horizontalHeader()->setStretchLastSection(true);
+    btnRemovePack = new QPushButton(QStringLiteral("Remove &pack"), pageCorrections);
+    btnRemovePack->setObjectName(QStringLiteral("btnRemovePack"));
+    correctionsLayout->addWidget(tblPacks, 1);
+    correctionsLayout->addWidget(btnRemovePack, 0, Qt::AlignLeft);
     UsageTabs->addTab(pageCorrections, QStringLiteral("Corrections"));
     MakeProgramsPage();
+    connect(btnRemovePack, &QPushButton::clicked, this, [this] {
+        const int row = tblPacks->currentRow();
+        if (row >= 0 && row < static_cast<int>(ShownPacks.size()) && Host.RemovePack)
+            Host.RemovePack(ShownPacks[static_cast<std::size_t>(row)].AddedAt);
+    });
     connect(btnRemoveCorrection, &QPushButton::clicked, this, [this] {
         const int row = tblCorrections->currentRow();
         if (row >= 0 && row < static_cast<int>(Corrections.size()) && Host.RemoveAdjustment)

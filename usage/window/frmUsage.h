@@ -55,6 +55,8 @@ public:
     QWidget* pageCorrections = nullptr;
     QTableWidget* tblCorrections = nullptr; // this period's corrections to the provider's meter
     QPushButton* btnRemoveCorrection = nullptr;
+    QTableWidget* tblPacks = nullptr; // this period's add-on packs
+    QPushButton* btnRemovePack = nullptr;
     QWidget* pagePrograms = nullptr;
     QComboBox* cmbProgramsScope = nullptr; // this period, this connection, a day, a chosen connection
     QDateEdit* dateProgramsDay = nullptr;
@@ -91,6 +93,7 @@ private:
     QTimer Live;
     std::vector<TUsageConnection> Shown;
     std::vector<TUsageAdjustment> Corrections;
+    std::vector<TPack> ShownPacks;
     std::int64_t ChosenProgramsConnection = 0;
     std::unique_ptr<TDesktopEntries> Entries; // read when the Programs tab is first filled
 };

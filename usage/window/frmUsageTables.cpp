@@ -80,6 +80,22 @@ void TfrmUsage::FillCorrections(const TPlanStatus& status)
     }
     tblCorrections->resizeColumnsToContents();
     btnRemoveCorrection->setEnabled(!Corrections.empty());
+
+    ShownPacks = status.Packs;
+    tblPacks->setRowCount(static_cast<int>(ShownPacks.size()));
+    for (int row = 0; row < static_cast<int>(ShownPacks.size()); ++row) {
+        const TPack& pack = ShownPacks[static_cast<std::size_t>(row)];
+        const TPackUse use = static_cast<std::size_t>(row) < status.PackUses.size()
+                                 ? status.PackUses[static_cast<std::size_t>(row)]
+                                 : TPackUse{};
+        const QStringList cells{pack.AddedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                Amount(pack.Bytes), pack.Until.toString(Qt::ISODate),
+                                use.Ended ? QStringLiteral("ended") : Amount(use.Left)};
+        for (int column = 0; column < cells.size(); ++column)
+            tblPacks->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    tblPacks->resizeColumnsToContents();
+    btnRemovePack->setEnabled(!ShownPacks.empty() && static_cast<bool>(Host.RemovePack));
 }
 
 } // namespace pulo
