@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/CommandOutput.h"
+#include "app/CommandPlan.h"
 #include "app/PlanTariff.h"
 #include "common/AlarmColor.h"
 #include "common/AmountText.h"
@@ -40,134 +42,7 @@ namespace pulo {
 
 namespace {
 
-constexpr int Success = 0;
-constexpr int Failure = 1;
-constexpr int UsageError = 2;
-// --check: past a threshold of the download limit, past the limit itself.
-constexpr int PastThreshold = 3;
-constexpr int PastLimit = 4;
-
-// Why the last write to standard output failed.
-int WriteError = 0;
-
-// Standard output was closed when the program started.
-bool OutputClosed = false;
-
-// False when not all of it reached the stream (a closed output, a full disk).
-[[nodiscard]] bool Write(std::FILE* stream, const QByteArray& text)
-{
-    if (stream == stdout && OutputClosed)
-        return false;
-    errno = 0;
-    const std::size_t written = std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
-    const bool complete =
-        std::fflush(stream) == 0 && written == static_cast<std::size_t>(text.size()) && std::ferror(stream) == 0;
-    if (!complete && stream == stdout)
-        WriteError = errno != 0 ? errno : EIO;
-    return complete;
-}
-
-int Refuse(int status, const QString& message)
-{
-    (void)Write(stderr, QStringLiteral("%1: %2\n").arg(QCoreApplication::applicationName(), message).toUtf8());
-    return status;
-}
-
-int OutputFailed()
-{
-    return Refuse(
-        Failure,
-        QStringLiteral("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(WriteError))));
-}
-
-// What the program printed is its answer: one that did not all get out is a failure.
-int Answer(std::FILE* stream, const QByteArray& text)
-{
-    return Write(stream, text) ? Success : OutputFailed();
-}
-
-// A value echoed in a message is cut short: it may be anything a script passed.
-QString Shown(const QString& value)
-{
-    constexpr qsizetype Longest = 40;
-    return value.size() <= Longest ? value : value.left(Longest) + QStringLiteral("...");
-}
-
-// The connection the system has up now, as the program's detector sees it; its entry.
-std::optional<QString> OnlineEntry()
-{
-    TKZInternetDetect detector;
-    detector.Poll();
-    if (!detector.Connected())
-        return std::nullopt;
-    win::RASCONNA records[1] = {};
-    records[0].dwSize = sizeof(win::RASCONNA);
-    win::DWORD size = sizeof records;
-    win::DWORD count = 0;
-    if (win::RasEnumConnectionsA(records, &size, &count) != 0 || count == 0)
-        return QString();
-    return QString::fromLocal8Bit(
-        records[0].szEntryName, static_cast<qsizetype>(strnlen(records[0].szEntryName, sizeof records[0].szEntryName)));
-}
-
-// While a copy runs on this settings file its live figures (the connection in progress
-// included); otherwise the files' (the month totals, and a line that is up without PuloPro
-// counting it).
-std::optional<TStatusReport> LiveReport(const std::optional<QByteArray>& live)
-{
-    if (!live)
-        return std::nullopt;
-    return ReportFromJson(QJsonDocument::fromJson(*live).object());
-}
-
-// The plan as the files have it: the month totals, today's use and the provider's figure from the
-// history (none yet reads as nothing used and nothing corrected).
-TPlanKeeper KeeperFromFiles(const QDateTime& now, const THistoryStore& history)
-{
-    TSettings settings;
-    ReadSettings(settings, WithNIC::No);
-    const TPlanSettings plan = ReadPlanSettings();
-    TMonthTotals totals;
-    ReadMonthTotals(totals);
-    TPlanKeeper keeper;
-    keeper.SetTotals(totals);
-    keeper.SetPlan(plan.BillingDay, plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
-    keeper.SetTariff(TariffOf(plan));
-    if (history.IsOpen())
-        keeper.ReadHistory(history, now);
-    return keeper;
-}
-
-// The data saver as the files have it: its mode, and whether the plan runs short now ("Not today"
-// as the history keeps it).
-void DataSaverFromFiles(TStatusReport& report, const THistoryStore& history, const QDate& today)
-{
-    const TPlanSettings plan = ReadPlanSettings();
-    TDataSaver saver;
-    saver.SetMode(static_cast<TDataSaverMode>(plan.DataSaver));
-    if (history.IsOpen())
-        saver.Restore(history.Fact(QStringLiteral("data_saver_not_today")));
-    (void)saver.Follow(report.Plan, plan.Thresholds, today);
-    report.DataSaver = saver.State();
-    report.HeldBack = plan.HeldBack;
-}
-
-TStatusReport Report()
-{
-    if (const std::optional<TStatusReport> live = LiveReport(AskRunningCopyForStatus(SettingsPath())))
-        return *live;
-    const QDateTime now = QDateTime::currentDateTime();
-    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
-    (void)history.Open(THistoryStore::TAccess::ReadOnly);
-    TStatusReport report;
-    report.Plan = KeeperFromFiles(now, history).Status(now);
-    DataSaverFromFiles(report, history, now.date());
-    if (const std::optional<QString> entry = OnlineEntry()) {
-        report.Online = true;
-        report.Entry = *entry;
-    }
-    return report;
-}
+using namespace cli;
 
 // How the status is printed.
 enum class TStatusForm
@@ -204,83 +79,6 @@ int Status(TStatusForm form)
         break;
     }
     return Answer(stdout, ReportLine(report).toUtf8() + '\n');
-}
-
-// The provider's figure for this period: to the running copy, which keeps it, or into the history.
-// A figure over ten times the limit is most likely a slip of the unit (TB for GB): it is set only
-// when the user says so.
-int SetUsed(std::int64_t bytes, bool force)
-{
-    if (!force) {
-        TSettings settings;
-        ReadSettings(settings, WithNIC::No);
-        const std::optional<std::int64_t> limit = DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm);
-        if (limit && bytes / 10 > *limit)
-            return Refuse(UsageError, QStringLiteral("--set-used: %1 is over ten times your limit of %2; give --force "
-                                                     "to set it all the same")
-                                          .arg(InUnit(bytes, UnitFor(bytes)), InUnit(*limit, UnitFor(*limit))));
-    }
-    // The moment names the figure: should the copy take the request after this gives up waiting,
-    // the history still holds it once.
-    QDateTime now = QDateTime::currentDateTime();
-    now = now.addMSecs(-now.time().msec());
-    if (const std::optional<TStatusReport> live =
-            LiveReport(TellRunningCopyTheProvidersFigure(SettingsPath(), bytes, now)))
-        return Answer(stdout, ReportLine(*live).toUtf8() + '\n');
-    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
-    if (!history.Open(THistoryStore::TAccess::ReadWrite))
-        return Refuse(Failure, history.Problem());
-    TPlanKeeper keeper = KeeperFromFiles(now, history);
-    if (history.AddAdjustment(keeper.Correct(now, bytes)) == 0)
-        return Refuse(Failure, history.Problem());
-    TStatusReport report;
-    report.Plan = keeper.Status(now);
-    return Answer(stdout, ReportLine(report).toUtf8() + '\n');
-}
-
-// An add-on pack: to the running copy, which keeps it, or into the history.
-int AddPack(std::int64_t bytes, const std::optional<QDate>& until)
-{
-    if (const std::optional<TStatusReport> live =
-            LiveReport(TellRunningCopyThePack(SettingsPath(), bytes, until.value_or(QDate()))))
-        return Answer(stdout, ReportLine(*live).toUtf8() + '\n');
-    const QDateTime now = QDateTime::currentDateTime();
-    THistoryStore history(ProgramFilePath(QStringLiteral(".sqlite")));
-    if (!history.Open(THistoryStore::TAccess::ReadWrite))
-        return Refuse(Failure, history.Problem());
-    TPlanKeeper keeper = KeeperFromFiles(now, history);
-    const TPack pack = keeper.AddPack(now, bytes, until);
-    if (history.AddPack(pack, keeper.Status(now).Period.First) == 0)
-        return Refuse(Failure, history.Problem());
-    TStatusReport report;
-    report.Plan = keeper.Status(now);
-    return Answer(stdout, ReportLine(report).toUtf8() + '\n');
-}
-
-// The data saver's mode, on the running copy, or in the settings file for the next start; its
-// state after it.
-int SetDataSaver(TDataSaverMode mode)
-{
-    const char* asked = mode == TDataSaverMode::Off ? "off" : mode == TDataSaverMode::Always ? "on" : "auto";
-    const auto told = [&](const TStatusReport& report) {
-        const bool taken = mode == TDataSaverMode::Off      ? report.DataSaver == QLatin1String("off")
-                           : mode == TDataSaverMode::Always ? report.DataSaver == QLatin1String("on")
-                                                            : report.DataSaver.startsWith(QLatin1String("auto-"));
-        if (!taken)
-            return Refuse(Failure, QStringLiteral("--data-saver: the running PuloPro could not write its settings "
-                                                  "file; the data saver stays %1")
-                                       .arg(report.DataSaver));
-        return Answer(stdout, QStringLiteral("Data saver: %1\n").arg(report.DataSaver).toUtf8());
-    };
-    if (const std::optional<TStatusReport> live =
-            LiveReport(TellRunningCopyTheDataSaver(SettingsPath(), static_cast<int>(mode))))
-        return told(*live);
-    try {
-        WriteDataSaver(static_cast<int>(mode));
-    } catch (const PuloError& error) {
-        return Refuse(Failure, QStringLiteral("--data-saver %1: %2").arg(QString::fromLatin1(asked), error.Message()));
-    }
-    return told(Report());
 }
 
 // The history day by day this period up to today, or period by period over the last twelve.
@@ -403,8 +201,7 @@ bool WantsCommandLine(int argc, char** argv)
 int RunCommandLine(const QStringList& arguments, bool outputClosed)
 {
     if (outputClosed) {
-        OutputClosed = true;
-        WriteError = EBADF;
+        OutputWasClosed();
     }
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -263,16 +263,7 @@ public:
     }
     DWORD SetMetered(const std::string& profile, int value, int& before) override
     {
-        const bool known = std::any_of(State->Lines.begin(), State->Lines.end(),
-                                       [&](const SimLine& line) { return line.Profile == profile; }) ||
-                           State->Metered.contains(profile);
-        if (profile.empty() || !known)
-            return ERROR_NOT_FOUND;
-        if (State->RefuseMetered)
-            return ERROR_ACCESS_DENIED;
-        before = State->Metered.contains(profile) ? State->Metered[profile] : MeteredUnknown;
-        State->Metered[profile] = value;
-        return ERROR_SUCCESS;
+        return State->SetMetered(profile, value, before);
     }
     bool IsDialUpLine(HRASCONN connection) override
     {

@@ -161,6 +161,8 @@ struct SimState final
     void RestartCounters(DWORD index, std::uint64_t in = 0, std::uint64_t out = 0);
     // Brings a line up (address empty: still negotiating); returns its handle.
     HRASCONN AddLine(const std::string& entryName, const std::string& address);
+    // The network service's metered flag of a profile set in its memory (IRasService::SetMetered).
+    [[nodiscard]] DWORD SetMetered(const std::string& profile, int value, int& before);
     // Hangs the line up; false when there is no such line.
     bool DropLine(HRASCONN handle);
     [[nodiscard]] SimLine* FindLine(HRASCONN handle);
