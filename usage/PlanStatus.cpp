@@ -202,7 +202,6 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     status.Counted = std::max<std::int64_t>(0, status.ProgramCounted + status.Correction);
     // The whole allowance of the moment: the plan's own and this period's packs.
     std::optional<std::int64_t> limit = Limit && *Limit > 0 ? Limit : std::nullopt;
-    status.BaseLimit = limit;
     if (!Packs.empty() && PacksPeriod == status.Period.First) {
         const TAllowance allowance = DrawAllowance(status.Counted, limit, Packs, local, status.Period.End.startOfDay());
         limit = allowance.Limit;

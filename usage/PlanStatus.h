@@ -45,9 +45,8 @@ struct TPlanStatus final
     std::int64_t ElapsedSeconds = 0;        // of the period, up to now
     std::int64_t PeriodSeconds = 0;         // the whole period's
     std::optional<std::int64_t> DailyLimit; // the plan's daily cap, bytes; none without one
-    // The plan's own allowance (Limit is the whole allowance of the moment: it and the packs), and
-    // this period's add-on packs with what is left of each.
-    std::optional<std::int64_t> BaseLimit;
+    // This period's add-on packs with what is left of each (Limit is the whole allowance of the
+    // moment: the plan's own and the packs').
     std::vector<TPack> Packs;
     std::vector<TPackUse> PackUses;
     // What the period costs so far and at its pace by its end, when the plan has prices.

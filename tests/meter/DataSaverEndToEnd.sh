@@ -15,14 +15,6 @@ tools="ip ethtool python3 nsenter dbus-daemon"
 . "$here/veth_line.sh"
 /usr/bin/python3 -c 'import dbusmock' 2>/dev/null || { echo "skipped: python3-dbusmock is not installed"; exit 77; }
 
-failures=0
-fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
-# Waits up to five seconds for a command to succeed.
-eventually() {
-    for _ in $(seq 1 50); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
-
 start_meter "$work/meter"
 
 # NetworkManager on a private bus, with the line as its Wi-Fi.

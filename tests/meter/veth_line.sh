@@ -84,3 +84,10 @@ pulo_exec() {
         exec nsenter --net="/run/netns/$near" ./pulopro "$@"
 }
 pulo() { (pulo_exec "$@"); }
+# Each failure is told and counted; eventually waits up to five seconds for a command to succeed.
+failures=0
+fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
+eventually() {
+    for _ in $(seq 1 50); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
