@@ -71,7 +71,7 @@ TPlanKeeper KeeperFromFiles(const QDateTime& now, const THistoryStore& history)
     ReadMonthTotals(totals);
     TPlanKeeper keeper;
     keeper.SetTotals(totals);
-    keeper.SetPlan(plan.BillingDay, plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
+    keeper.SetPlan(PeriodRuleOf(plan), plan.CountsBoth, DownloadLimitBytes(settings.MaximumMB, settings.MaxMBAlarm));
     keeper.SetTariff(TariffOf(plan));
     if (history.IsOpen())
         keeper.ReadHistory(history, now);

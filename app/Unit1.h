@@ -501,7 +501,8 @@ private:
     int MarkedBefore = 0;
     QDateTime HeldSince; // when the chosen programs were held back, while they are
     QString SaverProblem;
-    bool PlanFactsRead = false; // the warnings given and the provider's figure were read from the history
+    bool PlanFactsRead = false;      // the warnings given and the provider's figure were read from the history
+    std::int64_t PlanReadTried = -1; // uptime of a recount from the history that had to wait
     TPlanKeeper Keeper;
     QDate ShownPeriodFirst;          // the period the month figures were last shown for
     int CountedBillingDay = 0;       // the billing day the month totals were counted by

@@ -131,9 +131,22 @@ void TForm1::FollowPlanDay(const QDateTime& now)
     // Today's use: the program's own counting from each new day's start, and what the history
     // holds of today once it can be read.
     UpdateKeeper();
+    Keeper.FollowFree(now);
     Keeper.FollowDay(now);
     Keeper.FollowPacks(now);
-    (void)ReadPlanFacts();
+    // A new period, a connection's end, or a plan changed to another period, limit or rollover:
+    // counted again from the history, which keeps every connection (tried again in a while when
+    // the history is busy).
+    const std::int64_t uptime = Uptime();
+    if (ReadPlanFacts() && Keeper.NeedsHistory(now) && (PlanReadTried < 0 || uptime - PlanReadTried >= 5000)) {
+        const THistoryStore* history = HistoryReader();
+        if (history != nullptr && History && History->Flush(250)) {
+            Keeper.ReadHistory(*history, now);
+            PlanReadTried = -1;
+        } else {
+            PlanReadTried = uptime;
+        }
+    }
 }
 
 namespace {

@@ -174,7 +174,7 @@ TPlanStatus TForm1::PlanAt(const QDateTime& now)
 void TForm1::UpdateKeeper()
 {
     Keeper.SetTotals(Totals);
-    Keeper.SetPlan(Plan.BillingDay, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
+    Keeper.SetPlan(PeriodRuleOf(Plan), Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
     Keeper.SetTariff(TariffOf(Plan));
     if (IsOnline() && ConnectStart > 0)
         Keeper.SetRunning(ConnectClock.Running() ? ConnectClock.StartUtc() : ToQDateTime(ConnectStart),

@@ -119,9 +119,10 @@ void TForm1::WriteHistory(bool ended)
     // daylight saving time repeats.
     FollowConnectionClock();
     const QDateTime local = UtcNow().toLocalTime();
-    History->Update(
-        HistoryConnection, ConnectClock.Running() ? local.toOffsetFromUtc(local.offsetFromUtc()) : Moment(now),
-        static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv), ended, ConnectClock.StartLocal());
+    History->Update(HistoryConnection,
+                    ConnectClock.Running() ? local.toOffsetFromUtc(local.offsetFromUtc()) : Moment(now),
+                    static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv), ended,
+                    ConnectClock.StartLocal(), TFreeBytes{Keeper.RunningFreeSent(), Keeper.RunningFreeReceived()});
     if (ended)
         HistoryConnection = 0;
 }

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -20,8 +21,45 @@ struct TBillingPeriod final
 {
     QDate First;
     QDate End;
+    // The moments it starts and ends, for a period that starts at an hour of its first day (a
+    // prepaid plan's top-up); unset: the midnights of First and End.
+    QDateTime Start = {};
+    QDateTime Stop = {};
+
+    [[nodiscard]] QDateTime From() const { return Start.isValid() ? Start : First.startOfDay(); }
+    [[nodiscard]] QDateTime Until() const { return Stop.isValid() ? Stop : End.startOfDay(); }
+    // Whether the moment lies in the period.
+    [[nodiscard]] bool Holds(const QDateTime& at) const { return at >= From() && at < Until(); }
 };
 [[nodiscard]] TBillingPeriod PeriodOf(const QDate& day, int billingDay);
+
+// How the user's plan runs: from a billing day each month; every so many days from a moment (a
+// prepaid top-up: "30 days from 20 Nov 09:00", each period starting at that hour, local time, even
+// across a change of daylight saving time); or once, from a moment to another (a year when no end
+// is given).
+enum class TPeriodKind
+{
+    Monthly,
+    Days,
+    Once,
+};
+struct TPeriodRule final
+{
+    TPeriodKind Kind = TPeriodKind::Monthly;
+    int BillingDay = 1;
+    int Days = 30;     // Days: the length of each period, 1 to 3660
+    QDateTime Start{}; // Days, Once: local; a rule without a valid start runs monthly
+    QDateTime End{};   // Once: invalid, or not after Start: a year after Start
+
+    bool operator==(const TPeriodRule&) const = default;
+};
+// The period holding the moment.
+[[nodiscard]] TBillingPeriod PeriodOf(const TPeriodRule& rule, const QDateTime& at);
+// The period just before one, for a history of periods; none before a plan that runs once.
+[[nodiscard]] std::optional<TBillingPeriod> PeriodBefore(const TPeriodRule& rule, const TBillingPeriod& period);
+// "monthly", "days", "once"; and back (none for anything else).
+[[nodiscard]] QString PeriodKindName(TPeriodKind kind);
+[[nodiscard]] std::optional<TPeriodKind> PeriodKindNamed(const QString& name);
 // Days from today to the period's end, today included (the last day of a period gives 1).
 [[nodiscard]] int DaysLeft(const TBillingPeriod& period, const QDate& today);
 

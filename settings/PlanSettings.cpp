@@ -101,7 +101,33 @@ TPlanSettings ReadPlanSettings()
     plan.PricePerHour = price("PricePerHour");
     plan.PricePerPeriod = price("PricePerPeriod");
     plan.Currency = ini.ReadString("General", "Currency", QString()).trimmed().left(8);
+    const QString kind = ini.ReadString("General", "PeriodKind", plan.PeriodKind).trimmed().toLower();
+    if (kind == QStringLiteral("days") || kind == QStringLiteral("once"))
+        plan.PeriodKind = kind;
+    const std::int32_t days = ini.ReadInteger("General", "PeriodDays", plan.PeriodDays);
+    plan.PeriodDays = days >= 1 && days <= 3660 ? days : 30;
+    plan.PeriodStart = ParsePlanMoment(ini.ReadString("General", "PeriodStart", QString()));
+    plan.PeriodEnd = ParsePlanMoment(ini.ReadString("General", "PeriodEnd", QString()));
+    plan.FreeHours = ini.ReadString("General", "FreeHours", QString()).trimmed();
+    plan.FreeDays = ini.ReadString("General", "FreeDays", QString()).trimmed();
+    plan.RolloverMB = std::max<std::int64_t>(0, ini.ReadInteger("General", "RolloverMB", 0));
+    const std::int32_t periods = ini.ReadInteger("General", "RolloverPeriods", 1);
+    plan.RolloverPeriods = periods >= 1 && periods <= 120 ? periods : 1;
     return plan;
+}
+
+QDateTime ParsePlanMoment(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    QDateTime moment = QDateTime::fromString(trimmed, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!moment.isValid())
+        moment = QDate::fromString(trimmed, Qt::ISODate).startOfDay();
+    return moment;
+}
+
+QString PlanMomentText(const QDateTime& moment)
+{
+    return moment.isValid() ? moment.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString();
 }
 
 void WritePlanSettings(const TPlanSettings& plan)
@@ -120,6 +146,15 @@ void WritePlanSettings(const TPlanSettings& plan)
     ini.WriteString("General", "PricePerHour", QString::number(plan.PricePerHour, 'g', 10));
     ini.WriteString("General", "PricePerPeriod", QString::number(plan.PricePerPeriod, 'g', 10));
     ini.WriteString("General", "Currency", plan.Currency);
+    ini.WriteString("General", "PeriodKind", plan.PeriodKind);
+    ini.WriteInteger("General", "PeriodDays", plan.PeriodDays);
+    ini.WriteString("General", "PeriodStart", PlanMomentText(plan.PeriodStart));
+    ini.WriteString("General", "PeriodEnd", PlanMomentText(plan.PeriodEnd));
+    ini.WriteString("General", "FreeHours", plan.FreeHours);
+    ini.WriteString("General", "FreeDays", plan.FreeDays);
+    ini.WriteInteger("General", "RolloverMB",
+                     static_cast<std::int32_t>(std::min<std::int64_t>(plan.RolloverMB, 1 << 30)));
+    ini.WriteInteger("General", "RolloverPeriods", plan.RolloverPeriods);
 }
 
 void WriteDataSaver(int mode)

@@ -11,8 +11,15 @@
 // HeldBack (the executables the data saver holds back, their paths separated by ";"),
 // DailyLimitMB (a daily cap in megabytes; 0, the default: none), PricePerMB (beyond the limit, or
 // of every megabyte without one), PricePerHour (online), PricePerPeriod (0 by default: no price)
-// and Currency (empty: the locale's). Missing or unreadable values read as the defaults.
+// and Currency (empty: the locale's); PeriodKind ("monthly", the default, from BillingDay; "days":
+// every PeriodDays days, 30 by default, from PeriodStart; "once": from PeriodStart to PeriodEnd),
+// PeriodStart and PeriodEnd ("YYYY-MM-DD HH:MM", local time; a kind without a readable start runs
+// monthly); FreeHours ("00:00-06:00", ranges separated by ",", one may cross midnight) and
+// FreeDays ("sat,sun"), when traffic is not counted against the limit; RolloverMB (the most of a
+// period's unused allowance that carries over; 0, the default: none) and RolloverPeriods (how many
+// periods it lives, 1 by default). Missing or unreadable values read as the defaults.
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -34,11 +41,23 @@ struct TPlanSettings final
     double PricePerHour = 0;
     double PricePerPeriod = 0;
     QString Currency = {};
+    QString PeriodKind = QStringLiteral("monthly");
+    int PeriodDays = 30;
+    QDateTime PeriodStart = {};
+    QDateTime PeriodEnd = {};
+    QString FreeHours = {};
+    QString FreeDays = {};
+    std::int64_t RolloverMB = 0;
+    int RolloverPeriods = 1;
 
     bool operator==(const TPlanSettings&) const = default;
 };
 
 [[nodiscard]] TPlanSettings ReadPlanSettings();
+// "2026-11-20 09:00" (local time), as PeriodStart and PeriodEnd are kept; a day alone is its
+// midnight. Invalid when unreadable.
+[[nodiscard]] QDateTime ParsePlanMoment(const QString& text);
+[[nodiscard]] QString PlanMomentText(const QDateTime& moment);
 // Writes the keys but HeldBack; raises "Unable to write to ..." as the other settings' writes do.
 void WritePlanSettings(const TPlanSettings& plan);
 // Writes the one key, as the tray's menu, the Programs tab and the command line change it.

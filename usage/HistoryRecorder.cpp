@@ -65,14 +65,15 @@ void THistoryRecorder::Update(std::int64_t key,
                               std::int64_t sent,
                               std::int64_t received,
                               bool ended,
-                              const QDateTime& start)
+                              const QDateTime& start,
+                              const TFreeBytes& free)
 {
     if (start.isValid()) {
         const std::lock_guard guard(Lock);
         if (const auto begun = BegunHere.find(key); begun != BegunHere.end())
             begun->second.first = start;
     }
-    Enqueue(TUpdate{key, now, sent, received, ended, start});
+    Enqueue(TUpdate{key, now, sent, received, ended, start, free});
 }
 
 void THistoryRecorder::UseMeter(std::shared_ptr<win::IProgramMeter> meter)
@@ -289,7 +290,7 @@ bool THistoryRecorder::Write(THistoryStore& store, const TWrite& write)
     const std::vector<TProgramRow> programs =
         ledger == Ledgers.end() ? std::vector<TProgramRow>() : ledger->second.Rows();
     if (!store.UpdateConnection(row->second, update.Now, update.Sent, update.Received, update.Ended, update.Start,
-                                ledger == Ledgers.end() ? nullptr : &programs))
+                                ledger == Ledgers.end() ? nullptr : &programs, &update.Free))
         return false;
     if (update.Ended) {
         Rows.erase(row);

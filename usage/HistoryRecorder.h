@@ -50,14 +50,16 @@ public:
     // A connection begins; returns the key its later figures are reported under.
     [[nodiscard]] std::int64_t
     Begin(const QDateTime& start, const QString& entry, const QString& interface, const QString& device);
-    // The connection's figures so far (bytes since it began); ended closes it. start, when given,
-    // is where its start now lies (see THistoryStore::UpdateConnection).
+    // The connection's figures so far (bytes since it began, and of them those in the plan's free
+    // time); ended closes it. start, when given, is where its start now lies (see
+    // THistoryStore::UpdateConnection).
     void Update(std::int64_t key,
                 const QDateTime& now,
                 std::int64_t sent,
                 std::int64_t received,
                 bool ended,
-                const QDateTime& start = {});
+                const QDateTime& start = {},
+                const TFreeBytes& free = {});
     // The per-program meter, asked on the recorder's thread (the window never waits for it) at
     // each Update and TakePrograms of a connection; none: no program rows are kept.
     void UseMeter(std::shared_ptr<win::IProgramMeter> meter);
@@ -105,6 +107,7 @@ private:
         std::int64_t Received;
         bool Ended;
         QDateTime Start;
+        TFreeBytes Free;
     };
     struct TTake final
     {

@@ -58,6 +58,9 @@ const char* const Steps[][4] = {
     {"CREATE TABLE packs(id INTEGER PRIMARY KEY, added_utc INTEGER NOT NULL, added_offset INTEGER NOT NULL,"
      " until_day TEXT NOT NULL, bytes INTEGER NOT NULL, counted INTEGER NOT NULL, period_first TEXT NOT NULL)",
      "CREATE INDEX packs_by_period ON packs(period_first)", nullptr, nullptr},
+    // 8: what each connection carried in the plan's free hours, tallied as it came.
+    {"ALTER TABLE connections ADD COLUMN free_sent INTEGER NOT NULL DEFAULT 0",
+     "ALTER TABLE connections ADD COLUMN free_received INTEGER NOT NULL DEFAULT 0", nullptr, nullptr},
 };
 static_assert(std::size(Steps) == THistoryStore::SchemaVersion);
 
@@ -74,6 +77,8 @@ TUsageConnection ConnectionOf(const QSqlQuery& query)
     connection.Interface = query.value(9).toString();
     connection.InProgress = query.value(10).toInt() != 0;
     connection.Device = query.value(11).toString();
+    connection.FreeSent = query.value(12).toLongLong();
+    connection.FreeReceived = query.value(13).toLongLong();
     return connection;
 }
 
@@ -84,7 +89,7 @@ QString Text(const QString& text)
 }
 
 const char* const ConnectionColumns = "id, start_utc, start_offset, end_utc, end_offset, seconds, sent, received, "
-                                      "entry, interface, in_progress, device";
+                                      "entry, interface, in_progress, device, free_sent, free_received";
 
 } // namespace
 
@@ -304,7 +309,8 @@ bool THistoryStore::UpdateConnection(std::int64_t id,
                                      std::int64_t received,
                                      bool ended,
                                      const QDateTime& start,
-                                     const std::vector<TProgramRow>* programs)
+                                     const std::vector<TProgramRow>* programs,
+                                     const TFreeBytes* free)
 {
     if (!Usable || !Writable || id == 0)
         return false;
@@ -355,6 +361,16 @@ bool THistoryStore::UpdateConnection(std::int64_t id,
         return abandon();
     if (programs != nullptr && !history::WritePrograms(query, id, *programs))
         return abandon();
+    if (free != nullptr) {
+        query.prepare(QStringLiteral("UPDATE connections SET free_sent = ?, free_received = ? WHERE id = ?"));
+        query.addBindValue(
+            static_cast<qlonglong>(std::clamp<std::int64_t>(free->Sent, 0, std::max(sent, before.Sent))));
+        query.addBindValue(
+            static_cast<qlonglong>(std::clamp<std::int64_t>(free->Received, 0, std::max(received, before.Received))));
+        query.addBindValue(static_cast<qlonglong>(id));
+        if (!query.exec())
+            return abandon();
+    }
     if (!database.commit())
         return abandon();
     return true;

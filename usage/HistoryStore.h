@@ -33,9 +33,18 @@ struct TUsageConnection final
     std::int64_t Sent = 0; // bytes
     std::int64_t Received = 0;
     QString Entry;
-    QString Interface;       // "ppp0", "wlan0"
-    QString Device;          // the device's text: "Standard 56000 bps Modem", "Wi-Fi (wlan0)"
-    bool InProgress = false; // not ended (or the program ended without ending it)
+    QString Interface;         // "ppp0", "wlan0"
+    QString Device;            // the device's text: "Standard 56000 bps Modem", "Wi-Fi (wlan0)"
+    bool InProgress = false;   // not ended (or the program ended without ending it)
+    std::int64_t FreeSent = 0; // of Sent and Received, what came in the plan's free time
+    std::int64_t FreeReceived = 0;
+};
+
+// A connection's traffic in the plan's free time so far, as the window tallies it each second.
+struct TFreeBytes final
+{
+    std::int64_t Sent = 0;
+    std::int64_t Received = 0;
 };
 
 // The user's correction to the provider's meter: at a moment of a billing period, what the period
@@ -67,7 +76,7 @@ public:
         ReadOnly, // another copy may be writing meanwhile (the command line)
     };
     // The schema this program writes; older databases are migrated when opened for writing.
-    static constexpr int SchemaVersion = 7;
+    static constexpr int SchemaVersion = 8;
 
     explicit THistoryStore(QString path);
     ~THistoryStore();
@@ -93,14 +102,15 @@ public:
     // its length, after the clock was set): the row's start follows it, and its seconds are
     // counted from it.
     // programs, when given, are the connection's program rows as they now stand, written in the
-    // same transaction.
+    // same transaction; free, when given, its free traffic so far.
     bool UpdateConnection(std::int64_t id,
                           const QDateTime& now,
                           std::int64_t sent,
                           std::int64_t received,
                           bool ended,
                           const QDateTime& start = {},
-                          const std::vector<TProgramRow>* programs = nullptr);
+                          const std::vector<TProgramRow>* programs = nullptr,
+                          const TFreeBytes* free = nullptr);
     // Rows left in progress by a program that did not end them (a kill, a power cut): the log and
     // the month totals count a connection only at its end, so such a row takes the figures of
     // the log's line of the same start and entry when there is one (logged: the log's lines as

@@ -33,11 +33,13 @@ TAllowance DrawAllowance(std::int64_t counted,
                          const std::optional<std::int64_t>& limit,
                          const std::vector<TPack>& packs,
                          const QDateTime& now,
-                         const QDateTime& periodEnd)
+                         const QDateTime& periodEnd,
+                         std::int64_t rollover)
 {
     std::vector<TSource> sources;
     if (limit)
         sources.push_back({0, Never, std::max<std::int64_t>(0, *limit), periodEnd.toMSecsSinceEpoch(), 0, 0});
+    const std::size_t firstPack = sources.size();
     std::vector<bool> ended;
     for (const TPack& pack : packs) {
         const QDateTime end = PackEnd(pack, periodEnd);
@@ -47,6 +49,8 @@ TAllowance DrawAllowance(std::int64_t counted,
         sources.push_back({std::max<std::int64_t>(0, pack.CountedAtAdd), till, std::max<std::int64_t>(0, pack.Bytes),
                            end.toMSecsSinceEpoch(), 1, 0});
     }
+    if (rollover > 0)
+        sources.push_back({0, Never, rollover, std::numeric_limits<std::int64_t>::min(), -1, 0});
     // The counted figure in stretches between the moments an allowance came or went; each stretch
     // is drawn from the allowances there, the one that ends first first.
     std::vector<std::int64_t> edges{0, std::max<std::int64_t>(0, counted)};
@@ -78,12 +82,16 @@ TAllowance DrawAllowance(std::int64_t counted,
     TAllowance allowance;
     std::int64_t whole = limit ? std::max<std::int64_t>(0, *limit) : 0;
     for (std::size_t i = 0; i < packs.size(); ++i) {
-        const TSource& source = sources[i + (limit ? 1 : 0)];
+        const TSource& source = sources[firstPack + i];
         TPackUse use{source.Taken, ended[i] ? 0 : source.Capacity - source.Taken, ended[i]};
         whole += ended[i] ? use.Used : source.Capacity;
         allowance.Packs.push_back(use);
     }
-    if (limit || !packs.empty())
+    if (rollover > 0) {
+        whole += rollover;
+        allowance.RolloverLeft = rollover - sources.back().Taken;
+    }
+    if (limit || !packs.empty() || rollover > 0)
         allowance.Limit = whole;
     return allowance;
 }

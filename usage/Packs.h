@@ -41,17 +41,20 @@ struct TAllowance final
     // that ended covered. None when there is neither a limit nor a pack.
     std::optional<std::int64_t> Limit;
     std::vector<TPackUse> Packs; // in the order given
+    std::int64_t RolloverLeft = 0;
 };
 
 // The end of the pack's last day as a moment, but never after the period's end.
 [[nodiscard]] QDateTime PackEnd(const TPack& pack, const QDateTime& periodEnd);
 
 // How the counted figure is drawn from the plan's own allowance (none: no limit) and the packs at
-// now; a pack that has ended without a known CountedAtEnd is taken to have ended at now.
+// now; a pack that has ended without a known CountedAtEnd is taken to have ended at now. What
+// rolled over from earlier periods is used before everything else.
 [[nodiscard]] TAllowance DrawAllowance(std::int64_t counted,
                                        const std::optional<std::int64_t>& limit,
                                        const std::vector<TPack>& packs,
                                        const QDateTime& now,
-                                       const QDateTime& periodEnd);
+                                       const QDateTime& periodEnd,
+                                       std::int64_t rollover = 0);
 
 } // namespace pulo

@@ -1,6 +1,7 @@
 #include "usage/PlanStatus.h"
 
 #include "common/AmountText.h"
+#include "usage/Rollover.h"
 #include "usage/UsageFigures.h"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ std::int64_t CorrectionIn(const std::optional<TUsageAdjustment>& adjustment, con
 
 bool BeganIn(const QDateTime& start, const TBillingPeriod& period)
 {
-    return BeganIn(start.toLocalTime().date(), period);
+    return period.Holds(start);
 }
 
 bool BeganIn(const QDate& day, const TBillingPeriod& period)
@@ -40,20 +41,84 @@ bool BeganIn(const QDate& day, const TBillingPeriod& period)
     return day >= period.First && day < period.End;
 }
 
-void TPlanKeeper::SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit)
+void TPlanKeeper::SetPlan(const TPeriodRule& rule, bool countsBoth, std::optional<std::int64_t> limit)
 {
-    Day = billingDay;
+    if (!(rule == Rule))
+        Rule = rule;
     CountsBoth = countsBoth;
     Limit = limit;
+}
+
+bool TPlanKeeper::CountsFromHistory() const
+{
+    return Rule.Kind != TPeriodKind::Monthly && Rule.Start.isValid();
+}
+
+bool TPlanKeeper::UsesHistory() const
+{
+    return CountsFromHistory() || Tariff.Free.Any() || Tariff.RolloverMost > 0 || Running.FreeSent > 0 ||
+           Running.FreeReceived > 0;
+}
+
+bool TPlanKeeper::NeedsHistory(const QDateTime& now) const
+{
+    if (!UsesHistory())
+        return false;
+    if (RunningStart && Running.SeenMs == RunningStart->toMSecsSinceEpoch() && Running.Skipped && !Running.Taken)
+        return true;
+    const TPeriodFacts& facts = FactsOf(now.toLocalTime());
+    return Recorded.Stale || Recorded.PeriodStart != facts.Period.From() || !(Recorded.Rule == Rule) ||
+           Recorded.Limit != Limit || Recorded.RolloverMost != Tariff.RolloverMost ||
+           Recorded.RolloverPeriods != Tariff.RolloverPeriods;
+}
+
+void TPlanKeeper::FoldRunning()
+{
+    if (!RunningStart)
+        return;
+    if (Recorded.PeriodStart.isValid() &&
+        RunningStart->toMSecsSinceEpoch() >= Recorded.PeriodStart.toMSecsSinceEpoch() &&
+        RunningStart->toMSecsSinceEpoch() < FactsOf(Recorded.PeriodStart.toLocalTime()).StopMs) {
+        ++Recorded.Finished.Connections;
+        Recorded.Finished.Sent += RunningSent;
+        Recorded.Finished.Received += RunningReceived;
+        Recorded.Finished.Seconds += Running.Seconds;
+        Recorded.Finished.FreeSent += Running.FreeSent;
+        Recorded.Finished.FreeReceived += Running.FreeReceived;
+        Recorded.Stale = true;
+    }
+    Running = {};
+}
+
+void TPlanKeeper::FollowFree(const QDateTime& now)
+{
+    if (!RunningStart)
+        return;
+    const std::int64_t startMs = RunningStart->toMSecsSinceEpoch();
+    const std::int64_t nowMs = now.toMSecsSinceEpoch();
+    if (Running.SeenMs != startMs) {
+        // A connection first seen here: what it carried before (a start in its middle) is the
+        // history's to tell; one that has just begun is followed from its first byte.
+        const bool fresh = nowMs - startMs < 10'000;
+        Running = {startMs, fresh ? 0 : RunningSent, fresh ? 0 : RunningReceived, 0, 0, 0, !fresh, false};
+    }
+    if (Tariff.Free.Holds(now)) {
+        Running.FreeSent += std::max<std::int64_t>(0, RunningSent - Running.SeenSent);
+        Running.FreeReceived += std::max<std::int64_t>(0, RunningReceived - Running.SeenReceived);
+    }
+    Running.SeenSent = RunningSent;
+    Running.SeenReceived = RunningReceived;
+    Running.Seconds = std::max<std::int64_t>(0, (nowMs - startMs) / 1000);
 }
 
 void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received)
 {
     if (!start) {
+        FoldRunning();
         RunningStart.reset();
     } else if (!RunningStart || RunningStart->toMSecsSinceEpoch() != start->toMSecsSinceEpoch()) {
+        FoldRunning();
         RunningStart = start->toUTC();
-        RunningDay = start->toLocalTime().date();
     }
     RunningSent = sent;
     RunningReceived = received;
@@ -62,7 +127,7 @@ void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, 
 void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
 {
     const TPlanStatus status = Status(now);
-    const bool running = RunningStart && BeganIn(RunningDay, status.Period);
+    const bool running = RunningStart && BeganIn(*RunningStart, status.Period);
     const std::int64_t runningCounted = running ? status.CountedOf(RunningSent, RunningReceived) : 0;
     DayStart = std::max<std::int64_t>(0, status.ProgramCounted - runningCounted - std::max<std::int64_t>(0, counted));
     Today = now.toLocalTime().date();
@@ -70,6 +135,21 @@ void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
 
 void TPlanKeeper::ReadHistory(const THistoryStore& history, const QDateTime& now)
 {
+    // The period's figures first, as far as they come from the history: what its finished
+    // connections carried (free traffic included), and of the one in progress what the history
+    // holds of its free traffic when the program did not see it begin.
+    const TBillingPeriod period = FactsOf(now.toLocalTime()).Period;
+    Recorded = {
+        period.From(), Rule, Limit, Tariff.RolloverMost, Tariff.RolloverPeriods, HistoryOfPeriod(history, period), 0};
+    if (RunningStart && Running.SeenMs == RunningStart->toMSecsSinceEpoch() && Running.Skipped && !Running.Taken) {
+        Running.Taken = true;
+        for (const TUsageConnection& connection : history.Connections(*RunningStart, RunningStart->addSecs(1)))
+            if (connection.InProgress) {
+                Running.FreeSent += connection.FreeSent;
+                Running.FreeReceived += connection.FreeReceived;
+            }
+    }
+    Recorded.Rollover = RolloverOf(history, period);
     const TPlanStatus status = Status(now);
     const TUsageBar today = FinishedOfDay(history, now.toLocalTime().date());
     SetFinishedToday(now, status.CountedOf(today.Sent, today.Received));
@@ -80,14 +160,15 @@ void TPlanKeeper::ReadHistory(const THistoryStore& history, const QDateTime& now
     // that began before its end, as the period counts them.
     Packs = history.Packs(status.Period.First);
     PacksPeriod = status.Period.First;
-    const QDateTime periodEnd = status.Period.End.startOfDay();
+    const QDateTime periodEnd = status.Period.Until();
     for (TPack& pack : Packs) {
         const QDateTime end = PackEnd(pack, periodEnd);
         if (end > now)
             continue;
         std::int64_t counted = 0;
-        for (const TUsageConnection& connection : history.Connections(status.Period.First.startOfDay(), end))
-            counted += status.CountedOf(connection.Sent, connection.Received);
+        for (const TUsageConnection& connection : history.Connections(status.Period.From(), end))
+            counted +=
+                status.CountedOf(connection.Sent - connection.FreeSent, connection.Received - connection.FreeReceived);
         pack.CountedAtEnd = counted;
     }
 }
@@ -138,6 +219,28 @@ void TPlanKeeper::TakeBack(const QDateTime& at, const THistoryStore* history)
                 Adjustment = given;
 }
 
+std::int64_t TPlanKeeper::RolloverOf(const THistoryStore& history, const TBillingPeriod& period) const
+{
+    // What the earlier periods left, worked out from as many of them as the history holds (twelve
+    // at most: a tranche older than that is long gone with any plan people buy).
+    if (Tariff.RolloverMost <= 0 || !Limit || *Limit <= 0)
+        return 0;
+    std::vector<std::int64_t> counted;
+    std::optional<TBillingPeriod> before = PeriodBefore(Rule, period);
+    for (int i = 0; before && i < 12; ++i, before = PeriodBefore(Rule, *before)) {
+        const TPeriodSum sum = HistoryOfPeriod(history, *before);
+        if (sum.Connections == 0 && history.Connections(QDateTime::fromSecsSinceEpoch(0), before->From()).empty())
+            break; // before the history began
+        const std::vector<TUsageAdjustment> given = history.Adjustments(before->First);
+        const std::int64_t own =
+            CountsBoth ? sum.Sent - sum.FreeSent + sum.Received - sum.FreeReceived : sum.Received - sum.FreeReceived;
+        counted.insert(
+            counted.begin(),
+            std::max<std::int64_t>(0, own + (given.empty() ? 0 : given.back().Provider - given.back().Counted)));
+    }
+    return RolloverInto(counted, Limit, Tariff.RolloverMost, Tariff.RolloverPeriods);
+}
+
 void TPlanKeeper::FollowDay(const QDateTime& now)
 {
     const QDate day = now.toLocalTime().date();
@@ -152,22 +255,24 @@ void TPlanKeeper::FollowPacks(const QDateTime& now)
     // A pack that ends while the program runs keeps what the period had counted at that moment.
     if (Packs.empty())
         return;
-    const QDateTime periodEnd = FactsOf(now.toLocalTime().date()).Period.End.startOfDay();
+    const QDateTime periodEnd = FactsOf(now.toLocalTime()).Period.Until();
     for (TPack& pack : Packs) {
         if (!pack.CountedAtEnd && PackEnd(pack, periodEnd) <= now)
             pack.CountedAtEnd = Status(now).Counted;
     }
 }
 
-const TPlanKeeper::TPeriodFacts& TPlanKeeper::FactsOf(const QDate& today) const
+const TPlanKeeper::TPeriodFacts& TPlanKeeper::FactsOf(const QDateTime& local) const
 {
-    if (Facts.Today != today || Facts.BillingDay != Day) {
-        Facts.Today = today;
-        Facts.BillingDay = Day;
-        Facts.Period = PeriodOf(today, Day);
-        const QDateTime first = Facts.Period.First.startOfDay();
+    const std::int64_t nowMs = local.toMSecsSinceEpoch();
+    if (Facts.Today != local.date() || !(Facts.Rule == Rule) || nowMs < Facts.FirstMs || nowMs >= Facts.StopMs) {
+        Facts.Today = local.date();
+        Facts.Rule = Rule;
+        Facts.Period = PeriodOf(Rule, local);
+        const QDateTime first = Facts.Period.From();
         Facts.FirstMs = first.toMSecsSinceEpoch();
-        Facts.PeriodSeconds = first.secsTo(Facts.Period.End.startOfDay());
+        Facts.StopMs = Facts.Period.Until().toMSecsSinceEpoch();
+        Facts.PeriodSeconds = first.secsTo(Facts.Period.Until());
     }
     return Facts;
 }
@@ -177,36 +282,67 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     TPlanStatus status;
     const QDateTime local = now.toLocalTime();
     const std::int64_t nowMs = local.toMSecsSinceEpoch();
-    const TPeriodFacts& facts = FactsOf(local.date());
+    const TPeriodFacts& facts = FactsOf(local);
     status.Period = facts.Period;
+    status.Kind = CountsFromHistory() ? Rule.Kind : TPeriodKind::Monthly;
     status.Today = local.date();
     status.DaysLeft = DaysLeft(status.Period, local.date());
-    const TMonthTotals totals = TotalsOfPeriod(Totals, status.Period);
-    status.Sent = Bytes(totals.TotTMT);
-    status.Received = Bytes(totals.TotRCV);
-    status.Seconds = totals.TotTime > 0 ? static_cast<std::int64_t>(std::min(totals.TotTime, 9e18)) : 0;
-    if (RunningStart && BeganIn(RunningDay, status.Period)) {
+    const bool recorded = Recorded.PeriodStart.isValid() && Recorded.PeriodStart.toMSecsSinceEpoch() == facts.FirstMs;
+    if (CountsFromHistory()) {
+        if (recorded) {
+            status.Sent = Recorded.Finished.Sent;
+            status.Received = Recorded.Finished.Received;
+            status.Seconds = Recorded.Finished.Seconds;
+        }
+    } else {
+        const TMonthTotals totals = TotalsOfPeriod(Totals, status.Period);
+        status.Sent = Bytes(totals.TotTMT);
+        status.Received = Bytes(totals.TotRCV);
+        status.Seconds = totals.TotTime > 0 ? static_cast<std::int64_t>(std::min(totals.TotTime, 9e18)) : 0;
+    }
+    if (recorded) {
+        status.FreeSent = Recorded.Finished.FreeSent;
+        status.FreeReceived = Recorded.Finished.FreeReceived;
+        status.Rollover = Recorded.Rollover;
+    }
+    const std::int64_t runningMs = RunningStart ? RunningStart->toMSecsSinceEpoch() : 0;
+    if (RunningStart && runningMs >= facts.FirstMs && runningMs < facts.StopMs) {
         status.Sent += RunningSent;
         status.Received += RunningReceived;
-        status.Seconds += std::max<std::int64_t>(0, (nowMs - RunningStart->toMSecsSinceEpoch()) / 1000);
+        status.Seconds += std::max<std::int64_t>(0, (nowMs - runningMs) / 1000);
+        if (Running.SeenMs == runningMs) {
+            status.FreeSent += Running.FreeSent;
+            status.FreeReceived += Running.FreeReceived;
+        }
     }
+    // Free traffic is never more than what was carried (the month totals may have been set back).
+    status.FreeSent = std::min(status.FreeSent, status.Sent);
+    status.FreeReceived = std::min(status.FreeReceived, status.Received);
     status.PeriodSeconds = facts.PeriodSeconds;
     status.ElapsedSeconds = std::clamp<std::int64_t>((nowMs - facts.FirstMs) / 1000, 0, status.PeriodSeconds);
     status.CountsBoth = CountsBoth;
-    status.ProgramCounted = status.CountedOf(status.Sent, status.Received);
+    status.Free = status.CountedOf(status.FreeSent, status.FreeReceived);
+    status.ProgramCounted = status.CountedOf(status.Sent, status.Received) - status.Free;
     // Today's use is the program's own count; the provider's correction moves the period's figure.
     const std::int64_t atDayStart =
         Today == local.date() ? std::min(DayStart, status.ProgramCounted) : status.ProgramCounted;
     status.UsedToday = status.ProgramCounted - atDayStart;
     status.Correction = CorrectionIn(Adjustment, status.Period);
     status.Counted = std::max<std::int64_t>(0, status.ProgramCounted + status.Correction);
-    // The whole allowance of the moment: the plan's own and this period's packs.
+    // The whole allowance of the moment: the plan's own, this period's packs and what earlier
+    // periods left.
     std::optional<std::int64_t> limit = Limit && *Limit > 0 ? Limit : std::nullopt;
-    if (!Packs.empty() && PacksPeriod == status.Period.First) {
-        const TAllowance allowance = DrawAllowance(status.Counted, limit, Packs, local, status.Period.End.startOfDay());
+    const bool packs = !Packs.empty() && PacksPeriod == status.Period.First;
+    if (packs || status.Rollover > 0) {
+        const std::vector<TPack> none;
+        const TAllowance allowance =
+            DrawAllowance(status.Counted, limit, packs ? Packs : none, local, status.Period.Until(), status.Rollover);
         limit = allowance.Limit;
-        status.Packs = Packs;
-        status.PackUses = allowance.Packs;
+        if (packs) {
+            status.Packs = Packs;
+            status.PackUses = allowance.Packs;
+        }
+        status.RolloverLeft = allowance.RolloverLeft;
     }
     if (limit && *limit > 0) {
         // Nothing once the limit is passed, even if something was left when the day began.
@@ -243,13 +379,15 @@ std::int64_t TPlanStatus::AtPeriodEnd(std::int64_t soFar) const
 TPeriodSum HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period)
 {
     TPeriodSum sum;
-    for (const TUsageConnection& connection : history.Connections(period.First.startOfDay(), period.End.startOfDay())) {
+    for (const TUsageConnection& connection : history.Connections(period.From(), period.Until())) {
         if (connection.InProgress)
             continue;
         ++sum.Connections;
         sum.Seconds += connection.Seconds;
         sum.Sent += connection.Sent;
         sum.Received += connection.Received;
+        sum.FreeSent += connection.FreeSent;
+        sum.FreeReceived += connection.FreeReceived;
     }
     return sum;
 }

@@ -26,13 +26,22 @@ struct TPlanStatus final
     TBillingPeriod Period;
     QDate Today; // the local day the status is of
     int DaysLeft = 0;
-    std::int64_t Sent = 0; // bytes counted this period
+    std::int64_t Sent = 0; // bytes carried this period, free ones included
     std::int64_t Received = 0;
-    std::int64_t Counted = 0; // what the limit counts: received, or both directions
+    std::int64_t Counted = 0; // what the limit counts: received, or both directions, but not free
     // The user's correction to the provider's meter this period: Counted is the program's own
     // count and this; 0 without one.
     std::int64_t Correction = 0;
-    std::int64_t ProgramCounted = 0;   // what the program counted, before the correction
+    std::int64_t ProgramCounted = 0; // what the program counted, before the correction
+    // Traffic in the plan's free hours and days: in Sent and Received, not in Counted. Free is in
+    // the limit's terms (received, or both directions).
+    std::int64_t FreeSent = 0;
+    std::int64_t FreeReceived = 0;
+    std::int64_t Free = 0;
+    TPeriodKind Kind = TPeriodKind::Monthly;
+    // What earlier periods left that carries into this one (part of Limit), and what of it is left.
+    std::int64_t Rollover = 0;
+    std::int64_t RolloverLeft = 0;
     bool CountsBoth = false;           // the limit counts both directions
     std::int64_t Seconds = 0;          // time online counted this period
     std::optional<std::int64_t> Limit; // bytes; none when no download limit is active
@@ -82,12 +91,35 @@ struct TPlanStatus final
 // The same for a connection that began on that (local) day.
 [[nodiscard]] bool BeganIn(const QDate& day, const TBillingPeriod& period);
 
+// What the history holds of the finished connections that began in the period: what a new billing
+// day counts the period from, and what the Usage window compares with the month totals (with
+// Logging off it holds more).
+struct TPeriodSum final
+{
+    std::int32_t Connections = 0;
+    std::int64_t Seconds = 0;
+    std::int64_t Sent = 0;
+    std::int64_t Received = 0;
+    std::int64_t FreeSent = 0; // of Sent and Received, in the plan's free hours
+    std::int64_t FreeReceived = 0;
+};
+[[nodiscard]] TPeriodSum HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period);
+
 class TPlanKeeper final
 {
 public:
     // The month totals as stored, after each connection end and at start.
     void SetTotals(const TMonthTotals& totals) { Totals = totals; }
-    void SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit);
+    // A monthly plan counts the period from the month totals; one of N days or once, and the free
+    // traffic and the rollover of any plan, from the history (see NeedsHistory).
+    void SetPlan(const TPeriodRule& rule, bool countsBoth, std::optional<std::int64_t> limit);
+    // A monthly plan from the billing day.
+    void SetPlan(int billingDay, bool countsBoth, std::optional<std::int64_t> limit)
+    {
+        TPeriodRule rule;
+        rule.BillingDay = billingDay;
+        SetPlan(rule, countsBoth, limit);
+    }
     // The daily cap and the prices (set every tick: copied only when they changed).
     void SetTariff(const TTariff& tariff)
     {
@@ -120,8 +152,18 @@ public:
     void FollowDay(const QDateTime& now);
     // Called as time goes by too: a pack that ends keeps what the period had counted then.
     void FollowPacks(const QDateTime& now);
+    // Called each second while online: what the connection carried since the last call is free
+    // when now is in the plan's free time.
+    void FollowFree(const QDateTime& now);
+    // The connection in progress's free traffic so far, which the history keeps with it.
+    [[nodiscard]] std::int64_t RunningFreeSent() const { return Running.FreeSent; }
+    [[nodiscard]] std::int64_t RunningFreeReceived() const { return Running.FreeReceived; }
+    // Whether the period's figures must be read from the history (again) before they are right: a
+    // new period, or a plan whose period, limit or rollover changed (a recount that loses nothing).
+    [[nodiscard]] bool NeedsHistory(const QDateTime& now) const;
     [[nodiscard]] TPlanStatus Status(const QDateTime& now) const;
-    [[nodiscard]] int BillingDay() const { return Day; }
+    [[nodiscard]] int BillingDay() const { return Rule.BillingDay; }
+    [[nodiscard]] const TPeriodRule& PeriodRule() const { return Rule; }
 
 private:
     // What the day's period comes to, worked out when the day or the billing day changes: turning
@@ -130,15 +172,50 @@ private:
     struct TPeriodFacts final
     {
         QDate Today;
-        int BillingDay = 0;
+        TPeriodRule Rule;
         TBillingPeriod Period;
-        std::int64_t FirstMs = 0; // the period's first midnight, in milliseconds since the epoch
+        std::int64_t FirstMs = 0; // the period's start, in milliseconds since the epoch
+        std::int64_t StopMs = 0;
         std::int64_t PeriodSeconds = 0;
     };
-    [[nodiscard]] const TPeriodFacts& FactsOf(const QDate& today) const;
+    [[nodiscard]] const TPeriodFacts& FactsOf(const QDateTime& local) const;
+    // The period is counted from the history rather than the month totals.
+    [[nodiscard]] bool CountsFromHistory() const;
+    [[nodiscard]] bool UsesHistory() const;
+    // The connection in progress ended (or another began): what it carried joins the period's.
+    void FoldRunning();
+    [[nodiscard]] std::int64_t RolloverOf(const THistoryStore& history, const TBillingPeriod& period) const;
+
+    // What the history held of the period when last read, and what the connections finished since
+    // added to it.
+    struct TRecorded final
+    {
+        QDateTime PeriodStart; // invalid: not read
+        TPeriodRule Rule;
+        std::optional<std::int64_t> Limit;
+        std::int64_t RolloverMost = 0;
+        int RolloverPeriods = 0;
+        TPeriodSum Finished;
+        std::int64_t Rollover = 0;
+        bool Stale = false; // a connection ended since: the history holds it exactly
+    };
+    // The connection in progress's free traffic, tallied as it comes.
+    struct TRunningFree final
+    {
+        std::int64_t SeenMs = 0; // the start of the connection last seen; 0: none
+        std::int64_t SeenSent = 0;
+        std::int64_t SeenReceived = 0;
+        std::int64_t FreeSent = 0;
+        std::int64_t FreeReceived = 0;
+        std::int64_t Seconds = 0;
+        bool Skipped = false; // first seen in its middle: the history holds what came before
+        bool Taken = false;   // and it was taken from there
+    };
 
     TMonthTotals Totals;
-    int Day = 1;
+    TPeriodRule Rule;
+    TRecorded Recorded;
+    TRunningFree Running;
     bool CountsBoth = false;
     std::optional<std::int64_t> Limit;
     TTariff Tariff;
@@ -146,24 +223,11 @@ private:
     QDate PacksPeriod;
     std::optional<TUsageAdjustment> Adjustment;
     std::optional<QDateTime> RunningStart; // in UTC, so that comparing costs no conversion
-    QDate RunningDay;                      // the local day it began on
     std::int64_t RunningSent = 0;
     std::int64_t RunningReceived = 0;
     QDate Today;               // the day DayStart belongs to; none yet
     std::int64_t DayStart = 0; // what counted when it began
     mutable TPeriodFacts Facts;
 };
-
-// What the history holds of the finished connections that began in the period: what a new billing
-// day counts the period from, and what the Usage window compares with the month totals (with
-// Logging off it holds more).
-struct TPeriodSum final
-{
-    std::int32_t Connections = 0;
-    std::int64_t Seconds = 0;
-    std::int64_t Sent = 0;
-    std::int64_t Received = 0;
-};
-[[nodiscard]] TPeriodSum HistoryOfPeriod(const THistoryStore& history, const TBillingPeriod& period);
 
 } // namespace pulo

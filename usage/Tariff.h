@@ -2,7 +2,10 @@
 
 // What a plan costs and caps beyond its allowance, as the user describes it: a daily cap, a price
 // per megabyte beyond the allowance (every megabyte without one), per hour online and per period,
-// in the user's currency. The plan keeper applies it to every view's figures.
+// in the user's currency; the hours and days it does not count; what of a period's unused allowance
+// carries over, and for how many periods. The plan keeper applies it to every view's figures.
+
+#include "usage/FreeTime.h"
 
 #include <QString>
 
@@ -18,6 +21,9 @@ struct TTariff final
     double PricePerHour = 0;                // online
     double PricePerPeriod = 0;              // the plan's own price
     QString Currency;                       // "EUR", "$"; the locale's when empty
+    TFreeTime Free = {};
+    std::int64_t RolloverMost = 0; // bytes; 0: nothing carries over
+    int RolloverPeriods = 1;
 
     [[nodiscard]] bool Priced() const { return PricePerMB > 0 || PricePerHour > 0 || PricePerPeriod > 0; }
     bool operator==(const TTariff&) const = default;
