@@ -88,9 +88,10 @@ int History(bool byPeriod, bool json)
     if (QFileInfo::exists(history.Path()) && !history.Open(THistoryStore::TAccess::ReadOnly))
         return Refuse(Failure, history.Problem());
     const QDate today = QDate::currentDate();
-    const int billingDay = ReadPlanSettings().BillingDay;
-    std::vector<TUsageBar> bars = byPeriod ? PeriodBars(history, today, billingDay, 12, TBarRows::Finished)
-                                           : DayBars(history, PeriodOf(today, billingDay), TBarRows::Finished);
+    const TPeriodRule rule = PeriodRuleOf(ReadPlanSettings());
+    const QDateTime moment = QDateTime::currentDateTime();
+    std::vector<TUsageBar> bars = byPeriod ? PeriodBars(history, rule, moment, 12, TBarRows::Finished)
+                                           : DayBars(history, PeriodOf(rule, moment), TBarRows::Finished);
     // None to come, and none from before the history began: it knows nothing of them.
     std::optional<QDate> began;
     history.ForEachConnection(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
@@ -135,7 +136,7 @@ int Programs(const std::optional<QDate>& day, std::optional<qlonglong> connectio
                     .arg(found->Entry, found->Start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     } else {
         const QDate today = QDate::currentDate();
-        const TBillingPeriod period = PeriodOf(today, ReadPlanSettings().BillingDay);
+        const TBillingPeriod period = PeriodOf(PeriodRuleOf(ReadPlanSettings()), QDateTime::currentDateTime());
         const QDate first = day ? *day : period.First;
         const QDate last = day ? *day : std::min(today, period.End.addDays(-1));
         rows = history.ProgramsOn(first, last);

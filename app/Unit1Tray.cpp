@@ -10,6 +10,7 @@
 #include "common/TrayStatus.h"
 #include "usage/DataSaver.h"
 #include "usage/Tariff.h"
+#include "usage/UsageFigures.h"
 #include "widgets/RXShell.h"
 
 #include <QAction>
@@ -125,6 +126,7 @@ void TForm1::ShowTrayStatus(const TPlanStatus& plan)
     figures.DaysLeft = plan.DaysLeft;
     figures.DailyBytes = plan.DailyAllowance;
     figures.DataSaver = Saver.On();
+    figures.Free = Capitalised(FreeText(plan));
     if (plan.CostSoFar)
         figures.Cost = QStringLiteral("Cost so far: ") + CostText(*plan.CostSoFar, plan.Currency);
     // Asked every second; the words are made again only when a figure changed.

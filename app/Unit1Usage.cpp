@@ -4,6 +4,7 @@
 // reported once; the settings file and the log go on as before.
 
 #include "app/LabelColor.h"
+#include "app/PlanTariff.h"
 #include "app/Unit1.h"
 #include "app/WindowModules.h"
 #include "common/AlarmColor.h"
@@ -141,7 +142,7 @@ void TForm1::Usage1Click()
     if (!frmUsage) {
         TUsageHost host;
         host.History = [this] { return HistoryReader(); };
-        host.BillingDay = [this] { return Plan.BillingDay; };
+        host.PeriodRule = [this] { return PeriodRuleOf(Plan); };
         host.Status = [this] { return PlanNow(); };
         host.Problem = [this] { return History ? History->Problem() : QString(); };
         host.RemoveAdjustment = [this](const QDateTime& at) { RunGuarded([&] { RemoveProviderFigure(at); }); };

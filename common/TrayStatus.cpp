@@ -21,6 +21,7 @@ QString TrayStatusText(const TTrayFigures& figures)
     if (figures.DailyBytes)
         left += QStringLiteral(", %1 a day").arg(InUnit(*figures.DailyBytes, UnitFor(*figures.DailyBytes)));
     return connection + QLatin1Char('\n') + period + QLatin1Char('\n') + left +
+           (figures.Free.isEmpty() ? QString() : QLatin1Char('\n') + figures.Free) +
            (figures.Cost.isEmpty() ? QString() : QLatin1Char('\n') + figures.Cost) +
            (figures.DataSaver ? QStringLiteral("\nData saver on") : QString());
 }

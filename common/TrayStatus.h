@@ -21,6 +21,7 @@ struct TTrayFigures final
     std::optional<std::int64_t> DailyBytes; // what is left of the limit a day
     bool DataSaver = false;                 // the data saver is on
     QString Cost = {};                      // "Cost so far: 3.20 EUR" when the plan has prices
+    QString Free = {};                      // "1.20 GB free, not counted" after free traffic
 
     bool operator==(const TTrayFigures&) const = default;
 };

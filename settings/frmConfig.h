@@ -19,6 +19,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QDateEdit;
+class QDateTimeEdit;
 class QDoubleSpinBox;
 class QPushButton;
 class QRadioButton;
@@ -153,6 +154,15 @@ public:
     QDoubleSpinBox* SpinPackSize = nullptr; // a pack to add with OK, in GB (0: none)
     QDateEdit* DatePackUntil = nullptr;
     QScrollArea* PlanTab = nullptr;
+    // How the plan's periods run, its free time and its rollover (frmConfigPeriod.cpp).
+    QComboBox* ComboPeriodKind = nullptr; // monthly, every N days, once
+    TSpinEdit* SpinPeriodDays = nullptr;
+    QDateTimeEdit* EditPeriodStart = nullptr;
+    QDateTimeEdit* EditPeriodEnd = nullptr;
+    QLineEdit* EditFreeHours = nullptr;
+    QLineEdit* EditFreeDays = nullptr;
+    QDoubleSpinBox* SpinRolloverMB = nullptr;
+    TSpinEdit* SpinRolloverPeriods = nullptr;
     QDoubleSpinBox* SpinProviderFigure = nullptr;
     QComboBox* ComboProviderUnit = nullptr;
     double ProviderFigureShown = 0; // what the provider's field started at, in its unit
@@ -175,6 +185,14 @@ private:
     void CreateAdapterPage();
     void CreatePlanPage();
     void CreateTariffControls(QWidget* page);
+    void CreatePeriodControls(QWidget* page);
+    void LoadPeriodControls(const TPlanSettings& plan);
+    void StorePeriodControls(TPlanSettings& plan) const;
+    // The period's words of the plan's summary: "30 days from 20 Nov 09:00", "The calendar month".
+    [[nodiscard]] QString PeriodSummary() const;
+    [[nodiscard]] QString FreeSummary() const;
+    // The period's and free time's fields can be stored; else says why, on the page.
+    [[nodiscard]] bool PeriodInputValid();
     void ShowPlanSummary();
     void LoadPlanControls();
     void BindPlanLimit();

@@ -123,8 +123,9 @@ void TfrmConfig::CreatePlanPage()
     SpinProviderFigure->setEnabled(static_cast<bool>(Host.SetProviderFigure));
     ComboProviderUnit->setEnabled(static_cast<bool>(Host.SetProviderFigure));
     CreateTariffControls(page);
+    CreatePeriodControls(page);
     // Taller than the dialog's pages: it scrolls, the plan's summary and its first fields on top.
-    page->setFixedSize(440, 530);
+    page->setFixedSize(440, 736);
     PlanTab = new QScrollArea;
     PlanTab->setObjectName(QStringLiteral("PlanTab"));
     PlanTab->setFrameShape(QFrame::NoFrame);
@@ -208,12 +209,14 @@ void TfrmConfig::CreateTariffControls(QWidget* page)
 
 void TfrmConfig::ShowPlanSummary()
 {
-    // "Monthly from day 15, 10 GB, 1000 MB a day, 20.00 EUR a period"
-    QStringList parts{SpinBillingDay->Value() == 1
-                          ? QStringLiteral("The calendar month")
-                          : QStringLiteral("Monthly from day %1").arg(SpinBillingDay->Value())};
+    // "30 days from 20 Nov 2026 09:00, 10 GB, 00:00-06:00 free, 1000 MB a day, 20.00 EUR a period"
+    if (ComboPeriodKind == nullptr)
+        return; // still being made
+    QStringList parts{PeriodSummary()};
     if (CheckPlanLimit->isChecked())
         parts << QStringLiteral("%1 %2").arg(SpinPlanLimit->value()).arg(ComboPlanUnit->currentText());
+    if (const QString free = FreeSummary(); !free.isEmpty())
+        parts << free;
     if (SpinDailyLimit->value() > 0)
         parts << QStringLiteral("%1 MB a day").arg(SpinDailyLimit->value());
     const QString currency = EditCurrency->text().trimmed().isEmpty()
@@ -279,6 +282,7 @@ void TfrmConfig::LoadPlanControls()
     SpinPackSize->setValue(0);
     DatePackUntil->setDate(Host.PeriodLastDay ? Host.PeriodLastDay()
                                               : PeriodOf(QDate::currentDate(), Host.Plan->BillingDay).End.addDays(-1));
+    LoadPeriodControls(*Host.Plan);
     ShowPlanSummary();
     // The provider's figure starts at what PuloPro counts now, in the unit that reads best.
     const std::int64_t counted = Host.CountedNow ? Host.CountedNow() : 0;
@@ -290,8 +294,10 @@ void TfrmConfig::LoadPlanControls()
 
 bool TfrmConfig::PlanInputValid()
 {
-    if (EditThresholds == nullptr || ParseThresholds(EditThresholds->text()))
+    if (EditThresholds == nullptr)
         return true;
+    if (ParseThresholds(EditThresholds->text()))
+        return PeriodInputValid();
     Pages->setCurrentWidget(PlanTab);
     EditThresholds->setFocus();
     Warn(QStringLiteral("The warnings cannot be read: %1. They must be whole percentages from 1 to 1000, separated "
@@ -317,6 +323,7 @@ void TfrmConfig::StorePlan()
     plan.PricePerHour = SpinPricePerHour->value();
     plan.PricePerPeriod = SpinPricePerPeriod->value();
     plan.Currency = EditCurrency->text().trimmed();
+    StorePeriodControls(plan);
     WritePlanSettings(plan); // a refused write raises: the dialog stays open
     *Host.Plan = plan;
     // The provider's figure, when the user changed it: with OK, like every other field.

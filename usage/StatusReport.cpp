@@ -47,6 +47,11 @@ QJsonArray PacksJson(const TPlanStatus& plan)
     return packs;
 }
 
+QJsonValue Moment(const QDateTime& at)
+{
+    return at.isValid() ? QJsonValue(at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate)) : QJsonValue();
+}
+
 QString Day(const QDate& day)
 {
     return QLocale(QLocale::English).toString(day, QStringLiteral("d MMMM"));
@@ -63,10 +68,18 @@ QJsonObject ReportJson(const TStatusReport& report)
         {QStringLiteral("secondsOnline"), Optional(report.SecondsOnline)},
         {QStringLiteral("periodStart"), plan.Period.First.toString(Qt::ISODate)},
         {QStringLiteral("periodEnd"), plan.Period.End.addDays(-1).toString(Qt::ISODate)},
+        {QStringLiteral("periodKind"), PeriodKindName(plan.Kind)},
+        {QStringLiteral("periodStartsAt"), Moment(plan.Period.From())},
+        {QStringLiteral("periodEndsAt"), Moment(plan.Period.Until())},
         {QStringLiteral("daysLeft"), plan.DaysLeft},
         {QStringLiteral("sentBytes"), static_cast<qint64>(plan.Sent)},
         {QStringLiteral("receivedBytes"), static_cast<qint64>(plan.Received)},
         {QStringLiteral("countedBytes"), static_cast<qint64>(plan.Counted)},
+        {QStringLiteral("freeBytes"), static_cast<qint64>(plan.Free)},
+        {QStringLiteral("freeSentBytes"), static_cast<qint64>(plan.FreeSent)},
+        {QStringLiteral("freeReceivedBytes"), static_cast<qint64>(plan.FreeReceived)},
+        {QStringLiteral("rolloverBytes"), static_cast<qint64>(plan.Rollover)},
+        {QStringLiteral("rolloverLeftBytes"), static_cast<qint64>(plan.RolloverLeft)},
         {QStringLiteral("secondsThisPeriod"), static_cast<qint64>(plan.Seconds)},
         {QStringLiteral("limitBytes"), Optional(plan.Limit)},
         {QStringLiteral("limitUsedPercent"),
@@ -101,6 +114,14 @@ std::optional<TStatusReport> ReportFromJson(const QJsonObject& object)
     plan.Period.End = QDate::fromString(object.value(QStringLiteral("periodEnd")).toString(), Qt::ISODate).addDays(1);
     if (!plan.Period.First.isValid() || !plan.Period.End.isValid())
         return std::nullopt;
+    plan.Period.Start = QDateTime::fromString(object.value(QStringLiteral("periodStartsAt")).toString(), Qt::ISODate);
+    plan.Period.Stop = QDateTime::fromString(object.value(QStringLiteral("periodEndsAt")).toString(), Qt::ISODate);
+    plan.Kind = PeriodKindNamed(object.value(QStringLiteral("periodKind")).toString()).value_or(TPeriodKind::Monthly);
+    plan.Free = object.value(QStringLiteral("freeBytes")).toInteger();
+    plan.FreeSent = object.value(QStringLiteral("freeSentBytes")).toInteger();
+    plan.FreeReceived = object.value(QStringLiteral("freeReceivedBytes")).toInteger();
+    plan.Rollover = object.value(QStringLiteral("rolloverBytes")).toInteger();
+    plan.RolloverLeft = object.value(QStringLiteral("rolloverLeftBytes")).toInteger();
     plan.DaysLeft = object.value(QStringLiteral("daysLeft")).toInt();
     plan.Sent = object.value(QStringLiteral("sentBytes")).toInteger();
     plan.Received = object.value(QStringLiteral("receivedBytes")).toInteger();
@@ -177,8 +198,9 @@ QString ReportLine(const TStatusReport& report)
         parts << ForecastText(plan) << AllowanceText(plan);
     if (const QString cap = DailyCapText(plan); !cap.isEmpty())
         parts << cap;
-    if (const QString packs = PacksText(plan); !packs.isEmpty())
-        parts << packs;
+    for (const QString& part : {FreeText(plan), RolloverText(plan), PacksText(plan)})
+        if (!part.isEmpty())
+            parts << part;
     if (const QString cost = CostLine(plan); !cost.isEmpty())
         parts << cost;
     return parts.join(QStringLiteral(", "));

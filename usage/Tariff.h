@@ -5,7 +5,7 @@
 // in the user's currency; the hours and days it does not count; what of a period's unused allowance
 // carries over, and for how many periods. The plan keeper applies it to every view's figures.
 
-#include "usage/FreeTime.h"
+#include "common/FreeTime.h"
 
 #include <QString>
 

@@ -16,8 +16,10 @@ std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPerio
         const qint64 at = period.First.daysTo(day);
         return at >= 0 && at < static_cast<qint64>(bars.size()) ? &bars[static_cast<std::size_t>(at)] : nullptr;
     };
-    const QDateTime from = period.First.startOfDay();
-    const QDateTime to = period.End.startOfDay();
+    // The period's own hours: one that starts at an hour of its first day leaves that day's earlier
+    // hours to the period before.
+    const QDateTime from = period.From();
+    const QDateTime to = period.Until();
     for (const TUsageHour& hour : rows == TBarRows::All ? history.Hours(from, to) : history.FinishedHours(from, to)) {
         if (TUsageBar* bar = barOf(hour.Hour.toLocalTime().date())) {
             bar->Sent += hour.Sent;
@@ -56,13 +58,24 @@ TUsageBar FinishedOfDay(const THistoryStore& history, const QDate& day)
 std::vector<TUsageBar>
 PeriodBars(const THistoryStore& history, const QDate& today, int billingDay, int count, TBarRows rows)
 {
+    TPeriodRule rule;
+    rule.BillingDay = billingDay;
+    return PeriodBars(history, rule, QDateTime(today, QTime(12, 0)), count, rows);
+}
+
+std::vector<TUsageBar>
+PeriodBars(const THistoryStore& history, const TPeriodRule& rule, const QDateTime& now, int count, TBarRows rows)
+{
     std::vector<TUsageBar> bars;
-    std::vector<TBillingPeriod> periods{PeriodOf(today, billingDay)};
+    std::vector<TBillingPeriod> periods{PeriodOf(rule, now)};
     while (static_cast<int>(periods.size()) < count)
-        periods.push_back(PeriodOf(periods.back().First.addDays(-1), billingDay));
+        if (const std::optional<TBillingPeriod> before = PeriodBefore(rule, periods.back()))
+            periods.push_back(*before);
+        else
+            break;
     for (auto period = periods.rbegin(); period != periods.rend(); ++period) {
         TUsageBar bar{period->First, period->End};
-        for (const TUsageConnection& connection : history.Connections(bar.First.startOfDay(), bar.End.startOfDay())) {
+        for (const TUsageConnection& connection : history.Connections(period->From(), period->Until())) {
             if (rows == TBarRows::Finished && connection.InProgress)
                 continue;
             bar.Sent += connection.Sent;
@@ -158,6 +171,24 @@ QString DailyCapText(const TPlanStatus& status)
     const TUsageUnit unit = UnitFor(*status.DailyLimit);
     return QStringLiteral("%1 of today's %2 cap used")
         .arg(InUnit(status.UsedToday, unit), InUnit(*status.DailyLimit, unit));
+}
+
+QString FreeText(const TPlanStatus& status)
+{
+    if (status.Free <= 0)
+        return {};
+    return QStringLiteral("%1 free, not counted").arg(InUnit(status.Free, UnitFor(status.Free)));
+}
+
+QString RolloverText(const TPlanStatus& status)
+{
+    if (status.Rollover <= 0)
+        return {};
+    const TUsageUnit unit = UnitFor(status.Rollover);
+    return QStringLiteral("%1 carried over from earlier periods, %2")
+        .arg(InUnit(status.Rollover, unit), status.RolloverLeft > 0
+                                                ? InUnit(status.RolloverLeft, unit) + QStringLiteral(" of it left")
+                                                : QStringLiteral("used up"));
 }
 
 QString PacksText(const TPlanStatus& status)

@@ -44,6 +44,12 @@ DayBars(const THistoryStore& history, const TBillingPeriod& period, TBarRows row
 // One bar per billing period, the oldest first, the one holding today last.
 [[nodiscard]] std::vector<TUsageBar> PeriodBars(
     const THistoryStore& history, const QDate& today, int billingDay, int count = 12, TBarRows rows = TBarRows::All);
+// The same for a plan of any kind, up to the period holding now (a plan that runs once has one).
+[[nodiscard]] std::vector<TUsageBar> PeriodBars(const THistoryStore& history,
+                                                const TPeriodRule& rule,
+                                                const QDateTime& now,
+                                                int count = 12,
+                                                TBarRows rows = TBarRows::All);
 
 // A value axis from 0 with round steps (1, 2 or 5 times a power of ten), at most five of them,
 // reaching a little above the highest figure.
@@ -68,6 +74,11 @@ struct TAxisScale final
 // "packs: 5.00 GB to 20 December, 2.00 GB left; 1.00 GB to 31 December, used up"; empty without
 // packs this period.
 [[nodiscard]] QString PacksText(const TPlanStatus& status);
+
+// "1.20 GB free, not counted": what came in the plan's free hours and days; empty without any.
+[[nodiscard]] QString FreeText(const TPlanStatus& status);
+// "2.00 GB carried over from earlier periods, 1.50 GB of it left"; empty without a rollover.
+[[nodiscard]] QString RolloverText(const TPlanStatus& status);
 
 // Words of the kind above at the start of a sentence: "Within the limit".
 [[nodiscard]] QString Capitalised(const QString& words);

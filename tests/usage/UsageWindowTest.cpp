@@ -46,7 +46,11 @@ protected:
     {
         TUsageHost host;
         host.History = [this] { return &History; };
-        host.BillingDay = [billingDay] { return billingDay; };
+        host.PeriodRule = [billingDay] {
+            TPeriodRule rule;
+            rule.BillingDay = billingDay;
+            return rule;
+        };
         // The month totals as the program would hold them after the connections above.
         host.Status = [billingDay] {
             TPlanKeeper keeper;

@@ -19,7 +19,7 @@ namespace pulo {
 struct TUsageHost final
 {
     std::function<const THistoryStore*()> History; // none while the history cannot be used
-    std::function<int()> BillingDay;
+    std::function<TPeriodRule()> PeriodRule;
     // Where the plan stands now: the figures of the summary, the limit and the forecast.
     std::function<TPlanStatus()> Status;
     // Why the history is not being written now; empty while it is.

@@ -199,8 +199,9 @@ void TfrmUsage::Refresh()
     }
     if (const QString cap = DailyCapText(status); !cap.isEmpty())
         summary += QLatin1Char('\n') + Capitalised(cap) + QLatin1Char('.');
-    if (const QString packs = PacksText(status); !packs.isEmpty())
-        summary += QLatin1Char('\n') + Capitalised(packs) + QLatin1Char('.');
+    for (const QString& line : {FreeText(status), RolloverText(status), PacksText(status)})
+        if (!line.isEmpty())
+            summary += QLatin1Char('\n') + Capitalised(line) + QLatin1Char('.');
     if (const QString cost = CostLine(status); !cost.isEmpty())
         summary += QLatin1Char('\n') + Capitalised(cost) + QLatin1Char('.');
     if (history == nullptr) {
@@ -351,12 +352,16 @@ void TfrmUsage::DrawCounted(const TPlanStatus& status, const std::vector<TUsageB
 void TfrmUsage::DrawPeriods(const TPlanStatus& status)
 {
     const THistoryStore* history = Host.History ? Host.History() : nullptr;
-    const QDate today = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime().date();
+    const QDateTime now = (Host.Now ? Host.Now() : QDateTime::currentDateTime()).toLocalTime();
     const std::vector<TUsageBar> bars =
-        PeriodBars(history != nullptr ? *history : NoHistory, today, Host.BillingDay ? Host.BillingDay() : 1);
-    const QString title = QStringLiteral("The last 12 periods, %1 to %2")
-                              .arg(DayText(bars.front().First, QStringLiteral("MMM yyyy")),
-                                   DayText(bars.back().First, QStringLiteral("MMM yyyy")));
+        PeriodBars(history != nullptr ? *history : NoHistory, Host.PeriodRule ? Host.PeriodRule() : TPeriodRule{}, now);
+    // Months by their names; periods of so many days by the days they start on.
+    const QString format = status.Kind == TPeriodKind::Monthly ? QStringLiteral("MMM yyyy") : QStringLiteral("d MMM yy");
+    const QString title = bars.size() == 1 ? QStringLiteral("The plan's one period, from %1")
+                                                 .arg(DayText(bars.front().First, QStringLiteral("d MMM yyyy")))
+                                           : QStringLiteral("The last %1 periods, %2 to %3")
+                                                 .arg(bars.size())
+                                                 .arg(DayText(bars.front().First, format), DayText(bars.back().First, format));
     std::int64_t largest = 0;
     std::int64_t longest = 0;
     for (const TUsageBar& bar : bars) {
@@ -379,7 +384,7 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
     QStackedBarSeries* series = StackedBars(chart, bars, unit, toCome);
     QStringList names;
     for (const TUsageBar& bar : bars)
-        names << DayText(bar.First, QStringLiteral("MMM yyyy"));
+        names << DayText(bar.First, format);
     QBarCategoryAxis* x = Categories(chart, names);
     x->setLabelsAngle(-45); // twelve "Jan 2026"s side by side do not fit a small window
     QValueAxis* y = RoundAxis(chart, static_cast<double>(highest) / unit.Bytes, unit.Name, Qt::AlignLeft);
@@ -435,7 +440,7 @@ bool TfrmUsage::SaveConnections(const QString& path)
     const THistoryStore* history = Host.History ? Host.History() : nullptr;
     const TBillingPeriod period = Host.Status().Period;
     const std::vector<TUsageConnection> connections =
-        history != nullptr ? history->Connections(period.First.startOfDay(), period.End.startOfDay())
+        history != nullptr ? history->Connections(period.From(), period.Until())
                            : std::vector<TUsageConnection>();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

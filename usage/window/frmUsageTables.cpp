@@ -35,7 +35,7 @@ QString Amount(std::int64_t bytes)
 void TfrmUsage::FillConnections(const TPlanStatus& status)
 {
     const THistoryStore* history = Host.History ? Host.History() : nullptr;
-    Shown = history != nullptr ? history->Connections(status.Period.First.startOfDay(), status.Period.End.startOfDay())
+    Shown = history != nullptr ? history->Connections(status.Period.From(), status.Period.Until())
                                : std::vector<TUsageConnection>{};
     tblConnections->setSortingEnabled(false);
     tblConnections->setRowCount(static_cast<int>(Shown.size()));

@@ -1,4 +1,4 @@
-#include "usage/FreeTime.h"
+#include "common/FreeTime.h"
 
 #include <QLocale>
 #include <QRegularExpression>
