@@ -100,15 +100,18 @@ void TPlanKeeper::FollowFree(const QDateTime& now)
         // A connection first seen here: what it carried before (a start in its middle) is the
         // history's to tell; one that has just begun is followed from its first byte.
         const bool fresh = nowMs - startMs < 10'000;
-        Running = {startMs, fresh ? 0 : RunningSent, fresh ? 0 : RunningReceived, 0, 0, 0, !fresh, false};
+        Running = {startMs, fresh ? 0 : RunningSent, fresh ? 0 : RunningReceived, 0, 0, 0, !fresh, false,
+                   fresh ? startMs : nowMs};
     }
-    if (Tariff.Free.Holds(now)) {
+    // What came since the last look is free when the moment it began to come was.
+    if (Tariff.Free.Holds(QDateTime::fromMSecsSinceEpoch(Running.SeenAtMs))) {
         Running.FreeSent += std::max<std::int64_t>(0, RunningSent - Running.SeenSent);
         Running.FreeReceived += std::max<std::int64_t>(0, RunningReceived - Running.SeenReceived);
     }
     Running.SeenSent = RunningSent;
     Running.SeenReceived = RunningReceived;
     Running.Seconds = std::max<std::int64_t>(0, (nowMs - startMs) / 1000);
+    Running.SeenAtMs = nowMs;
 }
 
 void TPlanKeeper::SetRunning(std::optional<QDateTime> start, std::int64_t sent, std::int64_t received)

@@ -210,6 +210,7 @@ private:
         std::int64_t Seconds = 0;
         bool Skipped = false; // first seen in its middle: the history holds what came before
         bool Taken = false;   // and it was taken from there
+        std::int64_t SeenAtMs = 0; // the moment of the last look
     };
 
     TMonthTotals Totals;
