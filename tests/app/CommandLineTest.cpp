@@ -478,3 +478,65 @@ TEST_F(CommandLineTest, AnAnswerThatCannotBeWrittenIsAFailure)
 
 } // namespace
 } // namespace pulo
+
+namespace pulo {
+namespace {
+
+TEST_F(CommandLineTest, APlanOfDaysWithFreeNightsAndRolloverIsCountedByItsOwnRules)
+{
+    // 10 days from yesterday's 09:00 (a top-up): the period before it held one connection of 4 GB;
+    // this one a connection of 600 MB, 200 MB of which came in the free night hours.
+    const QDateTime topUp(QDate::currentDate().addDays(-1), QTime(9, 0));
+    {
+        THistoryStore store(Folder.filePath(QStringLiteral("pulopro.sqlite")));
+        ASSERT_TRUE(store.Open(THistoryStore::TAccess::ReadWrite));
+        const struct
+        {
+            QDateTime Start;
+            std::int64_t Received;
+            TFreeBytes Free;
+        } connections[] = {{topUp.addDays(-5), 4'000'000'000, {}},
+                           {topUp.addSecs(3600), 600'000'000, {0, 200'000'000}}};
+        for (const auto& c : connections) {
+            const std::int64_t id = store.BeginConnection(c.Start, QStringLiteral("Prepaid"), QStringLiteral("wwan0"));
+            ASSERT_TRUE(store.UpdateConnection(id, c.Start.addSecs(1800), 0, c.Received, true, {}, nullptr, &c.Free));
+        }
+    }
+    QFile ini(Folder.filePath(QStringLiteral("pulopro.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[General]\nMaximumMB=1\nMaxMBAlarm=10000\nPeriodKind=days\nPeriodDays=10\n"
+                             "PeriodStart=%1\nFreeHours=00:00-06:00\nRolloverMB=3000\n")
+                  .arg(topUp.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+                  .toLatin1());
+    ini.close();
+
+    const TRun json = Run({QStringLiteral("--json")});
+    ASSERT_EQ(json.Status, 0) << json.Err.toStdString();
+    const QJsonObject status = QJsonDocument::fromJson(json.Out).object();
+    EXPECT_EQ(status[QStringLiteral("periodKind")].toString(), QStringLiteral("days"));
+    EXPECT_EQ(QDateTime::fromString(status[QStringLiteral("periodStartsAt")].toString(), Qt::ISODate), topUp);
+    EXPECT_EQ(QDateTime::fromString(status[QStringLiteral("periodEndsAt")].toString(), Qt::ISODate), topUp.addDays(10));
+    EXPECT_EQ(status[QStringLiteral("receivedBytes")].toInteger(), 600'000'000);
+    EXPECT_EQ(status[QStringLiteral("freeBytes")].toInteger(), 200'000'000);
+    EXPECT_EQ(status[QStringLiteral("countedBytes")].toInteger(), 400'000'000) << "free traffic is not counted";
+    // 10 GB less the 4 GB used left 6 GB, of which at most 3 GB carries over and is used first.
+    EXPECT_EQ(status[QStringLiteral("rolloverBytes")].toInteger(), 3'000'000'000);
+    EXPECT_EQ(status[QStringLiteral("rolloverLeftBytes")].toInteger(), 2'600'000'000);
+    EXPECT_EQ(status[QStringLiteral("limitBytes")].toInteger(), 13'000'000'000);
+
+    const TRun line = Run({QStringLiteral("--status")});
+    EXPECT_TRUE(line.Out.contains("200 MB free, not counted")) << line.Out.toStdString();
+    EXPECT_TRUE(line.Out.contains("3.00 GB carried over from earlier periods, 2.60 GB of it left"))
+        << line.Out.toStdString();
+    // The periods as the plan runs them, by the days they start on.
+    const QJsonArray periods =
+        QJsonDocument::fromJson(Run({QStringLiteral("--months"), QStringLiteral("--json")}).Out).array();
+    ASSERT_EQ(periods.size(), 2) << "none before the history began";
+    EXPECT_EQ(periods[0].toObject()[QStringLiteral("first")].toString(),
+              topUp.addDays(-10).date().toString(Qt::ISODate));
+    EXPECT_EQ(periods[1].toObject()[QStringLiteral("first")].toString(), topUp.date().toString(Qt::ISODate));
+    EXPECT_EQ(periods[1].toObject()[QStringLiteral("receivedBytes")].toInteger(), 600'000'000);
+}
+
+} // namespace
+} // namespace pulo
