@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDateTimeEdit>
 #include <QDoubleSpinBox>
 #include <QFocusEvent>
 #include <QLabel>
@@ -322,6 +323,64 @@ TEST_F(frmConfigTest, ThePlansWarningsAreStoredOnlyWhenTheyArePercentages)
     EXPECT_EQ(Stored("General/Thresholds"), QStringLiteral("50 90"));
     EXPECT_EQ(Stored("General/HangUpAtLimit"), QStringLiteral("0"));
     EXPECT_EQ(Plan.Thresholds, (std::vector<int>{50, 90}));
+}
+
+TEST_F(frmConfigTest, ThePlanPageDescribesAPrepaidPlanOfDaysWithFreeNightsAndRollover)
+{
+    WriteIni("[General]\nPeriodKind=days\nPeriodDays=30\nPeriodStart=2026-11-20 09:00\nMaximumMB=1\n"
+             "MaxMBAlarm=10000\n");
+    auto dialog = Make();
+    dialog->OpenConfig();
+    EXPECT_EQ(dialog->ComboPeriodKind->currentIndex(), 1);
+    EXPECT_EQ(dialog->EditPeriodStart->dateTime(), QDateTime(QDate(2026, 11, 20), QTime(9, 0)));
+    EXPECT_FALSE(dialog->SpinBillingDay->isEnabled()) << "a plan of days has no billing day";
+    EXPECT_FALSE(dialog->EditPeriodEnd->isEnabled());
+    dialog->EditFreeHours->setText(QStringLiteral("00:00-06:00"));
+    dialog->findChild<QDoubleSpinBox*>(QStringLiteral("SpinDailyLimit"))->setValue(1000);
+    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("lblPlanSummary"))->text().toStdString(),
+              "30 days from 20 Nov 2026 09:00, 10 GB, 00:00-06:00 free, 1000 MB a day");
+    // Free time that cannot be read, or a plan that ends before it starts, is refused on the page.
+    const struct
+    {
+        const char* Hours;
+        const char* Days;
+        int Kind;
+        const char* Said;
+    } refused[] = {{"night", "", 1, "The free hours cannot be read"},
+                   {"06:00-06:00", "", 1, "The free hours cannot be read"},
+                   {"", "weekend", 1, "The free days cannot be read"},
+                   {"", "", 2, "must end after it starts"}};
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.Said);
+        dialog->EditFreeHours->setText(QLatin1String(r.Hours));
+        dialog->EditFreeDays->setText(QLatin1String(r.Days));
+        dialog->ComboPeriodKind->setCurrentIndex(r.Kind);
+        dialog->EditPeriodEnd->setDateTime(dialog->EditPeriodStart->dateTime().addSecs(-60));
+        Warnings.clear();
+        dialog->btnSave->click();
+        ASSERT_EQ(Warnings.size(), 1);
+        EXPECT_TRUE(Warnings[0].contains(QLatin1String(r.Said))) << Warnings[0].toStdString();
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(Stored("General/FreeHours"), QString()) << "nothing stored";
+    }
+    dialog->ComboPeriodKind->setCurrentIndex(1);
+    dialog->SpinPeriodDays->SetValue(28);
+    dialog->EditFreeHours->setText(QStringLiteral("22:00-06:00"));
+    dialog->EditFreeDays->setText(QStringLiteral("sat,sun"));
+    dialog->SpinRolloverMB->setValue(2000);
+    dialog->SpinRolloverPeriods->SetValue(2);
+    dialog->btnSave->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(Stored("General/PeriodKind"), QStringLiteral("days"));
+    EXPECT_EQ(Stored("General/PeriodDays"), QStringLiteral("28"));
+    EXPECT_EQ(Stored("General/PeriodStart"), QStringLiteral("2026-11-20 09:00"));
+    EXPECT_EQ(Stored("General/FreeHours"), QStringLiteral("22:00-06:00"));
+    EXPECT_EQ(Stored("General/FreeDays"), QStringLiteral("sat,sun"));
+    EXPECT_EQ(Stored("General/RolloverMB"), QStringLiteral("2000"));
+    EXPECT_EQ(Stored("General/RolloverPeriods"), QStringLiteral("2"));
+    const TPlanSettings read = ReadPlanSettings();
+    EXPECT_EQ(read.PeriodStart, QDateTime(QDate(2026, 11, 20), QTime(9, 0)));
+    EXPECT_EQ(Plan, read) << "the window's plan is the file's";
 }
 
 TEST_F(frmConfigTest, DesktopNotificationsAndStartingWithTheDesktop)
