@@ -87,7 +87,8 @@ void TPlanKeeper::FoldRunning()
         Recorded.Finished.FreeReceived += Running.FreeReceived;
         Recorded.Stale = true;
     }
-    Running = {};
+    // Its tally stays what RunningFreeSent says until another connection is seen: the window
+    // writes the ended connection into the history after the line is gone.
 }
 
 void TPlanKeeper::FollowFree(const QDateTime& now)
@@ -100,8 +101,8 @@ void TPlanKeeper::FollowFree(const QDateTime& now)
         // A connection first seen here: what it carried before (a start in its middle) is the
         // history's to tell; one that has just begun is followed from its first byte.
         const bool fresh = nowMs - startMs < 10'000;
-        Running = {startMs, fresh ? 0 : RunningSent, fresh ? 0 : RunningReceived, 0, 0, 0, !fresh, false,
-                   fresh ? startMs : nowMs};
+        Running = {startMs, fresh ? 0 : RunningSent, fresh ? 0 : RunningReceived, 0, 0, 0, !fresh,
+                   false,   fresh ? startMs : nowMs};
     }
     // What came since the last look is free when the moment it began to come was.
     if (Tariff.Free.Holds(QDateTime::fromMSecsSinceEpoch(Running.SeenAtMs))) {

@@ -155,7 +155,8 @@ public:
     // Called each second while online: what the connection carried since the last call is free
     // when now is in the plan's free time.
     void FollowFree(const QDateTime& now);
-    // The connection in progress's free traffic so far, which the history keeps with it.
+    // The connection in progress's free traffic so far (or the last one's, once it ended), which
+    // the history keeps with it.
     [[nodiscard]] std::int64_t RunningFreeSent() const { return Running.FreeSent; }
     [[nodiscard]] std::int64_t RunningFreeReceived() const { return Running.FreeReceived; }
     // Whether the period's figures must be read from the history (again) before they are right: a
@@ -208,8 +209,8 @@ private:
         std::int64_t FreeSent = 0;
         std::int64_t FreeReceived = 0;
         std::int64_t Seconds = 0;
-        bool Skipped = false; // first seen in its middle: the history holds what came before
-        bool Taken = false;   // and it was taken from there
+        bool Skipped = false;      // first seen in its middle: the history holds what came before
+        bool Taken = false;        // and it was taken from there
         std::int64_t SeenAtMs = 0; // the moment of the last look
     };
 
