@@ -290,7 +290,7 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     status.Period = facts.Period;
     status.Kind = CountsFromHistory() ? Rule.Kind : TPeriodKind::Monthly;
     status.Today = local.date();
-    status.DaysLeft = DaysLeft(status.Period, local.date());
+    status.DaysLeft = std::max(0, DaysLeft(status.Period, local.date())); // a plan that ran once and ended: none
     const bool recorded = Recorded.PeriodStart.isValid() && Recorded.PeriodStart.toMSecsSinceEpoch() == facts.FirstMs;
     if (CountsFromHistory()) {
         if (recorded) {

@@ -69,6 +69,15 @@ TPeriodRule Days(int days, const QDateTime& start)
     return rule;
 }
 
+TPeriodRule Once(const QDateTime& start, const QDateTime& end)
+{
+    TPeriodRule rule;
+    rule.Kind = TPeriodKind::Once;
+    rule.Start = start;
+    rule.End = end;
+    return rule;
+}
+
 TTariff FreeAt(const QString& hours, const QString& days)
 {
     TTariff tariff;
@@ -308,6 +317,21 @@ TEST(PlanShapesTest, EveryShapeOfPlanCountsForecastsAndCostsByItsOwnRules)
          std::nullopt,
          std::nullopt,
          2 * GB},
+        {"once, 1 December 10:00 to 5 December 10:00: what came after its end is not its",
+         Once(At(2026, 12, 1, 10), At(2026, 12, 5, 10)),
+         1 * GB,
+         {},
+         {{At(2026, 12, 2, 10), At(2026, 12, 2, 13), 100 * MB}, {At(2026, 12, 7, 10), At(2026, 12, 7, 11), 100 * MB}},
+         {},
+         At(2026, 12, 8, 12),
+         QDate(2026, 12, 1),
+         300 * MB,
+         0,
+         1 * GB,
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         0},
         {"dial-up by the minute: 45 minutes",
          calendar,
          std::nullopt,
