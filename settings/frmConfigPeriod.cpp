@@ -4,6 +4,7 @@
 // section "General"; OK stores them with the rest of the page.
 
 #include "common/FreeTime.h"
+#include "settings/CaptionedRow.h"
 #include "settings/PlanSettings.h"
 #include "settings/SpinEdit.h"
 #include "settings/frmConfig.h"
@@ -38,11 +39,7 @@ void TfrmConfig::CreatePeriodControls(QWidget* page)
     auto* group = new QGroupBox(QStringLiteral(" Period, free time and rollover: "), page);
     group->setGeometry(12, 530, 420, 196);
     const auto row = [&](const char* caption, int y, QWidget* field, int width) {
-        auto* label = new QLabel(QString::fromLatin1(caption), group);
-        label->setGeometry(16, y + 2, 180, 20);
-        label->setBuddy(field);
-        field->setGeometry(200, y, width, 22);
-        field->setAccessibleName(QString::fromLatin1(caption).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+        CaptionedRow(group, caption, y, field, 200, width);
     };
     ComboPeriodKind = new QComboBox(group);
     ComboPeriodKind->setObjectName(QStringLiteral("ComboPeriodKind"));

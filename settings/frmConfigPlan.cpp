@@ -6,6 +6,7 @@
 // it is edited, and OK stores it once, from the Alarms page's fields.
 
 #include "common/BillingPeriod.h"
+#include "settings/CaptionedRow.h"
 #include "settings/PlanSettings.h"
 #include "settings/SpinEdit.h"
 #include "settings/frmConfig.h"
@@ -140,11 +141,7 @@ void TfrmConfig::CreateTariffControls(QWidget* page)
     auto* tariff = new QGroupBox(QStringLiteral(" Daily cap and prices: "), page);
     tariff->setGeometry(12, 346, 420, 120);
     const auto row = [&](const char* caption, int y, QWidget* field) {
-        auto* label = new QLabel(QString::fromLatin1(caption), tariff);
-        label->setGeometry(16, y + 2, 230, 20);
-        label->setBuddy(field);
-        field->setGeometry(250, y, 110, 22);
-        field->setAccessibleName(QString::fromLatin1(caption).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+        CaptionedRow(tariff, caption, y, field, 250, 110);
     };
     SpinDailyLimit = new QDoubleSpinBox(tariff);
     SpinDailyLimit->setObjectName(QStringLiteral("SpinDailyLimit"));

@@ -62,20 +62,12 @@ struct TShape final
 
 TPeriodRule Days(int days, const QDateTime& start)
 {
-    TPeriodRule rule;
-    rule.Kind = TPeriodKind::Days;
-    rule.Days = days;
-    rule.Start = start;
-    return rule;
+    return {TPeriodKind::Days, 1, days, start, {}};
 }
 
 TPeriodRule Once(const QDateTime& start, const QDateTime& end)
 {
-    TPeriodRule rule;
-    rule.Kind = TPeriodKind::Once;
-    rule.Start = start;
-    rule.End = end;
-    return rule;
+    return {TPeriodKind::Once, 1, 30, start, end};
 }
 
 TTariff FreeAt(const QString& hours, const QString& days)
