@@ -16,6 +16,32 @@ std::int64_t Bytes(double kilobytes)
     return kilobytes > 0 && std::isfinite(kilobytes) ? std::llround(std::min(kilobytes * 1000, 9e18)) : 0;
 }
 
+// What the finished connections carried free on the day. The history keeps each connection's free
+// bytes; one that ran across midnight shares them out by its free minutes on each side.
+std::int64_t FreeOn(const THistoryStore& history, const QDate& day, const TFreeTime& free, bool both)
+{
+    if (!free.Any())
+        return 0;
+    const QDateTime from = day.startOfDay();
+    const QDateTime to = day.addDays(1).startOfDay();
+    std::int64_t sum = 0;
+    for (const TUsageConnection& connection : history.Connections(from.addDays(-2), to)) {
+        if (connection.InProgress || connection.End <= from ||
+            (connection.FreeSent == 0 && connection.FreeReceived == 0))
+            continue;
+        std::int64_t minutes = 0;
+        std::int64_t onTheDay = 0;
+        for (QDateTime at = connection.Start; at < connection.End; at = at.addSecs(60))
+            if (free.Holds(at)) {
+                ++minutes;
+                onTheDay += at >= from && at < to ? 1 : 0;
+            }
+        const std::int64_t bytes = both ? connection.FreeSent + connection.FreeReceived : connection.FreeReceived;
+        sum += minutes > 0 ? bytes * onTheDay / minutes : 0;
+    }
+    return sum;
+}
+
 } // namespace
 
 TMonthTotals TotalsOfPeriod(const TMonthTotals& totals, const TBillingPeriod& period)
@@ -132,7 +158,11 @@ void TPlanKeeper::SetFinishedToday(const QDateTime& now, std::int64_t counted)
 {
     const TPlanStatus status = Status(now);
     const bool running = RunningStart && BeganIn(*RunningStart, status.Period);
-    const std::int64_t runningCounted = running ? status.CountedOf(RunningSent, RunningReceived) : 0;
+    const bool tallied = running && Running.SeenMs == RunningStart->toMSecsSinceEpoch();
+    const std::int64_t runningCounted =
+        running ? status.CountedOf(RunningSent, RunningReceived) -
+                      (tallied ? status.CountedOf(Running.FreeSent, Running.FreeReceived) : 0)
+                : 0;
     DayStart = std::max<std::int64_t>(0, status.ProgramCounted - runningCounted - std::max<std::int64_t>(0, counted));
     Today = now.toLocalTime().date();
 }
@@ -156,7 +186,8 @@ void TPlanKeeper::ReadHistory(const THistoryStore& history, const QDateTime& now
     Recorded.Rollover = RolloverOf(history, period);
     const TPlanStatus status = Status(now);
     const TUsageBar today = FinishedOfDay(history, now.toLocalTime().date());
-    SetFinishedToday(now, status.CountedOf(today.Sent, today.Received));
+    SetFinishedToday(now, status.CountedOf(today.Sent, today.Received) -
+                              FreeOn(history, today.First, Tariff.Free, CountsBoth));
     const std::vector<TUsageAdjustment> given = history.Adjustments(status.Period.First);
     if (!Adjustment && !given.empty())
         Adjustment = given.back();

@@ -351,7 +351,28 @@ TEST(PlanShapesTest, EveryShapeOfPlanCountsForecastsAndCostsByItsOwnRules)
         run.SetTotals(files, shape.Now);
         files.ReadHistory(run.Store, shape.Now);
         run.Expect(files.Status(shape.Now));
+        EXPECT_EQ(files.Status(shape.Now).UsedToday, run.Live.Status(shape.Now).UsedToday)
+            << "today's use, free left out";
     }
+}
+
+TEST(PlanShapesTest, TodaysUseLeavesOutTheFreeNightLiveAndFromTheFiles)
+{
+    // 23:30 to 07:00 at 1 MB a minute, nights free: of today's 420 MB only 06:00 to 07:00 counts.
+    TShape night{};
+    night.Name = "night";
+    night.Limit = 10 * GB;
+    night.Tariff = FreeAt(QStringLiteral("00:00-06:00"), {});
+    night.Trace = {{At(2026, 12, 9, 23, 30), At(2026, 12, 10, 7), 60 * MB}};
+    night.Now = At(2026, 12, 10, 12);
+    PlanShapeRun run(night);
+    run.Run();
+    EXPECT_EQ(run.Live.Status(night.Now).UsedToday, 60 * MB);
+    TPlanKeeper files;
+    run.Prepare(files);
+    run.SetTotals(files, night.Now);
+    files.ReadHistory(run.Store, night.Now);
+    EXPECT_EQ(files.Status(night.Now).UsedToday, 60 * MB);
 }
 
 TEST(PlanShapesTest, APeriodOfDaysKeepsItsHourAcrossChangesOfDaylightSavingTime)
