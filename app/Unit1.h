@@ -254,6 +254,8 @@ public:
     TColor MBAlarmColor = clBlack;
     QDateTime ShownPlanGiven; // what the row under the month totals shows the reason of
     bool ShownPlanBoth = false;
+    bool ShownPlanFree = false; // the row leaves out free traffic
+    QDate ShownPlanPeriod;      // the first day of a plan's period that is not the month
     bool AlarmMuted = false;
     bool SpeedShown = false;
     QString RasConnName;

@@ -86,7 +86,10 @@ void TForm1::ShowCorrectedFigure()
 
 void TForm1::ShowPlanFigure(const TPlanStatus& plan)
 {
-    const bool shown = plan.Correction != 0 || plan.CountsBoth;
+    // Also when the plan leaves free traffic out, or its period is not the month the totals are of.
+    const bool free = plan.Free > 0;
+    const QDate period = plan.Kind != TPeriodKind::Monthly ? plan.Period.First : QDate();
+    const bool shown = plan.Correction != 0 || plan.CountsBoth || free || period.isValid();
     if (shown)
         SetFontColor(PlanFigure, MBAlarmColor);
     // Asked every second: the row is laid out and its words made again only when they change.
@@ -94,10 +97,12 @@ void TForm1::ShowPlanFigure(const TPlanStatus& plan)
     const std::optional<TUsageAdjustment>& given = Keeper.LatestAdjustment();
     const QDateTime givenAt = plan.Correction != 0 && given ? given->At : QDateTime();
     if (shown == !PlanFigure->isHidden() && figure == PlanFigure->text() && givenAt == ShownPlanGiven &&
-        plan.CountsBoth == ShownPlanBoth)
+        plan.CountsBoth == ShownPlanBoth && free == ShownPlanFree && period == ShownPlanPeriod)
         return;
     ShownPlanGiven = givenAt;
     ShownPlanBoth = plan.CountsBoth;
+    ShownPlanFree = free;
+    ShownPlanPeriod = period;
     constexpr int groupHeight = 72;
     constexpr int rowHeight = 16;
     gbMonthTotals->resize(gbMonthTotals->width(), shown ? groupHeight + rowHeight : groupHeight);
@@ -111,6 +116,11 @@ void TForm1::ShowPlanFigure(const TPlanStatus& plan)
                           InUnit(given->Provider, UnitFor(given->Provider)));
     if (plan.CountsBoth)
         parts << QStringLiteral("sent and received, as your plan counts both");
+    if (period.isValid())
+        parts << QStringLiteral("your plan's period, since %1")
+                     .arg(QLocale::system().toString(plan.Period.From(), QStringLiteral("d MMM yyyy HH:mm")));
+    if (free)
+        parts << QStringLiteral("without what came in your plan's free time");
     const QString tip = shown ? QStringLiteral("Megabytes your download limit counts this period: ") +
                                     parts.join(QStringLiteral("; ")) + QLatin1Char('.')
                               : QString();

@@ -10,6 +10,7 @@
 #include "usage/StatusReport.h"
 
 #include <QFile>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,13 @@ TEST_F(Unit1PlanShapesTest, ALineUpAcrossTheEndOfTheFreeNightCountsOnlyWhatCameA
     EXPECT_TRUE(Log->LongTip.contains(QStringLiteral("This period: %1 MB of 100 MB")
                                           .arg(QString::number(static_cast<double>(live.Plan.Counted) / 1e6, 'f', 2))))
         << Log->LongTip.toStdString();
+
+    // Under the month totals (everything received), the row of what the plan counts, and why.
+    auto* planFigure = form->findChild<QLabel*>(QStringLiteral("PlanFigure"));
+    ASSERT_NE(planFigure, nullptr);
+    EXPECT_TRUE(planFigure->isVisibleTo(form.get()));
+    EXPECT_EQ(planFigure->text(), QString::number(static_cast<double>(live.Plan.Counted) / 1e6));
+    EXPECT_TRUE(planFigure->toolTip().contains(QStringLiteral("free time"))) << planFigure->toolTip().toStdString();
 
     // The line ends; the next start counts the same from the settings file and the history.
     Sim->DropLine(line);
