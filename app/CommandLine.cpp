@@ -88,10 +88,13 @@ int History(bool byPeriod, bool json)
     if (QFileInfo::exists(history.Path()) && !history.Open(THistoryStore::TAccess::ReadOnly))
         return Refuse(Failure, history.Problem());
     const QDate today = QDate::currentDate();
-    const TPeriodRule rule = PeriodRuleOf(ReadPlanSettings());
     const QDateTime moment = QDateTime::currentDateTime();
+    const TPlanSettings plan = ReadPlanSettings();
+    const TPeriodRule rule = PeriodRuleOf(plan);
     std::vector<TUsageBar> bars = byPeriod ? PeriodBars(history, rule, moment, 12, TBarRows::Finished)
                                            : DayBars(history, PeriodOf(rule, moment), TBarRows::Finished);
+    if (!byPeriod)
+        AddFreeToDays(bars, history, FreeTimeOf(plan.FreeHours, plan.FreeDays), TBarRows::Finished);
     // None to come, and none from before the history began: it knows nothing of them.
     std::optional<QDate> began;
     history.ForEachConnection(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),

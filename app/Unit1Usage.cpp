@@ -143,6 +143,7 @@ void TForm1::Usage1Click()
         TUsageHost host;
         host.History = [this] { return HistoryReader(); };
         host.PeriodRule = [this] { return PeriodRuleOf(Plan); };
+        host.FreeTime = [this] { return FreeTimeOf(Plan.FreeHours, Plan.FreeDays); };
         host.Status = [this] { return PlanNow(); };
         host.Problem = [this] { return History ? History->Problem() : QString(); };
         host.RemoveAdjustment = [this](const QDateTime& at) { RunGuarded([&] { RemoveProviderFigure(at); }); };

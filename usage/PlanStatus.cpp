@@ -16,30 +16,12 @@ std::int64_t Bytes(double kilobytes)
     return kilobytes > 0 && std::isfinite(kilobytes) ? std::llround(std::min(kilobytes * 1000, 9e18)) : 0;
 }
 
-// What the finished connections carried free on the day. The history keeps each connection's free
-// bytes; one that ran across midnight shares them out by its free minutes on each side.
+// What the finished connections carried free on the day.
 std::int64_t FreeOn(const THistoryStore& history, const QDate& day, const TFreeTime& free, bool both)
 {
-    if (!free.Any())
-        return 0;
-    const QDateTime from = day.startOfDay();
-    const QDateTime to = day.addDays(1).startOfDay();
-    std::int64_t sum = 0;
-    for (const TUsageConnection& connection : history.Connections(from.addDays(-2), to)) {
-        if (connection.InProgress || connection.End <= from ||
-            (connection.FreeSent == 0 && connection.FreeReceived == 0))
-            continue;
-        std::int64_t minutes = 0;
-        std::int64_t onTheDay = 0;
-        for (QDateTime at = connection.Start; at < connection.End; at = at.addSecs(60))
-            if (free.Holds(at)) {
-                ++minutes;
-                onTheDay += at >= from && at < to ? 1 : 0;
-            }
-        const std::int64_t bytes = both ? connection.FreeSent + connection.FreeReceived : connection.FreeReceived;
-        sum += minutes > 0 ? bytes * onTheDay / minutes : 0;
-    }
-    return sum;
+    std::vector<TUsageBar> bars{{day, day.addDays(1)}};
+    AddFreeToDays(bars, history, free, TBarRows::Finished);
+    return both ? bars[0].FreeSent + bars[0].FreeReceived : bars[0].FreeReceived;
 }
 
 } // namespace

@@ -140,6 +140,7 @@ QByteArray BarsJson(const std::vector<TUsageBar>& bars)
                                 {QStringLiteral("last"), bar.End.addDays(-1).toString(Qt::ISODate)},
                                 {QStringLiteral("receivedBytes"), static_cast<qint64>(bar.Received)},
                                 {QStringLiteral("sentBytes"), static_cast<qint64>(bar.Sent)},
+                                {QStringLiteral("freeBytes"), static_cast<qint64>(bar.FreeSent + bar.FreeReceived)},
                                 {QStringLiteral("seconds"), static_cast<qint64>(bar.Seconds)}});
     return QJsonDocument(rows).toJson(QJsonDocument::Compact) + '\n';
 }

@@ -37,6 +37,41 @@ std::vector<TUsageBar> DayBars(const THistoryStore& history, const TBillingPerio
     return bars;
 }
 
+void AddFreeToDays(std::vector<TUsageBar>& days, const THistoryStore& history, const TFreeTime& free, TBarRows rows)
+{
+    if (days.empty())
+        return;
+    const QDateTime from = days.front().First.startOfDay();
+    const QDateTime to = days.back().End.startOfDay();
+    for (const TUsageConnection& connection : history.Connections(from.addDays(-2), to)) {
+        if ((rows == TBarRows::Finished && connection.InProgress) || connection.End <= from ||
+            (connection.FreeSent == 0 && connection.FreeReceived == 0))
+            continue;
+        // Its free minutes, and of them those on each day of the bars.
+        std::int64_t minutes = 0;
+        std::vector<std::int64_t> onDay(days.size(), 0);
+        for (QDateTime at = connection.Start; at < connection.End; at = at.addSecs(60)) {
+            if (!free.Holds(at))
+                continue;
+            ++minutes;
+            const qint64 day = days.front().First.daysTo(at.toLocalTime().date());
+            if (day >= 0 && day < static_cast<qint64>(days.size()))
+                ++onDay[static_cast<std::size_t>(day)];
+        }
+        // None now free (the free time was changed since): the day it began on.
+        if (minutes == 0) {
+            minutes = 1;
+            const qint64 day = days.front().First.daysTo(connection.Start.toLocalTime().date());
+            if (day >= 0 && day < static_cast<qint64>(days.size()))
+                onDay[static_cast<std::size_t>(day)] = 1;
+        }
+        for (std::size_t i = 0; i < days.size(); ++i) {
+            days[i].FreeSent += connection.FreeSent * onDay[i] / minutes;
+            days[i].FreeReceived += connection.FreeReceived * onDay[i] / minutes;
+        }
+    }
+}
+
 TUsageBar FinishedOfDay(const THistoryStore& history, const QDate& day)
 {
     TUsageBar bar{day, day.addDays(1)};
@@ -81,6 +116,8 @@ PeriodBars(const THistoryStore& history, const TPeriodRule& rule, const QDateTim
             bar.Sent += connection.Sent;
             bar.Received += connection.Received;
             bar.Seconds += connection.Seconds;
+            bar.FreeSent += connection.FreeSent;
+            bar.FreeReceived += connection.FreeReceived;
         }
         bars.push_back(bar);
     }

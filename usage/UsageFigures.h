@@ -7,6 +7,7 @@
 
 #include "common/AmountText.h"
 #include "common/BillingPeriod.h"
+#include "common/FreeTime.h"
 #include "usage/HistoryStore.h"
 #include "usage/PlanStatus.h"
 
@@ -24,6 +25,8 @@ struct TUsageBar final
     std::int64_t Sent = 0;
     std::int64_t Received = 0;
     std::int64_t Seconds = 0;
+    std::int64_t FreeSent = 0; // of Sent and Received, in the plan's free time
+    std::int64_t FreeReceived = 0;
 };
 
 // Which connections the bars hold: all (the running copy's own views, whose connection in
@@ -41,7 +44,14 @@ DayBars(const THistoryStore& history, const TBillingPeriod& period, TBarRows row
 // What the finished connections used on a day (a connection in progress is the program's own to
 // count).
 [[nodiscard]] TUsageBar FinishedOfDay(const THistoryStore& history, const QDate& day);
-// One bar per billing period, the oldest first, the one holding today last.
+// The free traffic of the connections the bars of days hold, added to them: the history keeps
+// each connection's free bytes, which a connection across midnight shares out by its free minutes
+// on each day (all of them on the day it began on when none of its minutes is free now).
+void AddFreeToDays(std::vector<TUsageBar>& days,
+                   const THistoryStore& history,
+                   const TFreeTime& free,
+                   TBarRows rows = TBarRows::All);
+// One bar per billing period, the oldest first, the one holding today last (free traffic in it).
 [[nodiscard]] std::vector<TUsageBar> PeriodBars(
     const THistoryStore& history, const QDate& today, int billingDay, int count = 12, TBarRows rows = TBarRows::All);
 // The same for a plan of any kind, up to the period holding now (a plan that runs once has one).

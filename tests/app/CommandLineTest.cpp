@@ -536,6 +536,13 @@ TEST_F(CommandLineTest, APlanOfDaysWithFreeNightsAndRolloverIsCountedByItsOwnRul
               topUp.addDays(-10).date().toString(Qt::ISODate));
     EXPECT_EQ(periods[1].toObject()[QStringLiteral("first")].toString(), topUp.date().toString(Qt::ISODate));
     EXPECT_EQ(periods[1].toObject()[QStringLiteral("receivedBytes")].toInteger(), 600'000'000);
+    EXPECT_EQ(periods[1].toObject()[QStringLiteral("freeBytes")].toInteger(), 200'000'000);
+    const QJsonArray days =
+        QJsonDocument::fromJson(Run({QStringLiteral("--days"), QStringLiteral("--json")}).Out).array();
+    ASSERT_FALSE(days.isEmpty());
+    EXPECT_EQ(days[0].toObject()[QStringLiteral("first")].toString(), topUp.date().toString(Qt::ISODate));
+    EXPECT_EQ(days[0].toObject()[QStringLiteral("freeBytes")].toInteger(), 200'000'000)
+        << "on the day the connection began: none of its minutes is in today's free hours";
 }
 
 } // namespace

@@ -303,6 +303,49 @@ TEST_F(UsageWindowTest, TheSummarySaysWhyTheHistoryAndTheTotalsDiffer)
     }
 }
 
+TEST_F(UsageWindowTest, FreeTrafficIsStackedApartAndLeftOutOfTheCountedLine)
+{
+    // 2 December 23:00 to 01:00 at 1 MB an hour, nights free from midnight: the window kept 1 MB
+    // of it as free.
+    const QDateTime start(QDate(2026, 12, 2), QTime(23, 0));
+    const std::int64_t id = History.BeginConnection(start, QStringLiteral("My ISP"), QStringLiteral("ppp0"));
+    const TFreeBytes free{0, 1'000'000};
+    ASSERT_TRUE(History.UpdateConnection(id, start.addSecs(7200), 0, 2'000'000, true, {}, nullptr, &free));
+    const struct
+    {
+        const char* Name;
+        const char* Hours;
+        std::int64_t Second; // free on 2 December
+        std::int64_t Third;  // and on the 3rd
+    } cases[] = {
+        {"its free minutes are the 3rd's", "00:00-06:00", 0, 1'000'000},
+        {"shared by free minutes across midnight", "23:30-00:30", 500'000, 500'000},
+        {"free time changed since: the day it began", "12:00-13:00", 1'000'000, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<TUsageBar> days = DayBars(History, PeriodOf(QDate(2026, 12, 15), 1));
+        AddFreeToDays(days, History, FreeTimeOf(QLatin1String(c.Hours), {}));
+        EXPECT_EQ(days[1].FreeReceived, c.Second);
+        EXPECT_EQ(days[2].FreeReceived, c.Third);
+    }
+
+    TUsageHost host = Host(1);
+    host.FreeTime = [] { return FreeTimeOf(QStringLiteral("00:00-06:00"), {}); };
+    TfrmUsage window(host);
+    window.resize(800, 640);
+    window.show();
+    auto* bars = qobject_cast<QStackedBarSeries*>(window.chartPeriod->chart()->series().at(0));
+    ASSERT_NE(bars, nullptr);
+    ASSERT_EQ(bars->barSets().size(), 3);
+    EXPECT_EQ(bars->barSets().at(2)->label(), QStringLiteral("Free, not counted"));
+    EXPECT_DOUBLE_EQ(bars->barSets().at(2)->at(2), 1.0) << "3 December, in MB";
+    EXPECT_DOUBLE_EQ(bars->barSets().at(0)->at(2), 0.0) << "nothing of the 3rd counts";
+    auto* counted = SeriesNamed<QLineSeries>(window.chartCounted, QStringLiteral("Counted so far"));
+    ASSERT_NE(counted, nullptr);
+    EXPECT_DOUBLE_EQ(counted->points().at(2).y(), counted->points().at(1).y()) << "the free night adds nothing";
+}
+
 TEST_F(UsageWindowTest, AnEmptyHistorySaysSo)
 {
     QTemporaryDir folder;

@@ -121,16 +121,23 @@ QLineSeries* Line(QChart* chart,
 QStackedBarSeries*
 StackedBars(QChart* chart, const std::vector<TUsageBar>& bars, const TUsageUnit& unit, const QList<qreal>& toCome)
 {
+    // Free traffic stacked apart, on top of what counts, when the plan has any.
     QList<qreal> received;
     QList<qreal> sent;
+    QList<qreal> free;
+    bool anyFree = false;
     for (const TUsageBar& bar : bars) {
-        received << static_cast<double>(bar.Received) / unit.Bytes;
-        sent << static_cast<double>(bar.Sent) / unit.Bytes;
+        received << static_cast<double>(bar.Received - bar.FreeReceived) / unit.Bytes;
+        sent << static_cast<double>(bar.Sent - bar.FreeSent) / unit.Bytes;
+        free << static_cast<double>(bar.FreeSent + bar.FreeReceived) / unit.Bytes;
+        anyFree = anyFree || bar.FreeSent + bar.FreeReceived > 0;
     }
     auto* series = new QStackedBarSeries(chart);
     chart->addSeries(series);
     series->append(Bars(QStringLiteral("Received"), ReceivedColor, received));
     series->append(Bars(QStringLiteral("Sent"), SentColor, sent));
+    if (anyFree)
+        series->append(Bars(QStringLiteral("Free, not counted"), FreeColor, free));
     if (!toCome.isEmpty()) {
         QColor color = ForecastColor;
         color.setAlpha(110);
@@ -146,6 +153,8 @@ StackedBars(QChart* chart, const std::vector<TUsageBar>& bars, const TUsageUnit&
                                                             : Dates({bar.First, bar.End});
         QString text = QStringLiteral("%1\nReceived: %2\nSent: %3\nOnline: %4")
                            .arg(when, InUnit(bar.Received, unit), InUnit(bar.Sent, unit), Duration(bar.Seconds));
+        if (bar.FreeSent + bar.FreeReceived > 0)
+            text += QStringLiteral("\nOf it free, not counted: %1").arg(InUnit(bar.FreeSent + bar.FreeReceived, unit));
         if (index < toCome.size() && toCome[index] > 0)
             text += QStringLiteral("\nAt this pace: %1 by the period's end")
                         .arg(InUnit(bar.Received + bar.Sent + std::llround(toCome[index] * unit.Bytes), unit));

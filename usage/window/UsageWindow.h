@@ -20,6 +20,8 @@ struct TUsageHost final
 {
     std::function<const THistoryStore*()> History; // none while the history cannot be used
     std::function<TPeriodRule()> PeriodRule;
+    // The plan's free hours and days, whose traffic the charts show apart.
+    std::function<TFreeTime()> FreeTime;
     // Where the plan stands now: the figures of the summary, the limit and the forecast.
     std::function<TPlanStatus()> Status;
     // Why the history is not being written now; empty while it is.

@@ -187,7 +187,9 @@ void TfrmUsage::Refresh()
                         .arg(OfLimit(status.Counted, *status.Limit), QString::number(*status.LimitUsed, 'f', 0));
     standing << (status.DaysLeft == 1 ? QStringLiteral("1 day left")
                                       : QStringLiteral("%1 days left").arg(status.DaysLeft));
-    const std::vector<TUsageBar> days = DayBars(from, status.Period);
+    std::vector<TUsageBar> days = DayBars(from, status.Period);
+    if (Host.FreeTime)
+        AddFreeToDays(days, from, Host.FreeTime());
     standing << LimitPassedText(status, days);
     summary += QLatin1Char('\n') + standing.join(QStringLiteral(" \u00B7 "));
     if (status.Correction != 0)
@@ -309,7 +311,7 @@ void TfrmUsage::DrawCounted(const TPlanStatus& status, const std::vector<TUsageB
     std::int64_t sum = 0;
     for (int i = 0; i < today; ++i) {
         const TUsageBar& bar = days[static_cast<std::size_t>(i)];
-        sum += status.CountedOf(bar.Sent, bar.Received);
+        sum += status.CountedOf(bar.Sent - bar.FreeSent, bar.Received - bar.FreeReceived);
         counted << QPointF(i, static_cast<double>(std::min(sum, status.Counted)));
     }
     counted << QPointF(today, static_cast<double>(status.Counted));
@@ -356,12 +358,14 @@ void TfrmUsage::DrawPeriods(const TPlanStatus& status)
     const std::vector<TUsageBar> bars =
         PeriodBars(history != nullptr ? *history : NoHistory, Host.PeriodRule ? Host.PeriodRule() : TPeriodRule{}, now);
     // Months by their names; periods of so many days by the days they start on.
-    const QString format = status.Kind == TPeriodKind::Monthly ? QStringLiteral("MMM yyyy") : QStringLiteral("d MMM yy");
-    const QString title = bars.size() == 1 ? QStringLiteral("The plan's one period, from %1")
-                                                 .arg(DayText(bars.front().First, QStringLiteral("d MMM yyyy")))
-                                           : QStringLiteral("The last %1 periods, %2 to %3")
-                                                 .arg(bars.size())
-                                                 .arg(DayText(bars.front().First, format), DayText(bars.back().First, format));
+    const QString format =
+        status.Kind == TPeriodKind::Monthly ? QStringLiteral("MMM yyyy") : QStringLiteral("d MMM yy");
+    const QString title = bars.size() == 1
+                              ? QStringLiteral("The plan's one period, from %1")
+                                    .arg(DayText(bars.front().First, QStringLiteral("d MMM yyyy")))
+                              : QStringLiteral("The last %1 periods, %2 to %3")
+                                    .arg(bars.size())
+                                    .arg(DayText(bars.front().First, format), DayText(bars.back().First, format));
     std::int64_t largest = 0;
     std::int64_t longest = 0;
     for (const TUsageBar& bar : bars) {
@@ -440,8 +444,7 @@ bool TfrmUsage::SaveConnections(const QString& path)
     const THistoryStore* history = Host.History ? Host.History() : nullptr;
     const TBillingPeriod period = Host.Status().Period;
     const std::vector<TUsageConnection> connections =
-        history != nullptr ? history->Connections(period.From(), period.Until())
-                           : std::vector<TUsageConnection>();
+        history != nullptr ? history->Connections(period.From(), period.Until()) : std::vector<TUsageConnection>();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
