@@ -57,6 +57,11 @@ QString Day(const QDate& day)
     return QLocale(QLocale::English).toString(day, QStringLiteral("d MMMM"));
 }
 
+QString MomentText(const QDateTime& at)
+{
+    return QLocale(QLocale::English).toString(at.toLocalTime(), QStringLiteral("d MMMM HH:mm"));
+}
+
 } // namespace
 
 QJsonObject ReportJson(const TStatusReport& report)
@@ -182,9 +187,12 @@ QString ReportLine(const TStatusReport& report)
         parts << QStringLiteral("Not connected");
     }
     const TUsageUnit unit = UnitFor(std::max({plan.Received, plan.Sent, plan.Limit.value_or(0)}));
+    // A period that turns at an hour (a prepaid top-up) says its moments.
+    const bool atHour = plan.Period.Start.isValid() && plan.Period.Start.toLocalTime().time() != QTime(0, 0);
+    const QString from = atHour ? MomentText(plan.Period.From()) : Day(plan.Period.First);
+    const QString to = atHour ? MomentText(plan.Period.Until()) : Day(plan.Period.End.addDays(-1));
     parts << QStringLiteral("this period (%1 to %2) %3 received and %4 sent")
-                 .arg(Day(plan.Period.First), Day(plan.Period.End.addDays(-1)), InUnit(plan.Received, unit),
-                      InUnit(plan.Sent, unit));
+                 .arg(from, to, InUnit(plan.Received, unit), InUnit(plan.Sent, unit));
     if (plan.Limit)
         parts << QStringLiteral("%1 counted (%2 %)")
                      .arg(OfLimit(plan.Counted, *plan.Limit), QString::number(plan.LimitUsed.value_or(0), 'f', 0));

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -526,6 +527,12 @@ TEST_F(CommandLineTest, APlanOfDaysWithFreeNightsAndRolloverIsCountedByItsOwnRul
 
     const TRun line = Run({QStringLiteral("--status")});
     EXPECT_TRUE(line.Out.contains("200 MB free, not counted")) << line.Out.toStdString();
+    const QLocale english(QLocale::English);
+    EXPECT_TRUE(line.Out.contains(QStringLiteral("this period (%1 to %2)")
+                                      .arg(english.toString(topUp, QStringLiteral("d MMMM HH:mm")),
+                                           english.toString(topUp.addDays(10), QStringLiteral("d MMMM HH:mm")))
+                                      .toUtf8()))
+        << "a period that turns at an hour says so: " << line.Out.toStdString();
     EXPECT_TRUE(line.Out.contains("3.00 GB carried over from earlier periods, 2.60 GB of it left"))
         << line.Out.toStdString();
     // The periods as the plan runs them, by the days they start on.

@@ -45,6 +45,11 @@ QString DayText(const QDate& day, const QString& format)
 // "1 to 31 December 2026", "15 December 2026 to 14 January 2027".
 QString Dates(const TBillingPeriod& period)
 {
+    // A period that turns at an hour (a prepaid top-up) says its moments.
+    if (period.Start.isValid() && period.Start.time() != QTime(0, 0))
+        return QLocale(QLocale::English).toString(period.From(), QStringLiteral("d MMMM HH:mm")) +
+               QStringLiteral(" to ") +
+               QLocale(QLocale::English).toString(period.Until(), QStringLiteral("d MMMM yyyy HH:mm"));
     const QDate last = period.End.addDays(-1);
     if (period.First.year() != last.year())
         return DayText(period.First, QStringLiteral("d MMMM yyyy")) + QStringLiteral(" to ") +
