@@ -506,6 +506,11 @@ private:
     bool PlanFactsRead = false;      // the warnings given and the provider's figure were read from the history
     std::int64_t PlanReadTried = -1; // uptime of a recount from the history that had to wait
     TPlanKeeper Keeper;
+    // The plan's settings as the keeper was last given them, and what they came to: the free
+    // hours are text to read, and the keeper is given the plan every tick.
+    std::optional<TPlanSettings> KeeperPlan;
+    TPeriodRule KeeperRule;
+    TTariff KeeperTariff;
     QDate ShownPeriodFirst;          // the period the month figures were last shown for
     int CountedBillingDay = 0;       // the billing day the month totals were counted by
     bool StartTotalsChecked = false; // whether the stored totals' period was checked at start

@@ -174,8 +174,13 @@ TPlanStatus TForm1::PlanAt(const QDateTime& now)
 void TForm1::UpdateKeeper()
 {
     Keeper.SetTotals(Totals);
-    Keeper.SetPlan(PeriodRuleOf(Plan), Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
-    Keeper.SetTariff(TariffOf(Plan));
+    if (!KeeperPlan || !(*KeeperPlan == Plan)) {
+        KeeperPlan = Plan;
+        KeeperRule = PeriodRuleOf(Plan);
+        KeeperTariff = TariffOf(Plan);
+    }
+    Keeper.SetPlan(KeeperRule, Plan.CountsBoth, DownloadLimitBytes(Settings.MaximumMB, Settings.MaxMBAlarm));
+    Keeper.SetTariff(KeeperTariff);
     if (IsOnline() && ConnectStart > 0)
         Keeper.SetRunning(ConnectClock.Running() ? ConnectClock.StartUtc() : ToQDateTime(ConnectStart),
                           static_cast<std::int64_t>(StatsXmit), static_cast<std::int64_t>(StatsRecv));

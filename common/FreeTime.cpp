@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTime>
 
+#include <algorithm>
 #include <array>
 
 namespace pulo {
@@ -75,20 +76,18 @@ std::optional<std::vector<TFreeRange>> ParseFreeHours(const QString& text)
 
 std::optional<std::uint8_t> ParseFreeDays(const QString& text)
 {
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    static const QLocale english(QLocale::English);
     std::uint8_t days = 0;
-    for (const QString& part : text.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts)) {
+    for (const QString& part : text.split(separators, Qt::SkipEmptyParts)) {
         const QString word = part.toLower();
-        bool found = false;
-        for (std::size_t i = 0; i < DayNames().size(); ++i) {
-            const QLocale english(QLocale::English);
-            const QString full = english.dayName(static_cast<int>(i) + 1).toLower();
-            if (word == DayNames()[i] || word == full) {
-                days |= static_cast<std::uint8_t>(1U << (i + 1));
-                found = true;
-            }
-        }
-        if (!found)
+        const auto day = std::find_if(DayNames().begin(), DayNames().end(), [&](const QString& name) {
+            const int number = static_cast<int>(&name - DayNames().data()) + 1;
+            return word == name || word == english.dayName(number).toLower();
+        });
+        if (day == DayNames().end())
             return std::nullopt;
+        days |= static_cast<std::uint8_t>(1U << (day - DayNames().begin() + 1));
     }
     return days;
 }

@@ -1,5 +1,6 @@
 #include "settings/PlanSettings.h"
 
+#include "common/BillingPeriod.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 
@@ -101,9 +102,8 @@ TPlanSettings ReadPlanSettings()
     plan.PricePerHour = price("PricePerHour");
     plan.PricePerPeriod = price("PricePerPeriod");
     plan.Currency = ini.ReadString("General", "Currency", QString()).trimmed().left(8);
-    const QString kind = ini.ReadString("General", "PeriodKind", plan.PeriodKind).trimmed().toLower();
-    if (kind == QStringLiteral("days") || kind == QStringLiteral("once"))
-        plan.PeriodKind = kind;
+    if (const std::optional<TPeriodKind> kind = PeriodKindNamed(ini.ReadString("General", "PeriodKind", {})))
+        plan.PeriodKind = PeriodKindName(*kind);
     const std::int32_t days = ini.ReadInteger("General", "PeriodDays", plan.PeriodDays);
     plan.PeriodDays = days >= 1 && days <= 3660 ? days : 30;
     plan.PeriodStart = ParsePlanMoment(ini.ReadString("General", "PeriodStart", QString()));

@@ -3,6 +3,7 @@
 // does not count, and what of a period's unused allowance carries into the next ones. New keys of
 // section "General"; OK stores them with the rest of the page.
 
+#include "common/BillingPeriod.h"
 #include "common/FreeTime.h"
 #include "settings/CaptionedRow.h"
 #include "settings/PlanSettings.h"
@@ -24,8 +25,6 @@
 namespace pulo {
 
 namespace {
-
-const char* const KindNames[] = {"monthly", "days", "once"};
 
 QString Moment(const QDateTime& at)
 {
@@ -105,10 +104,8 @@ void TfrmConfig::CreatePeriodControls(QWidget* page)
 
 void TfrmConfig::LoadPeriodControls(const TPlanSettings& plan)
 {
-    int kind = 0;
-    for (int i = 0; i < 3; ++i)
-        if (plan.PeriodKind == QLatin1String(KindNames[i]))
-            kind = i;
+    // The combo's items are in the kinds' order.
+    const int kind = static_cast<int>(PeriodKindNamed(plan.PeriodKind).value_or(TPeriodKind::Monthly));
     // A new plan of days starts at this hour today: the moment most users topped up.
     const QDateTime hour(QDate::currentDate(), QTime(QTime::currentTime().hour(), 0));
     EditPeriodStart->setDateTime(plan.PeriodStart.isValid() ? plan.PeriodStart : hour);
@@ -128,7 +125,7 @@ void TfrmConfig::LoadPeriodControls(const TPlanSettings& plan)
 void TfrmConfig::StorePeriodControls(TPlanSettings& plan) const
 {
     const int kind = std::clamp(ComboPeriodKind->currentIndex(), 0, 2);
-    plan.PeriodKind = QString::fromLatin1(KindNames[kind]);
+    plan.PeriodKind = PeriodKindName(static_cast<TPeriodKind>(kind));
     plan.PeriodDays = SpinPeriodDays->Value();
     // Kept to the minute, as the file keeps it; a monthly plan keeps the moments it had.
     const auto minute = [](const QDateTime& at) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace pulo {
 
@@ -51,6 +52,8 @@ bool BeganIn(const QDate& day, const TBillingPeriod& period)
 
 void TPlanKeeper::SetPlan(const TPeriodRule& rule, bool countsBoth, std::optional<std::int64_t> limit)
 {
+    if (!(rule == Rule) || limit != Limit)
+        Recorded.Stale = true; // counted again from the history: another period, or another rollover
     if (!(rule == Rule))
         Rule = rule;
     CountsBoth = countsBoth;
@@ -74,19 +77,15 @@ bool TPlanKeeper::NeedsHistory(const QDateTime& now) const
         return false;
     if (RunningStart && Running.SeenMs == RunningStart->toMSecsSinceEpoch() && Running.Skipped && !Running.Taken)
         return true;
-    const TPeriodFacts& facts = FactsOf(now.toLocalTime());
-    return Recorded.Stale || Recorded.PeriodStart != facts.Period.From() || !(Recorded.Rule == Rule) ||
-           Recorded.Limit != Limit || Recorded.RolloverMost != Tariff.RolloverMost ||
-           Recorded.RolloverPeriods != Tariff.RolloverPeriods;
+    return !Recorded.Read || Recorded.Stale || Recorded.StartMs != FactsOf(now.toLocalTime()).FirstMs;
 }
 
 void TPlanKeeper::FoldRunning()
 {
     if (!RunningStart)
         return;
-    if (Recorded.PeriodStart.isValid() &&
-        RunningStart->toMSecsSinceEpoch() >= Recorded.PeriodStart.toMSecsSinceEpoch() &&
-        RunningStart->toMSecsSinceEpoch() < FactsOf(Recorded.PeriodStart.toLocalTime()).StopMs) {
+    const std::int64_t startMs = RunningStart->toMSecsSinceEpoch();
+    if (Recorded.Read && startMs >= Recorded.StartMs && startMs < Recorded.StopMs) {
         ++Recorded.Finished.Connections;
         Recorded.Finished.Sent += RunningSent;
         Recorded.Finished.Received += RunningReceived;
@@ -154,9 +153,9 @@ void TPlanKeeper::ReadHistory(const THistoryStore& history, const QDateTime& now
     // The period's figures first, as far as they come from the history: what its finished
     // connections carried (free traffic included), and of the one in progress what the history
     // holds of its free traffic when the program did not see it begin.
-    const TBillingPeriod period = FactsOf(now.toLocalTime()).Period;
-    Recorded = {
-        period.From(), Rule, Limit, Tariff.RolloverMost, Tariff.RolloverPeriods, HistoryOfPeriod(history, period), 0};
+    const TPeriodFacts& facts = FactsOf(now.toLocalTime());
+    const TBillingPeriod period = facts.Period;
+    Recorded = {true, facts.FirstMs, facts.StopMs, HistoryOfPeriod(history, period), 0, false};
     if (RunningStart && Running.SeenMs == RunningStart->toMSecsSinceEpoch() && Running.Skipped && !Running.Taken) {
         Running.Taken = true;
         for (const TUsageConnection& connection : history.Connections(*RunningStart, RunningStart->addSecs(1)))
@@ -242,12 +241,17 @@ std::int64_t TPlanKeeper::RolloverOf(const THistoryStore& history, const TBillin
     // at most: a tranche older than that is long gone with any plan people buy).
     if (Tariff.RolloverMost <= 0 || !Limit || *Limit <= 0)
         return 0;
+    // None from before the history began: it knows nothing of them.
+    std::optional<QDateTime> began;
+    history.ForEachConnection(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
+                              [&](const TUsageConnection& first) {
+                                  began = first.Start;
+                                  return false;
+                              });
     std::vector<std::int64_t> counted;
     std::optional<TBillingPeriod> before = PeriodBefore(Rule, period);
-    for (int i = 0; before && i < 12; ++i, before = PeriodBefore(Rule, *before)) {
+    for (int i = 0; began && before && i < 12 && before->Until() > *began; ++i, before = PeriodBefore(Rule, *before)) {
         const TPeriodSum sum = HistoryOfPeriod(history, *before);
-        if (sum.Connections == 0 && history.Connections(QDateTime::fromSecsSinceEpoch(0), before->From()).empty())
-            break; // before the history began
         const std::vector<TUsageAdjustment> given = history.Adjustments(before->First);
         const std::int64_t own =
             CountsBoth ? sum.Sent - sum.FreeSent + sum.Received - sum.FreeReceived : sum.Received - sum.FreeReceived;
@@ -304,7 +308,7 @@ TPlanStatus TPlanKeeper::Status(const QDateTime& now) const
     status.Kind = CountsFromHistory() ? Rule.Kind : TPeriodKind::Monthly;
     status.Today = local.date();
     status.DaysLeft = std::max(0, DaysLeft(status.Period, local.date())); // a plan that ran once and ended: none
-    const bool recorded = Recorded.PeriodStart.isValid() && Recorded.PeriodStart.toMSecsSinceEpoch() == facts.FirstMs;
+    const bool recorded = Recorded.Read && Recorded.StartMs == facts.FirstMs;
     if (CountsFromHistory()) {
         if (recorded) {
             status.Sent = Recorded.Finished.Sent;

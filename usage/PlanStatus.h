@@ -123,8 +123,12 @@ public:
     // The daily cap and the prices (set every tick: copied only when they changed).
     void SetTariff(const TTariff& tariff)
     {
-        if (!(tariff == Tariff))
-            Tariff = tariff;
+        if (tariff == Tariff)
+            return;
+        // What carries over depends on how much and for how long: counted again from the history.
+        if (tariff.RolloverMost != Tariff.RolloverMost || tariff.RolloverPeriods != Tariff.RolloverPeriods)
+            Recorded.Stale = true;
+        Tariff = tariff;
     }
     // What the history keeps of the plan, read once it can be: today's finished use (a start in the
     // middle of a day) and the period's latest correction to the provider's meter (unless one was
@@ -163,8 +167,6 @@ public:
     // new period, or a plan whose period, limit or rollover changed (a recount that loses nothing).
     [[nodiscard]] bool NeedsHistory(const QDateTime& now) const;
     [[nodiscard]] TPlanStatus Status(const QDateTime& now) const;
-    [[nodiscard]] int BillingDay() const { return Rule.BillingDay; }
-    [[nodiscard]] const TPeriodRule& PeriodRule() const { return Rule; }
 
 private:
     // What the day's period comes to, worked out when the day or the billing day changes: turning
@@ -191,14 +193,14 @@ private:
     // added to it.
     struct TRecorded final
     {
-        QDateTime PeriodStart; // invalid: not read
-        TPeriodRule Rule;
-        std::optional<std::int64_t> Limit;
-        std::int64_t RolloverMost = 0;
-        int RolloverPeriods = 0;
+        bool Read = false;
+        std::int64_t StartMs = 0; // the period it is of, in milliseconds since the epoch
+        std::int64_t StopMs = 0;
         TPeriodSum Finished;
         std::int64_t Rollover = 0;
-        bool Stale = false; // a connection ended since: the history holds it exactly
+        // A connection ended since (the history holds it exactly), or the plan's period, limit or
+        // rollover changed: to be read again.
+        bool Stale = false;
     };
     // The connection in progress's free traffic, tallied as it comes.
     struct TRunningFree final
